@@ -1,0 +1,56 @@
+# Logwarden: thin wrapper around CMake (Ninja).
+#   make run       install what is missing, build, start Logwarden
+#   make test      build and run the test suite
+#   make sanitize  core tests under AddressSanitizer and UndefinedBehaviorSanitizer
+#   make bench     release build and benchmarks against their peers
+#   make fuzz      libFuzzer targets (clang), short run each
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+REL_BUILD  ?= build-release
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc)
+WERROR     ?= OFF
+FUZZ_SECONDS ?= 60
+
+CMAKE_COMMON = -G Ninja -DLOGWARDEN_WERROR=$(WERROR)
+
+.PHONY: all deps build run test sanitize bench fuzz clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@bash scripts/run-gui.sh $(BUILD)/src/gui/logwarden $(ARGS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300
+
+sanitize: deps
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug \
+	      -DLOGWARDEN_SANITIZE=address,undefined -DLOGWARDEN_GUI=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(ASAN_BUILD) -L core --output-on-failure -j $(JOBS) --timeout 600
+
+bench: deps
+	cmake -S . -B $(REL_BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DLOGWARDEN_BENCH=ON
+	cmake --build $(REL_BUILD) -j $(JOBS)
+	bash bench/run.sh $(REL_BUILD)
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug \
+	      -DLOGWARDEN_FUZZ=ON -DLOGWARDEN_GUI=OFF -DLOGWARDEN_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(REL_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running Logwarden need.
+# Only missing packages are installed; running it twice does nothing the second time.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libsqlitecpp-dev libsqlite3-dev libcurl4-openssl-dev zlib1g-dev libasound2-dev
+  # run (offscreen and xcb platform plugins, a font, a virtual display for headless machines)
+  qt6-qpa-plugins libqt6gui6 fonts-dejavu-core xvfb xauth
+  # tests and benchmarks
+  python3 python3-pyftpdlib zip unzip sqlite3 time
+  # fuzzing and sanitizer runtimes
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+  exit 0
+fi
+
+if [[ $(id -u) -ne 0 ]]; then
+  echo "Logwarden needs these Debian packages: ${missing[*]}" >&2
+  echo "Install them with:" >&2
+  echo "  sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
+  exit 1
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+if ! apt-get install -y --no-install-recommends "${missing[@]}"; then
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,74 @@
+#include "cli/CliCommand.h"
+
+#include <cstdio>
+
+std::vector<CCliCommand>& CliCommands()
+{
+    static std::vector<CCliCommand> commands;
+    return commands;
+}
+
+CCliArgs::CCliArgs(const QStringList& args, const QStringList& valueOptions)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == QLatin1String("--")) {
+            m_positional += args.mid(i + 1);
+            break;
+        }
+        if (!arg.startsWith(QLatin1String("--")) || arg.size() == 2) {
+            m_positional << arg;
+            continue;
+        }
+        QString name = arg.mid(2);
+        const int eq = static_cast<int>(name.indexOf(QLatin1Char('=')));
+        if (eq >= 0) {
+            const QString value = name.mid(eq + 1);
+            name = name.left(eq);
+            if (!valueOptions.contains(name)) {
+                m_error = QStringLiteral("unknown option --%1").arg(name);
+                return;
+            }
+            m_values.append({name, value});
+        } else if (valueOptions.contains(name)) {
+            if (i + 1 >= args.size()) {
+                m_error = QStringLiteral("option --%1 needs a value").arg(name);
+                return;
+            }
+            m_values.append({name, args[++i]});
+        } else {
+            m_flags << name;
+        }
+    }
+}
+
+bool CCliArgs::Has(const QString& option) const
+{
+    if (m_flags.contains(option))
+        return true;
+    for (const auto& v : m_values)
+        if (v.first == option)
+            return true;
+    return false;
+}
+
+QString CCliArgs::Value(const QString& option, const QString& fallback) const
+{
+    for (const auto& v : m_values)
+        if (v.first == option)
+            return v.second;
+    return fallback;
+}
+
+void CliPrint(const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void CliError(const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fputc('\n', stderr);
+}

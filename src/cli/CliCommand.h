@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+// A subcommand of logwarden-cli. Each one registers itself from its own source file:
+//   static CCliRegistrar reg{{"lookup", "lookup CALL [--fcc FILE]", "Look a call sign up ...", &RunLookup}};
+struct CCliCommand
+{
+    QString name;
+    QString usage;
+    QString summary;
+    std::function<int(const QStringList& args)> run; // args: what follows the subcommand's name
+};
+
+std::vector<CCliCommand>& CliCommands();
+
+struct CCliRegistrar
+{
+    explicit CCliRegistrar(CCliCommand command) { CliCommands().push_back(std::move(command)); }
+};
+
+// Options of the form "--name value" or "--name=value", flags "--name", and positional arguments.
+class CCliArgs
+{
+public:
+    // valueOptions: the options that take a value (without "--").
+    CCliArgs(const QStringList& args, const QStringList& valueOptions);
+
+    bool Has(const QString& option) const;
+    QString Value(const QString& option, const QString& fallback = {}) const;
+    const QStringList& Positional() const { return m_positional; }
+    // Empty when the arguments parsed; otherwise what was wrong.
+    const QString& Error() const { return m_error; }
+
+private:
+    QStringList m_flags;
+    QList<QPair<QString, QString>> m_values;
+    QStringList m_positional;
+    QString m_error;
+};
+
+// Messages for the terminal.
+void CliPrint(const QString& text);      // standard output, with a line feed
+void CliError(const QString& text);      // standard error, with a line feed

@@ -1,0 +1,43 @@
+#include "core/app/DataFolder.h"
+
+#include "core/Exceptions.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace DataFolder {
+
+QString Resolve(const QStringList& arguments)
+{
+    QString folder;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == QLatin1String("--data-dir") && i + 1 < arguments.size()) {
+            folder = arguments[i + 1];
+            break;
+        }
+        if (arg.startsWith(QLatin1String("--data-dir="))) {
+            folder = arg.mid(11);
+            break;
+        }
+    }
+    if (folder.isEmpty())
+        folder = QString::fromLocal8Bit(qgetenv("LOGWARDEN_DATA_DIR"));
+    if (folder.isEmpty()) {
+        QString data = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME"));
+        if (data.isEmpty() || !QDir::isAbsolutePath(data))
+            data = QDir::homePath() + QStringLiteral("/.local/share");
+        folder = data + QStringLiteral("/logwarden");
+    }
+    return QFileInfo(folder).absoluteFilePath();
+}
+
+void Enter(const QString& folder)
+{
+    if (!QDir().mkpath(folder))
+        throw CFileException(QStringLiteral("Cannot create the data folder \"%1\".").arg(folder), folder);
+    if (!QDir::setCurrent(folder))
+        throw CFileException(QStringLiteral("Cannot enter the data folder \"%1\".").arg(folder), folder);
+}
+
+} // namespace DataFolder

@@ -1,0 +1,108 @@
+#include "core/db/Database.h"
+
+#include "core/Exceptions.h"
+
+#include <QFileInfo>
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+
+namespace {
+
+int ToSqliteFlags(CDatabase::OpenMode mode)
+{
+    switch (mode) {
+    case CDatabase::ReadOnly:
+        return SQLite::OPEN_READONLY;
+    case CDatabase::ReadWrite:
+        return SQLite::OPEN_READWRITE;
+    case CDatabase::ReadWriteCreate:
+        break;
+    }
+    return SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE;
+}
+
+} // namespace
+
+CDatabase::CDatabase(const QString& path, OpenMode mode)
+    : m_path(path)
+{
+    try {
+        m_db = std::make_unique<SQLite::Database>(path.toStdString(), ToSqliteFlags(mode), 5000);
+        // SQLite opens lazily: reading the schema is what tells a database from any other file.
+        SQLite::Statement probe(*m_db, "SELECT count(*) FROM sqlite_master");
+        probe.executeStep();
+    } catch (const std::exception& e) {
+        m_db.reset();
+        QString reason = QString::fromUtf8(e.what());
+        if (reason.contains(QLatin1String("not a database")))
+            reason = QStringLiteral("the file is not a Logwarden (SQLite) database");
+        throw CDBException(QStringLiteral("Cannot open the database \"%1\": %2").arg(path, reason));
+    }
+}
+
+CDatabase::~CDatabase() = default;
+
+void CDatabase::Raise(const std::exception& e) const
+{
+    throw CDBException(QStringLiteral("%1 (%2)").arg(QString::fromUtf8(e.what()), QFileInfo(m_path).fileName()));
+}
+
+void CDatabase::MakeDurable()
+{
+    try {
+        SQLite::Statement wal(*m_db, "PRAGMA journal_mode=WAL");
+        wal.executeStep();
+        m_db->exec("PRAGMA synchronous=FULL");
+    } catch (const std::exception& e) {
+        Raise(e);
+    }
+}
+
+void CDatabase::Execute(const QString& sql)
+{
+    try {
+        m_db->exec(sql.toStdString());
+    } catch (const std::exception& e) {
+        Raise(e);
+    }
+}
+
+bool CDatabase::TableExists(const QString& table)
+{
+    try {
+        return m_db->tableExists(table.toStdString());
+    } catch (const std::exception& e) {
+        Raise(e);
+    }
+}
+
+int CDatabase::GetUserVersion()
+{
+    try {
+        return m_db->execAndGet("PRAGMA user_version").getInt();
+    } catch (const std::exception& e) {
+        Raise(e);
+    }
+}
+
+void CDatabase::SetUserVersion(int version)
+{
+    Execute(QStringLiteral("PRAGMA user_version=%1").arg(version));
+}
+
+void CDatabase::Compact()
+{
+    try {
+        m_db->exec("VACUUM");
+        // Fold the write-ahead log back into the file so the file itself is the compact one.
+        m_db->exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    } catch (const std::exception& e) {
+        Raise(e);
+    }
+}
+
+void CDatabase::CompactDatabase(const QString& path)
+{
+    CDatabase db(path, ReadWrite);
+    db.Compact();
+}

@@ -1,0 +1,75 @@
+#include "core/db/DateTime.h"
+
+const char* const CDateTime::kStorageFormat = "yyyy-MM-dd HH:mm:ss";
+
+// Values are wall-clock times without a time zone, as the log has always stored them; they are
+// held as UTC internally so that daylight-saving changes never shift or reject a stored time.
+CDateTime::CDateTime(const QDateTime& value)
+    : CDateTime(value.date(), value.time())
+{
+}
+
+CDateTime::CDateTime(const QDate& date, const QTime& time)
+{
+    // Valid only when the combination converts to a date-time and back without change.
+    const QTime whole = time.isValid() ? QTime(time.hour(), time.minute(), time.second()) : time;
+    const QDateTime dt(date, whole, Qt::UTC);
+    if (date.isValid() && whole.isValid() && dt.isValid() && dt.date() == date && dt.time() == whole) {
+        m_value = dt;
+        m_status = Valid;
+    } else {
+        m_status = Invalid;
+    }
+}
+
+CDateTime CDateTime::MakeInvalid()
+{
+    CDateTime d;
+    d.m_status = Invalid;
+    return d;
+}
+
+CDateTime CDateTime::FromStorage(const QString& text, bool isNull)
+{
+    if (isNull)
+        return {};
+    const QDate date = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
+    // A date without a time is read as midnight.
+    const QTime time = text.size() > 10 ? QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss")) : QTime(0, 0);
+    if (!date.isValid() || !time.isValid())
+        return MakeInvalid();
+    return CDateTime(date, time);
+}
+
+QString CDateTime::ToStorage() const
+{
+    switch (m_status) {
+    case Valid:
+        return m_value.toString(QString::fromLatin1(kStorageFormat));
+    case Invalid:
+        return QStringLiteral("invalid");
+    case Null:
+        break;
+    }
+    return {};
+}
+
+QString CDateTime::ToListText() const
+{
+    switch (m_status) {
+    case Valid:
+        return m_value.toString(QStringLiteral("MM/dd/yyyy"));
+    case Invalid:
+        return QStringLiteral("Invalid DateTime");
+    case Null:
+        break;
+    }
+    return {};
+}
+
+bool CDateTime::operator==(const CDateTime& other) const
+{
+    if (m_status != other.m_status)
+        return false;
+    return m_status != Valid || m_value == other.m_value;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "core/db/DateTime.h"
+#include "core/db/Recordset.h"
+
+#include <QString>
+
+class CDatabase;
+
+// One check-in: a record of table LogwardenTab in Logwarden-97.db.
+class CLogwardenSet : public CRecordset
+{
+public:
+    explicit CLogwardenSet(CDatabase* database = nullptr);
+
+    QString GetDefaultDBName() const override;
+    QString GetDefaultSQL() const override;
+
+    // Creates the table and its indexes when they are missing; the connection becomes durable.
+    static void PrepareDatabase(CDatabase& db);
+    static const char* const kFileName;
+    static const char* const kTable;
+
+    int m_ID = 0;
+    QString m_CallSign;
+    QString m_Name;
+    QString m_Street;
+    QString m_Location;
+    QString m_Comment;
+    CDateTime m_Date;
+    bool m_HasComments = false;
+    bool m_HasTraffic = false;
+    bool m_Acknowledged = false;
+    QString m_Class;
+    QString m_YourGrid;
+    QString m_eMailAddr;
+};

@@ -1,0 +1,56 @@
+#include "gui/app/LogwardenApp.h"
+
+#include "core/Exceptions.h"
+#include "core/app/Clock.h"
+#include "core/app/DataFolder.h"
+#include "core/app/Settings.h"
+#include "core/app/Version.h"
+#include "core/log/LogwardenSet.h"
+#include "gui/app/LogwardenDoc.h"
+#include "gui/app/MainFrame.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QMessageBox>
+
+int RunLogwarden(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral(LOGWARDEN_TITLE));
+    QApplication::setApplicationVersion(QStringLiteral(LOGWARDEN_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("logwarden"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Logwarden, the logbook of an amateur-radio net's control station."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({QStringLiteral("data-dir"),
+                      QStringLiteral("Folder of the log and the licence databases (default: $LOGWARDEN_DATA_DIR, "
+                                     "else ~/.local/share/logwarden)."),
+                      QStringLiteral("DIR")});
+    parser.process(app);
+
+    const QString folder = DataFolder::Resolve(QApplication::arguments());
+    try {
+        DataFolder::Enter(folder);
+    } catch (const CLogwardenException& e) {
+        QMessageBox::critical(nullptr, QStringLiteral(LOGWARDEN_TITLE), e.Message());
+        return 1;
+    }
+
+    CSettings settings(CSettings::DefaultPath(), folder);
+    CSystemClock clock;
+    CLogwardenDoc doc(settings, clock);
+    try {
+        doc.OpenLog(QString::fromLatin1(CLogwardenSet::kFileName));
+    } catch (const CLogwardenException& e) {
+        // The window still opens; the form has no records until the file is mended.
+        QMessageBox::critical(nullptr, QStringLiteral(LOGWARDEN_TITLE), e.Message());
+    }
+
+    CMainFrame frame(doc);
+    frame.show();
+    const int rc = QApplication::exec();
+    settings.Sync();
+    return rc;
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "gui/app/Commands.h"
+
+#include <QMainWindow>
+
+class CClock;
+class CLeftView;
+class CLogwardenDoc;
+class CLogwardenView;
+class CSettings;
+class QLabel;
+class QSplitter;
+class QToolBar;
+
+// The main window: menus, tool bar, the "FCC DB: " command bar, the status bar and the split window
+// with the day tree on the left and the check-in form on the right.
+class CMainFrame : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit CMainFrame(CLogwardenDoc& doc, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CCommands& Commands() { return m_commands; }
+    CLeftView* LeftView() const { return m_leftView; }
+    CLogwardenView* FormView() const { return m_formView; }
+    QToolBar* ToolBar() const { return m_toolBar; }
+    QToolBar* CommandBar() const { return m_commandBar; }
+
+    // The first pane of the status bar; "Ready" when idle.
+    void SetStatusText(const QString& text);
+    QString StatusText() const;
+    // The wide second pane of the status bar, where long jobs put their progress.
+    QWidget* ProgressPane() const;
+
+    // Reads the placement from the settings and applies it.
+    void RestorePlacement();
+    // Writes the placement when it lies within the saved ranges.
+    void SavePlacement();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBars();
+    void CreateStatusBar();
+    void UpdateCaption();
+    void ForwardToFocus(const char* slot);
+    void ShowAbout();
+    void SwitchPane();
+
+    CLogwardenDoc& m_doc;
+    CSettings& m_settings;
+    CCommands m_commands;
+    QSplitter* m_splitter = nullptr;
+    CLeftView* m_leftView = nullptr;
+    CLogwardenView* m_formView = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    QToolBar* m_commandBar = nullptr;
+    QLabel* m_message = nullptr;
+    QLabel* m_widePane = nullptr;
+};
