@@ -8,6 +8,7 @@
 #include "gui/app/LeftView.h"
 #include "gui/app/LockKeyIndicator.h"
 #include "gui/app/LogwardenDoc.h"
+#include "gui/app/Modules.h"
 #include "gui/log/LogwardenView.h"
 #include "gui/widgets/Icons.h"
 
@@ -69,6 +70,7 @@ CMainFrame::CMainFrame(CLogwardenDoc& doc, QWidget* parent)
 
     m_doc.SetSelectedDay(m_leftView->SelectedDay());
     m_formView->ConnectCommands(m_commands);
+    InstallModules(*this);
     m_formView->OnInitialUpdate();
     RestorePlacement();
     // The day tree is the active pane at start-up.
