@@ -37,6 +37,28 @@ QString CLogwardenSet::GetDefaultSQL() const
     return QString::fromLatin1(kTable);
 }
 
+CCheckinRecord CLogwardenSet::GetRecord() const
+{
+    return {m_ID,      m_CallSign,    m_Name,       m_Street,       m_Location, m_Comment,  m_Date,
+            m_HasComments, m_HasTraffic, m_Acknowledged, m_Class, m_YourGrid, m_eMailAddr};
+}
+
+void CLogwardenSet::SetRecord(const CCheckinRecord& r)
+{
+    m_CallSign = r.callSign;
+    m_Name = r.name;
+    m_Street = r.street;
+    m_Location = r.location;
+    m_Comment = r.comment;
+    m_Date = r.date;
+    m_HasComments = r.hasComments;
+    m_HasTraffic = r.hasTraffic;
+    m_Acknowledged = r.acknowledged;
+    m_Class = r.cls;
+    m_YourGrid = r.yourGrid;
+    m_eMailAddr = r.email;
+}
+
 void CLogwardenSet::PrepareDatabase(CDatabase& db)
 {
     db.MakeDurable();

@@ -2,6 +2,7 @@
 
 #include "core/db/DateTime.h"
 #include "core/db/Recordset.h"
+#include "core/log/CheckinRecord.h"
 
 #include <QString>
 
@@ -18,6 +19,10 @@ public:
 
     // Creates the table and its indexes when they are missing; the connection becomes durable.
     static void PrepareDatabase(CDatabase& db);
+    // The current record's values, and all values but the ID set from a record.
+    CCheckinRecord GetRecord() const;
+    void SetRecord(const CCheckinRecord& record);
+
     static const char* const kFileName;
     static const char* const kTable;
 

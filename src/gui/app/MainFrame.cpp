@@ -57,11 +57,14 @@ CMainFrame::CMainFrame(CLogwardenDoc& doc, QWidget* parent)
     m_splitter->addWidget(m_formView);
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
-    m_splitter->setSizes({125, 750});
+    // Wide enough for a day's text beside its icon.
+    const int treeWidth = m_leftView->fontMetrics().horizontalAdvance(QStringLiteral("0000 00 00")) + 70;
+    m_splitter->setSizes({treeWidth, 875 - treeWidth});
     setCentralWidget(m_splitter);
 
     connect(m_formView, &CLogwardenView::statusText, this, &CMainFrame::SetStatusText);
     connect(m_leftView, &CLeftView::daySelected, m_formView, &CLogwardenView::OnDaySelected);
+    m_formView->SetTreeSelector([this](const QString& day) { return m_leftView->SelectDay(day); });
     connect(&m_doc, &CLogwardenDoc::titleChanged, this, &CMainFrame::UpdateCaption);
 
     // The document's title is today's date; the caption shows it followed by the program's name.
