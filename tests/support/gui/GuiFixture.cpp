@@ -2,7 +2,10 @@
 
 #include "core/log/LogwardenSet.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
+#include <QTimer>
 #include <QtTest>
 
 namespace TestSupport {
@@ -39,6 +42,36 @@ void CGuiFixture::Restart()
         m_frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
     }
+}
+
+void CGuiFixture::Focus(QWidget* widget)
+{
+    QApplication::setActiveWindow(m_frame.get());
+    widget->setFocus();
+}
+
+void AnswerNextMessageBox(QObject* owner, QMessageBox::StandardButton button, QString* text)
+{
+    auto* timer = new QTimer(owner);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, tries, button, text] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            if (text)
+                *text = box->text();
+            timer->stop();
+            timer->deleteLater();
+            if (QAbstractButton* b = box->button(button))
+                b->click();
+            else
+                box->done(button);
+            return;
+        }
+        if (++*tries > 300) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start(10);
 }
 
 } // namespace TestSupport

@@ -6,9 +6,15 @@
 #include "gui/app/MainFrame.h"
 #include "support/TestSupport.h"
 
+#include <QMessageBox>
 #include <memory>
 
 namespace TestSupport {
+
+// Answers the next modal message box that opens (within a few seconds) with the button, and keeps its
+// text. Returns at once; the answer happens while the caller runs the command that opens the box. The
+// watch ends with the owner (the fixture's main window), so a failed test leaves nothing behind.
+void AnswerNextMessageBox(QObject* owner, QMessageBox::StandardButton button, QString* text = nullptr);
 
 // The whole program on a scratch folder: settings, a fixed clock, the log, and the main window
 // (shown offscreen). The working directory is the scratch folder while the fixture lives.
@@ -25,6 +31,12 @@ public:
     CLogwardenDoc& Doc() { return *m_doc; }
     CMainFrame& Frame() { return *m_frame; }
     CDatabase& Db();
+    void AnswerNextMessageBox(QMessageBox::StandardButton button, QString* text = nullptr)
+    {
+        TestSupport::AnswerNextMessageBox(m_frame.get(), button, text);
+    }
+    // Makes the main window the active one and gives the widget the keyboard focus.
+    void Focus(QWidget* widget);
     // Closes and rebuilds the main window on the same folder (a restart of the program).
     void Restart();
 
@@ -37,5 +49,6 @@ private:
     std::unique_ptr<CMainFrame> m_frame;
     bool m_show;
 };
+
 
 } // namespace TestSupport
