@@ -22,10 +22,8 @@ all: build
 deps:
 	@bash scripts/install-deps.sh
 
-$(BUILD)/build.ninja: | deps
+build: deps
 	cmake -S . -B $(BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-
-build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build

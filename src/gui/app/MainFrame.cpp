@@ -59,6 +59,8 @@ CMainFrame::CMainFrame(CLogwardenDoc& doc, QWidget* parent)
     m_splitter->setStretchFactor(1, 1);
     // Wide enough for a day's text beside its icon.
     const int treeWidth = m_leftView->fontMetrics().horizontalAdvance(QStringLiteral("0000 00 00")) + 70;
+    m_leftView->setMinimumWidth(treeWidth);
+    m_splitter->setCollapsible(0, false);
     m_splitter->setSizes({treeWidth, 875 - treeWidth});
     setCentralWidget(m_splitter);
 

@@ -27,6 +27,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
 #include <QSplitter>
@@ -76,10 +77,19 @@ CLogwardenView::~CLogwardenView() = default;
 
 void CLogwardenView::BuildLayout()
 {
-    auto* outer = new QVBoxLayout(this);
+    // Like a form of fixed design, the pane scrolls when the window is made smaller than the form.
+    auto* frameLayout = new QVBoxLayout(this);
+    frameLayout->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    frameLayout->addWidget(scroll);
+    auto* page = new QWidget(scroll);
+    scroll->setWidget(page);
+    auto* outer = new QVBoxLayout(page);
     outer->setContentsMargins(4, 4, 4, 4);
 
-    // Upper half: the check-in's boxes, the matches, the calendar and the net column.
+    // Upper part: the check-in's boxes with the matches beside them.
     auto* top = new QHBoxLayout;
     outer->addLayout(top);
 
@@ -108,6 +118,9 @@ void CLogwardenView::BuildLayout()
     m_addr2 = qobject_cast<QLineEdit*>(named(new QLineEdit(this), "addr2"));
     m_email = qobject_cast<QLineEdit*>(named(new QLineEdit(this), "email"));
     m_class = qobject_cast<QLineEdit*>(named(new QLineEdit(this), "class"));
+    for (QLineEdit* e : {m_name, m_addr1, m_addr2, m_email})
+        e->setMinimumWidth(200);
+    m_callSign->setMinimumWidth(150);
     m_class->setMaximumWidth(60);
     m_yourGrid = new CUpperCaseEdit(this);
     named(m_yourGrid, "yourGrid");
@@ -179,6 +192,9 @@ void CLogwardenView::BuildLayout()
     m_slots[static_cast<int>(Slot::EntryButtons)] = buttons;
     buttons->addStretch(1);
     entry->addLayout(buttons, row++, 0, 1, 4);
+    auto* lookups = new QHBoxLayout;
+    m_slots[static_cast<int>(Slot::LookupButtons)] = lookups;
+    entry->addLayout(lookups, row++, 0, 1, 4);
     auto* audio = new QHBoxLayout;
     m_slots[static_cast<int>(Slot::AudioRow)] = audio;
     entry->addLayout(audio, row++, 0, 1, 4);
@@ -191,11 +207,16 @@ void CLogwardenView::BuildLayout()
     m_matches->setSortingEnabled(false);
     m_matches->setFocusPolicy(Qt::ClickFocus);
     m_matches->setMinimumWidth(110);
-    m_matches->setMaximumWidth(150);
+    m_matches->setMaximumWidth(140);
     matchesBox->addWidget(m_matchesLabel);
     matchesBox->addWidget(m_matches, 1);
     top->addLayout(matchesBox, 0);
 
+    // Lower part: find, slider and the day list; beside them the calendar, the clock and the net
+    // column, then the side panel.
+    auto* lower = new QHBoxLayout;
+    auto* listColumn = new QVBoxLayout;
+    lower->addLayout(listColumn, 1);
     auto* calendarColumn = new QVBoxLayout;
     m_calendar = new QCalendarWidget(this);
     named(m_calendar, "calendar");
@@ -212,14 +233,16 @@ void CLogwardenView::BuildLayout()
     m_clockLabel->setFont(clockFont);
     m_clockLabel->setAlignment(Qt::AlignCenter);
     calendarColumn->addWidget(m_clockLabel);
-    calendarColumn->addStretch(1);
-    top->addLayout(calendarColumn, 0);
-
     auto* net = new QVBoxLayout;
     m_slots[static_cast<int>(Slot::NetColumn)] = net;
-    top->addLayout(net, 0);
+    calendarColumn->addLayout(net);
+    calendarColumn->addStretch(1);
+    lower->addLayout(calendarColumn, 0);
+    auto* side = new QVBoxLayout;
+    m_slots[static_cast<int>(Slot::SidePanel)] = side;
+    lower->addLayout(side, 0);
+    outer->addLayout(lower, 1);
 
-    // Lower half: find, slider and the day list, with the side panel beside it.
     auto* findRow = new QHBoxLayout;
     m_findCall = new CUpperCaseEdit(this);
     named(m_findCall, "findCall");
@@ -234,9 +257,8 @@ void CLogwardenView::BuildLayout()
     findRow->addWidget(m_findButton);
     findRow->addWidget(m_findCall);
     findRow->addWidget(m_slider, 1);
-    outer->addLayout(findRow);
+    listColumn->addLayout(findRow);
 
-    auto* lower = new QHBoxLayout;
     m_model = new CDayListModel(this);
     m_dayList = new QTableView(this);
     named(m_dayList, "dayList");
@@ -249,11 +271,8 @@ void CLogwardenView::BuildLayout()
     m_dayList->horizontalHeader()->setHighlightSections(false);
     m_dayList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_dayList->installEventFilter(this);
-    lower->addWidget(m_dayList, 1);
-    auto* side = new QVBoxLayout;
-    m_slots[static_cast<int>(Slot::SidePanel)] = side;
-    lower->addLayout(side, 0);
-    outer->addLayout(lower, 1);
+    m_dayList->setMinimumHeight(150);
+    listColumn->addWidget(m_dayList, 1);
 
     // Wiring of the boxes.
     connect(m_callSign, &QLineEdit::textChanged, this, [this] {

@@ -33,10 +33,12 @@ class CLogwardenView : public QWidget
 public:
     // Places on the form where the controls of other subsystems go.
     enum class Slot {
-        EntryButtons, // beside "&Clear", "Add New [F5] log", "Save Current [F6]": look-ups, history
-        AudioRow,     // phonetic spelling, hearing the call, volume, recording
-        NetColumn,    // under the calendar: NCS label, letter ranges, transmitter, mail, net report
-        SidePanel,    // beside the day list: pre-net check-ins and the station listing
+        EntryButtons,  // beside "&Clear", "Add New [F5] log", "Save Current [F6]": history and the like
+        LookupButtons, // the row under them: licence and callbook look-ups
+        AudioRow,      // phonetic spelling, hearing the call, volume, recording
+        NetColumn,     // under the calendar: NCS label, letter ranges, transmitter, mail, net report
+        SidePanel,     // beside the calendar: pre-net check-ins and the station listing
+        SlotCount
     };
 
     explicit CLogwardenView(CLogwardenDoc& doc, QWidget* parent = nullptr);
@@ -141,7 +143,7 @@ private:
     QLabel* m_clockLabel = nullptr;
     QTimer* m_refreshTimer = nullptr;
     QTimer* m_clockTimer = nullptr;
-    QBoxLayout* m_slots[4] = {};
+    QBoxLayout* m_slots[static_cast<int>(Slot::SlotCount)] = {};
 
     std::function<bool(const QString&)> m_selectTreeDay;
     QString m_status;
