@@ -105,11 +105,17 @@ private Q_SLOTS:
                 bar << a->text();
         QCOMPARE(bar, (QStringList{"Check", "DLoad", "Extract", "Compile"}));
 
-        // The status bar can be hidden and shown again from the View menu.
+        // The status bar can be hidden and shown again from the View menu; a hidden tool bar stays
+        // hidden at the next start.
         c.viewStatusBar->trigger();
         QVERIFY(!f.Frame().statusBar()->isVisible());
         c.viewStatusBar->trigger();
         QVERIFY(f.Frame().statusBar()->isVisible());
+        c.viewToolbar->trigger();
+        QVERIFY(!f.Frame().ToolBar()->isVisible());
+        f.Restart();
+        QVERIFY(!f.Frame().ToolBar()->isVisible());
+        QVERIFY(!f.Frame().Commands().viewToolbar->isChecked());
 
         // Shift+F6 moves between the panes.
         f.Frame().activateWindow();

@@ -12,6 +12,8 @@ const std::vector<CSettingDef> kSettings = {
     {"WindowSettings", "TopLeftY", CSettingDef::Integer, "100"},
     {"WindowSettings", "SizeX", CSettingDef::Integer, "875"},
     {"WindowSettings", "SizeY", CSettingDef::Integer, "700"},
+    // Which bars are shown and where (the main window's own encoding).
+    {"LogwardenApp", "BarState", CSettingDef::String, ""},
     // History dialog rectangle, screen coordinates.
     {"WindowSettings", "HistLeft", CSettingDef::Integer, "100"},
     {"WindowSettings", "HistTop", CSettingDef::Integer, "100"},

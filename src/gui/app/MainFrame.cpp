@@ -319,12 +319,16 @@ void CMainFrame::ShowAbout()
 
 void CMainFrame::RestorePlacement()
 {
+    // A bar state that cannot be read is ignored.
+    restoreState(QByteArray::fromBase64(m_settings.GetString(QStringLiteral("LogwardenApp"), QStringLiteral("BarState")).toLatin1()));
+    m_commands.viewToolbar->setChecked(!m_toolBar->isHidden());
     move(m_settings.GetInt(kSection, QStringLiteral("TopLeftX")), m_settings.GetInt(kSection, QStringLiteral("TopLeftY")));
     resize(m_settings.GetInt(kSection, QStringLiteral("SizeX")), m_settings.GetInt(kSection, QStringLiteral("SizeY")));
 }
 
 void CMainFrame::SavePlacement()
 {
+    m_settings.SetString(QStringLiteral("LogwardenApp"), QStringLiteral("BarState"), QString::fromLatin1(saveState().toBase64()));
     const bool normal = !isMaximized() && !isMinimized() && !isFullScreen();
     const QRect r = normal ? QRect(pos(), size()) : normalGeometry();
     const CPlacement p{r.x(), r.y(), r.width(), r.height()};
