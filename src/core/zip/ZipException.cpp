@@ -61,6 +61,13 @@ QString CZipException::Compose(int cause, const QString& path, const QString& de
     case tooManyVolumes:
         text = QStringLiteral("The archive \"%1\" spans several volumes, which is not supported").arg(path);
         break;
+    case streamEnd:
+    case needDict:
+    case streamError:
+    case dataError:
+    case bufError:
+        text = QStringLiteral("The archive \"%1\" is damaged").arg(path);
+        break;
     default:
         text = QStringLiteral("The archive \"%1\" cannot be read (cause %2)").arg(path).arg(cause);
         break;
