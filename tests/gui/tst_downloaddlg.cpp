@@ -45,8 +45,7 @@ CDownloadDlg* OpenDialog(CGuiFixture& f)
 QString TakeMessage(QWidget* owner, const QString& name)
 {
     QMessageBox* box = nullptr;
-    QTest::qWaitFor([&] { return (box = owner->findChild<QMessageBox*>(name)) != nullptr; }, 10000);
-    if (!box)
+    if (!QTest::qWaitFor([&] { return (box = owner->findChild<QMessageBox*>(name)) != nullptr; }, 10000))
         return QStringLiteral("<no message box>");
     const QString text = box->text();
     box->close();

@@ -19,11 +19,6 @@ using namespace TestSupport;
 
 namespace {
 
-QJsonObject Json(const char* text)
-{
-    return QJsonDocument::fromJson(QByteArray(text)).object();
-}
-
 QByteArray Data(const QJsonObject& entry)
 {
     return entry.value(QStringLiteral("data")).toString().toUtf8().repeated(entry.value(QStringLiteral("repeat")).toInt(1));
