@@ -119,11 +119,12 @@ private Q_SLOTS:
         CScratch s;
         MakeZip({{"out", s.File("l_amat.zip")},
                  {"entries", QJsonArray{Entry("counts", "c"), Entry("HD.dat", "hd"), Entry("CO.dat", "co"),
-                                        Entry("EN.dat", "en"), Entry("am.dat", "lower case"), Entry("AM.dat", "am"),
-                                        Entry("old/AM.dat.bak", "bak")}}});
+                                        Entry("EN.dat", "old en"), Entry("am.dat", "lower case"), Entry("AM.dat", "am"),
+                                        Entry("old/AM.dat.bak", "bak"), Entry("new/EN.dat", "en")}}});
         const CRun r = Cli({"uls-extract", "--archive", s.File("l_amat.zip"), "--dir", s.File("out")});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(Files(s.File("out")), (QStringList{"AM.dat", "AM.dat.bak", "EN.dat", "HD.dat"}));
+        // Two entries for one file: the later one in the archive wins, as extracting in order would give.
         QCOMPARE(ReadFile(s.File("out/EN.dat")), QByteArray("en"));
         QCOMPARE(ReadFile(s.File("out/AM.dat.bak")), QByteArray("bak"));
 

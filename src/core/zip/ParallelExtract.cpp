@@ -21,7 +21,19 @@ int DefaultThreads(int entries)
 CResult ExtractEntries(const CZipArchive& archive, const std::vector<int>& indices, const QString& folder,
                        int threads, const Progress& progress)
 {
-    std::vector<int> order(indices);
+    // Entries land under their base names: of several with the same one, only the last in archive order
+    // would survive extracting one after the other, so only that one is extracted (in parallel the
+    // order of finishing would otherwise decide).
+    std::vector<int> order;
+    for (size_t k = 0; k < indices.size(); ++k) {
+        const QString base = CZipArchive::SafeBaseName(archive.Header(indices[k]).m_fileName);
+        bool later = false;
+        for (size_t j = k + 1; j < indices.size() && !base.isEmpty(); ++j)
+            later = later || (indices[j] > indices[k] &&
+                              CZipArchive::SafeBaseName(archive.Header(indices[j]).m_fileName) == base);
+        if (!later)
+            order.push_back(indices[k]);
+    }
     // Largest first keeps the workers busy until the end.
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         return archive.Header(a).m_uncompressedSize > archive.Header(b).m_uncompressedSize;

@@ -24,8 +24,9 @@ struct CResult
 // The number of threads worth using: the cores available, at most `entries`.
 int DefaultThreads(int entries);
 
-// Extracts the entries into folder with up to `threads` workers, the largest entries first. The first
-// error stops the other workers and is raised again here (CZipException, CFileException).
+// Extracts the entries into folder with up to `threads` workers, the largest entries first; the result
+// is that of extracting them one after the other in archive order. The first error stops the other
+// workers and is raised again here (CZipException, CFileException).
 CResult ExtractEntries(const CZipArchive& archive, const std::vector<int>& indices, const QString& folder,
                        int threads, const Progress& progress = {});
 

@@ -157,6 +157,9 @@ void CZipEntryReader::Finish()
 {
     if (m_uncompressedLeft != 0)
         Damaged(QStringLiteral("\"%1\" was not read to its end").arg(m_header.m_fileName));
+    // An entry declared empty is never read; its stream must still end at once.
+    if (m_stream && !m_streamEnded)
+        ExpectStreamEnd();
     if (m_crc != m_header.m_crc32)
         throw CZipException(CZipException::badCrc, m_archive.GetArchivePath(),
                             QStringLiteral("\"%1\"").arg(m_header.m_fileName));

@@ -169,6 +169,8 @@ private Q_SLOTS:
         QTest::newRow("more bytes than declared, descriptor")
             << R"({"entries":[{"name":"AM.dat","data":"bomb","repeat":5000,"declared_size":19999,"descriptor":"unsigned"}]})"
             << bad;
+        QTest::newRow("declared empty, holds data")
+            << R"({"entries":[{"name":"AM.dat","data":"bomb","repeat":5000,"declared_size":0}]})" << bad;
         QTest::newRow("fewer bytes than declared")
             << R"({"entries":[{"name":"AM.dat","data":"short","repeat":10,"declared_size":51}]})" << bad;
         QTest::newRow("overlapping entries")
