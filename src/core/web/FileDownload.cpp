@@ -170,7 +170,8 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // A secure address is never redirected to an insecure one.
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, scheme == QLatin1String("https") ? "https" : "http,https");
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);

@@ -25,6 +25,8 @@ const QString kSection = QStringLiteral("Settings");
 
 QString Megabytes(qint64 bytes)
 {
+    if (bytes < 1024 * 1024)
+        return QStringLiteral("%1 kB").arg(double(bytes) / 1024.0, 0, 'f', 0);
     return QStringLiteral("%1 MB").arg(double(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
 }
 
