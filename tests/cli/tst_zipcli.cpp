@@ -97,23 +97,6 @@ private Q_SLOTS:
         }
     }
 
-    void usageErrors_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::newRow("unzip without folder") << QStringList{"unzip", "a.zip"};
-        QTest::newRow("uls-extract without archive") << QStringList{"uls-extract", "--dir", "x"};
-        QTest::newRow("uls-extract unknown option") << QStringList{"uls-extract", "--archive", "a", "--dir", "x", "--fast=1"};
-        QTest::newRow("uls-download without folder") << QStringList{"uls-download", "--url", "http://127.0.0.1/"};
-    }
-
-    void usageErrors()
-    {
-        QFETCH(QStringList, args);
-        const CRun r = Cli(args);
-        QCOMPARE(r.exitCode, 2);
-        QVERIFY(!r.err.isEmpty());
-    }
-
     void ulsExtractTakesTheThreeFiles()
     {
         CScratch s;
@@ -142,7 +125,6 @@ private Q_SLOTS:
         QTest::newRow("success") << "/files/l_amat.zip" << 0 << "Saved";
         QTest::newRow("missing") << "/files/nothing.zip" << 1 << "The File specified could not be found";
         QTest::newRow("interrupted") << "/truncate/l_amat.zip" << 1 << "The previous file was kept";
-        QTest::newRow("refused") << "" << 1 << "Could not connect to ftp server!!";
     }
 
     void ulsDownload()
@@ -159,8 +141,7 @@ private Q_SLOTS:
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("old");
         old.close();
-        const QString url = path.isEmpty() ? QStringLiteral("http://127.0.0.1:%1/l_amat.zip").arg(ClosedPort())
-                                           : http.Url("http", path);
+        const QString url = http.Url("http", path);
         const CRun r = Cli({"uls-download", "--url", url, "--dir", s.File("dl")}, s.Path());
         QCOMPARE(r.exitCode, exitCode);
         QVERIFY2((r.out + r.err).contains(message), qPrintable(r.out + r.err));
