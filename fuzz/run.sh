@@ -20,9 +20,9 @@ mkdir -p "$work/tmp" "$work/corpus" "$work/artifacts" "$work/cwd"
 python3 - "$here/seeds.json" "$work/corpus" "$repo/tests/support/zipmaker.py" <<'PY'
 import json, subprocess, sys
 seeds, corpus, maker = sys.argv[1:]
-for i, spec in enumerate(json.load(open(seeds))):
-    spec["out"] = "%s/seed%02d.zip" % (corpus, i)
-    subprocess.run([sys.executable, maker], input=json.dumps(spec).encode(), check=True)
+for i, recipe in enumerate(json.load(open(seeds))):
+    recipe["out"] = "%s/seed%02d.zip" % (corpus, i)
+    subprocess.run([sys.executable, maker], input=json.dumps(recipe).encode(), check=True)
 PY
 
 touch "$work/marker"

@@ -71,7 +71,7 @@ private Q_SLOTS:
 
     void damagedArchiveFails_data()
     {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("recipe");
         QTest::addColumn<QString>("reason");
         QTest::newRow("bad CRC") << R"({"entries":[{"name":"AM.dat","data":"x","crc_xor":1}]})" << "CRC mismatch";
         QTest::newRow("no archive") << R"({"trailing":70000,"entries":[]})" << "no end of central directory record";
@@ -81,10 +81,10 @@ private Q_SLOTS:
 
     void damagedArchiveFails()
     {
-        QFETCH(QString, spec);
+        QFETCH(QString, recipe);
         QFETCH(QString, reason);
         CScratch s;
-        QJsonObject o = QJsonDocument::fromJson(spec.toUtf8()).object();
+        QJsonObject o = QJsonDocument::fromJson(recipe.toUtf8()).object();
         o["out"] = s.File("a.zip");
         MakeZip(o);
         for (const QStringList& args : {QStringList{"unzip", s.File("a.zip"), s.File("out")},

@@ -15,18 +15,18 @@ QString Python()
                                                               : QStringLiteral("python3");
 }
 
-QString MakeZip(const QJsonObject& spec)
+QString MakeZip(const QJsonObject& recipe)
 {
     QProcess p;
     p.start(Python(), {SourceDir() + QStringLiteral("/tests/support/zipmaker.py")});
     if (!p.waitForStarted(10000))
         qFatal("cannot start python3 for zipmaker.py");
-    p.write(QJsonDocument(spec).toJson(QJsonDocument::Compact));
+    p.write(QJsonDocument(recipe).toJson(QJsonDocument::Compact));
     p.closeWriteChannel();
     p.waitForFinished(60000);
     if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         qFatal("zipmaker.py failed: %s", p.readAllStandardError().constData());
-    return spec.value(QStringLiteral("out")).toString();
+    return recipe.value(QStringLiteral("out")).toString();
 }
 
 } // namespace TestSupport

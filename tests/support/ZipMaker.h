@@ -9,8 +9,8 @@ namespace TestSupport {
 // installs) when present, else the first python3 on the path.
 QString Python();
 
-// Writes an archive as described (see tests/support/zipmaker.py) to spec["out"]; fails the test when
-// the script fails. Returns spec["out"].
-QString MakeZip(const QJsonObject& spec);
+// Writes an archive as described (see tests/support/zipmaker.py) to recipe["out"]; fails the test when
+// the script fails. Returns recipe["out"].
+QString MakeZip(const QJsonObject& recipe);
 
 } // namespace TestSupport

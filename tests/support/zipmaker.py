@@ -47,12 +47,12 @@ def dos_datetime(dt):
     return (h << 11) | (mi << 5) | (s // 2), ((y - 1980) << 9) | (m << 5) | d
 
 
-def write_raw(spec):
-    stub = spec.get("stub", "").encode()
+def write_raw(recipe):
+    stub = recipe.get("stub", "").encode()
     out = bytearray()
     central = []
     placed = []
-    for e in spec["entries"]:
+    for e in recipe["entries"]:
         name = entry_name(e)
         if "alias_of" in e:
             c = placed[e["alias_of"]]
@@ -91,19 +91,19 @@ def write_raw(spec):
         central.append(struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, made_by, 20, flags, method, t, d, crc, csize,
                                    usize, len(name), 0, 0, 0, 0, external, offset) + name)
     cd = b"".join(central)
-    comment = comment_bytes(spec)
+    comment = comment_bytes(recipe)
     end = dict(disk=0, dir_disk=0, entries_here=len(central), entries=len(central), dir_size=len(cd),
                dir_offset=len(out))
-    end.update(spec.get("end_patch", {}))
+    end.update(recipe.get("end_patch", {}))
     out += cd + struct.pack("<IHHHHIIH", 0x06054B50, end["disk"], end["dir_disk"], end["entries_here"],
                             end["entries"], end["dir_size"], end["dir_offset"], len(comment)) + comment
     return stub + bytes(out)
 
 
-def comment_bytes(spec):
-    if "comment_len" in spec:
-        return (b"0123456789abcdef" * (spec["comment_len"] // 16 + 1))[: spec["comment_len"]]
-    return spec.get("comment", "").encode()
+def comment_bytes(recipe):
+    if "comment_len" in recipe:
+        return (b"0123456789abcdef" * (recipe["comment_len"] // 16 + 1))[: recipe["comment_len"]]
+    return recipe.get("comment", "").encode()
 
 
 class _Pipe:
@@ -119,29 +119,29 @@ class _Pipe:
         pass
 
 
-def write_zipfile(spec, streamed):
+def write_zipfile(recipe, streamed):
     target = _Pipe() if streamed else io.BytesIO()
     with zipfile.ZipFile(target, "w") as zf:
-        for e in spec["entries"]:
+        for e in recipe["entries"]:
             zi = zipfile.ZipInfo(e["name"], date_time=tuple(e.get("date_time", [2025, 6, 1, 12, 1, 24])))
             zi.compress_type = zipfile.ZIP_DEFLATED if e.get("method", 8) == 8 else zipfile.ZIP_STORED
             zi.external_attr = e.get("external", 0o644 << 16)
             with zf.open(zi, "w") as dst:
                 dst.write(entry_data(e))
-        zf.comment = comment_bytes(spec)
+        zf.comment = comment_bytes(recipe)
     raw = target.buf.getvalue() if streamed else target.getvalue()
-    return spec.get("stub", "").encode() + raw
+    return recipe.get("stub", "").encode() + raw
 
 
 def main():
-    spec = json.load(sys.stdin)
-    writer = spec.get("writer", "raw")
+    recipe = json.load(sys.stdin)
+    writer = recipe.get("writer", "raw")
     if writer == "raw":
-        data = write_raw(spec)
+        data = write_raw(recipe)
     else:
-        data = write_zipfile(spec, writer == "zipfile-streamed")
-    data += b"\0" * spec.get("trailing", 0)
-    with open(spec["out"], "wb") as f:
+        data = write_zipfile(recipe, writer == "zipfile-streamed")
+    data += b"\0" * recipe.get("trailing", 0)
+    with open(recipe["out"], "wb") as f:
         f.write(data)
 
 

@@ -65,7 +65,7 @@ class TestZipArchive : public QObject
 private Q_SLOTS:
     void extractsEveryKindOfEntry_data()
     {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("recipe");
         // Each entry's file must hold data * repeat under the expected name.
         QTest::addColumn<QStringList>("files");
         QTest::newRow("deflated") << R"({"entries":[{"name":"AM.dat","data":"AM|1|K1ABC\r\n","repeat":5000}]})"
@@ -109,10 +109,10 @@ private Q_SLOTS:
 
     void extractsEveryKindOfEntry()
     {
-        QFETCH(QString, spec);
+        QFETCH(QString, recipe);
         QFETCH(QStringList, files);
         CScratch s;
-        QJsonObject o = QJsonDocument::fromJson(spec.toUtf8()).object();
+        QJsonObject o = QJsonDocument::fromJson(recipe.toUtf8()).object();
         QVERIFY(!o.isEmpty());
         o[QStringLiteral("out")] = s.File(QStringLiteral("a.zip"));
         MakeZip(o);
@@ -153,7 +153,7 @@ private Q_SLOTS:
 
     void rejectsDamagedArchives_data()
     {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("recipe");
         QTest::addColumn<int>("cause");
         // Entries damaged: the previous file of the same name must survive, and no partial file appear.
         const int bad = CZipException::badZipFile;
@@ -200,10 +200,10 @@ private Q_SLOTS:
 
     void rejectsDamagedArchives()
     {
-        QFETCH(QString, spec);
+        QFETCH(QString, recipe);
         QFETCH(int, cause);
         CScratch s;
-        QJsonObject o = QJsonDocument::fromJson(spec.toUtf8()).object();
+        QJsonObject o = QJsonDocument::fromJson(recipe.toUtf8()).object();
         QVERIFY(!o.isEmpty());
         o["out"] = s.File("a.zip");
         MakeZip(o);
