@@ -46,6 +46,8 @@ const std::vector<CSettingDef> kSettings = {
     {"Settings", "InputFolder", CSettingDef::String, "%s/AM.dat"},
     {"Settings", "OutputFolder", CSettingDef::String, "%s/FCC97.db"},
     {"Settings", "StorageLocation", CSettingDef::String, ""},
+    // Where "DLoad" fetches the FCC's complete amateur licence archive from (http, https or ftp).
+    {"Settings", "FccArchiveUrl", CSettingDef::String, "https://data.fcc.gov/download/pub/uls/complete/l_amat.zip"},
     // Network time-outs (milliseconds) and retries.
     {"NetSettings", "NetConTO", CSettingDef::NumericText, "15000"},
     {"NetSettings", "NetRetNum", CSettingDef::NumericText, "1"},

@@ -15,6 +15,9 @@ struct Overloaded : Ts...
 {
     using Ts::operator()...;
 };
+// Spelled out for compilers without aggregate deduction (clang 14, which builds the fuzz targets).
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
 
 void BindParam(SQLite::Statement& stmt, int index, const QVariant& value)
 {

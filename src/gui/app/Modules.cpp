@@ -1,8 +1,9 @@
 #include "gui/app/Modules.h"
 
 #include "gui/app/MainFrame.h"
+#include "gui/licdb/LicDbDownloadModule.h"
 
 void InstallModules(CMainFrame& frame)
 {
-    (void)frame;
+    CLicDbDownloadModule::Install(frame);
 }

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/Exceptions.h"
+
+#include <QString>
+#include <functional>
+
+// A download that failed. Kind() tells why; Message() is the text for the operator, Detail() the
+// transport's own reason.
+class CDownloadException : public CNetException
+{
+public:
+    enum Kind {
+        ConnectFailed, // no connection to the server
+        NotFound,      // the server has no such file
+        Failed,        // the transfer broke off, timed out, or the file could not be written
+        Incomplete,    // fewer bytes arrived than the server announced
+        Rejected,      // what arrived is not what was asked for
+    };
+    CDownloadException(Kind kind, QString detail);
+    Kind GetKind() const { return m_kind; }
+    const QString& Detail() const { return m_detail; }
+
+private:
+    static QString Compose(Kind kind, const QString& detail);
+    Kind m_kind;
+    QString m_detail;
+};
+
+struct CDownloadOptions
+{
+    int connectTimeoutMs = 15000;
+    // A transfer slower than one byte a second for this long is abandoned.
+    int stallSeconds = 60;
+};
+
+// Fetches one file by HTTP, HTTPS or FTP (anonymous unless the URL carries a user) with libcurl.
+//
+// The file arrives in a temporary file beside the target and replaces the target only once it is
+// complete, of the size the server announced, and accepted by the check given: a failed or
+// cancelled download leaves an existing file as it was.
+class CFileDownload
+{
+public:
+    // Bytes received and announced (-1 while unknown). Returning false cancels the download. Called on
+    // the downloading thread.
+    using Progress = std::function<bool(qint64 received, qint64 total)>;
+    // Looks at the complete temporary file before it replaces the target; raises to reject it.
+    using Check = std::function<void(const QString& tempPath)>;
+
+    // True when the file was fetched and is in place, false when progress cancelled it. Failures raise
+    // CDownloadException (and CFileException when the folder cannot be written).
+    static bool Fetch(const QString& url, const QString& targetPath, const Progress& progress,
+                      const Check& check = {}, const CDownloadOptions& options = {});
+};

@@ -1,0 +1,108 @@
+#include "core/zip/ParallelExtract.h"
+
+#include "core/zip/ZipArchive.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+namespace ParallelExtract {
+
+int DefaultThreads(int entries)
+{
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return std::max(1, std::min(cores, entries));
+}
+
+CResult ExtractEntries(const CZipArchive& archive, const std::vector<int>& indices, const QString& folder,
+                       int threads, const Progress& progress)
+{
+    // Entries land under their base names: of several with the same one, only the last in archive order
+    // would survive extracting one after the other, so only that one is extracted (in parallel the
+    // order of finishing would otherwise decide).
+    std::vector<int> order;
+    for (size_t k = 0; k < indices.size(); ++k) {
+        const QString base = CZipArchive::SafeBaseName(archive.Header(indices[k]).m_fileName);
+        bool later = false;
+        for (size_t j = k + 1; j < indices.size() && !base.isEmpty(); ++j)
+            later = later || (indices[j] > indices[k] &&
+                              CZipArchive::SafeBaseName(archive.Header(indices[j]).m_fileName) == base);
+        if (!later)
+            order.push_back(indices[k]);
+    }
+    // Largest first keeps the workers busy until the end.
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return archive.Header(a).m_uncompressedSize > archive.Header(b).m_uncompressedSize;
+    });
+    qint64 total = 0;
+    for (int i : order)
+        total += archive.Header(i).m_uncompressedSize;
+
+    std::atomic<size_t> next{0};
+    std::atomic<qint64> done{0};
+    std::atomic<bool> stop{false};
+    std::atomic<bool> attributesSet{true};
+    std::mutex mutex;
+    std::condition_variable finished;
+    int running = 0;
+    std::exception_ptr error;
+
+    auto work = [&] {
+        try {
+            for (size_t k = next++; k < order.size() && !stop; k = next++) {
+                const bool ok = archive.ExtractEntry(order[k], folder, CZipArchive::kDefaultBufferSize,
+                                                     [&](qint64 bytes) {
+                                                         done += bytes;
+                                                         return !stop.load();
+                                                     });
+                if (!ok && !stop)
+                    attributesSet = false;
+            }
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!error)
+                error = std::current_exception();
+            stop = true;
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        --running;
+        finished.notify_all();
+    };
+
+    const int workers = std::max(1, std::min<int>(threads, static_cast<int>(order.size())));
+    std::vector<std::thread> pool;
+    CResult result;
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        running = workers;
+        lock.unlock();
+        for (int t = 0; t < workers; ++t)
+            pool.emplace_back(work);
+        lock.lock();
+        while (running > 0) {
+            finished.wait_for(lock, std::chrono::milliseconds(100));
+            if (progress && !error && !stop) {
+                lock.unlock();
+                if (!progress(done.load(), total)) {
+                    result.cancelled = true;
+                    stop = true;
+                }
+                lock.lock();
+            }
+        }
+    }
+    for (auto& t : pool)
+        t.join();
+    if (error)
+        std::rethrow_exception(error);
+    if (progress && !result.cancelled)
+        progress(done.load(), total);
+    result.attributesSet = attributesSet;
+    return result;
+}
+
+} // namespace ParallelExtract

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+class CZipArchive;
+
+// Extraction of several entries of one archive at the same time: the entries are independent, so on a
+// machine with several cores they inflate in parallel.
+namespace ParallelExtract {
+
+// Called on the caller's thread, a few times a second: bytes written so far and in all. Returning
+// false stops the extraction; entries already complete stay, the one in progress leaves nothing.
+using Progress = std::function<bool(qint64 done, qint64 total)>;
+
+struct CResult
+{
+    bool cancelled = false;
+    // False when the time or permissions of some file could not be set.
+    bool attributesSet = true;
+};
+
+// The number of threads worth using: the cores available, at most `entries`.
+int DefaultThreads(int entries);
+
+// Extracts the entries into folder with up to `threads` workers, the largest entries first; the result
+// is that of extracting them one after the other in archive order. The first error stops the other
+// workers and is raised again here (CZipException, CFileException).
+CResult ExtractEntries(const CZipArchive& archive, const std::vector<int>& indices, const QString& folder,
+                       int threads, const Progress& progress = {});
+
+} // namespace ParallelExtract

@@ -1,0 +1,155 @@
+// Downloading the licence archive from local HTTP and FTP servers: success, missing file, refused
+// connection, broken transfers and cancelling, and that a failure always leaves the old archive.
+#include "core/licdb/UlsArchive.h"
+#include "core/web/FileDownload.h"
+#include "support/ServerProcess.h"
+#include "support/TestSupport.h"
+#include "support/ZipMaker.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QtTest>
+
+using namespace TestSupport;
+
+namespace {
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void WriteFile(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+} // namespace
+
+class TestFileDownload : public QObject
+{
+    Q_OBJECT
+
+    CScratch m_served;
+    std::unique_ptr<CServerProcess> m_http;
+    std::unique_ptr<CServerProcess> m_ftp;
+    QByteArray m_archive;
+
+    QString Url(const QString& server, const QString& path)
+    {
+        if (server == QLatin1String("http"))
+            return m_http->Url(QStringLiteral("http"), path);
+        if (server == QLatin1String("ftp"))
+            return m_ftp->Url(QStringLiteral("ftp"), path);
+        if (server == QLatin1String("closed"))
+            return QStringLiteral("http://127.0.0.1:%1%2").arg(ClosedPort()).arg(path);
+        return path;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        MakeZip({{"out", m_served.File("l_amat.zip")},
+                 {"entries", QJsonArray{QJsonObject{{"name", "AM.dat"}, {"random", 300000}, {"method", 0}},
+                                        QJsonObject{{"name", "EN.dat"}, {"data", "EN|1\r\n"}, {"repeat", 1000}}}}});
+        m_archive = ReadFile(m_served.File("l_amat.zip"));
+        WriteFile(m_served.File("error.html"), "<html><body>Service unavailable</body></html>");
+        m_http = std::make_unique<CServerProcess>(QStringLiteral("http_server.py"), QStringList{m_served.Path()});
+        m_ftp = std::make_unique<CServerProcess>(QStringLiteral("ftp_server.py"), QStringList{m_served.Path()});
+    }
+
+    void cleanupTestCase()
+    {
+        m_http.reset();
+        m_ftp.reset();
+    }
+
+    void download_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("failure"); // -1: success, else CDownloadException::Kind
+        QTest::newRow("http") << "http" << "/files/l_amat.zip" << -1;
+        QTest::newRow("http redirect") << "http" << "/redirect/l_amat.zip" << -1;
+        QTest::newRow("ftp anonymous") << "ftp" << "/l_amat.zip" << -1;
+        QTest::newRow("http missing") << "http" << "/files/absent.zip" << int(CDownloadException::NotFound);
+        QTest::newRow("ftp missing") << "ftp" << "/pub/uls/complete/l_amat.zip" << int(CDownloadException::NotFound);
+        QTest::newRow("refused") << "closed" << "/l_amat.zip" << int(CDownloadException::ConnectFailed);
+        QTest::newRow("interrupted") << "http" << "/truncate/l_amat.zip" << int(CDownloadException::Incomplete);
+        QTest::newRow("not an archive") << "http" << "/files/error.html" << int(CDownloadException::Rejected);
+        QTest::newRow("not a URL") << "none" << "l_amat.zip" << int(CDownloadException::ConnectFailed);
+        QTest::newRow("other scheme") << "none" << "file:///etc/passwd" << int(CDownloadException::ConnectFailed);
+    }
+
+    void download()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, path);
+        QFETCH(int, failure);
+        CScratch s;
+        WriteFile(s.File("l_amat.zip"), "the previous archive");
+        qint64 lastReceived = -1, lastTotal = -2;
+        auto progress = [&](qint64 received, qint64 total) {
+            lastReceived = received;
+            lastTotal = total;
+            return true;
+        };
+        int kind = -1;
+        QString message;
+        try {
+            QVERIFY(UlsArchive::Download(Url(server, path), s.Path(), progress));
+        } catch (const CDownloadException& e) {
+            kind = e.GetKind();
+            message = e.Message();
+        }
+        QCOMPARE(kind, failure);
+        if (failure < 0) {
+            QCOMPARE(ReadFile(s.File("l_amat.zip")), m_archive);
+            QCOMPARE(lastReceived, qint64(m_archive.size()));
+            QCOMPARE(lastTotal, qint64(m_archive.size()));
+        } else {
+            QCOMPARE(ReadFile(s.File("l_amat.zip")), QByteArray("the previous archive"));
+        }
+        if (failure == CDownloadException::ConnectFailed)
+            QCOMPARE(message, QStringLiteral("Could not connect to ftp server!! \nPlease ensure you have correct "
+                                             "address and access rights!"));
+        if (failure == CDownloadException::NotFound)
+            QCOMPARE(message, QStringLiteral("The File specified could not be found. Check your spelling and try again!!"));
+        QCOMPARE(QDir(s.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"l_amat.zip"});
+    }
+
+    void firstDownloadCreatesTheFolder()
+    {
+        CScratch s;
+        QVERIFY(UlsArchive::Download(Url("http", "/files/l_amat.zip"), s.File("new/folder"), {}));
+        QCOMPARE(ReadFile(s.File("new/folder/l_amat.zip")), m_archive);
+        QCOMPARE(QFileInfo(s.File("new/folder/l_amat.zip")).permissions() & QFile::ReadOther, QFile::ReadOther);
+    }
+
+    void cancelKeepsTheOldArchive_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("http") << "http" << "/slow/l_amat.zip";
+        QTest::newRow("ftp") << "ftp" << "/l_amat.zip";
+    }
+
+    void cancelKeepsTheOldArchive()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, path);
+        CScratch s;
+        WriteFile(s.File("l_amat.zip"), "the previous archive");
+        QVERIFY(!UlsArchive::Download(Url(server, path), s.Path(),
+                                      [](qint64 received, qint64) { return received == 0; }));
+        QCOMPARE(ReadFile(s.File("l_amat.zip")), QByteArray("the previous archive"));
+        QCOMPARE(QDir(s.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"l_amat.zip"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFileDownload)
+#include "tst_filedownload.moc"
