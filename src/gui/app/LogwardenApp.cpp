@@ -8,6 +8,7 @@
 #include "core/log/LogwardenSet.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
+#include "gui/log/SampleFiles.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -37,6 +38,9 @@ int RunLogwarden(int argc, char** argv)
         QMessageBox::critical(nullptr, QStringLiteral(LOGWARDEN_TITLE), e.Message());
         return 1;
     }
+
+    // A new user starts with the sample net preamble.
+    SampleFiles::InstallOnFirstRun(folder);
 
     CSettings settings(CSettings::DefaultPath(), folder);
     CSystemClock clock;
