@@ -57,7 +57,8 @@ int main(int argc, char** argv)
     CDatabase db(QString::fromLocal8Bit(argv[1]), CDatabase::ReadOnly);
     const long total = CheckinQuery::Count(db, {});
     const QString busiest = QString::fromStdString(
-        db.Handle().execAndGet("SELECT CallSign FROM LogwardenTab GROUP BY CallSign ORDER BY count(*) DESC LIMIT 1")
+        db.Handle()
+            .execAndGet("SELECT CallSign FROM LogwardenTab GROUP BY CallSign ORDER BY count(*) DESC LIMIT 1")
             .getString());
     std::printf("log: %ld check-ins; busiest station %s; %d runs each\n", total, qPrintable(busiest), runs);
 
@@ -65,13 +66,14 @@ int main(int argc, char** argv)
     const double seeAll = MedianMs(runs, [&] {
         CHistoryDlg dlg(db, settings, busiest);
         dlg.show();
-        dlg.SeeAllButton()->click(); // the fill of the whole log, as the button does it
+        dlg.SeeAllButton()->click();    // the fill of the whole log, as the button does it
         dlg.List()->viewport()->grab(); // paints the visible rows
         pages = dlg.Model()->PagesRead();
         if (dlg.RecordCount() != total)
             std::fprintf(stderr, "wrong count %ld\n", dlg.RecordCount());
     });
-    std::printf("%-52s median %8.2f ms  (pages read: %d)\n", "open see-all list (count + first page + paint)", seeAll, pages);
+    std::printf("%-52s median %8.2f ms  (pages read: %d)\n", "open see-all list (count + first page + paint)",
+                seeAll, pages);
 
     CHistoryDlg dlg(db, settings, busiest);
     dlg.show();
@@ -98,10 +100,12 @@ int main(int argc, char** argv)
     const double eager = MedianMs(std::max(3, runs / 4), [&] {
         std::vector<CCheckinRecord> all;
         all.reserve(static_cast<size_t>(total));
-        CheckinQuery::ForEach(db, {}, QStringLiteral("ID DESC"), [&](const CCheckinRecord& r) { all.push_back(r); });
+        CheckinQuery::ForEach(db, {}, QStringLiteral("ID DESC"),
+                              [&](const CCheckinRecord& r) { all.push_back(r); });
     });
     std::printf("%-52s median %8.2f ms\n", "peer: read every check-in up front (no widgets)", eager);
-    std::printf("ratio see-all open / read-everything: %.4f (%.0fx faster)\n", seeAll / eager, eager / seeAll);
+    std::printf("ratio see-all open / read-everything: %.4f (%.0fx faster)\n", seeAll / eager,
+                eager / seeAll);
     const bool ok = seeAll < 100.0;
     std::printf("goal: see-all opens in < 100 ms: %s\n", ok ? "met" : "MISSED");
     return ok ? 0 : 1;

@@ -26,8 +26,9 @@ int RunExport(const QStringList& args)
         if (arg == QLatin1String("--"))
             break;
         const QString name = arg.mid(2).section(QLatin1Char('='), 0, 0);
-        if (arg.startsWith(QLatin1String("--")) &&
-            !QStringList{QStringLiteral("log"), QStringLiteral("day"), QStringLiteral("out"), QStringLiteral("all")}.contains(name))
+        if (arg.startsWith(QLatin1String("--")) && !QStringList{QStringLiteral("log"), QStringLiteral("day"),
+                                                                QStringLiteral("out"), QStringLiteral("all")}
+                                                        .contains(name))
             return usage(QStringLiteral("unknown option --%1").arg(name));
     }
     if (!a.Positional().isEmpty())
@@ -44,7 +45,8 @@ int RunExport(const QStringList& args)
     if (a.Has(QStringLiteral("day"))) {
         const QDate d = QDate::fromString(a.Value(QStringLiteral("day")), Qt::ISODate);
         if (!d.isValid())
-            return usage(QStringLiteral("'%1' is not a day (YYYY-MM-DD)").arg(a.Value(QStringLiteral("day"))));
+            return usage(
+                QStringLiteral("'%1' is not a day (YYYY-MM-DD)").arg(a.Value(QStringLiteral("day"))));
         day = d;
     }
     if (!QFileInfo::exists(log)) {
@@ -69,7 +71,8 @@ int RunExport(const QStringList& args)
     return 0;
 }
 
-CCliRegistrar reg{{QStringLiteral("export"), QStringLiteral("export --log FILE (--day YYYY-MM-DD | --all) --out FILE"),
+CCliRegistrar reg{{QStringLiteral("export"),
+                   QStringLiteral("export --log FILE (--day YYYY-MM-DD | --all) --out FILE"),
                    QStringLiteral("Write one day's check-ins, or the whole log, as pipe-separated text "
                                   "(--out - writes to standard output)."),
                    &RunExport}};

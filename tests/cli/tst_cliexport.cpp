@@ -25,7 +25,8 @@ CRun Cli(const QStringList& args)
     p.start(CliPath(), QStringList{QStringLiteral("export")} + args);
     if (!p.waitForFinished(30000))
         qFatal("logwarden-cli did not finish");
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
 }
 
 QByteArray Read(const QString& path)
@@ -94,17 +95,21 @@ private Q_SLOTS:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("message");
         QTest::newRow("no scope") << QStringList{"--log", "LOG", "--out", "OUT"} << 2 << "either --day";
-        QTest::newRow("both scopes") << QStringList{"--log", "LOG", "--all", "--day", "2024-03-07", "--out", "OUT"} << 2
-                                     << "either --day";
+        QTest::newRow("both scopes") << QStringList{"--log",      "LOG",   "--all", "--day",
+                                                    "2024-03-07", "--out", "OUT"}
+                                     << 2 << "either --day";
         QTest::newRow("bad day") << QStringList{"--log", "LOG", "--day", "2024-02-30", "--out", "OUT"} << 2
                                  << "'2024-02-30' is not a day";
         QTest::newRow("no log") << QStringList{"--all", "--out", "OUT"} << 2 << "--log FILE is required";
         QTest::newRow("no out") << QStringList{"--log", "LOG", "--all"} << 2 << "--out FILE is required";
-        QTest::newRow("unknown option") << QStringList{"--log", "LOG", "--all", "--out", "OUT", "--zip"} << 2
-                                        << "unknown option --zip";
-        QTest::newRow("missing log") << QStringList{"--log", "MISSING", "--all", "--out", "OUT"} << 1 << "does not exist";
-        QTest::newRow("not a log") << QStringList{"--log", "NOTALOG", "--all", "--out", "OUT"} << 1 << "not a Logwarden";
-        QTest::newRow("folder missing") << QStringList{"--log", "LOG", "--all", "--out", "NOWHERE"} << 1 << "Cannot";
+        QTest::newRow("unknown option")
+            << QStringList{"--log", "LOG", "--all", "--out", "OUT", "--zip"} << 2 << "unknown option --zip";
+        QTest::newRow("missing log") << QStringList{"--log", "MISSING", "--all", "--out", "OUT"} << 1
+                                     << "does not exist";
+        QTest::newRow("not a log") << QStringList{"--log", "NOTALOG", "--all", "--out", "OUT"} << 1
+                                   << "not a Logwarden";
+        QTest::newRow("folder missing")
+            << QStringList{"--log", "LOG", "--all", "--out", "NOWHERE"} << 1 << "Cannot";
     }
     void refusals()
     {

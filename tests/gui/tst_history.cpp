@@ -93,8 +93,8 @@ private Q_SLOTS:
         AddCheckin(m_f->Db(), {"K1XYZ", At(14, 1), "Bob"});
         AddCheckin(m_f->Db(), {"w4abc", At(7), "Jane", "second", false, true, false});
         AddCheckin(m_f->Db(), {"W4ABCD", At(7, 1), "Other"});
-        AddCheckin(m_f->Db(), {"W4ABC", At(0), "Jane D.", "third", true, false, true, "Springfield", "1 Elm St",
-                               "G", "EM84", "jane@example.org"});
+        AddCheckin(m_f->Db(), {"W4ABC", At(0), "Jane D.", "third", true, false, true, "Springfield",
+                               "1 Elm St", "G", "EM84", "jane@example.org"});
         const auto dlg = Open(QStringLiteral("W4ABC"));
         QCOMPARE(dlg->CountLabel()->text(), QStringLiteral("3 Occurrences of --> W4ABC <-- found"));
         QCOMPARE(Column(*dlg, CHistoryModel::ColNumber), (QStringList{"1", "2", "3"}));
@@ -102,7 +102,8 @@ private Q_SLOTS:
         QCOMPARE(Column(*dlg, CHistoryModel::ColComment), (QStringList{"third", "second", "first"}));
         QCOMPARE(Column(*dlg, CHistoryModel::ColTraffic), (QStringList{"False", "True", "False"}));
         QCOMPARE(Column(*dlg, CHistoryModel::ColHasComments), (QStringList{"True", "False", "False"}));
-        QCOMPARE(Column(*dlg, CHistoryModel::ColDate), (QStringList{"03/07/2024", "02/29/2024", "02/22/2024"}));
+        QCOMPARE(Column(*dlg, CHistoryModel::ColDate),
+                 (QStringList{"03/07/2024", "02/29/2024", "02/22/2024"}));
         QCOMPARE(Cell(*dlg, 0, CHistoryModel::ColEmail), QStringLiteral("jane@example.org"));
         QCOMPARE(Cell(*dlg, 0, CHistoryModel::ColLocation), QStringLiteral("Springfield"));
         QCOMPARE(Cell(*dlg, 0, CHistoryModel::ColClass), QStringLiteral("G"));
@@ -110,11 +111,13 @@ private Q_SLOTS:
         QStringList headers;
         for (int c = 0; c < CHistoryModel::ColumnCount; ++c)
             headers << dlg->Model()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
-        QCOMPARE(headers, (QStringList{"#", "ID", "Call", "Name", "Street", "Location", "eMail", "Class", "Date",
-                                       "Traffic", "Comments", "Comments"}));
+        QCOMPARE(headers, (QStringList{"#", "ID", "Call", "Name", "Street", "Location", "eMail", "Class",
+                                       "Date", "Traffic", "Comments", "Comments"}));
         QCOMPARE(dlg->List()->columnWidth(CHistoryModel::ColComment), 500);
-        QCOMPARE(dlg->Model()->data(dlg->Model()->index(0, 0), Qt::BackgroundRole).value<QColor>(), QColor(249, 233, 249));
-        QCOMPARE(dlg->Model()->data(dlg->Model()->index(1, 0), Qt::BackgroundRole).value<QColor>(), QColor(233, 249, 249));
+        QCOMPARE(dlg->Model()->data(dlg->Model()->index(0, 0), Qt::BackgroundRole).value<QColor>(),
+                 QColor(249, 233, 249));
+        QCOMPARE(dlg->Model()->data(dlg->Model()->index(1, 0), Qt::BackgroundRole).value<QColor>(),
+                 QColor(233, 249, 249));
 
         // See All Records, twice.
         dlg->SeeAllButton()->click();
@@ -146,7 +149,8 @@ private Q_SLOTS:
         QCOMPARE(dlg->CountLabel()->text(), QStringLiteral("0 Occurrences of --> %1 <-- found").arg(call));
         dlg->SeeAllButton()->click();
         QCOMPARE(dlg->Model()->rowCount(), logged ? 1 : 0);
-        QCOMPARE(dlg->CountLabel()->text(), QStringLiteral("%1 Occurrences of --> * <-- found").arg(logged ? 1 : 0));
+        QCOMPARE(dlg->CountLabel()->text(),
+                 QStringLiteral("%1 Occurrences of --> * <-- found").arg(logged ? 1 : 0));
         QTest::qWait(50);
         QCOMPARE(box, QString()); // no error on an empty log
     }
@@ -224,13 +228,15 @@ private Q_SLOTS:
     {
         Form().CallSignBox()->setText(QStringLiteral("W4ABC"));
         m_f->Focus(Form().CallSignBox());
-        QTimer::singleShot(0, [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_H, Qt::AltModifier); });
+        QTimer::singleShot(0,
+                           [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_H, Qt::AltModifier); });
         QCOMPARE(NextHistoryCall(), QStringLiteral("W4ABC"));
         QCOMPARE(Form().CallSignBox()->text(), QStringLiteral("W4ABC")); // no "h" typed into the box
 
         // From the day list as well.
         m_f->Focus(Form().DayList());
-        QTimer::singleShot(0, [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_H, Qt::AltModifier); });
+        QTimer::singleShot(0,
+                           [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_H, Qt::AltModifier); });
         QCOMPARE(NextHistoryCall(), QStringLiteral("W4ABC"));
 
         // In the day tree, Alt+H is the Help menu's.

@@ -151,7 +151,8 @@ private Q_SLOTS:
         CRecordPurgeDlg* dlg = Tools().PurgeDialog();
         QVERIFY(dlg && dlg->isVisible());
         QCOMPARE(dlg->windowTitle(), QStringLiteral("Record Purge Dialog"));
-        QCOMPARE(dlg->ContainedLabel()->text(), QStringLiteral("Number of records CONTAINED in database : 5"));
+        QCOMPARE(dlg->ContainedLabel()->text(),
+                 QStringLiteral("Number of records CONTAINED in database : 5"));
         QCOMPARE(dlg->SelectedLabel()->text(), QStringLiteral("Number of records SELECTED from database:"));
         QCOMPARE(dlg->FromPicker()->date(), QDate(2024, 2, 1));
         QCOMPARE(dlg->ToPicker()->date(), QDate(2024, 3, 14));
@@ -159,7 +160,8 @@ private Q_SLOTS:
         // TO 3/7: its midnight is the end, so the 19:30 check-in of that day stays outside.
         dlg->FromPicker()->setDate(QDate(2024, 3, 1));
         dlg->ToPicker()->setDate(kDay);
-        QTRY_COMPARE(dlg->SelectedLabel()->text(), QStringLiteral("Number of records SELECTED from database: 2"));
+        QTRY_COMPARE(dlg->SelectedLabel()->text(),
+                     QStringLiteral("Number of records SELECTED from database: 2"));
         QCOMPARE(dlg->FromPicker()->date(), QDate(2024, 3, 1));
         QCOMPARE(dlg->ToPicker()->date(), kDay);
 
@@ -174,10 +176,12 @@ private Q_SLOTS:
         dlg->PurgeButton()->click();
         QCOMPARE(Total(), 3L);
         QCOMPARE(Status(), QStringLiteral("2 check-in(s) purged."));
-        QCOMPARE(dlg->ContainedLabel()->text(), QStringLiteral("Number of records CONTAINED in database : 3"));
+        QCOMPARE(dlg->ContainedLabel()->text(),
+                 QStringLiteral("Number of records CONTAINED in database : 3"));
         QCOMPARE(dlg->SelectedLabel()->text(), QStringLiteral("Number of records SELECTED from database: 0"));
         QStringList left;
-        CheckinQuery::ForEach(m_f->Db(), {}, QStringLiteral("ID"), [&](const CCheckinRecord& r) { left << r.callSign; });
+        CheckinQuery::ForEach(m_f->Db(), {}, QStringLiteral("ID"),
+                              [&](const CCheckinRecord& r) { left << r.callSign; });
         QCOMPARE(left, (QStringList{"K1C", "K1D", "K1E"}));
         // The form's day shows what is left of it.
         QTRY_COMPARE(Form().DayListModel()->rowCount(), 1);
@@ -199,7 +203,8 @@ private Q_SLOTS:
         QCOMPARE(Tools().PurgeDialog(), dlg);
         QVERIFY(dlg->isVisible());
         QCOMPARE(dlg->FromPicker()->date(), QDate(2024, 3, 1));
-        QCOMPARE(dlg->ContainedLabel()->text(), QStringLiteral("Number of records CONTAINED in database : 4"));
+        QCOMPARE(dlg->ContainedLabel()->text(),
+                 QStringLiteral("Number of records CONTAINED in database : 4"));
         QCOMPARE(dlg->SelectedLabel()->text(), QStringLiteral("Number of records SELECTED from database: 1"));
     }
 
@@ -209,10 +214,12 @@ private Q_SLOTS:
         m_f->AnswerNextMessageBox(QMessageBox::Ok, &box);
         Commands().purge->trigger();
         CRecordPurgeDlg* dlg = Tools().PurgeDialog();
-        QCOMPARE(dlg->ContainedLabel()->text(), QStringLiteral("Number of records CONTAINED in database : 0"));
+        QCOMPARE(dlg->ContainedLabel()->text(),
+                 QStringLiteral("Number of records CONTAINED in database : 0"));
         QCOMPARE(dlg->FromPicker()->date(), kDay);
         dlg->ToPicker()->setDate(kDay.addDays(1));
-        QTRY_COMPARE(dlg->SelectedLabel()->text(), QStringLiteral("Number of records SELECTED from database: 0"));
+        QTRY_COMPARE(dlg->SelectedLabel()->text(),
+                     QStringLiteral("Number of records SELECTED from database: 0"));
         QTest::qWait(50);
         QCOMPARE(box, QString());
     }

@@ -150,8 +150,9 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("content"); // empty: no file
         QTest::addColumn<QString>("says");
         QTest::newRow("missing") << QByteArray() << "No net preamble: the file \"%1\" does not exist.";
-        QTest::newRow("not RTF") << QByteArray("Good evening, net.") << "The net preamble cannot be shown: the file is "
-                                                                        "not in Rich Text Format.";
+        QTest::newRow("not RTF") << QByteArray("Good evening, net.")
+                                 << "The net preamble cannot be shown: the file is "
+                                    "not in Rich Text Format.";
     }
     void preambleThatCannotBeShown()
     {
@@ -207,13 +208,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("label");
         QTest::addColumn<int>("range");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("Saturday the 8th") << QDate(2025, 3, 8) << "NCS: Saturday B (N0CALL)" << 0
-                                          << "Saturday, March 08, 2025 - Logwarden";
+        QTest::newRow("Saturday the 8th")
+            << QDate(2025, 3, 8) << "NCS: Saturday B (N0CALL)" << 0 << "Saturday, March 08, 2025 - Logwarden";
         QTest::newRow("Saturday the 15th") << QDate(2025, 3, 15) << "NCS: Saturday C (N0CALL)" << 0
                                            << "Saturday, March 15, 2025 - Logwarden";
-        QTest::newRow("Monday the 5th") << QDate(2026, 1, 5) << "NCS: Monday A (N0CALL)" << 1
-                                        << "Monday, January 05, 2026 - Logwarden";
-        QTest::newRow("Friday") << QDate(2024, 3, 8) << "NCS: Friday (N0CALL)" << 5 << "Friday, March 08, 2024 - Logwarden";
+        QTest::newRow("Monday the 5th")
+            << QDate(2026, 1, 5) << "NCS: Monday A (N0CALL)" << 1 << "Monday, January 05, 2026 - Logwarden";
+        QTest::newRow("Friday") << QDate(2024, 3, 8) << "NCS: Friday (N0CALL)" << 5
+                                << "Friday, March 08, 2024 - Logwarden";
     }
     void netDayFollowsTheCalendar()
     {
@@ -234,7 +236,8 @@ private Q_SLOTS:
         QVERIFY(NetDay().RangeButton(range)->isChecked());
         for (int i = 0; i < NetRoster::kLetterRanges; ++i)
             QCOMPARE(NetDay().RangeButton(i)->font().bold(), i == range);
-        QCOMPARE(NetDay().RangeButton(range)->text(), QString::fromLatin1(NetRoster::kLetterRangeTexts[range]));
+        QCOMPARE(NetDay().RangeButton(range)->text(),
+                 QString::fromLatin1(NetRoster::kLetterRangeTexts[range]));
         QCOMPARE(m_f->Frame().windowTitle(), caption);
         QCOMPARE(m_f->Doc().GetSelectedDay(), day.toString(QStringLiteral("yyyy MM dd")));
     }
@@ -245,7 +248,8 @@ private Q_SLOTS:
         m_f->Settings().SetString("NcsRoster", "ThursdayCall", "W4PAT");
         m_f->Restart();
         QCOMPARE(NetDay().NcsLabel()->text(), QStringLiteral("NCS: Pat (W4PAT)"));
-        // Choosing a range: it becomes the current one, the day's stays bold, the call sign box takes the keys.
+        // Choosing a range: it becomes the current one, the day's stays bold, the call sign box takes the
+        // keys.
         Form().CallSignBox()->setText(QStringLiteral("W4AB"));
         m_f->Focus(NetDay().RangeButton(2));
         QTest::mouseClick(NetDay().RangeButton(2), Qt::LeftButton);
@@ -288,12 +292,15 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty") << "" << "Type the transmitter's host into the box beside \"Transmit [F10]\".";
-        QTest::newRow("an option") << "-oProxyCommand=touch pwned"
-                                   << "\"-oProxyCommand=touch pwned\" is not a host name: it begins with \"-\".";
-        QTest::newRow("shell") << "tx;touch pwned"
-                               << "\"tx;touch pwned\" is not a host name: use only letters, digits, \".\" and \"-\" "
-                                  "(optionally after \"user@\").";
+        QTest::newRow("empty") << ""
+                               << "Type the transmitter's host into the box beside \"Transmit [F10]\".";
+        QTest::newRow("an option")
+            << "-oProxyCommand=touch pwned"
+            << "\"-oProxyCommand=touch pwned\" is not a host name: it begins with \"-\".";
+        QTest::newRow("shell")
+            << "tx;touch pwned"
+            << "\"tx;touch pwned\" is not a host name: use only letters, digits, \".\" and \"-\" "
+               "(optionally after \"user@\").";
     }
     void transmitterRefusesHosts()
     {
@@ -313,14 +320,18 @@ private Q_SLOTS:
 
     void aFailedCommandLeavesTheIconAndSaysWhy()
     {
-        m_f->Settings().SetString("Transmitter", "Program",
-                                  StandIn(m_f->Scratch(), "echo 'Permission denied (publickey).' >&2; exit 255"));
+        m_f->Settings().SetString(
+            "Transmitter", "Program",
+            StandIn(m_f->Scratch(), "echo 'Permission denied (publickey).' >&2; exit 255"));
         NetDay().HostBox()->setText(QStringLiteral("tx"));
         QVERIFY(!Transmit());
         QVERIFY(!NetDay().IsTransmitterOn());
-        QCOMPARE(Status(), QStringLiteral("The transmitter command failed on tx (exit code 255): Permission denied (publickey)."));
+        QCOMPARE(Status(),
+                 QStringLiteral(
+                     "The transmitter command failed on tx (exit code 255): Permission denied (publickey)."));
 
-        m_f->Settings().SetString("Transmitter", "Program", m_f->Scratch().File(QStringLiteral("no-such-program")));
+        m_f->Settings().SetString("Transmitter", "Program",
+                                  m_f->Scratch().File(QStringLiteral("no-such-program")));
         QVERIFY(!Transmit());
         QVERIFY(!NetDay().IsTransmitterOn());
         QVERIFY(Status().startsWith(QLatin1String("Cannot start the transmitter command")));
@@ -344,7 +355,8 @@ private Q_SLOTS:
         QVERIFY(done.isEmpty());
         QVERIFY(done.wait(10000));
         QCOMPARE(done.first().first().toBool(), false);
-        QCOMPARE(Status(), QStringLiteral("The transmitter command on tx did not end within 2 s and was stopped."));
+        QCOMPARE(Status(),
+                 QStringLiteral("The transmitter command on tx did not end within 2 s and was stopped."));
         QVERIFY(!NetDay().IsTransmitterOn());
         QVERIFY(NetDay().TransmitButton()->isEnabled());
     }

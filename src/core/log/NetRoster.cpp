@@ -4,8 +4,8 @@
 
 namespace NetRoster {
 
-const char* const kLetterRangeTexts[kLetterRanges] = {"Alpha -> Delta",  "Echo -> Hotel",   "India -> Lima",
-                                                      "Mike -> Papa",    "Quebec -> Tango", "Uniform -> Zulu"};
+const char* const kLetterRangeTexts[kLetterRanges] = {"Alpha -> Delta", "Echo -> Hotel",   "India -> Lima",
+                                                      "Mike -> Papa",   "Quebec -> Tango", "Uniform -> Zulu"};
 
 namespace {
 
@@ -40,8 +40,9 @@ Entry EntryFor(const QDate& day)
 
 QString EntryKey(Entry entry)
 {
-    static const char* const keys[EntryCount] = {"Sunday",   "MondayA",   "MondayB",   "Tuesday",  "Wednesday",
-                                                 "Thursday", "Friday",    "SaturdayA", "SaturdayB", "SaturdayC"};
+    static const char* const keys[EntryCount] = {"Sunday",    "MondayA",  "MondayB", "Tuesday",
+                                                 "Wednesday", "Thursday", "Friday",  "SaturdayA",
+                                                 "SaturdayB", "SaturdayC"};
     return QString::fromLatin1(keys[entry]);
 }
 
@@ -56,7 +57,8 @@ QString Label(const CSettings& settings, const QDate& day)
     const QString key = EntryKey(EntryFor(day));
     const QString section = QStringLiteral("NcsRoster");
     return QStringLiteral("NCS: %1 (%2)")
-        .arg(settings.GetString(section, key + QStringLiteral("Name")), settings.GetString(section, key + QStringLiteral("Call")));
+        .arg(settings.GetString(section, key + QStringLiteral("Name")),
+             settings.GetString(section, key + QStringLiteral("Call")));
 }
 
 } // namespace NetRoster

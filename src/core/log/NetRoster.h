@@ -13,8 +13,18 @@ class CSettings;
 // "<Entry>Call").
 namespace NetRoster {
 
-enum Entry {
-    Sunday, MondayA, MondayB, Tuesday, Wednesday, Thursday, Friday, SaturdayA, SaturdayB, SaturdayC,
+enum Entry
+{
+    Sunday,
+    MondayA,
+    MondayB,
+    Tuesday,
+    Wednesday,
+    Thursday,
+    Friday,
+    SaturdayA,
+    SaturdayB,
+    SaturdayC,
     EntryCount
 };
 

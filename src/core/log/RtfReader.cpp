@@ -11,9 +11,10 @@
 namespace {
 
 // Windows-1252 characters 0x80-0x9F; the rest of the upper half is Latin-1.
-const char16_t kCp1252High[32] = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
-    0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+const char16_t kCp1252High[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+                                  0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
 QChar FromCp1252(unsigned char byte)
 {
@@ -25,16 +26,62 @@ QChar FromCp1252(unsigned char byte)
 // Destinations whose text is not part of the document.
 const QSet<QByteArray>& SkippedDestinations()
 {
-    static const QSet<QByteArray> names = {
-        "fonttbl",   "stylesheet", "info",       "pict",       "object",     "objdata",   "header",
-        "headerl",   "headerr",    "headerf",    "footer",     "footerl",    "footerr",   "footerf",
-        "listtable", "listoverridetable",        "rsidtbl",    "generator",  "xmlnsttbl", "themedata",
-        "colorschememapping",      "latentstyles",             "datastore",  "fldinst",   "nonshppict",
-        "filetbl",   "revtbl",     "pgdsctbl",   "author",     "operator",   "title",     "subject",
-        "keywords",  "comment",    "doccomm",    "company",    "creatim",    "revtim",    "printim",
-        "buptim",    "footnote",   "annotation", "atnid",      "atnauthor",  "template",  "userprops",
-        "docvar",    "listpicture",              "shpinst",    "sp",         "sn",        "sv",
-        "mmathPr",   "wgrffmtfilter",            "background", "passwordhash"};
+    static const QSet<QByteArray> names = {"fonttbl",
+                                           "stylesheet",
+                                           "info",
+                                           "pict",
+                                           "object",
+                                           "objdata",
+                                           "header",
+                                           "headerl",
+                                           "headerr",
+                                           "headerf",
+                                           "footer",
+                                           "footerl",
+                                           "footerr",
+                                           "footerf",
+                                           "listtable",
+                                           "listoverridetable",
+                                           "rsidtbl",
+                                           "generator",
+                                           "xmlnsttbl",
+                                           "themedata",
+                                           "colorschememapping",
+                                           "latentstyles",
+                                           "datastore",
+                                           "fldinst",
+                                           "nonshppict",
+                                           "filetbl",
+                                           "revtbl",
+                                           "pgdsctbl",
+                                           "author",
+                                           "operator",
+                                           "title",
+                                           "subject",
+                                           "keywords",
+                                           "comment",
+                                           "doccomm",
+                                           "company",
+                                           "creatim",
+                                           "revtim",
+                                           "printim",
+                                           "buptim",
+                                           "footnote",
+                                           "annotation",
+                                           "atnid",
+                                           "atnauthor",
+                                           "template",
+                                           "userprops",
+                                           "docvar",
+                                           "listpicture",
+                                           "shpinst",
+                                           "sp",
+                                           "sn",
+                                           "sv",
+                                           "mmathPr",
+                                           "wgrffmtfilter",
+                                           "background",
+                                           "passwordhash"};
     return names;
 }
 
@@ -42,10 +89,10 @@ const QSet<QByteArray>& SkippedDestinations()
 const QHash<QByteArray, char16_t>& CharacterWords()
 {
     static const QHash<QByteArray, char16_t> words = {
-        {"emdash", 0x2014},    {"endash", 0x2013},    {"bullet", 0x2022},   {"lquote", 0x2018},
-        {"rquote", 0x2019},    {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"tab", u'\t'},
-        {"line", 0x2028},      {"emspace", 0x2003},   {"enspace", 0x2002},  {"qmspace", 0x2005},
-        {"zwj", 0x200D},       {"zwnj", 0x200C},      {"ltrmark", 0x200E},  {"rtlmark", 0x200F}};
+        {"emdash", 0x2014}, {"endash", 0x2013},    {"bullet", 0x2022},    {"lquote", 0x2018},
+        {"rquote", 0x2019}, {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"tab", u'\t'},
+        {"line", 0x2028},   {"emspace", 0x2003},   {"enspace", 0x2002},   {"qmspace", 0x2005},
+        {"zwj", 0x200D},    {"zwnj", 0x200C},      {"ltrmark", 0x200E},   {"rtlmark", 0x200F}};
     return words;
 }
 
@@ -90,7 +137,12 @@ public:
     }
 
 private:
-    enum class Destination { Text, ColourTable, Skip };
+    enum class Destination
+    {
+        Text,
+        ColourTable,
+        Skip
+    };
     struct State
     {
         Destination destination = Destination::Text;
@@ -194,7 +246,8 @@ private:
             return;
         }
         const qsizetype wordStart = m_pos;
-        while (m_pos < m_data.size() && std::isalpha(static_cast<unsigned char>(m_data[m_pos])) && m_pos - wordStart < 32)
+        while (m_pos < m_data.size() && std::isalpha(static_cast<unsigned char>(m_data[m_pos])) &&
+               m_pos - wordStart < 32)
             ++m_pos;
         const QByteArray word = m_data.mid(wordStart, m_pos - wordStart);
         bool hasParam = false;
@@ -391,7 +444,8 @@ CRtfDocument ReadFile(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         throw CFileException(QStringLiteral("\"%1\" cannot be read: %2").arg(path, file.errorString()), path);
     if (file.size() > kMaxFileSize)
-        throw CFileException(QStringLiteral("\"%1\" is larger than %2 MB").arg(path).arg(kMaxFileSize >> 20), path);
+        throw CFileException(QStringLiteral("\"%1\" is larger than %2 MB").arg(path).arg(kMaxFileSize >> 20),
+                             path);
     const QByteArray data = file.read(kMaxFileSize + 1);
     if (file.error() != QFileDevice::NoError)
         throw CFileException(QStringLiteral("\"%1\" cannot be read: %2").arg(path, file.errorString()), path);

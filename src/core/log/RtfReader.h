@@ -30,7 +30,13 @@ struct CRtfRun
 
 struct CRtfParagraph
 {
-    enum Alignment { Left, Centre, Right, Justify };
+    enum Alignment
+    {
+        Left,
+        Centre,
+        Right,
+        Justify
+    };
     Alignment alignment = Left;
     std::vector<CRtfRun> runs;
     QString PlainText() const;

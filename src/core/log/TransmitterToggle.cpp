@@ -11,7 +11,8 @@ bool IsHostName(const QString& host)
     // Labels of letters, digits, "-" and "_" (ssh aliases may hold "_"), separated by single dots,
     // none beginning or ending with "-".
     static const QRegularExpression name(
-        QStringLiteral("^[A-Za-z0-9_](?:[A-Za-z0-9_-]{0,61}[A-Za-z0-9_])?(?:\\.[A-Za-z0-9_](?:[A-Za-z0-9_-]{0,61}[A-Za-z0-9_])?)*\\.?$"));
+        QStringLiteral("^[A-Za-z0-9_](?:[A-Za-z0-9_-]{0,61}[A-Za-z0-9_])?(?:\\.[A-Za-z0-9_](?:[A-Za-z0-9_-]{"
+                       "0,61}[A-Za-z0-9_])?)*\\.?$"));
     return host.size() <= 253 && name.match(host).hasMatch();
 }
 
@@ -23,8 +24,7 @@ bool IsIpv6Address(const QString& host)
 
 } // namespace
 
-CTransmitterToggle::CTransmitterToggle(QObject* parent)
-    : QObject(parent)
+CTransmitterToggle::CTransmitterToggle(QObject* parent) : QObject(parent)
 {
     m_timer = new QTimer(this);
     m_timer->setSingleShot(true);
@@ -47,10 +47,12 @@ QString CTransmitterToggle::CheckHost(const QString& host)
     if (at >= 0) {
         static const QRegularExpression user(QStringLiteral("^[A-Za-z0-9_][A-Za-z0-9._-]{0,31}$"));
         if (!user.match(host.left(at)).hasMatch())
-            return QStringLiteral("\"%1\" is not a host name: the user name before \"@\" is not valid.").arg(host);
+            return QStringLiteral("\"%1\" is not a host name: the user name before \"@\" is not valid.")
+                .arg(host);
         machine = host.mid(at + 1);
     }
-    if (machine.isEmpty() || machine.startsWith(QLatin1Char('-')) || (!IsHostName(machine) && !IsIpv6Address(machine)))
+    if (machine.isEmpty() || machine.startsWith(QLatin1Char('-')) ||
+        (!IsHostName(machine) && !IsIpv6Address(machine)))
         return QStringLiteral("\"%1\" is not a host name: use only letters, digits, \".\" and \"-\" "
                               "(optionally after \"user@\").")
             .arg(host);
@@ -58,7 +60,7 @@ QString CTransmitterToggle::CheckHost(const QString& host)
 }
 
 CTransmitterToggle::CCommand CTransmitterToggle::BuildCommand(const QString& program, const QString& script,
-                                                             const QString& host)
+                                                              const QString& host)
 {
     // "--" ends ssh's options, so nothing after it is read as one.
     return {program, {QStringLiteral("-Y"), QStringLiteral("--"), host, script}};
@@ -115,7 +117,9 @@ void CTransmitterToggle::OnFinished(int exitCode, int exitStatus)
         QString detail = QString::fromLocal8Bit(m_process->readAllStandardError()).trimmed();
         detail = detail.section(QLatin1Char('\n'), -1).trimmed();
         Report(false, detail.isEmpty()
-                          ? QStringLiteral("The transmitter command failed on %1 (exit code %2).").arg(m_host).arg(exitCode)
+                          ? QStringLiteral("The transmitter command failed on %1 (exit code %2).")
+                                .arg(m_host)
+                                .arg(exitCode)
                           : QStringLiteral("The transmitter command failed on %1 (exit code %2): %3")
                                 .arg(m_host)
                                 .arg(exitCode)
@@ -131,7 +135,8 @@ void CTransmitterToggle::OnError(int error)
         return;
     // Only a failed start ends the run here; crashes and time-outs arrive through finished or the timer.
     if (error == QProcess::FailedToStart)
-        Report(false, QStringLiteral("Cannot start the transmitter command \"%1\": %2").arg(m_program, m_process->errorString()));
+        Report(false, QStringLiteral("Cannot start the transmitter command \"%1\": %2")
+                          .arg(m_program, m_process->errorString()));
 }
 
 void CTransmitterToggle::OnTimeOut()

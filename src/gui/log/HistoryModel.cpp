@@ -11,8 +11,9 @@ const int CHistoryModel::kWidths[ColumnCount] = {40, 40, 80, 180, 180, 180, 180,
 
 namespace {
 
-const char* const kHeaders[CHistoryModel::ColumnCount] = {"#",     "ID",   "Call",    "Name",     "Street",   "Location",
-                                                          "eMail", "Class", "Date", "Traffic", "Comments", "Comments"};
+const char* const kHeaders[CHistoryModel::ColumnCount] = {"#",      "ID",       "Call",     "Name",
+                                                          "Street", "Location", "eMail",    "Class",
+                                                          "Date",   "Traffic",  "Comments", "Comments"};
 
 QString TrueFalse(bool value)
 {
@@ -21,10 +22,7 @@ QString TrueFalse(bool value)
 
 } // namespace
 
-CHistoryModel::CHistoryModel(CDatabase& db, QObject* parent)
-    : QAbstractTableModel(parent), m_db(db)
-{
-}
+CHistoryModel::CHistoryModel(CDatabase& db, QObject* parent) : QAbstractTableModel(parent), m_db(db) {}
 
 void CHistoryModel::Clear()
 {
@@ -64,8 +62,9 @@ const std::vector<CCheckinRecord>* CHistoryModel::Page(int page) const
     rows.reserve(kPageSize);
     try {
         CheckinQuery::ForEach(
-            m_db, m_seeAll ? CQueryFilter{} : LogFilter::CallSignEquals(m_callSign), QStringLiteral("ID DESC"),
-            [&rows](const CCheckinRecord& r) { rows.push_back(r); }, kPageSize, static_cast<long>(page) * kPageSize);
+            m_db, m_seeAll ? CQueryFilter{} : LogFilter::CallSignEquals(m_callSign),
+            QStringLiteral("ID DESC"), [&rows](const CCheckinRecord& r) { rows.push_back(r); }, kPageSize,
+            static_cast<long>(page) * kPageSize);
     } catch (const CLogwardenException& e) {
         m_lastError = e.Message();
         return nullptr;

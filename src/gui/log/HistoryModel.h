@@ -16,9 +16,21 @@ class CHistoryModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column {
-        ColNumber, ColId, ColCall, ColName, ColStreet, ColLocation, ColEmail, ColClass, ColDate, ColTraffic,
-        ColHasComments, ColComment, ColumnCount
+    enum Column
+    {
+        ColNumber,
+        ColId,
+        ColCall,
+        ColName,
+        ColStreet,
+        ColLocation,
+        ColEmail,
+        ColClass,
+        ColDate,
+        ColTraffic,
+        ColHasComments,
+        ColComment,
+        ColumnCount
     };
     static const int kWidths[ColumnCount];
     static constexpr int kPageSize = 256;

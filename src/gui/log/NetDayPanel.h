@@ -59,7 +59,7 @@ private:
     CTransmitterToggle* m_toggle = nullptr;
     QFont m_normalFont;
     QFont m_boldFont;
-    int m_iMyPlaceInd = 0;      // the current letter range, 0..5
-    int m_markedRange = 0;      // the range shown in bold: the selected day's
+    int m_iMyPlaceInd = 0; // the current letter range, 0..5
+    int m_markedRange = 0; // the range shown in bold: the selected day's
     bool m_bTransmitterOn = false;
 };

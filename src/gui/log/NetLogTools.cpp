@@ -103,7 +103,8 @@ bool CNetLogTools::eventFilter(QObject* watched, QEvent* event)
 {
     // A key of the form's own comes before the menu bar's, as in a dialog: while the focus is in the form,
     // Alt+H is claimed from the shortcuts, and its key press is taken before the focused box types an "h".
-    if (watched == &m_form && event->type() == QEvent::ShortcutOverride && IsAltH(event) && m_form.isEnabled()) {
+    if (watched == &m_form && event->type() == QEvent::ShortcutOverride && IsAltH(event) &&
+        m_form.isEnabled()) {
         event->accept();
         if (!m_historyKeyPending)
             qApp->installEventFilter(this);
@@ -143,7 +144,8 @@ void CNetLogTools::ShowHistory(const QString& callSign)
 
 void CNetLogTools::OnExport(bool wholeLog)
 {
-    QFileDialog dialog(&m_frame, wholeLog ? QStringLiteral("Full DB Export to File") : QStringLiteral("Export to Text File"));
+    QFileDialog dialog(&m_frame, wholeLog ? QStringLiteral("Full DB Export to File")
+                                          : QStringLiteral("Export to Text File"));
     dialog.setObjectName(QStringLiteral("exportFileDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);

@@ -20,8 +20,7 @@ namespace {
 const QString kSection = QStringLiteral("PreambleSettings");
 }
 
-CNetpreambleDlg::CNetpreambleDlg(CSettings& settings, QWidget* parent)
-    : QDialog(parent), m_settings(settings)
+CNetpreambleDlg::CNetpreambleDlg(CSettings& settings, QWidget* parent) : QDialog(parent), m_settings(settings)
 {
     setObjectName(QStringLiteral("netPreamble"));
     setWindowTitle(QStringLiteral("Ostravel Two Meter Net Preamble"));
@@ -73,12 +72,13 @@ void CNetpreambleDlg::LoadText()
         Fill(*m_text->document(), rtf, kZoom);
     } catch (const CLogwardenException& e) {
         // The window stays usable and says what is wrong, in place of the text.
-        m_text->setPlainText(QFileInfo::exists(path)
-                                 ? QStringLiteral("The net preamble cannot be shown: %1.").arg(e.Message())
-                                 : QStringLiteral("No net preamble: the file \"%1\" does not exist. Write the "
-                                                  "preamble in a word processor and save it there as Rich Text "
-                                                  "(.rtf).")
-                                       .arg(path));
+        m_text->setPlainText(
+            QFileInfo::exists(path)
+                ? QStringLiteral("The net preamble cannot be shown: %1.").arg(e.Message())
+                : QStringLiteral("No net preamble: the file \"%1\" does not exist. Write the "
+                                 "preamble in a word processor and save it there as Rich Text "
+                                 "(.rtf).")
+                      .arg(path));
         QFont f = m_text->font();
         f.setPointSizeF(f.pointSizeF() * kZoom);
         m_text->document()->setDefaultFont(f);

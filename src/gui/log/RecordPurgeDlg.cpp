@@ -162,12 +162,13 @@ void CRecordPurgeDlg::OnPurgeSelection()
         }
         const QString question =
             m_selection.IsWholeLog()
-                ? QStringLiteral("Purge all %1 check-in(s) of the log?\n\nThey cannot be restored.").arg(count)
+                ? QStringLiteral("Purge all %1 check-in(s) of the log?\n\nThey cannot be restored.")
+                      .arg(count)
                 : QStringLiteral("Purge the %1 check-in(s) dated from %2 to %3?\n\nThey cannot be restored.")
                       .arg(count)
                       .arg(UsDate(m_selection.From().date()), UsDate(m_selection.To().date()));
-        if (QMessageBox::question(this, QStringLiteral("Logwarden"), question, QMessageBox::Yes | QMessageBox::No,
-                                  QMessageBox::No) != QMessageBox::Yes)
+        if (QMessageBox::question(this, QStringLiteral("Logwarden"), question,
+                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
             return;
         const long deleted = m_selection.Purge(db);
         Q_EMIT purged(deleted);

@@ -46,7 +46,8 @@ class TestExport : public QObject
         QCOMPARE(AddCheckin(*m_db, {"W4ABC", At(kDay, 19, 1), "Jane Doe", "mobile", false, false, false,
                                     "Springfield, IL 62701", "1 Elm St", "G"}),
                  41);
-        AddCheckin(*m_db, {"K1XYZ", At(kDay, 19, 2), "Bob", "", true, true, true, "Macon, GA 31201", "", "E"});
+        AddCheckin(*m_db,
+                   {"K1XYZ", At(kDay, 19, 2), "Bob", "", true, true, true, "Macon, GA 31201", "", "E"});
         AddCheckin(*m_db, {"N0ONE", At(kDay.addDays(1), 19, 0)});
         AddCheckin(*m_db, {"N0TWO", At(kDay.addDays(-1), 23, 59)});
         QCOMPARE(AddCheckin(*m_db, {"KH6/W4AB", At(kDay, 23, 59)}), 45);
@@ -68,9 +69,10 @@ private Q_SLOTS:
     void aDayIsWrittenExactly()
     {
         LogTheExampleDay();
-        QCOMPARE(Export(kDay), kHeader + "1|41|0|W4ABC|Jane Doe|1 Elm St|Springfield, IL 62701|G|03/07/2024|mobile\n"
-                                         "2|42|1|K1XYZ|Bob||Macon, GA 31201|E|03/07/2024|\n"
-                                         "3|45|0|KH6/W4AB|||||03/07/2024|\n");
+        QCOMPARE(Export(kDay),
+                 kHeader + "1|41|0|W4ABC|Jane Doe|1 Elm St|Springfield, IL 62701|G|03/07/2024|mobile\n"
+                           "2|42|1|K1XYZ|Bob||Macon, GA 31201|E|03/07/2024|\n"
+                           "3|45|0|KH6/W4AB|||||03/07/2024|\n");
     }
 
     void theWholeLogIsWrittenWhateverDayIsSelected()
@@ -98,14 +100,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("comment");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("line");
-        QTest::newRow("pipe shifts the fields") << "traffic|for W4ABC" << "Ann"
-                                                << QByteArray("1|1|0|K1A|Ann||||03/07/2024|traffic|for W4ABC\n");
-        QTest::newRow("quotes and backslash") << "said \"73\" \\o/" << "O'Brien"
-                                              << QByteArray("1|1|0|K1A|O'Brien||||03/07/2024|said \"73\" \\o/\n");
-        QTest::newRow("UTF-8") << "Grüße" << "José Müller"
-                               << QByteArray("1|1|0|K1A|Jos\xc3\xa9 M\xc3\xbcller||||03/07/2024|Gr\xc3\xbc\xc3\x9f" "e\n");
-        QTest::newRow("line breaks keep one line") << "first\nsecond\r\nthird\rfourth" << "A"
-                                                   << QByteArray("1|1|0|K1A|A||||03/07/2024|first second third fourth\n");
+        QTest::newRow("pipe shifts the fields")
+            << "traffic|for W4ABC"
+            << "Ann" << QByteArray("1|1|0|K1A|Ann||||03/07/2024|traffic|for W4ABC\n");
+        QTest::newRow("quotes and backslash")
+            << "said \"73\" \\o/"
+            << "O'Brien" << QByteArray("1|1|0|K1A|O'Brien||||03/07/2024|said \"73\" \\o/\n");
+        QTest::newRow("UTF-8") << "Grüße"
+                               << "José Müller"
+                               << QByteArray(
+                                      "1|1|0|K1A|Jos\xc3\xa9 M\xc3\xbcller||||03/07/2024|Gr\xc3\xbc\xc3\x9f"
+                                      "e\n");
+        QTest::newRow("line breaks keep one line")
+            << "first\nsecond\r\nthird\rfourth"
+            << "A" << QByteArray("1|1|0|K1A|A||||03/07/2024|first second third fourth\n");
     }
     void fieldsAreWrittenAsTheyStand()
     {

@@ -71,15 +71,16 @@ private Q_SLOTS:
         QTest::addColumn<long>("count");
         QTest::addColumn<QDate>("first");
         QTest::addColumn<QDate>("last");
-        QTest::newRow("to 3/7 keeps only its midnight check-in") << QDate(2024, 3, 1) << QDate(2024, 3, 7) << 2L
-                                                                 << QDate(2024, 3, 1) << QDate(2024, 3, 7);
-        QTest::newRow("to 3/8 holds all of 3/7") << QDate(2024, 3, 1) << QDate(2024, 3, 8) << 3L << QDate(2024, 3, 1)
-                                                 << QDate(2024, 3, 7);
-        QTest::newRow("from a day counts it from midnight") << QDate(2024, 3, 7) << QDate(2024, 3, 15) << 3L
-                                                            << QDate(2024, 3, 7) << QDate(2024, 3, 14);
-        QTest::newRow("one day to itself") << QDate(2024, 3, 7) << QDate(2024, 3, 7) << 1L << QDate(2024, 3, 7)
-                                           << QDate(2024, 3, 7);
-        QTest::newRow("nothing in the range") << QDate(2024, 4, 1) << QDate(2024, 5, 1) << 0L << QDate() << QDate();
+        QTest::newRow("to 3/7 keeps only its midnight check-in")
+            << QDate(2024, 3, 1) << QDate(2024, 3, 7) << 2L << QDate(2024, 3, 1) << QDate(2024, 3, 7);
+        QTest::newRow("to 3/8 holds all of 3/7")
+            << QDate(2024, 3, 1) << QDate(2024, 3, 8) << 3L << QDate(2024, 3, 1) << QDate(2024, 3, 7);
+        QTest::newRow("from a day counts it from midnight")
+            << QDate(2024, 3, 7) << QDate(2024, 3, 15) << 3L << QDate(2024, 3, 7) << QDate(2024, 3, 14);
+        QTest::newRow("one day to itself")
+            << QDate(2024, 3, 7) << QDate(2024, 3, 7) << 1L << QDate(2024, 3, 7) << QDate(2024, 3, 7);
+        QTest::newRow("nothing in the range")
+            << QDate(2024, 4, 1) << QDate(2024, 5, 1) << 0L << QDate() << QDate();
         QTest::newRow("from after to") << QDate(2024, 3, 14) << QDate(2024, 3, 1) << 0L << QDate() << QDate();
     }
     void rangesEndAtMidnightOfTheToDay()
@@ -162,7 +163,8 @@ private Q_SLOTS:
         // Enough check-ins to give the file some size.
         m_db->Execute(QStringLiteral("BEGIN"));
         for (int i = 0; i < 3000; ++i)
-            AddCheckin(*m_db, {QStringLiteral("K%1").arg(i), At(3, 1 + i % 28, 19), QString(200, QLatin1Char('x'))});
+            AddCheckin(*m_db,
+                       {QStringLiteral("K%1").arg(i), At(3, 1 + i % 28, 19), QString(200, QLatin1Char('x'))});
         m_db->Execute(QStringLiteral("COMMIT"));
         m_db->Execute(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
         const qint64 before = QFileInfo(LogPath()).size();

@@ -81,8 +81,10 @@ private Q_SLOTS:
         CScratch scratch;
         CSettings settings(scratch.File(QStringLiteral("Logwarden.ini")), scratch.Path());
         QCOMPARE(NetRoster::Label(settings, QDate(2025, 3, 8)), QStringLiteral("NCS: Saturday B (N0CALL)"));
-        settings.SetString(QStringLiteral("NcsRoster"), QStringLiteral("SaturdayBName"), QStringLiteral("Pat"));
-        settings.SetString(QStringLiteral("NcsRoster"), QStringLiteral("SaturdayBCall"), QStringLiteral("W4PAT"));
+        settings.SetString(QStringLiteral("NcsRoster"), QStringLiteral("SaturdayBName"),
+                           QStringLiteral("Pat"));
+        settings.SetString(QStringLiteral("NcsRoster"), QStringLiteral("SaturdayBCall"),
+                           QStringLiteral("W4PAT"));
         QCOMPARE(NetRoster::Label(settings, QDate(2025, 3, 8)), QStringLiteral("NCS: Pat (W4PAT)"));
         QCOMPARE(NetRoster::Label(settings, QDate(2025, 3, 15)), QStringLiteral("NCS: Saturday C (N0CALL)"));
         // Every entry has its own keys in the table of settings.
@@ -95,8 +97,8 @@ private Q_SLOTS:
 
     void commandIsAnArgumentList()
     {
-        const auto c = CTransmitterToggle::BuildCommand(QStringLiteral("ssh"), QStringLiteral("bin/TXToggle.bash"),
-                                                        QStringLiteral("pi@tx.example.org"));
+        const auto c = CTransmitterToggle::BuildCommand(
+            QStringLiteral("ssh"), QStringLiteral("bin/TXToggle.bash"), QStringLiteral("pi@tx.example.org"));
         QCOMPARE(c.program, QStringLiteral("ssh"));
         QCOMPARE(c.arguments, (QStringList{"-Y", "--", "pi@tx.example.org", "bin/TXToggle.bash"}));
     }
@@ -159,13 +161,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::newRow("success") << QByteArray("exit 0") << true << "Transmitter toggled on tx.example.org.";
         QTest::newRow("exit code with a reason")
-            << QByteArray("echo 'first' >&2; echo 'ssh: connect to host tx.example.org port 22: No route to host' >&2; exit 255")
+            << QByteArray("echo 'first' >&2; echo 'ssh: connect to host tx.example.org port 22: No route to "
+                          "host' >&2; exit 255")
             << false
-            << "The transmitter command failed on tx.example.org (exit code 255): ssh: connect to host tx.example.org "
+            << "The transmitter command failed on tx.example.org (exit code 255): ssh: connect to host "
+               "tx.example.org "
                "port 22: No route to host";
         QTest::newRow("exit code alone") << QByteArray("exit 3") << false
                                          << "The transmitter command failed on tx.example.org (exit code 3).";
-        QTest::newRow("killed") << QByteArray("kill -9 $$") << false << "The transmitter command \"%1\" crashed.";
+        QTest::newRow("killed") << QByteArray("kill -9 $$") << false
+                                << "The transmitter command \"%1\" crashed.";
     }
     void outcomes()
     {
@@ -176,7 +181,8 @@ private Q_SLOTS:
         const QString program = StandIn(scratch, QStringLiteral("ssh"), body);
         CTransmitterToggle toggle;
         QSignalSpy done(&toggle, &CTransmitterToggle::finished);
-        QVERIFY(toggle.Start(program, QStringLiteral("bin/TXToggle.bash"), QStringLiteral("tx.example.org"), 5));
+        QVERIFY(
+            toggle.Start(program, QStringLiteral("bin/TXToggle.bash"), QStringLiteral("tx.example.org"), 5));
         QVERIFY(toggle.IsRunning());
         QString error;
         QVERIFY(!toggle.Start(program, QStringLiteral("x"), QStringLiteral("tx.example.org"), 5, &error));
@@ -184,7 +190,8 @@ private Q_SLOTS:
         QVERIFY(done.wait(5000));
         QCOMPARE(done.size(), 1);
         QCOMPARE(done[0][0].toBool(), ok);
-        QCOMPARE(done[0][1].toString(), message.contains(QLatin1String("%1")) ? message.arg(program) : message);
+        QCOMPARE(done[0][1].toString(),
+                 message.contains(QLatin1String("%1")) ? message.arg(program) : message);
         QVERIFY(!toggle.IsRunning());
     }
 
@@ -202,7 +209,8 @@ private Q_SLOTS:
         QVERIFY(done.wait(5000));
         QVERIFY(t.elapsed() >= 900);
         QCOMPARE(done[0][0].toBool(), false);
-        QCOMPARE(done[0][1].toString(), QStringLiteral("The transmitter command on tx did not end within 1 s and was stopped."));
+        QCOMPARE(done[0][1].toString(),
+                 QStringLiteral("The transmitter command on tx did not end within 1 s and was stopped."));
         QVERIFY(!toggle.IsRunning());
     }
 
@@ -215,7 +223,8 @@ private Q_SLOTS:
         QVERIFY(toggle.Start(missing, QStringLiteral("bin/TXToggle.bash"), QStringLiteral("tx"), 5));
         QVERIFY(done.size() == 1 || done.wait(5000));
         QCOMPARE(done[0][0].toBool(), false);
-        QVERIFY2(done[0][1].toString().startsWith(QStringLiteral("Cannot start the transmitter command \"%1\"").arg(missing)),
+        QVERIFY2(done[0][1].toString().startsWith(
+                     QStringLiteral("Cannot start the transmitter command \"%1\"").arg(missing)),
                  qPrintable(done[0][1].toString()));
     }
 };

@@ -59,7 +59,8 @@ private Q_SLOTS:
         QTest::newRow("empty paragraph kept") << Doc("One\\par\\par Three") << "One\n\nThree";
         QTest::newRow("last paragraph without \\par") << Doc("Only") << "Only";
         QTest::newRow("line ends in the file mean nothing") << Doc("Net\r\ncontrol\\par") << "Netcontrol";
-        QTest::newRow("blank after a word is its delimiter") << Doc("\\b  two blanks\\b0\\par") << " two blanks";
+        QTest::newRow("blank after a word is its delimiter")
+            << Doc("\\b  two blanks\\b0\\par") << " two blanks";
         QTest::newRow("line break and tab") << Doc("a\\line b\\tab c\\par") << "a\nb\tc";
         QTest::newRow("literal braces and backslash") << Doc("\\{x\\} \\\\ y") << "{x} \\ y";
         QTest::newRow("hex escapes in Windows-1252") << Doc("caf\\'e9 \\'93q\\'94 \\'80") << "café “q” €";
@@ -68,18 +69,21 @@ private Q_SLOTS:
         QTest::newRow("uc2 skips two") << Doc("\\uc2\\u945 ab c") << "α c";
         QTest::newRow("uc0 skips none") << Doc("\\uc0\\u945 ab") << "αab";
         QTest::newRow("fallback given as hex") << Doc("\\u233\\'e9 ok") << "é ok";
-        QTest::newRow("surrogate pair") << Doc("\\uc0\\u-10179\\u-8704 ") << QString::fromUtf8("\xf0\x9f\x98\x80");
-        QTest::newRow("typographic words") << Doc("\\ldblquote Hi\\rdblquote\\emdash ok\\bullet")
-                                           << QString::fromUtf8("“Hi”—ok•");
-        QTest::newRow("non-breaking space and hyphens") << Doc("a\\~b\\-c\\_d") << QString::fromUtf8("a\u00a0bc\u2011d");
+        QTest::newRow("surrogate pair")
+            << Doc("\\uc0\\u-10179\\u-8704 ") << QString::fromUtf8("\xf0\x9f\x98\x80");
+        QTest::newRow("typographic words")
+            << Doc("\\ldblquote Hi\\rdblquote\\emdash ok\\bullet") << QString::fromUtf8("“Hi”—ok•");
+        QTest::newRow("non-breaking space and hyphens")
+            << Doc("a\\~b\\-c\\_d") << QString::fromUtf8("a\u00a0bc\u2011d");
         QTest::newRow("font table skipped") << Doc("{\\fonttbl{\\f1 Times;}}Text") << "Text";
         QTest::newRow("style sheet skipped") << Doc("{\\stylesheet{\\s0 Normal;}}Text") << "Text";
         QTest::newRow("info skipped") << Doc("{\\info{\\title Secret}{\\author Me}}Text") << "Text";
         QTest::newRow("picture skipped") << Doc("A{\\pict\\pngblip 89504e47}B") << "AB";
         QTest::newRow("binary data skipped") << Doc("A{\\pict\\bin4 }{}\\z}B") << "AB";
-        QTest::newRow("starred destination skipped") << Doc("A{\\*\\generator Writer;}{\\*\\unknown x}B") << "AB";
-        QTest::newRow("field shows its result") << Doc("{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt Link}}")
-                                                << "Link";
+        QTest::newRow("starred destination skipped")
+            << Doc("A{\\*\\generator Writer;}{\\*\\unknown x}B") << "AB";
+        QTest::newRow("field shows its result")
+            << Doc("{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt Link}}") << "Link";
         QTest::newRow("unknown words ignored") << Doc("\\frobnicate12 A\\xyz B") << "AB";
         QTest::newRow("header and footer skipped") << Doc("{\\header Page}{\\footer Foot}Body") << "Body";
         QTest::newRow("missing closing brace") << QByteArray("{\\rtf1 Half\\par done") << "Half\ndone";
@@ -103,12 +107,15 @@ private Q_SLOTS:
         QTest::newRow("groups restore") << Doc("{\\b bold {\\i both} bold} plain")
                                         << QStringList{"bold [b]", "both[bi]", " bold[b]", " plain", "|"};
         QTest::newRow("plain resets") << Doc("\\b\\i\\fs40 x\\plain y") << QStringList{"x[bi40]", "y", "|"};
-        QTest::newRow("sizes in half points") << Doc("\\fs20 small\\fs48 big") << QStringList{"small[20]", "big[48]", "|"};
+        QTest::newRow("sizes in half points")
+            << Doc("\\fs20 small\\fs48 big") << QStringList{"small[20]", "big[48]", "|"};
         QTest::newRow("colour table")
-            << Doc("{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green0\\blue160;}\\cf1 red\\cf2 blue\\cf0 auto\\cf9 none")
+            << Doc("{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green0\\blue160;}\\cf1 red\\cf2 blue\\cf0 "
+                   "auto\\cf9 none")
             << QStringList{"red[#ff0000]", "blue[#0000a0]", "autonone", "|"};
         QTest::newRow("colour table without auto entry")
-            << Doc("{\\colortbl\\red1\\green2\\blue3;\\red4\\green5\\blue6;}\\cf1 x") << QStringList{"x[#040506]", "|"};
+            << Doc("{\\colortbl\\red1\\green2\\blue3;\\red4\\green5\\blue6;}\\cf1 x")
+            << QStringList{"x[#040506]", "|"};
         QTest::newRow("b1 and b0 parameters") << Doc("\\b1 x\\b0 y") << QStringList{"x[b]", "y", "|"};
     }
     void formats()
@@ -120,7 +127,8 @@ private Q_SLOTS:
 
     void alignment()
     {
-        const CRtfDocument d = RtfReader::Parse(Doc("\\pard\\qc Title\\par\\qr right\\par\\pard left\\par\\qj just\\par"));
+        const CRtfDocument d =
+            RtfReader::Parse(Doc("\\pard\\qc Title\\par\\qr right\\par\\pard left\\par\\qj just\\par"));
         QCOMPARE(int(d.paragraphs.size()), 4);
         QCOMPARE(d.paragraphs[0].alignment, CRtfParagraph::Centre);
         QCOMPARE(d.paragraphs[1].alignment, CRtfParagraph::Right);
@@ -154,7 +162,8 @@ private Q_SLOTS:
             for (int j = rng.bounded(8); j > 0 && !bad.isEmpty(); --j)
                 bad[rng.bounded(int(bad.size()))] = char(rng.bounded(256));
             if (i % 3 == 0)
-                bad += QByteArray("\\u") + QByteArray::number(rng.bounded(-70000, 70000)) + "\\'" + "\\bin99999";
+                bad +=
+                    QByteArray("\\u") + QByteArray::number(rng.bounded(-70000, 70000)) + "\\'" + "\\bin99999";
             try {
                 RtfReader::Parse(bad);
             } catch (const CLogwardenException&) {

@@ -9,8 +9,7 @@ namespace TestSupport {
 
 // Runs fn on the next modal dialog of type T that opens (within a few seconds), from inside its event
 // loop; fn must close the dialog. Returns at once; the watch ends with the owner.
-template <class T>
-void WhenModal(QObject* owner, std::function<void(T*)> fn)
+template <class T> void WhenModal(QObject* owner, std::function<void(T*)> fn)
 {
     auto* timer = new QTimer(owner);
     auto tries = std::make_shared<int>(0);
