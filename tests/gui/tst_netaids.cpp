@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -106,6 +107,8 @@ private Q_SLOTS:
         QTextBrowser* text = Preamble()->TextControl();
         QVERIFY(text->isReadOnly());
         QVERIFY(text->toPlainText().startsWith(QLatin1String("Two Meter Net Preamble\n")));
+        QApplication::processEvents();
+        QCOMPARE(text->verticalScrollBar()->value(), 0); // read from the top
         // The title: 18 points, bold, centred, shown at 125 %.
         const QTextBlock title = text->document()->firstBlock();
         QCOMPARE(title.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);

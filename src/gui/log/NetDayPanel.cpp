@@ -81,6 +81,8 @@ CNetDayPanel::CNetDayPanel(CLogwardenDoc& doc, CLogwardenView& form, QWidget* pa
     m_host->setObjectName(QStringLiteral("transmitHost"));
     m_host->setPlaceholderText(QStringLiteral("host"));
     m_host->setText(m_doc.Settings().GetString(kTransmitter, QStringLiteral("Host")));
+    m_host->setMinimumWidth(
+        m_host->fontMetrics().horizontalAdvance(QStringLiteral("transmitter.example.org")) + 12);
     m_host->setToolTip(QStringLiteral("The host that runs the transmitter toggle script (reached by ssh)"));
     transmitRow->addWidget(m_transmit);
     transmitRow->addWidget(m_host, 1);

@@ -70,6 +70,7 @@ void CNetpreambleDlg::LoadText()
     try {
         const CRtfDocument rtf = RtfReader::ReadFile(path);
         Fill(*m_text->document(), rtf, kZoom);
+        m_text->moveCursor(QTextCursor::Start); // the preamble is read from its beginning
     } catch (const CLogwardenException& e) {
         // The window stays usable and says what is wrong, in place of the text.
         m_text->setPlainText(
