@@ -14,9 +14,11 @@
 #include <QCalendarWidget>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -180,8 +182,9 @@ private Q_SLOTS:
     void aNewDataFolderGetsTheSamplePreamble()
     {
         CScratch folder;
+        CSettings settings(folder.File(QStringLiteral("config/Logwarden.ini")), folder.Path());
         const QString preamble = folder.File(QStringLiteral("preamble.rtf"));
-        QVERIFY(SampleFiles::InstallOnFirstRun(folder.Path()));
+        QVERIFY(SampleFiles::InstallOnFirstRun(folder.Path(), settings));
         QFile file(preamble);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
@@ -193,16 +196,40 @@ private Q_SLOTS:
         QVERIFY(RtfReader::Parse(bytes).PlainText().contains(QLatin1String("net control")));
         QVERIFY(file.permissions() & QFileDevice::WriteOwner); // the user's own, to edit
 
-        // Never over the user's own, and not for a folder that already holds a log.
+        // Offered once: a preamble removed later does not come back, and one edited stays as it is.
+        QVERIFY(file.remove());
+        QVERIFY(!SampleFiles::InstallOnFirstRun(folder.Path(), settings));
+        QVERIFY(!QFile::exists(preamble));
+        CSettings fresh(folder.File(QStringLiteral("other.ini")), folder.Path());
         WriteFile(preamble, "{\\rtf1 Mine}");
-        QVERIFY(!SampleFiles::InstallOnFirstRun(folder.Path()));
+        QVERIFY(!SampleFiles::InstallOnFirstRun(folder.Path(), fresh));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("{\\rtf1 Mine}"));
-        file.close();
-        QVERIFY(file.remove());
-        WriteFile(folder.File(QStringLiteral("Logwarden-97.db")), "");
-        QVERIFY(!SampleFiles::InstallOnFirstRun(folder.Path()));
-        QVERIFY(!QFile::exists(preamble));
+        QCOMPARE(fresh.GetInt("PreambleSettings", "SampleInstalled"), 1);
+    }
+
+    void theProgramInstallsTheSampleAtItsFirstStart()
+    {
+        // The real program on an empty data folder: it writes the sample before it opens the log.
+        CScratch folder;
+        const QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/gui/logwarden");
+        QVERIFY2(QFileInfo::exists(exe), qPrintable(exe));
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.File(QStringLiteral("config")));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        program.setProcessEnvironment(env);
+        program.start(exe, {QStringLiteral("--data-dir"), folder.File(QStringLiteral("data"))});
+        QVERIFY(program.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder.File(QStringLiteral("data/Logwarden-97.db"))), 20000);
+        program.terminate();
+        if (!program.waitForFinished(5000)) {
+            program.kill();
+            program.waitForFinished(5000);
+        }
+        QVERIFY(QFile::exists(folder.File(QStringLiteral("data/preamble.rtf"))));
+        QSettings ini(folder.File(QStringLiteral("config/Logwarden/Logwarden.ini")), QSettings::IniFormat);
+        QCOMPARE(ini.value(QStringLiteral("PreambleSettings/SampleInstalled")).toInt(), 1);
     }
 
     void netDayFollowsTheCalendar_data()

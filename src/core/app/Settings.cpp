@@ -22,6 +22,8 @@ const std::vector<CSettingDef> kSettings = {
     {"PreambleSettings", "TopLeftY", CSettingDef::Integer, "50"},
     {"PreambleSettings", "SizeX", CSettingDef::Integer, "1000"},
     {"PreambleSettings", "SizeY", CSettingDef::Integer, "700"},
+    // 1 once the sample preamble was put into the data folder: it is offered once, never again.
+    {"PreambleSettings", "SampleInstalled", CSettingDef::Integer, "0"},
     // The operator's own grid square.
     {"UserSetting", "MyGrid", CSettingDef::String, ""},
     // Widths of the day list's twelve columns.

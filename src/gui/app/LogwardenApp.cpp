@@ -39,10 +39,9 @@ int RunLogwarden(int argc, char** argv)
         return 1;
     }
 
-    // A new user starts with the sample net preamble.
-    SampleFiles::InstallOnFirstRun(folder);
-
     CSettings settings(CSettings::DefaultPath(), folder);
+    // A new user starts with the sample net preamble.
+    SampleFiles::InstallOnFirstRun(folder, settings);
     CSystemClock clock;
     CLogwardenDoc doc(settings, clock);
     try {

@@ -1,6 +1,6 @@
 #include "gui/log/SampleFiles.h"
 
-#include "core/log/LogwardenSet.h"
+#include "core/app/Settings.h"
 #include "gui/log/NetpreambleDlg.h"
 
 #include <QDir>
@@ -17,20 +17,25 @@ QByteArray SamplePreamble()
     return sample.readAll();
 }
 
-bool InstallOnFirstRun(const QString& dataFolder)
+bool InstallOnFirstRun(const QString& dataFolder, CSettings& settings)
 {
-    const QDir dir(dataFolder);
-    const QString target = dir.filePath(QString::fromLatin1(CNetpreambleDlg::kFileName));
-    if (QFile::exists(dir.filePath(QString::fromLatin1(CLogwardenSet::kFileName))) || QFile::exists(target))
+    const QString section = QStringLiteral("PreambleSettings"), key = QStringLiteral("SampleInstalled");
+    if (settings.GetInt(section, key) != 0)
         return false;
-    const QByteArray bytes = SamplePreamble();
-    if (bytes.isEmpty())
-        return false;
-    // Written (not copied) so that the user's copy is an ordinary, editable file.
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return false;
-    return file.commit();
+    const QString target = QDir(dataFolder).filePath(QString::fromLatin1(CNetpreambleDlg::kFileName));
+    bool written = false;
+    if (!QFile::exists(target)) {
+        const QByteArray bytes = SamplePreamble();
+        // Written (not copied) so that the user's copy is an ordinary, editable file.
+        QSaveFile file(target);
+        written = !bytes.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+                  file.commit();
+        if (!written)
+            return false; // tried again on the next start
+    }
+    settings.SetInt(section, key, 1);
+    settings.Sync();
+    return written;
 }
 
 } // namespace SampleFiles
