@@ -5,7 +5,6 @@
 #include "core/log/TransmitterToggle.h"
 #include "support/TestSupport.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QtTest>
@@ -108,21 +107,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("host");
         QTest::addColumn<bool>("accepted");
         QTest::newRow("name") << "tx.example.org" << true;
-        QTest::newRow("single label") << "txpi" << true;
         QTest::newRow("user and host") << "pi@txpi.local" << true;
         QTest::newRow("IPv4") << "192.168.1.20" << true;
         QTest::newRow("IPv6") << "fe80::1" << true;
         QTest::newRow("alias with underscore") << "tx_box" << true;
         QTest::newRow("empty") << "" << false;
-        QTest::newRow("blanks") << "   " << false;
         QTest::newRow("option") << "-oProxyCommand=touch /tmp/x" << false;
-        QTest::newRow("option without blank") << "-v" << false;
         QTest::newRow("user as option") << "-l@host" << false;
         QTest::newRow("host as option after user") << "pi@-oProxyCommand=x" << false;
         QTest::newRow("two hosts") << "tx.example.org other" << false;
         QTest::newRow("command separator") << "tx;reboot" << false;
         QTest::newRow("shell substitution") << "$(reboot)" << false;
-        QTest::newRow("back quotes") << "`id`" << false;
         QTest::newRow("new line") << "tx\nreboot" << false;
         QTest::newRow("label ending in a hyphen") << "tx-.example.org" << false;
         QTest::newRow("two dots") << "tx..example.org" << false;
@@ -192,25 +187,6 @@ private Q_SLOTS:
         QCOMPARE(done[0][0].toBool(), ok);
         QCOMPARE(done[0][1].toString(),
                  message.contains(QLatin1String("%1")) ? message.arg(program) : message);
-        QVERIFY(!toggle.IsRunning());
-    }
-
-    void aHangingCommandIsStoppedAtTheTimeOut()
-    {
-        CScratch scratch;
-        const QString program = StandIn(scratch, QStringLiteral("ssh"), "sleep 30");
-        CTransmitterToggle toggle;
-        QSignalSpy done(&toggle, &CTransmitterToggle::finished);
-        QElapsedTimer t;
-        t.start();
-        QVERIFY(toggle.Start(program, QStringLiteral("bin/TXToggle.bash"), QStringLiteral("tx"), 1));
-        // The caller is not blocked while it runs.
-        QVERIFY(t.elapsed() < 500);
-        QVERIFY(done.wait(5000));
-        QVERIFY(t.elapsed() >= 900);
-        QCOMPARE(done[0][0].toBool(), false);
-        QCOMPARE(done[0][1].toString(),
-                 QStringLiteral("The transmitter command on tx did not end within 1 s and was stopped."));
         QVERIFY(!toggle.IsRunning());
     }
 
