@@ -111,7 +111,7 @@ bool CNetLogTools::eventFilter(QObject* watched, QEvent* event)
         m_historyKeyPending = true;
         return true;
     }
-    if (m_historyKeyPending && watched != &m_form && event->type() == QEvent::KeyPress) {
+    if (m_historyKeyPending && event->type() == QEvent::KeyPress) {
         m_historyKeyPending = false;
         qApp->removeEventFilter(this);
         if (IsAltH(event)) {
@@ -153,18 +153,18 @@ void CNetLogTools::OnExport(bool wholeLog)
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setNameFilters({QStringLiteral("All TEXT files (*.txt *.TXT)"), QStringLiteral("All files (*)")});
     dialog.setDefaultSuffix(QStringLiteral("txt"));
-    static QString lastFolder;
-    if (lastFolder.isEmpty()) {
-        lastFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        if (lastFolder.isEmpty() || !QFileInfo(lastFolder).isDir())
-            lastFolder = QDir::homePath();
+    // The user's documents the first time, then the folder of the last export.
+    if (m_exportFolder.isEmpty()) {
+        m_exportFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (m_exportFolder.isEmpty() || !QFileInfo(m_exportFolder).isDir())
+            m_exportFolder = QDir::homePath();
     }
-    dialog.setDirectory(lastFolder);
+    dialog.setDirectory(m_exportFolder);
     dialog.selectFile(LogExport::DefaultFileName(m_doc.Clock().Today()));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().constFirst();
-    lastFolder = QFileInfo(path).absolutePath();
+    m_exportFolder = QFileInfo(path).absolutePath();
     if (QFileInfo::exists(path) &&
         QMessageBox::question(&m_frame, QStringLiteral("Logwarden"),
                               QStringLiteral("File ") + path + QStringLiteral(" exists! Overwrite?"),

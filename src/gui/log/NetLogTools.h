@@ -49,6 +49,7 @@ private:
     CNetDayPanel* m_netDay = nullptr;
     QPointer<CRecordPurgeDlg> m_purge;
     std::unique_ptr<CNetpreambleDlg> m_preamble;
+    QString m_exportFolder;
     bool m_historyKeyPending = false;
 };
 
