@@ -24,6 +24,8 @@ const std::vector<CSettingDef> kSettings = {
     {"PreambleSettings", "TopLeftY", CSettingDef::Integer, "50"},
     {"PreambleSettings", "SizeX", CSettingDef::Integer, "1000"},
     {"PreambleSettings", "SizeY", CSettingDef::Integer, "700"},
+    // 1 once the sample preamble was put into the data folder: it is offered once, never again.
+    {"PreambleSettings", "SampleInstalled", CSettingDef::Integer, "0"},
     // The operator's own grid square.
     {"UserSetting", "MyGrid", CSettingDef::String, ""},
     // Widths of the day list's twelve columns.
@@ -67,6 +69,34 @@ const std::vector<CSettingDef> kSettings = {
     {"NetReport", "Name", CSettingDef::String, "Replace with Your First Name"},
     {"NetReport", "Traffic", CSettingDef::String, "Your Traffic Count Here"},
     {"NetReport", "Date", CSettingDef::String, ""},
+    // The net-control roster (see NetRoster.h): first name and call sign of each entry. The defaults
+    // are placeholders for the user's own roster.
+    {"NcsRoster", "SundayName", CSettingDef::String, "Sunday"},
+    {"NcsRoster", "SundayCall", CSettingDef::String, "N0CALL"},
+    {"NcsRoster", "MondayAName", CSettingDef::String, "Monday A"},
+    {"NcsRoster", "MondayACall", CSettingDef::String, "N0CALL"},
+    {"NcsRoster", "MondayBName", CSettingDef::String, "Monday B"},
+    {"NcsRoster", "MondayBCall", CSettingDef::String, "N0CALL"},
+    {"NcsRoster", "TuesdayName", CSettingDef::String, "Tuesday"},
+    {"NcsRoster", "TuesdayCall", CSettingDef::String, "N0CALL"},
+    {"NcsRoster", "WednesdayName", CSettingDef::String, "Wednesday"},
+    {"NcsRoster", "WednesdayCall", CSettingDef::String, "N0CALL"},
+    {"NcsRoster", "ThursdayName", CSettingDef::String, "Thursday"},
+    {"NcsRoster", "ThursdayCall", CSettingDef::String, "N0CALL"},
+    {"NcsRoster", "FridayName", CSettingDef::String, "Friday"},
+    {"NcsRoster", "FridayCall", CSettingDef::String, "N0CALL"},
+    {"NcsRoster", "SaturdayAName", CSettingDef::String, "Saturday A"},
+    {"NcsRoster", "SaturdayACall", CSettingDef::String, "N0CALL"},
+    {"NcsRoster", "SaturdayBName", CSettingDef::String, "Saturday B"},
+    {"NcsRoster", "SaturdayBCall", CSettingDef::String, "N0CALL"},
+    {"NcsRoster", "SaturdayCName", CSettingDef::String, "Saturday C"},
+    {"NcsRoster", "SaturdayCCall", CSettingDef::String, "N0CALL"},
+    // The transmitter toggle: the program run, the script it runs on the host, the host offered at
+    // start (the last one used), and how many seconds the command may take.
+    {"Transmitter", "Program", CSettingDef::String, "ssh"},
+    {"Transmitter", "Script", CSettingDef::String, "bin/TXToggle.bash"},
+    {"Transmitter", "Host", CSettingDef::String, "transmitter.example.org"},
+    {"Transmitter", "TimeOut", CSettingDef::Integer, "30"},
     // Net recordings.
     {"WaveFile", "Name", CSettingDef::String, "Test01.wav"},
     {"WaveFile", "Path", CSettingDef::String, "%s/AudioFiles"},

@@ -8,6 +8,7 @@
 #include "core/log/LogwardenSet.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
+#include "gui/log/SampleFiles.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -39,6 +40,8 @@ int RunLogwarden(int argc, char** argv)
     }
 
     CSettings settings(CSettings::DefaultPath(), folder);
+    // A new user starts with the sample net preamble.
+    SampleFiles::InstallOnFirstRun(folder, settings);
     CSystemClock clock;
     CLogwardenDoc doc(settings, clock);
     try {

@@ -23,7 +23,7 @@ public:
     ~CMainFrame() override;
 
     CCommands& Commands() { return m_commands; }
-    CLogwardenDoc& Document() { return m_doc; }
+    CLogwardenDoc& Document() const { return m_doc; }
     CLeftView* LeftView() const { return m_leftView; }
     CLogwardenView* FormView() const { return m_formView; }
     QToolBar* ToolBar() const { return m_toolBar; }

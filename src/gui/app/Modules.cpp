@@ -2,8 +2,10 @@
 
 #include "gui/app/MainFrame.h"
 #include "gui/licdb/LicDbDownloadModule.h"
+#include "gui/log/NetLogTools.h"
 
 void InstallModules(CMainFrame& frame)
 {
+    InstallNetLogTools(frame);
     CLicDbDownloadModule::Install(frame);
 }

@@ -1,0 +1,80 @@
+// logwarden-cli export: the log's text export, the same bytes the program writes.
+#include "cli/CliCommand.h"
+#include "core/Exceptions.h"
+#include "core/db/Database.h"
+#include "core/log/LogExport.h"
+#include "core/log/LogwardenSet.h"
+
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+int RunExport(const QStringList& args)
+{
+    const CCliArgs a(args, {QStringLiteral("log"), QStringLiteral("day"), QStringLiteral("out")});
+    const auto usage = [](const QString& why) {
+        CliError(QStringLiteral("logwarden-cli export: %1\nUsage: logwarden-cli export --log FILE "
+                                "(--day YYYY-MM-DD | --all) --out FILE")
+                     .arg(why));
+        return 2;
+    };
+    if (!a.Error().isEmpty())
+        return usage(a.Error());
+    for (const QString& arg : args) {
+        if (arg == QLatin1String("--"))
+            break;
+        const QString name = arg.mid(2).section(QLatin1Char('='), 0, 0);
+        if (arg.startsWith(QLatin1String("--")) && !QStringList{QStringLiteral("log"), QStringLiteral("day"),
+                                                                QStringLiteral("out"), QStringLiteral("all")}
+                                                        .contains(name))
+            return usage(QStringLiteral("unknown option --%1").arg(name));
+    }
+    if (!a.Positional().isEmpty())
+        return usage(QStringLiteral("unexpected argument '%1'").arg(a.Positional().first()));
+    const QString log = a.Value(QStringLiteral("log"));
+    const QString out = a.Value(QStringLiteral("out"));
+    if (log.isEmpty())
+        return usage(QStringLiteral("--log FILE is required"));
+    if (out.isEmpty())
+        return usage(QStringLiteral("--out FILE is required"));
+    if (a.Has(QStringLiteral("day")) == a.Has(QStringLiteral("all")))
+        return usage(QStringLiteral("give either --day YYYY-MM-DD or --all"));
+    std::optional<QDate> day;
+    if (a.Has(QStringLiteral("day"))) {
+        const QDate d = QDate::fromString(a.Value(QStringLiteral("day")), Qt::ISODate);
+        if (!d.isValid())
+            return usage(
+                QStringLiteral("'%1' is not a day (YYYY-MM-DD)").arg(a.Value(QStringLiteral("day"))));
+        day = d;
+    }
+    if (!QFileInfo::exists(log)) {
+        CliError(QStringLiteral("logwarden-cli export: the log \"%1\" does not exist").arg(log));
+        return 1;
+    }
+    CDatabase db(log, CDatabase::ReadOnly);
+    if (!db.TableExists(QString::fromLatin1(CLogwardenSet::kTable))) {
+        CliError(QStringLiteral("logwarden-cli export: \"%1\" holds no check-in log").arg(log));
+        return 1;
+    }
+    long written = 0;
+    if (out == QLatin1String("-")) {
+        QFile stdOut;
+        if (!stdOut.open(stdout, QIODevice::WriteOnly))
+            throw CFileException(QStringLiteral("Cannot write to standard output"), out);
+        written = LogExport::Write(db, day, stdOut);
+    } else {
+        written = LogExport::WriteFile(db, day, out);
+        CliError(QStringLiteral("%1 check-ins written to %2").arg(written).arg(out));
+    }
+    return 0;
+}
+
+CCliRegistrar reg{{QStringLiteral("export"),
+                   QStringLiteral("export --log FILE (--day YYYY-MM-DD | --all) --out FILE"),
+                   QStringLiteral("Write one day's check-ins, or the whole log, as pipe-separated text "
+                                  "(--out - writes to standard output)."),
+                   &RunExport}};
+
+} // namespace

@@ -1,0 +1,90 @@
+#include "core/log/CheckinQuery.h"
+
+#include "core/Exceptions.h"
+#include "core/db/Database.h"
+#include "core/log/LogwardenSet.h"
+
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+
+namespace CheckinQuery {
+
+namespace {
+
+void Bind(SQLite::Statement& stmt, const QVariantList& params)
+{
+    for (int i = 0; i < params.size(); ++i) {
+        const QVariant& v = params[i];
+        if (v.isNull())
+            stmt.bind(i + 1);
+        else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong)
+            stmt.bind(i + 1, static_cast<int64_t>(v.toLongLong()));
+        else
+            stmt.bind(i + 1, v.toString().toStdString());
+    }
+}
+
+QString Text(const SQLite::Column& c)
+{
+    return c.isNull() ? QString() : QString::fromUtf8(c.getText());
+}
+
+} // namespace
+
+long Count(CDatabase& db, const CQueryFilter& filter)
+{
+    QString sql = QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(CLogwardenSet::kTable));
+    if (!filter.IsEmpty())
+        sql += QStringLiteral(" WHERE ") + filter.where;
+    try {
+        SQLite::Statement stmt(db.Handle(), sql.toStdString());
+        Bind(stmt, filter.params);
+        stmt.executeStep();
+        return static_cast<long>(stmt.getColumn(0).getInt64());
+    } catch (const std::exception& e) {
+        db.Raise(e);
+    }
+}
+
+void ForEach(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
+             const std::function<void(const CCheckinRecord&)>& fn, long limit, long offset)
+{
+    QString sql =
+        QStringLiteral("SELECT ID, CallSign, Name, Street, Location, Comment, \"Date\", HasComments, "
+                       "HasTraffic, Acknowledged, Class, YourGrid, eMailAddr FROM %1")
+            .arg(QLatin1String(CLogwardenSet::kTable));
+    if (!filter.IsEmpty())
+        sql += QStringLiteral(" WHERE ") + filter.where;
+    if (!orderBy.isEmpty())
+        sql += QStringLiteral(" ORDER BY ") + orderBy;
+    if (limit >= 0 || offset > 0)
+        sql += QStringLiteral(" LIMIT %1 OFFSET %2").arg(limit).arg(offset);
+    try {
+        SQLite::Statement stmt(db.Handle(), sql.toStdString());
+        Bind(stmt, filter.params);
+        while (stmt.executeStep()) {
+            CCheckinRecord r;
+            r.id = stmt.getColumn(0).getInt();
+            r.callSign = Text(stmt.getColumn(1));
+            r.name = Text(stmt.getColumn(2));
+            r.street = Text(stmt.getColumn(3));
+            r.location = Text(stmt.getColumn(4));
+            r.comment = Text(stmt.getColumn(5));
+            const SQLite::Column date = stmt.getColumn(6);
+            r.date = CDateTime::FromStorage(Text(date), date.isNull());
+            r.hasComments = stmt.getColumn(7).getInt() != 0;
+            r.hasTraffic = stmt.getColumn(8).getInt() != 0;
+            r.acknowledged = stmt.getColumn(9).getInt() != 0;
+            r.cls = Text(stmt.getColumn(10));
+            r.yourGrid = Text(stmt.getColumn(11));
+            r.email = Text(stmt.getColumn(12));
+            fn(r);
+        }
+    } catch (const CLogwardenException&) {
+        throw; // from fn
+    } catch (const std::exception& e) {
+        db.Raise(e);
+    }
+}
+
+} // namespace CheckinQuery

@@ -1,0 +1,127 @@
+#include "core/log/LogMaintenance.h"
+
+#include "core/Exceptions.h"
+#include "core/db/Database.h"
+#include "core/db/DateTime.h"
+#include "core/log/CheckinQuery.h"
+#include "core/log/LogwardenSet.h"
+
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+
+namespace LogMaintenance {
+
+void EmptyLog(CDatabase& db)
+{
+    // One statement is one transaction: a failure deletes nothing.
+    db.Execute(QStringLiteral("DELETE FROM %1").arg(QLatin1String(CLogwardenSet::kTable)));
+    db.Compact();
+}
+
+} // namespace LogMaintenance
+
+namespace {
+
+QDateTime Midnight(const QDate& day)
+{
+    return QDateTime(day, QTime(0, 0), Qt::UTC);
+}
+
+QString Storage(const QDateTime& value)
+{
+    return CDateTime(value).ToStorage();
+}
+
+void BindAll(SQLite::Statement& stmt, const QVariantList& params)
+{
+    for (int i = 0; i < params.size(); ++i)
+        stmt.bind(i + 1, params[i].toString().toStdString());
+}
+
+} // namespace
+
+CPurgeSelection::CPurgeSelection(const QDate& from, const QDate& to)
+    : m_from(Midnight(from)), m_to(Midnight(to))
+{
+}
+
+CQueryFilter CPurgeSelection::Filter() const
+{
+    if (m_wholeLog)
+        return {};
+    return {QStringLiteral("\"Date\" BETWEEN ? AND ?"), {Storage(m_from), Storage(m_to)}};
+}
+
+CPurgeSelection::CCount CPurgeSelection::CountAndNarrow(CDatabase& db)
+{
+    const CQueryFilter filter = Filter();
+    // Only stored dates that are real date-times take part in the earliest and the latest.
+    QString sql = QStringLiteral("SELECT count(*), min(CASE WHEN \"Date\" GLOB '[0-9]*' THEN \"Date\" END), "
+                                 "max(CASE WHEN \"Date\" GLOB '[0-9]*' THEN \"Date\" END) FROM %1")
+                      .arg(QLatin1String(CLogwardenSet::kTable));
+    if (!filter.IsEmpty())
+        sql += QStringLiteral(" WHERE ") + filter.where;
+    CCount result;
+    QString first, last;
+    try {
+        SQLite::Statement stmt(db.Handle(), sql.toStdString());
+        BindAll(stmt, filter.params);
+        stmt.executeStep();
+        result.count = static_cast<long>(stmt.getColumn(0).getInt64());
+        if (!stmt.getColumn(1).isNull()) {
+            first = QString::fromUtf8(stmt.getColumn(1).getText());
+            last = QString::fromUtf8(stmt.getColumn(2).getText());
+        }
+    } catch (const std::exception& e) {
+        db.Raise(e);
+    }
+    const CDateTime firstValue = CDateTime::FromStorage(first, first.isEmpty());
+    const CDateTime lastValue = CDateTime::FromStorage(last, last.isEmpty());
+    if (firstValue.IsValid() && lastValue.IsValid()) {
+        m_from = firstValue.Value();
+        m_to = lastValue.Value();
+        result.first = firstValue.Date();
+        result.last = lastValue.Date();
+    }
+    return result;
+}
+
+CPurgeSelection::CCount CPurgeSelection::CountAll(CDatabase& db)
+{
+    m_wholeLog = true;
+    return CountAndNarrow(db);
+}
+
+CPurgeSelection::CCount CPurgeSelection::SetFrom(CDatabase& db, const QDate& day)
+{
+    m_wholeLog = false;
+    m_from = Midnight(day);
+    return CountAndNarrow(db);
+}
+
+CPurgeSelection::CCount CPurgeSelection::SetTo(CDatabase& db, const QDate& day)
+{
+    m_wholeLog = false;
+    m_to = Midnight(day);
+    return CountAndNarrow(db);
+}
+
+long CPurgeSelection::Recount(CDatabase& db) const
+{
+    return CheckinQuery::Count(db, Filter());
+}
+
+long CPurgeSelection::Purge(CDatabase& db)
+{
+    const CQueryFilter filter = Filter();
+    QString sql = QStringLiteral("DELETE FROM %1").arg(QLatin1String(CLogwardenSet::kTable));
+    if (!filter.IsEmpty())
+        sql += QStringLiteral(" WHERE ") + filter.where;
+    try {
+        SQLite::Statement stmt(db.Handle(), sql.toStdString());
+        BindAll(stmt, filter.params);
+        return static_cast<long>(stmt.exec());
+    } catch (const std::exception& e) {
+        db.Raise(e);
+    }
+}

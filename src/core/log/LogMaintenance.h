@@ -1,0 +1,61 @@
+#pragma once
+
+#include "core/db/Recordset.h"
+
+#include <QDate>
+#include <QDateTime>
+
+class CDatabase;
+
+// Counting, purging and emptying the log.
+namespace LogMaintenance {
+
+// Deletes every check-in in one transaction, then compacts the log file in place: the file exists and is
+// a valid log at every moment, and emptying an empty log again works. IDs are not reused afterwards.
+// No record set may be open on the connection while it runs.
+void EmptyLog(CDatabase& db);
+
+} // namespace LogMaintenance
+
+// The range of check-ins the purge dialog counts and purges.
+//
+// A change of either date makes that date's midnight the bound, so check-ins on the TO day after 00:00
+// lie outside the range. After each count the bounds become the date and time of the earliest and of the
+// latest check-in counted (when there is one), which the dialog shows in its date pickers; the range
+// they describe holds exactly the check-ins just counted, so changing one date later never drops
+// check-ins at the other end. Until a date is changed the selection is the whole log.
+class CPurgeSelection
+{
+public:
+    struct CCount
+    {
+        long count = 0;
+        QDate first; // date of the earliest check-in counted; invalid when none has a valid date
+        QDate last;  // date of the latest
+    };
+
+    // Bounds at midnight of the two dates until a count replaces them.
+    CPurgeSelection(const QDate& from, const QDate& to);
+
+    // The whole log; the selection becomes the whole log again.
+    CCount CountAll(CDatabase& db);
+    // A picker changed: its day at midnight becomes the bound; counts the range.
+    CCount SetFrom(CDatabase& db, const QDate& day);
+    CCount SetTo(CDatabase& db, const QDate& day);
+    // Counts the current selection again, leaving the bounds as they are.
+    long Recount(CDatabase& db) const;
+    // Deletes exactly the check-ins Recount counts, in one statement; returns how many went.
+    long Purge(CDatabase& db);
+
+    bool IsWholeLog() const { return m_wholeLog; }
+    const QDateTime& From() const { return m_from; }
+    const QDateTime& To() const { return m_to; }
+    CQueryFilter Filter() const;
+
+private:
+    CCount CountAndNarrow(CDatabase& db);
+
+    bool m_wholeLog = true;
+    QDateTime m_from;
+    QDateTime m_to;
+};

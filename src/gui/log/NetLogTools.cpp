@@ -1,0 +1,255 @@
+#include "gui/log/NetLogTools.h"
+
+#include "core/Exceptions.h"
+#include "core/app/Clock.h"
+#include "core/log/LogExport.h"
+#include "core/log/LogFilter.h"
+#include "core/log/LogMaintenance.h"
+#include "core/log/LogwardenSet.h"
+#include "gui/app/Commands.h"
+#include "gui/app/LogwardenDoc.h"
+#include "gui/app/MainFrame.h"
+#include "gui/log/HistoryDlg.h"
+#include "gui/log/LogwardenView.h"
+#include "gui/log/NetDayPanel.h"
+#include "gui/log/NetpreambleDlg.h"
+#include "gui/log/RecordPurgeDlg.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTimer>
+
+namespace {
+
+bool IsAltH(const QEvent* event)
+{
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    return key->key() == Qt::Key_H && (key->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier;
+}
+
+} // namespace
+
+CNetLogTools::CNetLogTools(CMainFrame& frame)
+    : QObject(&frame), m_frame(frame), m_doc(frame.Document()), m_form(*frame.FormView())
+{
+    setObjectName(QStringLiteral("netLogTools"));
+    CCommands& c = frame.Commands();
+
+    // "&History" beside the entry buttons. Alt+H also opens the Help menu: inside the form it opens the
+    // history (as a dialog's own key would), elsewhere the menu.
+    m_history = new QPushButton(QStringLiteral("&History"), &m_form);
+    m_history->setObjectName(QStringLiteral("historyButton"));
+    m_history->setAutoDefault(false);
+    m_history->setShortcut(QKeySequence());
+    QBoxLayout* entry = m_form.SlotLayout(CLogwardenView::Slot::EntryButtons);
+    entry->insertWidget(std::max(0, entry->count() - 1), m_history);
+    connect(m_history, &QPushButton::clicked, this, &CNetLogTools::OnHistory);
+    m_form.installEventFilter(this);
+    // The click before a double click made the row current and put its call sign in the box.
+    connect(m_form.DayList(), &QAbstractItemView::doubleClicked, this,
+            [this] { QTimer::singleShot(0, this, &CNetLogTools::OnHistory); });
+
+    m_netDay = new CNetDayPanel(m_doc, m_form, &m_form);
+    m_form.SlotLayout(CLogwardenView::Slot::NetColumn)->addWidget(m_netDay);
+    connect(m_netDay, &CNetDayPanel::statusText, this, &CNetLogTools::Status);
+    connect(&m_doc, &CLogwardenDoc::selectedDayChanged, m_netDay, [this] { m_netDay->UpdateNetDay(); });
+    m_netDay->UpdateNetDay();
+
+    auto bind = [](QAction* action, auto&& slot) {
+        QObject::connect(action, &QAction::triggered, action, slot);
+        action->setEnabled(true);
+    };
+    bind(c.exportDay, [this] { OnExport(false); });
+    bind(c.exportAll, [this] { OnExport(true); });
+    bind(c.purge, [this] { OnPurge(); });
+    bind(c.emptyDatabase, [this] { OnEmptyDatabase(); });
+    bind(c.netPreamble, [this] { OnShowPreamble(); });
+    bind(c.transmit, [this] { m_netDay->OnTransmit(); });
+}
+
+CNetLogTools::~CNetLogTools() = default;
+
+CRecordPurgeDlg* CNetLogTools::PurgeDialog() const
+{
+    return m_purge;
+}
+
+void CNetLogTools::Status(const QString& text)
+{
+    m_frame.SetStatusText(text);
+}
+
+void CNetLogTools::ReportError(const QString& message)
+{
+    QMessageBox::critical(&m_form, QStringLiteral("Logwarden"), message);
+}
+
+void CNetLogTools::ShowDayAgain()
+{
+    // The form reads its day again from the log (the main set forgets deleted check-ins).
+    m_form.OnDaySelected(m_doc.GetSelectedDay());
+}
+
+bool CNetLogTools::eventFilter(QObject* watched, QEvent* event)
+{
+    // A key of the form's own comes before the menu bar's, as in a dialog: while the focus is in the form,
+    // Alt+H is claimed from the shortcuts, and its key press is taken before the focused box types an "h".
+    if (watched == &m_form && event->type() == QEvent::ShortcutOverride && IsAltH(event) &&
+        m_form.isEnabled()) {
+        event->accept();
+        if (!m_historyKeyPending)
+            qApp->installEventFilter(this);
+        m_historyKeyPending = true;
+        return true;
+    }
+    if (m_historyKeyPending && event->type() == QEvent::KeyPress) {
+        m_historyKeyPending = false;
+        qApp->removeEventFilter(this);
+        if (IsAltH(event)) {
+            event->accept();
+            QTimer::singleShot(0, this, &CNetLogTools::OnHistory);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// --- History -------------------------------------------------------------------------------------------
+
+void CNetLogTools::OnHistory()
+{
+    ShowHistory(m_form.CallSignBox()->text());
+}
+
+void CNetLogTools::ShowHistory(const QString& callSign)
+{
+    try {
+        CHistoryDlg dlg(m_doc.GetDatabase(), m_doc.Settings(), callSign, &m_form);
+        dlg.exec();
+    } catch (const CLogwardenException& e) {
+        ReportError(e.Message());
+    }
+}
+
+// --- Export --------------------------------------------------------------------------------------------
+
+void CNetLogTools::OnExport(bool wholeLog)
+{
+    QFileDialog dialog(&m_frame, wholeLog ? QStringLiteral("Full DB Export to File")
+                                          : QStringLiteral("Export to Text File"));
+    dialog.setObjectName(QStringLiteral("exportFileDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The question whether to overwrite is ours.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setNameFilters({QStringLiteral("All TEXT files (*.txt *.TXT)"), QStringLiteral("All files (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    // The user's documents the first time, then the folder of the last export.
+    if (m_exportFolder.isEmpty()) {
+        m_exportFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (m_exportFolder.isEmpty() || !QFileInfo(m_exportFolder).isDir())
+            m_exportFolder = QDir::homePath();
+    }
+    dialog.setDirectory(m_exportFolder);
+    dialog.selectFile(LogExport::DefaultFileName(m_doc.Clock().Today()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    m_exportFolder = QFileInfo(path).absolutePath();
+    if (QFileInfo::exists(path) &&
+        QMessageBox::question(&m_frame, QStringLiteral("Logwarden"),
+                              QStringLiteral("File ") + path + QStringLiteral(" exists! Overwrite?"),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return;
+    Export(wholeLog, path);
+}
+
+void CNetLogTools::Export(bool wholeLog, const QString& path)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        std::optional<QDate> day;
+        if (!wholeLog)
+            day = LogFilter::ParseDayText(m_doc.GetSelectedDay());
+        LogExport::WriteFile(m_doc.GetDatabase(), day, path);
+        QApplication::restoreOverrideCursor();
+        Status(QStringLiteral("%1 written to disk.").arg(QFileInfo(path).fileName()));
+    } catch (const CLogwardenException& e) {
+        QApplication::restoreOverrideCursor();
+        ReportError(e.Message());
+    }
+}
+
+// --- Purge and emptying --------------------------------------------------------------------------------
+
+void CNetLogTools::OnPurge()
+{
+    if (!m_purge) {
+        m_purge = new CRecordPurgeDlg(m_doc, &m_frame);
+        connect(m_purge, &CRecordPurgeDlg::statusText, this, &CNetLogTools::Status);
+        connect(m_purge, &CRecordPurgeDlg::purged, this, &CNetLogTools::ShowDayAgain);
+        m_purge->CountAll();
+    } else {
+        m_purge->Refresh();
+    }
+    m_purge->show();
+    m_purge->raise();
+    m_purge->activateWindow();
+}
+
+void CNetLogTools::OnEmptyDatabase()
+{
+    if (QMessageBox::question(&m_frame, QStringLiteral("Logwarden"), QStringLiteral("Remove All Entries?"),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+        Status(QStringLiteral("Okay, NOT removing any records..."));
+        return;
+    }
+    Status(QStringLiteral("Okay, Removing all records..."));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QString error;
+    try {
+        CDatabase& db = m_doc.GetDatabase();
+        // The main set lets go of the file while it is rewritten, then opens on the empty log again.
+        m_doc.CloseLog();
+        try {
+            LogMaintenance::EmptyLog(db);
+        } catch (const CLogwardenException& e) {
+            error = e.Message();
+        }
+        CLogwardenSet& set = m_doc.GetMainSet();
+        set.SetSort(LogSort::kId);
+        set.SetFilter(LogFilter::Day(m_doc.GetSelectedDay()));
+        set.Open();
+    } catch (const CLogwardenException& e) {
+        error = e.Message();
+    }
+    QApplication::restoreOverrideCursor();
+    ShowDayAgain();
+    if (m_purge && m_purge->isVisible())
+        m_purge->Refresh();
+    if (!error.isEmpty())
+        ReportError(error);
+}
+
+// --- Preamble ------------------------------------------------------------------------------------------
+
+void CNetLogTools::OnShowPreamble()
+{
+    if (!m_preamble)
+        m_preamble = std::make_unique<CNetpreambleDlg>(m_doc.Settings());
+    m_preamble->ShowPreamble();
+}
+
+void InstallNetLogTools(CMainFrame& frame)
+{
+    new CNetLogTools(frame);
+}
