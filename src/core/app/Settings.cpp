@@ -44,6 +44,9 @@ const std::vector<CSettingDef> kSettings = {
     {"Settings", "InputFolder", CSettingDef::String, "%s/AM.dat"},
     {"Settings", "OutputFolder", CSettingDef::String, "%s/FCC97.db"},
     {"Settings", "StorageLocation", CSettingDef::String, ""},
+    // Web hosts of the FCC licence page and the QRZ callbook page ("&FCC Lookup", "&QRZ Lookup").
+    {"Settings", "FccLicenseHost", CSettingDef::String, "wireless2.fcc.gov"},
+    {"Settings", "QrzWebHost", CSettingDef::String, "www.qrz.com"},
     // Network time-outs (milliseconds) and retries.
     {"NetSettings", "NetConTO", CSettingDef::NumericText, "15000"},
     {"NetSettings", "NetRetNum", CSettingDef::NumericText, "1"},
