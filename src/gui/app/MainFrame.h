@@ -23,6 +23,7 @@ public:
     ~CMainFrame() override;
 
     CCommands& Commands() { return m_commands; }
+    CSettings& Settings() { return m_settings; }
     CLeftView* LeftView() const { return m_leftView; }
     CLogwardenView* FormView() const { return m_formView; }
     QToolBar* ToolBar() const { return m_toolBar; }

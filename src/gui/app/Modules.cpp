@@ -1,8 +1,9 @@
 #include "gui/app/Modules.h"
 
 #include "gui/app/MainFrame.h"
+#include "gui/licdb/LicDbBuildModule.h"
 
 void InstallModules(CMainFrame& frame)
 {
-    (void)frame;
+    CLicDbBuildModule::Install(frame);
 }
