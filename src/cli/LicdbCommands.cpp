@@ -41,11 +41,13 @@ QString FccPathOf(const CCliArgs& args)
 
 int RunUlsCompile(const QStringList& rawArgs)
 {
-    const CCliArgs args(rawArgs, {QStringLiteral("input"), QStringLiteral("output"), QStringLiteral("data-dir")});
+    const CCliArgs args(rawArgs,
+                        {QStringLiteral("input"), QStringLiteral("output"), QStringLiteral("data-dir")});
     if (!args.Error().isEmpty() || !args.Positional().isEmpty()) {
         CliError(QStringLiteral("logwarden-cli uls-compile: %1")
-                     .arg(args.Error().isEmpty() ? QStringLiteral("unexpected argument '%1'").arg(args.Positional()[0])
-                                                 : args.Error()));
+                     .arg(args.Error().isEmpty()
+                              ? QStringLiteral("unexpected argument '%1'").arg(args.Positional()[0])
+                              : args.Error()));
         return 2;
     }
     const QString dataFolder = DataFolderOf(args);
@@ -67,8 +69,9 @@ int RunUlsCompile(const QStringList& rawArgs)
     if (verbose) {
         observer.skipped = [&](const QString& file, qint64 line, const QString& reason) {
             std::lock_guard lock(printLock);
-            std::fprintf(stderr, "%s%s line %lld: %s\n", terminal ? "\r\033[K" : "", file.toLocal8Bit().constData(),
-                         static_cast<long long>(line), reason.toLocal8Bit().constData());
+            std::fprintf(stderr, "%s%s line %lld: %s\n", terminal ? "\r\033[K" : "",
+                         file.toLocal8Bit().constData(), static_cast<long long>(line),
+                         reason.toLocal8Bit().constData());
         };
     }
 
@@ -100,7 +103,8 @@ int RunUlsCompile(const QStringList& rawArgs)
         CliError(QStringLiteral("%1; %2 was left as it was.").arg(build.GetMessage(), output));
         return 130;
     default:
-        CliError(QStringLiteral("logwarden-cli uls-compile: %1\n%2 was left as it was.").arg(build.GetMessage(), output));
+        CliError(QStringLiteral("logwarden-cli uls-compile: %1\n%2 was left as it was.")
+                     .arg(build.GetMessage(), output));
         return 1;
     }
     if (terminal)
@@ -138,17 +142,18 @@ int RunLookup(const QStringList& rawArgs)
     return 0;
 }
 
-const CCliRegistrar g_ulsCompile{{QStringLiteral("uls-compile"),
-                                  QStringLiteral("uls-compile [--input DIR] [--output FILE] [--verbose]"),
-                                  QStringLiteral("Build the FCC licence database FILE (default FCC97.db in the data "
-                                                 "folder) from AM.dat, EN.dat and HD.dat in DIR (default the data "
-                                                 "folder). The old FILE is replaced only when the build completes. "
-                                                 "--verbose lists every line not loaded."),
-                                  &RunUlsCompile}};
-const CCliRegistrar g_lookup{{QStringLiteral("lookup"), QStringLiteral("lookup CALL [--fcc FILE]"),
-                              QStringLiteral("Print what the local look-up (F7) fills for CALL from the FCC licence "
-                                             "database FILE (default FCC97.db in the data folder); exit status 1 "
-                                             "when the call sign is not found."),
-                              &RunLookup}};
+const CCliRegistrar g_ulsCompile{
+    {QStringLiteral("uls-compile"), QStringLiteral("uls-compile [--input DIR] [--output FILE] [--verbose]"),
+     QStringLiteral("Build the FCC licence database FILE (default FCC97.db in the data "
+                    "folder) from AM.dat, EN.dat and HD.dat in DIR (default the data "
+                    "folder). The old FILE is replaced only when the build completes. "
+                    "--verbose lists every line not loaded."),
+     &RunUlsCompile}};
+const CCliRegistrar g_lookup{
+    {QStringLiteral("lookup"), QStringLiteral("lookup CALL [--fcc FILE]"),
+     QStringLiteral("Print what the local look-up (F7) fills for CALL from the FCC licence "
+                    "database FILE (default FCC97.db in the data folder); exit status 1 "
+                    "when the call sign is not found."),
+     &RunLookup}};
 
 } // namespace

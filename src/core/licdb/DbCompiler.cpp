@@ -3,16 +3,14 @@
 #include "core/Exceptions.h"
 #include "core/licdb/FccSchema.h"
 
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <memory>
 #include <sqlite3.h>
 #include <stdexcept>
 
 CDbCompiler::CDbCompiler(const QString& stageName, const QString& inputPath, const QString& outputPath)
-    : m_pTable(FccSchema::FindTable(stageName)),
-      m_strStageName(stageName),
-      m_strInputPath(inputPath),
+    : m_pTable(FccSchema::FindTable(stageName)), m_strStageName(stageName), m_strInputPath(inputPath),
       m_strOutputPath(outputPath)
 {
     if (!m_pTable)
@@ -79,8 +77,9 @@ void CDbCompiler::Execute()
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
         const std::unique_ptr<sqlite3, int (*)(sqlite3*)> connection(db, &sqlite3_close_v2);
         if (rc != SQLITE_OK) {
-            throw CDBException(QStringLiteral("Cannot open the database \"%1\": %2")
-                                   .arg(m_strOutputPath, QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc))));
+            throw CDBException(
+                QStringLiteral("Cannot open the database \"%1\": %2")
+                    .arg(m_strOutputPath, QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc))));
         }
         // The file is a private one under construction: a crash or a failure discards it, so it needs
         // neither a journal nor syncing until it is complete.

@@ -2,8 +2,7 @@
 
 #include "core/licdb/FccSchema.h"
 
-CFCCAMSet::CFCCAMSet(CDatabase* database)
-    : CRecordset(database)
+CFCCAMSet::CFCCAMSet(CDatabase* database) : CRecordset(database)
 {
     BindField("RecordType", &m_RecordType, EmptyIsNull);
     BindField("UniqueSystemIdentifier", &m_UniqueSystemIdentifier);

@@ -2,8 +2,7 @@
 
 #include "core/licdb/FccSchema.h"
 
-CFCCDbSet::CFCCDbSet(CDatabase* database)
-    : CRecordset(database)
+CFCCDbSet::CFCCDbSet(CDatabase* database) : CRecordset(database)
 {
     BindField("RecordType", &m_RecordType, EmptyIsNull);
     BindField("UniqueSystemIdentifier", &m_UniqueSystemIdentifier);

@@ -2,8 +2,7 @@
 
 #include "core/licdb/FccSchema.h"
 
-CFCCHDSet::CFCCHDSet(CDatabase* database)
-    : CRecordset(database)
+CFCCHDSet::CFCCHDSet(CDatabase* database) : CRecordset(database)
 {
     BindField("RecordType", &m_RecordType, EmptyIsNull);
     BindField("UniqueSystemIdentifier", &m_UniqueSystemIdentifier);

@@ -55,7 +55,8 @@ QString CFccDbBuild::CancelledText()
 
 QString CFccDbBuild::MissingFileText(const QString& fileName)
 {
-    return QStringLiteral("Couldn't open the %1 file:\nPlease make sure it is in selected directory, and try again.")
+    return QStringLiteral(
+               "Couldn't open the %1 file:\nPlease make sure it is in selected directory, and try again.")
         .arg(fileName);
 }
 
@@ -125,19 +126,22 @@ void CFccDbBuild::Start(const QString& inputPath, const QString& outputPath)
 
     const QFileInfo output(outputPath);
     if (output.isDir())
-        throw CFileException(QStringLiteral("Cannot create the database \"%1\": it is a folder.").arg(outputPath), outputPath);
-    QTemporaryFile temp(output.absolutePath() + QStringLiteral("/.") + output.fileName() + QStringLiteral(".XXXXXX"));
+        throw CFileException(
+            QStringLiteral("Cannot create the database \"%1\": it is a folder.").arg(outputPath), outputPath);
+    QTemporaryFile temp(output.absolutePath() + QStringLiteral("/.") + output.fileName() +
+                        QStringLiteral(".XXXXXX"));
     temp.setAutoRemove(false);
     if (!temp.open()) {
         throw CFileException(
-            QStringLiteral("Cannot create the database \"%1\": %2").arg(outputPath, temp.errorString()), outputPath);
+            QStringLiteral("Cannot create the database \"%1\": %2").arg(outputPath, temp.errorString()),
+            outputPath);
     }
     const QString tempPath = temp.fileName();
     temp.close();
     // The new file gets the old one's permissions, or the usual ones for a new file.
     QFile::setPermissions(tempPath, output.exists() ? QFile::permissions(outputPath)
-                                                     : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                                           QFile::ReadOther);
+                                                    : QFile::ReadOwner | QFile::WriteOwner |
+                                                          QFile::ReadGroup | QFile::ReadOther);
     try {
         CDatabase db(tempPath, CDatabase::ReadWrite);
         FccSchema::CreateTables(db);
@@ -154,8 +158,9 @@ void CFccDbBuild::Start(const QString& inputPath, const QString& outputPath)
             stage->SetProgressCallback(m_observer.progress);
         if (m_observer.skipped) {
             const QString fileName = QLatin1String(tables[i]->fileName);
-            stage->SetSkippedCallback(
-                [this, fileName](qint64 line, const QString& reason) { m_observer.skipped(fileName, line, reason); });
+            stage->SetSkippedCallback([this, fileName](qint64 line, const QString& reason) {
+                m_observer.skipped(fileName, line, reason);
+            });
         }
         stage->SetDoneCallback([this](CDbCompiler& done) { OnStageDone(done); });
         m_stages[i] = std::move(stage);
@@ -203,11 +208,13 @@ QString CFccDbBuild::ReplaceOutput()
     // The data must be on disk before the name points at it, so that a crash leaves either the old
     // database or the complete new one.
     if (!SyncPath(m_tempPath, O_RDONLY))
-        return QStringLiteral("Cannot write \"%1\": %2").arg(m_tempPath, QString::fromLocal8Bit(std::strerror(errno)));
+        return QStringLiteral("Cannot write \"%1\": %2")
+            .arg(m_tempPath, QString::fromLocal8Bit(std::strerror(errno)));
     // A journal left beside the old file would be played into the new one.
     QFile::remove(m_outputPath + QStringLiteral("-journal"));
     QFile::remove(m_outputPath + QStringLiteral("-wal"));
-    if (::rename(QFile::encodeName(m_tempPath).constData(), QFile::encodeName(m_outputPath).constData()) != 0) {
+    if (::rename(QFile::encodeName(m_tempPath).constData(), QFile::encodeName(m_outputPath).constData()) !=
+        0) {
         return QStringLiteral("Cannot replace \"%1\": %2")
             .arg(m_outputPath, QString::fromLocal8Bit(std::strerror(errno)));
     }

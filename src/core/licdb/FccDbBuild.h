@@ -23,7 +23,14 @@ class CMThreadedJobQ;
 class CFccDbBuild
 {
 public:
-    enum State { Idle, Running, Succeeded, Failed, Cancelled };
+    enum State
+    {
+        Idle,
+        Running,
+        Succeeded,
+        Failed,
+        Cancelled
+    };
 
     // Called on the build's worker threads; a GUI posts them to its own thread.
     struct CObserver

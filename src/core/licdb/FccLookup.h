@@ -21,12 +21,12 @@ class CSettings;
 
 struct CFccLookupResult
 {
-    bool found = false;     // an EN row carries the call sign
-    QString callSign;       // the call sign looked up
-    QString name;           // EntityName, as the EN row carries it
-    QString addr1;          // StreetAddress without leading white space, or "P.O. Box " + POBox when that is empty
-    QString addr2;          // "City, ST ZIP" ("%s, %s %s"), the ZIP code as stored (06001 stays 06001)
-    QString operatorClass;  // OperatorClass of the AM row of the same licence and call sign; empty when none
+    bool found = false; // an EN row carries the call sign
+    QString callSign;   // the call sign looked up
+    QString name;       // EntityName, as the EN row carries it
+    QString addr1; // StreetAddress without leading white space, or "P.O. Box " + POBox when that is empty
+    QString addr2; // "City, ST ZIP" ("%s, %s %s"), the ZIP code as stored (06001 stays 06001)
+    QString operatorClass; // OperatorClass of the AM row of the same licence and call sign; empty when none
     qint32 uniqueSystemIdentifier = 0; // the licence the fields come from, 0 when not found
 };
 

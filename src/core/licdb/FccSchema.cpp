@@ -11,9 +11,11 @@ namespace {
 using T = ColumnType;
 
 // The five columns every table begins with.
-#define FCC_COMMON_COLUMNS                                                                                   \
-    {"RecordType", T::Text, 2}, {"UniqueSystemIdentifier", T::Long, 0}, {"ULSFileNumber", T::Text, 14},    \
-        {"EBFNumber", T::Text, 30}, {"CallSign", T::Text, 10}
+// clang-format off
+#define FCC_COMMON_COLUMNS \
+    {"RecordType", T::Text, 2}, {"UniqueSystemIdentifier", T::Long, 0}, {"ULSFileNumber", T::Text, 14}, \
+    {"EBFNumber", T::Text, 30}, {"CallSign", T::Text, 10}
+// clang-format on
 
 const CColumn kAmColumns[] = {
     FCC_COMMON_COLUMNS,
@@ -169,10 +171,12 @@ QString CreateTableSql(const CTable& table)
         const CColumn& c = table.columns[i];
         QString def = QStringLiteral("\"%1\" %2").arg(QLatin1String(c.name), QLatin1String(SqlType(c.type)));
         if (i == table.requiredColumn)
-            def += table.uniqueIdentifier ? QStringLiteral(" PRIMARY KEY NOT NULL") : QStringLiteral(" NOT NULL");
+            def += table.uniqueIdentifier ? QStringLiteral(" PRIMARY KEY NOT NULL")
+                                          : QStringLiteral(" NOT NULL");
         columns << def;
     }
-    return QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(QLatin1String(table.name), columns.join(QStringLiteral(", ")));
+    return QStringLiteral("CREATE TABLE \"%1\" (%2)")
+        .arg(QLatin1String(table.name), columns.join(QStringLiteral(", ")));
 }
 
 QString CreateIndexSql()

@@ -13,7 +13,8 @@ namespace FccSchema {
 inline constexpr const char* kFileName = "FCC97.db";
 inline constexpr int kSchemaVersion = 1;
 
-enum class ColumnType {
+enum class ColumnType
+{
     Text,   // variable-length text of at most `width` characters
     Long,   // 32-bit signed integer
     Single, // single-precision number

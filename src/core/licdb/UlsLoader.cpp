@@ -34,7 +34,8 @@ constexpr size_t kBlockSize = 256 * 1024;
 constexpr size_t kMaxLine = 64 * 1024;
 constexpr int kBatchCount = 4;
 
-enum class Reject : quint8 {
+enum class Reject : quint8
+{
     None,
     TooShort,
     Missing,
@@ -45,7 +46,14 @@ enum class Reject : quint8 {
     LineTooLong,
 };
 
-enum class Kind : quint8 { Null, Raw, Converted, Integer, Real };
+enum class Kind : quint8
+{
+    Null,
+    Raw,
+    Converted,
+    Integer,
+    Real
+};
 
 // One value of a row, ready to bind.
 struct Cell
@@ -192,8 +200,8 @@ bool ParseDate(const char* p, const char* e, char out[20])
             return false;
     } else {
         q = p;
-        if (!ReadNumber(q, e, 1, 2, month) || q == e || *q++ != '/' || !ReadNumber(q, e, 1, 2, day) || q == e ||
-            *q++ != '/' || !ReadNumber(q, e, 4, 4, year) || q != e)
+        if (!ReadNumber(q, e, 1, 2, month) || q == e || *q++ != '/' || !ReadNumber(q, e, 1, 2, day) ||
+            q == e || *q++ != '/' || !ReadNumber(q, e, 4, 4, year) || q != e)
             return false;
     }
     static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -224,7 +232,9 @@ QString RejectText(const CTable& table, const Row& row)
     case Reject::Missing:
         return QStringLiteral("%1 is missing").arg(column);
     case Reject::TooLong:
-        return QStringLiteral("%1 is longer than %2 characters").arg(column).arg(table.columns[row.column].width);
+        return QStringLiteral("%1 is longer than %2 characters")
+            .arg(column)
+            .arg(table.columns[row.column].width);
     case Reject::NotANumber:
         return QStringLiteral("%1 is not a number").arg(column);
     case Reject::NotADate:
@@ -375,7 +385,8 @@ private:
             size_t rest = length - p;
             if (eof) {
                 if (rest > 0 && !discarding && !IsBlank(block + p, rest))
-                    AddRejected(*b, lineNumber + 1, Percent(base + static_cast<qint64>(p)), Reject::NoFinalLineFeed);
+                    AddRejected(*b, lineNumber + 1, Percent(base + static_cast<qint64>(p)),
+                                Reject::NoFinalLineFeed);
                 b->last = true;
                 Push(b);
                 b = nullptr;
@@ -453,7 +464,8 @@ private:
         b.rows.push_back({lineNumber, static_cast<quint32>(first), -1, percent, Reject::None});
     }
 
-    static Reject Convert(Batch& b, const FccSchema::CColumn& column, const char* p, const char* e, Cell& cell)
+    static Reject Convert(Batch& b, const FccSchema::CColumn& column, const char* p, const char* e,
+                          Cell& cell)
     {
         const size_t n = static_cast<size_t>(e - p);
         if (n == 0) {
@@ -540,7 +552,8 @@ public:
 
 [[noreturn]] void RaiseDb(sqlite3* db, const CTable& table)
 {
-    throw CDBException(QStringLiteral("%1 (table %2)").arg(QString::fromUtf8(sqlite3_errmsg(db)), QLatin1String(table.name)));
+    throw CDBException(QStringLiteral("%1 (table %2)")
+                           .arg(QString::fromUtf8(sqlite3_errmsg(db)), QLatin1String(table.name)));
 }
 
 void Exec(sqlite3* db, const CTable& table, const char* sql)
@@ -556,14 +569,16 @@ int CancelHandler(void* cancel)
 
 } // namespace
 
-CUlsStageStats LoadUlsFile(sqlite3* db, const CTable& table, const QString& filePath, const CUlsLoadHooks& hooks)
+CUlsStageStats LoadUlsFile(sqlite3* db, const CTable& table, const QString& filePath,
+                           const CUlsLoadHooks& hooks)
 {
     CUlsStageStats stats;
     const CFileHandle file(::open(QFile::encodeName(filePath).constData(), O_RDONLY | O_CLOEXEC));
     struct stat st = {};
     if (file.Get() < 0 || ::fstat(file.Get(), &st) != 0 || S_ISDIR(st.st_mode)) {
-        const QString reason = file.Get() < 0 || !S_ISDIR(st.st_mode) ? QString::fromLocal8Bit(std::strerror(errno))
-                                                                        : QStringLiteral("it is a folder");
+        const QString reason = file.Get() < 0 || !S_ISDIR(st.st_mode)
+                                   ? QString::fromLocal8Bit(std::strerror(errno))
+                                   : QStringLiteral("it is a folder");
         throw CFileException(QStringLiteral("Cannot read \"%1\": %2").arg(filePath, reason), filePath);
     }
     ::posix_fadvise(file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -574,7 +589,8 @@ CUlsStageStats LoadUlsFile(sqlite3* db, const CTable& table, const QString& file
         sql += QStringLiteral(",?");
     sql += QLatin1Char(')');
     CStatement insert;
-    if (sqlite3_prepare_v3(db, sql.toUtf8().constData(), -1, SQLITE_PREPARE_PERSISTENT, &insert.m_stmt, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v3(db, sql.toUtf8().constData(), -1, SQLITE_PREPARE_PERSISTENT, &insert.m_stmt,
+                           nullptr) != SQLITE_OK)
         RaiseDb(db, table);
     sqlite3_stmt* const stmt = insert.m_stmt;
 
@@ -622,11 +638,12 @@ CUlsStageStats LoadUlsFile(sqlite3* db, const CTable& table, const QString& file
                         }
                         continue;
                     case Kind::Raw:
-                        sqlite3_bind_text(stmt, i + 1, cell->text, static_cast<int>(cell->length), SQLITE_STATIC);
+                        sqlite3_bind_text(stmt, i + 1, cell->text, static_cast<int>(cell->length),
+                                          SQLITE_STATIC);
                         break;
                     case Kind::Converted:
-                        sqlite3_bind_text(stmt, i + 1, converted + cell->offset, static_cast<int>(cell->length),
-                                          SQLITE_STATIC);
+                        sqlite3_bind_text(stmt, i + 1, converted + cell->offset,
+                                          static_cast<int>(cell->length), SQLITE_STATIC);
                         break;
                     case Kind::Integer:
                         sqlite3_bind_int64(stmt, i + 1, cell->integer);
@@ -645,9 +662,10 @@ CUlsStageStats LoadUlsFile(sqlite3* db, const CTable& table, const QString& file
                     // The first row of an identifier stays; the parser has already checked the rest.
                     ++stats.skipped;
                     if (hooks.skipped) {
-                        hooks.skipped(row.line, table.uniqueIdentifier
-                                                    ? QStringLiteral("UniqueSystemIdentifier is already loaded")
-                                                    : QString::fromUtf8(sqlite3_errmsg(db)));
+                        hooks.skipped(row.line,
+                                      table.uniqueIdentifier
+                                          ? QStringLiteral("UniqueSystemIdentifier is already loaded")
+                                          : QString::fromUtf8(sqlite3_errmsg(db)));
                     }
                 } else {
                     RaiseDb(db, table);
@@ -677,7 +695,8 @@ CUlsStageStats LoadUlsFile(sqlite3* db, const CTable& table, const QString& file
     if (&table == &FccSchema::kEN) {
         if (hooks.cancel)
             sqlite3_progress_handler(db, 10000, &CancelHandler, const_cast<std::atomic<bool>*>(hooks.cancel));
-        const int rc = sqlite3_exec(db, FccSchema::CreateIndexSql().toUtf8().constData(), nullptr, nullptr, nullptr);
+        const int rc =
+            sqlite3_exec(db, FccSchema::CreateIndexSql().toUtf8().constData(), nullptr, nullptr, nullptr);
         sqlite3_progress_handler(db, 0, nullptr, nullptr);
         if (rc == SQLITE_INTERRUPT) {
             stats.cancelled = true;

@@ -2,10 +2,7 @@
 
 std::atomic<int> CJob::s_jobCounter{0};
 
-CJob::CJob()
-    : m_iJobNumber(++s_jobCounter)
-{
-}
+CJob::CJob() : m_iJobNumber(++s_jobCounter) {}
 
 CJob::~CJob() = default;
 

@@ -4,10 +4,7 @@
 #include "core/web/Job.h"
 #include "core/web/MThreadedJobQ.h"
 
-CJobExecuter::CJobExecuter(CMThreadedJobQ& queue)
-    : m_queue(queue), m_thread(&CJobExecuter::Run, this)
-{
-}
+CJobExecuter::CJobExecuter(CMThreadedJobQ& queue) : m_queue(queue), m_thread(&CJobExecuter::Run, this) {}
 
 CJobExecuter::~CJobExecuter()
 {

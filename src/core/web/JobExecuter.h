@@ -19,7 +19,12 @@ public:
 
 private:
     friend class CMThreadedJobQ;
-    enum RunState { starting = 0, running = 1, stopping = -1 };
+    enum RunState
+    {
+        starting = 0,
+        running = 1,
+        stopping = -1
+    };
 
     void Run();
     // Runs one job without any lock held and marks it finished (or deletes it).

@@ -7,10 +7,7 @@
 #include <algorithm>
 #include <system_error>
 
-CMThreadedJobQ::CMThreadedJobQ()
-    : m_manager(&CMThreadedJobQ::ManagerLoop, this)
-{
-}
+CMThreadedJobQ::CMThreadedJobQ() : m_manager(&CMThreadedJobQ::ManagerLoop, this) {}
 
 CMThreadedJobQ::~CMThreadedJobQ()
 {
@@ -40,8 +37,9 @@ void CMThreadedJobQ::AddJob(CJob* job)
     if (!job)
         return;
     std::lock_guard lock(m_lock);
-    const auto lower = std::find_if(m_pending.begin(), m_pending.end(),
-                                    [&](const CJob* pending) { return pending->GetPriority() < job->GetPriority(); });
+    const auto lower = std::find_if(m_pending.begin(), m_pending.end(), [&](const CJob* pending) {
+        return pending->GetPriority() < job->GetPriority();
+    });
     m_pending.insert(lower, job);
     m_managerWake.notify_one();
 }

@@ -55,7 +55,8 @@ CBuildFCCDbDlg::CBuildFCCDbDlg(CSettings& settings, QWidget* progressPane, QWidg
     m_browseOutput->setObjectName(QStringLiteral("browseOutput"));
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("status"));
-    m_status->setMinimumWidth(m_status->fontMetrics().horizontalAdvance(QStringLiteral("HD (3 of 3) Build Current position 100%  ")));
+    m_status->setMinimumWidth(m_status->fontMetrics().horizontalAdvance(
+        QStringLiteral("HD (3 of 3) Build Current position 100%  ")));
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Location for the FCC input data:"), this), 0, 0, 1, 2);
@@ -109,14 +110,17 @@ CBuildFCCDbDlg::CBuildFCCDbDlg(CSettings& settings, QWidget* progressPane, QWidg
 
     // The queue's "REFRESH LIST" notice, on this window's thread.
     m_queue->SetMaxThreads(CMThreadedJobQ::kMaxThreads);
-    m_queue->SetRefreshCallback([this](int) { QMetaObject::invokeMethod(this, &CBuildFCCDbDlg::refreshList, Qt::QueuedConnection); });
+    m_queue->SetRefreshCallback(
+        [this](int) { QMetaObject::invokeMethod(this, &CBuildFCCDbDlg::refreshList, Qt::QueuedConnection); });
 
     CFccDbBuild::CObserver observer;
     observer.progress = [this](const QString& text, int percent) {
-        QMetaObject::invokeMethod(this, [this, text, percent] { OnProgress(text, percent); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, text, percent] { OnProgress(text, percent); }, Qt::QueuedConnection);
     };
     observer.finished = [this](CFccDbBuild::State state, const QString& message) {
-        QMetaObject::invokeMethod(this, [this, state, message] { OnFinished(state, message); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, state, message] { OnFinished(state, message); }, Qt::QueuedConnection);
     };
     m_build = std::make_unique<CFccDbBuild>(*m_queue, observer);
 
@@ -221,6 +225,7 @@ void CBuildFCCDbDlg::OnProgress(const QString& text, int percent)
     m_status->setText(text);
     if (m_progress)
         m_progress->setValue(qBound(0, percent, 100));
+    Q_EMIT progressChanged(text, percent);
 }
 
 void CBuildFCCDbDlg::OnFinished(CFccDbBuild::State state, const QString& message)
@@ -228,8 +233,9 @@ void CBuildFCCDbDlg::OnFinished(CFccDbBuild::State state, const QString& message
     SetBuilding(false);
     if (state == CFccDbBuild::Failed) {
         m_status->setText(QStringLiteral("Compile Failed"));
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("%1\n\nThe previous FCC database was left as it was.").arg(message));
+        QMessageBox::warning(
+            this, windowTitle(),
+            QStringLiteral("%1\n\nThe previous FCC database was left as it was.").arg(message));
     } else {
         m_status->setText(message);
     }

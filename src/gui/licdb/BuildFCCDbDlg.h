@@ -45,6 +45,8 @@ public:
 Q_SIGNALS:
     // Each time the job queue hands a job to a worker.
     void refreshList();
+    // The status line and the progress bar have moved.
+    void progressChanged(const QString& text, int percent);
     // A build has ended: "Compile Complete", "Compile Cancelled" or the reason it failed.
     void buildFinished(CFccDbBuild::State state, const QString& message);
 

@@ -8,8 +8,7 @@ void CLicDbBuildModule::Install(CMainFrame& frame)
     new CLicDbBuildModule(frame);
 }
 
-CLicDbBuildModule::CLicDbBuildModule(CMainFrame& frame)
-    : QObject(&frame), m_frame(frame)
+CLicDbBuildModule::CLicDbBuildModule(CMainFrame& frame) : QObject(&frame), m_frame(frame)
 {
     setObjectName(QStringLiteral("licDbBuildModule"));
     QAction* compile = frame.Commands().fccCompile;
