@@ -119,7 +119,8 @@ void CMThreadedJobQ::SetRefreshCallback(std::function<void(int)> callback)
 bool CMThreadedJobQ::WaitIdle(std::chrono::milliseconds timeout)
 {
     std::unique_lock lock(m_lock);
-    return m_idleChanged.wait_for(lock, timeout, [this] { return m_pending.empty() && m_iRunning == 0; });
+    return m_idleChanged.wait_for(
+        lock, timeout, [this] { return m_pending.empty() && m_iRunning == 0 && m_iNotifying == 0; });
 }
 
 bool CMThreadedJobQ::CanHandOut() const
@@ -162,9 +163,12 @@ void CMThreadedJobQ::ManagerLoop()
             worker->m_wake.notify_one();
             if (m_refresh) {
                 const auto refresh = m_refresh;
+                ++m_iNotifying; // the queue is not idle until the notice is out
                 lock.unlock();
                 refresh(number);
                 lock.lock();
+                --m_iNotifying;
+                m_idleChanged.notify_all();
             }
         }
     }

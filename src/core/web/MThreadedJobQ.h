@@ -51,7 +51,8 @@ public:
     // Called on the manager thread, without the lock held, each time a job is handed to a worker, with
     // that job's number (the job itself may already have run and been deleted).
     void SetRefreshCallback(std::function<void(int jobNumber)> callback);
-    // Waits until no job is pending or running; false when the time ran out first.
+    // Waits until no job is pending or running and every refresh notice has been delivered; false when
+    // the time ran out first.
     bool WaitIdle(std::chrono::milliseconds timeout);
 
 private:
@@ -72,6 +73,7 @@ private:
     int m_iMaxThreads = kMinThreads;
     int m_iWorkerCount = 0;
     int m_iRunning = 0;
+    int m_iNotifying = 0; // refresh notices being delivered
     bool m_bStopping = false;
     std::vector<CJobExecuter*> m_idle; // last in, first out
     std::list<std::unique_ptr<CJobExecuter>> m_allWorkers;
