@@ -8,8 +8,11 @@
 #include "core/licdb/FCCHDSet.h"
 #include "core/licdb/FccFilter.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -29,6 +32,51 @@ QString HttpBase(const QString& host)
     if (!base.contains(QLatin1String("://")))
         base.prepend(QLatin1String("http://"));
     return base;
+}
+
+// The look-ups of one thread share a read-only connection to the database, which saves opening the file
+// and reading its schema each time (half the time of a look-up). It is opened anew when the path names
+// another file, as it does once a build has renamed a new database over the old one; changes made to the
+// file itself SQLite notices on its own.
+class CConnectionCache
+{
+public:
+    CDatabase& Get(const QString& path)
+    {
+        struct stat st = {};
+        if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            m_db.reset();
+            RequireFccDatabase(path);
+        }
+        if (!m_db || path != m_path || st.st_dev != m_device || st.st_ino != m_inode) {
+            m_db.reset();
+            m_db = std::make_unique<CDatabase>(path, CDatabase::ReadOnly);
+            m_path = path;
+            m_device = st.st_dev;
+            m_inode = st.st_ino;
+        }
+        return *m_db;
+    }
+    // After a failure the next look-up starts from a fresh connection.
+    void Drop() { m_db.reset(); }
+
+private:
+    std::unique_ptr<CDatabase> m_db;
+    QString m_path;
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
+};
+
+thread_local CConnectionCache t_connections;
+
+template <class F> auto WithConnection(const QString& path, F&& f)
+{
+    try {
+        return f(t_connections.Get(path));
+    } catch (...) {
+        t_connections.Drop();
+        throw;
+    }
 }
 
 } // namespace
@@ -87,9 +135,7 @@ CFccLookupResult FccLookUp(CDatabase& fccDb, const QString& callSign)
 
 CFccLookupResult FccLookUp(const QString& fccDbPath, const QString& callSign)
 {
-    RequireFccDatabase(fccDbPath);
-    CDatabase db(fccDbPath, CDatabase::ReadOnly);
-    return FccLookUp(db, callSign);
+    return WithConnection(fccDbPath, [&](CDatabase& db) { return FccLookUp(db, callSign); });
 }
 
 std::optional<qint32> FccLicenceKey(CDatabase& fccDb, const QString& callPattern)
@@ -105,9 +151,7 @@ std::optional<qint32> FccLicenceKey(CDatabase& fccDb, const QString& callPattern
 
 std::optional<qint32> FccLicenceKey(const QString& fccDbPath, const QString& callPattern)
 {
-    RequireFccDatabase(fccDbPath);
-    CDatabase db(fccDbPath, CDatabase::ReadOnly);
-    return FccLicenceKey(db, callPattern);
+    return WithConnection(fccDbPath, [&](CDatabase& db) { return FccLicenceKey(db, callPattern); });
 }
 
 QString FccLicenceUrl(const QString& host, qint32 licenceKey)

@@ -33,7 +33,9 @@ struct CFccLookupResult
 // Looks up the call sign, which is used as given (the form's field is upper case; so are the FCC's
 // call signs). When several EN rows carry it, the last one in file order wins: the newest licence.
 CFccLookupResult FccLookUp(CDatabase& fccDb, const QString& callSign);
-// The same on the database file at the path (FCC97.db in the working directory when relative).
+// The same on the database file at the path (FCC97.db in the working directory when relative). The
+// look-ups of a thread keep the file open between calls and open it anew when the path names another
+// file (after a build has replaced the database).
 CFccLookupResult FccLookUp(const QString& fccDbPath, const QString& callSign);
 
 // The identifier of the licence page for a call sign: the UniqueSystemIdentifier of the first HD row

@@ -399,6 +399,7 @@ private Q_SLOTS:
     void aSecondBuildStartsFromEmptyTables()
     {
         Build(CrLf({AmLine(1, "K1AA", "T")}), CrLf({EnLine(1, "K1AA", "OLD", "1 ST", "C", "CT", "1")}), {});
+        QVERIFY(FccLookUp(Db(), "K1AA").found); // the look-ups now hold the file open
         const CBuildOutcome outcome = Build(CrLf({AmLine(2, "K1AB", "E")}),
                                             CrLf({EnLine(2, "K1AB", "NEW", "1 ST", "C", "CT", "1")}), {});
         QCOMPARE(outcome.state, CFccDbBuild::Succeeded);
