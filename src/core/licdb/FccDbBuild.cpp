@@ -12,7 +12,10 @@
 #include <QTemporaryFile>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -25,6 +28,25 @@ bool SyncPath(const QString& path, int flags)
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
+}
+
+// A build keeps an advisory lock on its temporary file; a temporary file nobody locks is what a build
+// that was killed left behind, and can go. The age test covers the moment between a build creating its
+// file and locking it.
+void RemoveStaleTemporaryFiles(const QString& folder, const QString& pattern)
+{
+    const QStringList names = QDir(folder).entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st = {};
+        if (::fstat(fd, &st) == 0 && st.st_mtime < std::time(nullptr) - 60 &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.constData());
+        ::close(fd);
+    }
 }
 
 } // namespace
@@ -41,6 +63,15 @@ CFccDbBuild::~CFccDbBuild()
     // A stage taken off the queue before it ran never reported back.
     if (GetState() == Running && !m_tempPath.isEmpty())
         QFile::remove(m_tempPath);
+    Unlock();
+}
+
+void CFccDbBuild::Unlock()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
+    m_lockFd = -1;
 }
 
 QString CFccDbBuild::CompleteText()
@@ -128,6 +159,8 @@ void CFccDbBuild::Start(const QString& inputPath, const QString& outputPath)
     if (output.isDir())
         throw CFileException(
             QStringLiteral("Cannot create the database \"%1\": it is a folder.").arg(outputPath), outputPath);
+    const QString tempPrefix = QStringLiteral(".") + output.fileName() + QStringLiteral(".");
+    RemoveStaleTemporaryFiles(output.absolutePath(), tempPrefix + QStringLiteral("??????"));
     QTemporaryFile temp(output.absolutePath() + QStringLiteral("/.") + output.fileName() +
                         QStringLiteral(".XXXXXX"));
     temp.setAutoRemove(false);
@@ -138,6 +171,9 @@ void CFccDbBuild::Start(const QString& inputPath, const QString& outputPath)
     }
     const QString tempPath = temp.fileName();
     temp.close();
+    const int lockFd = ::open(QFile::encodeName(tempPath).constData(), O_RDONLY | O_CLOEXEC);
+    if (lockFd >= 0)
+        ::flock(lockFd, LOCK_EX | LOCK_NB);
     // The new file gets the old one's permissions, or the usual ones for a new file.
     QFile::setPermissions(tempPath, output.exists() ? QFile::permissions(outputPath)
                                                     : QFile::ReadOwner | QFile::WriteOwner |
@@ -147,6 +183,8 @@ void CFccDbBuild::Start(const QString& inputPath, const QString& outputPath)
         FccSchema::CreateTables(db);
     } catch (...) {
         QFile::remove(tempPath);
+        if (lockFd >= 0)
+            ::close(lockFd);
         throw;
     }
 
@@ -169,6 +207,7 @@ void CFccDbBuild::Start(const QString& inputPath, const QString& outputPath)
         std::lock_guard lock(m_mutex);
         m_cancel = false;
         m_tempPath = tempPath;
+        m_lockFd = lockFd;
         m_outputPath = outputPath;
         m_state = Running;
         m_message.clear();
@@ -233,6 +272,7 @@ void CFccDbBuild::Finish(State state, const QString& message)
     }
     if (state != Succeeded && !temp.isEmpty())
         QFile::remove(temp);
+    Unlock();
     {
         std::lock_guard lock(m_mutex);
         m_state = state;

@@ -19,7 +19,8 @@ class CMThreadedJobQ;
 //
 // The new database is built in a temporary file beside the output path and replaces the file at the
 // output path (atomically, by a rename) only when all three stages have finished. A build that fails
-// or is cancelled leaves the previous database as it was and removes the temporary file.
+// or is cancelled leaves the previous database as it was and removes the temporary file; the temporary
+// file of a build that was killed is removed by the next build into that folder.
 class CFccDbBuild
 {
 public:
@@ -76,6 +77,7 @@ private:
     void Finish(State state, const QString& message);
     void WaitForStages();
     QString ReplaceOutput();
+    void Unlock();
 
     CMThreadedJobQ& m_queue;
     CObserver m_observer;
@@ -88,4 +90,5 @@ private:
     std::array<bool, 3> m_queued{};
     QString m_tempPath;
     QString m_outputPath;
+    int m_lockFd = -1; // an advisory lock on the temporary file while the build runs
 };

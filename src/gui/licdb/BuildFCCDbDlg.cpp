@@ -68,6 +68,11 @@ CBuildFCCDbDlg::CBuildFCCDbDlg(CSettings& settings, QWidget* progressPane, QWidg
     auto* statusRow = new QHBoxLayout;
     statusRow->addWidget(new QLabel(QStringLiteral("Status: "), this));
     statusRow->addWidget(m_status, 1);
+    // What the last build loaded and left out.
+    m_counts = new QLabel(this);
+    m_counts->setObjectName(QStringLiteral("counts"));
+    m_counts->setMinimumHeight(m_counts->fontMetrics().lineSpacing() * FccSchema::kTableCount);
+    m_counts->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     m_createButton = new QPushButton(QStringLiteral("Create DB"), this);
     m_createButton->setObjectName(QStringLiteral("createDb"));
@@ -85,6 +90,7 @@ CBuildFCCDbDlg::CBuildFCCDbDlg(CSettings& settings, QWidget* progressPane, QWidg
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(statusRow);
+    layout->addWidget(m_counts);
     layout->addWidget(buttons);
     resize(520, sizeHint().height());
 
@@ -140,6 +146,11 @@ QString CBuildFCCDbDlg::GetStatusText() const
     return m_status->text();
 }
 
+QString CBuildFCCDbDlg::GetCountsText() const
+{
+    return m_counts->text();
+}
+
 bool CBuildFCCDbDlg::IsBuilding() const
 {
     return m_build->IsRunning() || m_cancelButton->isEnabled();
@@ -191,6 +202,7 @@ void CBuildFCCDbDlg::OnCreateDb()
     if (IsBuilding())
         return;
     m_status->clear();
+    m_counts->clear();
     try {
         m_build->Start(m_strInputPath, m_strOutputPath);
     } catch (const CLogwardenException& e) {
@@ -238,6 +250,17 @@ void CBuildFCCDbDlg::OnFinished(CFccDbBuild::State state, const QString& message
             QStringLiteral("%1\n\nThe previous FCC database was left as it was.").arg(message));
     } else {
         m_status->setText(message);
+    }
+    if (state == CFccDbBuild::Succeeded) {
+        QStringList counts;
+        for (int i = 0; i < FccSchema::kTableCount; ++i) {
+            const CUlsStageStats stats = m_build->GetStats(i);
+            counts << QStringLiteral("%1: %2 loaded, %3 skipped")
+                          .arg(QLatin1String(FccSchema::Tables()[i]->name))
+                          .arg(stats.loaded)
+                          .arg(stats.skipped);
+        }
+        m_counts->setText(counts.join(QLatin1Char('\n')));
     }
     Q_EMIT buildFinished(state, message);
 }

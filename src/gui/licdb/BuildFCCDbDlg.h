@@ -28,6 +28,8 @@ public:
     QString GetInputPath() const { return m_strInputPath; }
     QString GetOutputPath() const { return m_strOutputPath; }
     QString GetStatusText() const;
+    // "AM: N loaded, M skipped", one line a table, after a build that completed.
+    QString GetCountsText() const;
     bool IsBuilding() const;
     QProgressBar* ProgressBar() const { return m_progress; }
 
@@ -66,6 +68,7 @@ private:
     QLineEdit* m_inputEdit = nullptr;
     QLineEdit* m_outputEdit = nullptr;
     QLabel* m_status = nullptr;
+    QLabel* m_counts = nullptr;
     QPushButton* m_createButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
     QPushButton* m_doneButton = nullptr;

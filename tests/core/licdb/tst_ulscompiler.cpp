@@ -15,7 +15,10 @@
 #include <QtTest>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -502,6 +505,28 @@ private Q_SLOTS:
         QCOMPARE(FccLookUp(Db(), "K1OLD").name, QStringLiteral("OLD"));
         QVERIFY(!FccLookUp(Db(), "W2NEW").found);
         QVERIFY(LeftoverFiles().isEmpty());
+    }
+
+    void aKilledBuildsTemporaryFileIsRemovedByTheNextBuild()
+    {
+        const auto makeTemp = [&](const QString& name, int ageSeconds) {
+            const QString path = m_scratch->File(name);
+            WriteFile(path, "left over");
+            const QDateTime when = QDateTime::currentDateTime().addSecs(-ageSeconds);
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.setFileTime(when, QFileDevice::FileModificationTime));
+        };
+        makeTemp(".FCC97.db.aaaaaa", 3600); // a killed build's
+        makeTemp(".FCC97.db.bbbbbb", 0);    // just created by a build starting elsewhere
+        makeTemp(".FCC97.db.cccccc", 3600); // a build still running in another process
+        makeTemp(".FCC97.db.keep", 3600);   // not a name a build gives
+        const int fd = ::open(QFile::encodeName(m_scratch->File(".FCC97.db.cccccc")).constData(), O_RDONLY);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::flock(fd, LOCK_EX), 0);
+        QCOMPARE(Build({}, {}, {}).state, CFccDbBuild::Succeeded);
+        ::close(fd);
+        QCOMPARE(LeftoverFiles(), (QStringList{".FCC97.db.bbbbbb", ".FCC97.db.cccccc", ".FCC97.db.keep"}));
     }
 
     void theNewDatabaseKeepsTheOldOnesPermissions()

@@ -125,6 +125,9 @@ private Q_SLOTS:
 
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 60000);
         QCOMPARE(dialog->GetStatusText(), QStringLiteral("Compile Complete"));
+        QCOMPARE(dialog->GetCountsText(),
+                 QStringLiteral("AM: 20000 loaded, 0 skipped\nEN: 20000 loaded, 0 skipped\n"
+                                "HD: 20000 loaded, 0 skipped"));
         QCOMPARE(f.Frame().StatusText(), QStringLiteral("Compile Complete"));
         QVERIFY(!bar->isVisible());
         QVERIFY(Button(dialog, "createDb")->isEnabled());
