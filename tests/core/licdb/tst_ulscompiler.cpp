@@ -277,14 +277,6 @@ private Q_SLOTS:
         QCOMPARE(Value(db, "SELECT count(*) FROM AM WHERE CallSign='K1AB'"), QVariant(qlonglong(0)));
     }
 
-    void aFileWithoutLineFeedLoadsNothing()
-    {
-        const CBuildOutcome outcome = Build(AmLine(1, "K1AA", "T"), {}, {});
-        QCOMPARE(outcome.state, CFccDbBuild::Succeeded);
-        QCOMPARE(outcome.stats[0].loaded, qint64(0));
-        QVERIFY(!outcome.stats[0].sawLineFeed);
-    }
-
     void blankLinesAreNeitherLoadedNorCounted()
     {
         const QByteArray am =
@@ -336,27 +328,6 @@ private Q_SLOTS:
         const CBuildOutcome outcome = Build(am, {}, {});
         QCOMPARE(outcome.stats[0].loaded, qint64(2));
         QCOMPARE(outcome.stats[0].skipped, qint64(1));
-    }
-
-    void skippedLinesAreReportedWithTheirReason()
-    {
-        QList<QPair<qint64, QString>> reasons;
-        std::mutex lock;
-        CFccDbBuild::CObserver observer;
-        observer.skipped = [&](const QString& file, qint64 line, const QString& reason) {
-            std::lock_guard guard(lock);
-            if (file == QLatin1String("AM.dat"))
-                reasons.append({line, reason});
-        };
-        const QByteArray am = CrLf(
-            {AmLine(1, "K1AA", "T"), "AM|2|", Line("AM", {{2, "3"}, {6, "EX"}}), AmLine(1, "K1AB", "E")});
-        Build(am, {}, {}, observer);
-        QCOMPARE(reasons.size(), 3);
-        QCOMPARE(reasons[0], qMakePair(qint64(2), QStringLiteral("shorter than 19 characters")));
-        QCOMPARE(reasons[1],
-                 qMakePair(qint64(3), QStringLiteral("OperatorClass is longer than 1 characters")));
-        QCOMPARE(reasons[2],
-                 qMakePair(qint64(4), QStringLiteral("UniqueSystemIdentifier is already loaded")));
     }
 
     void progressMovesOnlyWhenThePercentageChanges()

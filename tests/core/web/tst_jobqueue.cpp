@@ -119,16 +119,6 @@ private Q_SLOTS:
         QCOMPARE(handedOut, (QList<int>{numbers[3], numbers[1], numbers[0], numbers[2]}));
     }
 
-    void jobNumbersCountUpByOne()
-    {
-        CFunctionJob a([] {}), b([] {});
-        QCOMPARE(b.GetJobNumber(), a.GetJobNumber() + 1);
-        QVERIFY(a.GetJobNumber() >= 1);
-        QCOMPARE(a.GetPriority(), 5);
-        QVERIFY(a.GetDeleteWhenDone());
-        QVERIFY(!a.IsFinished());
-    }
-
     void thePoolLimitAcceptsTwoToTen_data()
     {
         QTest::addColumn<int>("requested");
