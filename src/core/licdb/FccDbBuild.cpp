@@ -161,8 +161,7 @@ void CFccDbBuild::Start(const QString& inputPath, const QString& outputPath)
             QStringLiteral("Cannot create the database \"%1\": it is a folder.").arg(outputPath), outputPath);
     const QString tempPrefix = QStringLiteral(".") + output.fileName() + QStringLiteral(".");
     RemoveStaleTemporaryFiles(output.absolutePath(), tempPrefix + QStringLiteral("??????"));
-    QTemporaryFile temp(output.absolutePath() + QStringLiteral("/.") + output.fileName() +
-                        QStringLiteral(".XXXXXX"));
+    QTemporaryFile temp(output.absolutePath() + QLatin1Char('/') + tempPrefix + QStringLiteral("XXXXXX"));
     temp.setAutoRemove(false);
     if (!temp.open()) {
         throw CFileException(
