@@ -2,20 +2,24 @@
 #   make run       install what is missing, build, start Logwarden
 #   make test      build and run the test suite
 #   make sanitize  core tests under AddressSanitizer and UndefinedBehaviorSanitizer
+#   make tsan      the threaded core tests (job queue, ULS compiler) under ThreadSanitizer
 #   make bench     release build and benchmarks against their peers
 #   make fuzz      libFuzzer targets (clang), short run each
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 REL_BUILD  ?= build-release
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 WERROR     ?= OFF
 FUZZ_SECONDS ?= 60
+# The tests that run threads of their own; only these are built and run under ThreadSanitizer.
+TSAN_TARGETS ?= tst_jobqueue tst_ulscompiler
 
 CMAKE_COMMON = -G Ninja -DLOGWARDEN_WERROR=$(WERROR)
 
-.PHONY: all deps build run test sanitize bench fuzz clean
+.PHONY: all deps build run test sanitize tsan bench fuzz clean
 
 all: build
 
@@ -39,6 +43,14 @@ sanitize: deps
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_BUILD) -L core --output-on-failure -j $(JOBS) --timeout 600
 
+tsan: deps
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug \
+	      -DLOGWARDEN_SANITIZE=thread -DLOGWARDEN_GUI=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TARGETS)
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/support/tsan.supp \
+	  ctest --test-dir $(TSAN_BUILD) -R '^core\.($(subst $(eval) ,|,$(TSAN_TARGETS)))$$' \
+	  --output-on-failure -j $(JOBS) --timeout 600
+
 bench: deps
 	cmake -S . -B $(REL_BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DLOGWARDEN_BENCH=ON
 	cmake --build $(REL_BUILD) -j $(JOBS)
@@ -51,4 +63,4 @@ fuzz: deps
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(REL_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(REL_BUILD) $(FUZZ_BUILD)

@@ -50,6 +50,9 @@ const std::vector<CSettingDef> kSettings = {
     {"Settings", "StorageLocation", CSettingDef::String, ""},
     // Where "DLoad" fetches the FCC's complete amateur licence archive from (http, https or ftp).
     {"Settings", "FccArchiveUrl", CSettingDef::String, "https://data.fcc.gov/download/pub/uls/complete/l_amat.zip"},
+    // Web hosts of the FCC licence page and the QRZ callbook page ("&FCC Lookup", "&QRZ Lookup").
+    {"Settings", "FccLicenseHost", CSettingDef::String, "wireless2.fcc.gov"},
+    {"Settings", "QrzWebHost", CSettingDef::String, "www.qrz.com"},
     // Network time-outs (milliseconds) and retries.
     {"NetSettings", "NetConTO", CSettingDef::NumericText, "15000"},
     {"NetSettings", "NetRetNum", CSettingDef::NumericText, "1"},

@@ -24,6 +24,7 @@ public:
 
     CCommands& Commands() { return m_commands; }
     CLogwardenDoc& Document() const { return m_doc; }
+    CSettings& Settings() { return m_settings; }
     CLeftView* LeftView() const { return m_leftView; }
     CLogwardenView* FormView() const { return m_formView; }
     QToolBar* ToolBar() const { return m_toolBar; }

@@ -1,6 +1,7 @@
 #include "gui/app/Modules.h"
 
 #include "gui/app/MainFrame.h"
+#include "gui/licdb/LicDbBuildModule.h"
 #include "gui/licdb/LicDbDownloadModule.h"
 #include "gui/log/NetLogTools.h"
 
@@ -8,4 +9,5 @@ void InstallModules(CMainFrame& frame)
 {
     InstallNetLogTools(frame);
     CLicDbDownloadModule::Install(frame);
+    CLicDbBuildModule::Install(frame);
 }

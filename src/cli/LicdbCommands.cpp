@@ -1,0 +1,159 @@
+// logwarden-cli uls-compile and lookup: the FCC licence database without the window.
+#include "cli/CliCommand.h"
+#include "core/app/DataFolder.h"
+#include "core/licdb/FccDbBuild.h"
+#include "core/licdb/FccLookup.h"
+#include "core/licdb/FccSchema.h"
+#include "core/web/MThreadedJobQ.h"
+
+#include <QDir>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <mutex>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void OnInterrupt(int)
+{
+    g_interrupted = true;
+}
+
+// --data-dir DIR, else $LOGWARDEN_DATA_DIR, else the usual data folder.
+QString DataFolderOf(const CCliArgs& args)
+{
+    QStringList argv{QStringLiteral("logwarden-cli")};
+    if (args.Has(QStringLiteral("data-dir")))
+        argv << QStringLiteral("--data-dir") << args.Value(QStringLiteral("data-dir"));
+    return DataFolder::Resolve(argv);
+}
+
+QString FccPathOf(const CCliArgs& args)
+{
+    const QString fcc = args.Value(QStringLiteral("fcc"));
+    if (!fcc.isEmpty())
+        return fcc;
+    return QDir(DataFolderOf(args)).filePath(QLatin1String(FccSchema::kFileName));
+}
+
+int RunUlsCompile(const QStringList& rawArgs)
+{
+    const CCliArgs args(rawArgs,
+                        {QStringLiteral("input"), QStringLiteral("output"), QStringLiteral("data-dir")});
+    if (!args.Error().isEmpty() || !args.Positional().isEmpty()) {
+        CliError(QStringLiteral("logwarden-cli uls-compile: %1")
+                     .arg(args.Error().isEmpty()
+                              ? QStringLiteral("unexpected argument '%1'").arg(args.Positional()[0])
+                              : args.Error()));
+        return 2;
+    }
+    const QString dataFolder = DataFolderOf(args);
+    const QString input = args.Value(QStringLiteral("input"), dataFolder);
+    const QString output =
+        args.Value(QStringLiteral("output"), QDir(dataFolder).filePath(QLatin1String(FccSchema::kFileName)));
+    const bool verbose = args.Has(QStringLiteral("verbose"));
+    const bool terminal = ::isatty(STDERR_FILENO) != 0;
+
+    std::mutex printLock;
+    CFccDbBuild::CObserver observer;
+    if (terminal) {
+        observer.progress = [&](const QString& text, int) {
+            std::lock_guard lock(printLock);
+            std::fprintf(stderr, "\r%s\033[K", text.toLocal8Bit().constData());
+            std::fflush(stderr);
+        };
+    }
+    if (verbose) {
+        observer.skipped = [&](const QString& file, qint64 line, const QString& reason) {
+            std::lock_guard lock(printLock);
+            std::fprintf(stderr, "%s%s line %lld: %s\n", terminal ? "\r\033[K" : "",
+                         file.toLocal8Bit().constData(), static_cast<long long>(line),
+                         reason.toLocal8Bit().constData());
+        };
+    }
+
+    CMThreadedJobQ queue;
+    CFccDbBuild build(queue, observer);
+    build.Start(input, output);
+
+    struct sigaction action = {};
+    struct sigaction previousInt = {}, previousTerm = {};
+    action.sa_handler = &OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previousInt);
+    sigaction(SIGTERM, &action, &previousTerm);
+    while (!build.Wait(std::chrono::milliseconds(100))) {
+        if (g_interrupted)
+            build.Cancel();
+    }
+    sigaction(SIGINT, &previousInt, nullptr);
+    sigaction(SIGTERM, &previousTerm, nullptr);
+
+    if (terminal) {
+        std::lock_guard lock(printLock);
+        std::fputs("\r\033[K", stderr);
+    }
+    switch (build.GetState()) {
+    case CFccDbBuild::Succeeded:
+        break;
+    case CFccDbBuild::Cancelled:
+        CliError(QStringLiteral("%1; %2 was left as it was.").arg(build.GetMessage(), output));
+        return 130;
+    default:
+        CliError(QStringLiteral("logwarden-cli uls-compile: %1\n%2 was left as it was.")
+                     .arg(build.GetMessage(), output));
+        return 1;
+    }
+    if (terminal)
+        CliError(build.GetMessage());
+    for (int i = 0; i < FccSchema::kTableCount; ++i) {
+        const CUlsStageStats stats = build.GetStats(i);
+        CliPrint(QStringLiteral("%1: %2 loaded, %3 skipped")
+                     .arg(QLatin1String(FccSchema::Tables()[i]->name))
+                     .arg(stats.loaded)
+                     .arg(stats.skipped));
+    }
+    return 0;
+}
+
+int RunLookup(const QStringList& rawArgs)
+{
+    const CCliArgs args(rawArgs, {QStringLiteral("fcc"), QStringLiteral("data-dir")});
+    if (!args.Error().isEmpty() || args.Positional().size() != 1) {
+        CliError(QStringLiteral("logwarden-cli lookup: %1\nUsage: logwarden-cli lookup CALL [--fcc FILE]")
+                     .arg(args.Error().isEmpty() ? QStringLiteral("give one call sign") : args.Error()));
+        return 2;
+    }
+    // The form's call-sign field is upper case, and so are the FCC's call signs.
+    const QString call = args.Positional()[0].trimmed().toUpper();
+    const CFccLookupResult result = FccLookUp(FccPathOf(args), call);
+    if (!result.found) {
+        CliPrint(QStringLiteral("Not found: %1").arg(call));
+        return 1;
+    }
+    CliPrint(QStringLiteral("Call: %1").arg(result.callSign));
+    CliPrint(QStringLiteral("Name: %1").arg(result.name));
+    CliPrint(QStringLiteral("Addr1: %1").arg(result.addr1));
+    CliPrint(QStringLiteral("Addr2: %1").arg(result.addr2));
+    CliPrint(QStringLiteral("Class: %1").arg(result.operatorClass));
+    return 0;
+}
+
+const CCliRegistrar g_ulsCompile{
+    {QStringLiteral("uls-compile"), QStringLiteral("uls-compile [--input DIR] [--output FILE] [--verbose]"),
+     QStringLiteral("Build the FCC licence database FILE (default FCC97.db in the data "
+                    "folder) from AM.dat, EN.dat and HD.dat in DIR (default the data "
+                    "folder). The old FILE is replaced only when the build completes. "
+                    "--verbose lists every line not loaded."),
+     &RunUlsCompile}};
+const CCliRegistrar g_lookup{
+    {QStringLiteral("lookup"), QStringLiteral("lookup CALL [--fcc FILE]"),
+     QStringLiteral("Print what the local look-up (F7) fills for CALL from the FCC licence "
+                    "database FILE (default FCC97.db in the data folder); exit status 1 "
+                    "when the call sign is not found."),
+     &RunLookup}};
+
+} // namespace

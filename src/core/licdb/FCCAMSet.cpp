@@ -1,0 +1,35 @@
+#include "core/licdb/FCCAMSet.h"
+
+#include "core/licdb/FccSchema.h"
+
+CFCCAMSet::CFCCAMSet(CDatabase* database) : CRecordset(database)
+{
+    BindField("RecordType", &m_RecordType, EmptyIsNull);
+    BindField("UniqueSystemIdentifier", &m_UniqueSystemIdentifier);
+    BindField("ULSFileNumber", &m_ULSFileNumber, EmptyIsNull);
+    BindField("EBFNumber", &m_EBFNumber, EmptyIsNull);
+    BindField("CallSign", &m_CallSign, EmptyIsNull);
+    BindField("OperatorClass", &m_OperatorClass, EmptyIsNull);
+    BindField("GroupCode", &m_GroupCode, EmptyIsNull);
+    BindField("RegionCode", &m_RegionCode);
+    BindField("TrusteeCallSign", &m_TrusteeCallSign, EmptyIsNull);
+    BindField("TrusteeIndicator", &m_TrusteeIndicator, EmptyIsNull);
+    BindField("PhysicianCertification", &m_PhysicianCertification, EmptyIsNull);
+    BindField("VESignature", &m_VESignature, EmptyIsNull);
+    BindField("SystematicCallSignChange", &m_SystematicCallSignChange, EmptyIsNull);
+    BindField("VanityCallSignChange", &m_VanityCallSignChange, EmptyIsNull);
+    BindField("VanityRelationship", &m_VanityRelationship, EmptyIsNull);
+    BindField("PreviousCallSign", &m_PreviousCallSign, EmptyIsNull);
+    BindField("PreviousOperatorClass", &m_PreviousOperatorClass, EmptyIsNull);
+    BindField("TrusteeName", &m_TrusteeName, EmptyIsNull);
+}
+
+QString CFCCAMSet::GetDefaultDBName() const
+{
+    return QString::fromLatin1(FccSchema::kFileName);
+}
+
+QString CFCCAMSet::GetDefaultSQL() const
+{
+    return QString::fromLatin1(FccSchema::kAM.name);
+}
