@@ -4,6 +4,7 @@
 #include "core/app/Clock.h"
 #include "core/app/Settings.h"
 #include "core/db/Database.h"
+#include "core/licdb/FccLookup.h"
 #include "core/log/GridDistance.h"
 #include "core/log/LogFilter.h"
 #include "core/log/LogQueries.h"
@@ -11,6 +12,7 @@
 #include "core/log/LogwardenSet.h"
 #include "gui/app/Commands.h"
 #include "gui/app/LogwardenDoc.h"
+#include "gui/licdb/FccWebPages.h"
 #include "gui/log/DayListModel.h"
 #include "gui/widgets/UpperCaseEdit.h"
 
@@ -60,6 +62,7 @@ CLogwardenView::CLogwardenView(CLogwardenDoc& doc, QWidget* parent)
 {
     setObjectName(QStringLiteral("checkinForm"));
     BuildLayout();
+    BuildLookupButtons();
 
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setSingleShot(true);
@@ -316,6 +319,27 @@ void CLogwardenView::BuildLayout()
             });
 }
 
+void CLogwardenView::BuildLookupButtons()
+{
+    QBoxLayout* row = SlotLayout(Slot::LookupButtons);
+    auto add = [&](const QString& text, const char* name, auto slot) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, this, slot);
+        row->addWidget(b);
+        return b;
+    };
+    auto lookUp = [this] { OnLocalLookUp(); };
+    m_localLookUpButton = add(QStringLiteral("&Local Look Up"), "localLookUpButton", lookUp);
+    m_pullFccButton = add(QStringLiteral("Pull from FCC [F7]"), "pullFccButton", lookUp);
+    m_fccLookupButton = add(QStringLiteral("&FCC Lookup"), "fccLookupButton", [this] { OnFccLookup(); });
+    // Alt+F opens the File menu; the button keeps its underlined letter but not the key.
+    m_fccLookupButton->setShortcut(QKeySequence());
+    m_qrzLookupButton = add(QStringLiteral("&QRZ Lookup"), "qrzLookupButton", [this] { OnQrzLookup(); });
+    row->addStretch(1);
+}
+
 QBoxLayout* CLogwardenView::SlotLayout(Slot slot) const
 {
     return m_slots[static_cast<int>(slot)];
@@ -349,6 +373,7 @@ void CLogwardenView::ConnectCommands(CCommands& c)
     bind(c.recordNext, [this] { OnRecordNext(); });
     bind(c.recordLast, [this] { OnRecordLast(); });
     bind(c.deleteCheckin, [this] { OnDeleteCheckins(false); });
+    bind(c.localLookUp, [this] { OnLocalLookUp(false); });
 }
 
 void CLogwardenView::SetStatus(const QString& text)
@@ -590,9 +615,76 @@ void CLogwardenView::OnSelectMatch(int index)
 
 void CLogwardenView::LocalLookUpFallback()
 {
-    // With fewer matches than asked for, F1-F3 turn to the licence database (F7), when there is one.
-    if (m_commands && m_commands->localLookUp->isEnabled())
-        m_commands->localLookUp->trigger();
+    // With fewer matches than asked for, F1-F3 turn to the licence database.
+    OnLocalLookUp(true);
+}
+
+void CLogwardenView::OnLocalLookUp(bool quietly)
+{
+    if (!m_doc.IsLogOpen())
+        return;
+    const QString call = m_callSign->text();
+    try {
+        const QString path = FccDatabasePath(m_settings);
+        RequireFccDatabase(path);
+        const CFccLookupResult r = FccLookUp(path, call);
+        CLogwardenSet& set = MainSet();
+        if (r.found) {
+            OnClear();
+            m_suppressMatch = true;
+            m_callSign->setText(r.callSign);
+            m_suppressMatch = false;
+            m_name->setText(r.name);
+            m_addr1->setText(r.addr1);
+            m_addr2->setText(r.addr2);
+            set.m_CallSign = r.callSign;
+            set.m_Name = r.name;
+            set.m_Street = r.addr1;
+            set.m_Location = r.addr2;
+        }
+        m_class->setText(r.operatorClass);
+        m_comments->clear();
+        m_yourGrid->clear();
+        set.m_Class = r.operatorClass;
+        set.m_Comment.clear();
+        set.m_YourGrid.clear();
+        set.m_HasComments = set.m_HasTraffic = set.m_Acknowledged = false;
+        set.m_Date = CDateTime(m_date->dateTime());
+        for (const void* field : {static_cast<const void*>(&set.m_CallSign), static_cast<const void*>(&set.m_Name),
+                                  static_cast<const void*>(&set.m_Street), static_cast<const void*>(&set.m_Location),
+                                  static_cast<const void*>(&set.m_Class), static_cast<const void*>(&set.m_Comment),
+                                  static_cast<const void*>(&set.m_HasComments),
+                                  static_cast<const void*>(&set.m_HasTraffic),
+                                  static_cast<const void*>(&set.m_Acknowledged)})
+            set.SetFieldDirty(field);
+        // The boxes now hold a station to be logged, not the check-in they came from.
+        m_formShowsCurrent = false;
+        m_formDirty = true;
+        UpdateDistance();
+        if (!r.found)
+            SetStatus(QStringLiteral("%1 is not in the FCC licence database").arg(call));
+    } catch (const CLogwardenException& e) {
+        if (quietly)
+            SetStatus(e.Message());
+        else
+            ReportError(e.Message());
+    }
+}
+
+void CLogwardenView::OnFccLookup()
+{
+    try {
+        const QString status = FccWebPages::OpenFccLicencePage(m_settings, m_callSign->text());
+        if (!status.isEmpty())
+            SetStatus(status);
+    } catch (const CLogwardenException& e) {
+        ReportError(e.Message());
+    }
+}
+
+void CLogwardenView::OnQrzLookup()
+{
+    FccWebPages::OpenQrzPage(m_settings, m_callSign->text());
 }
 
 // --- Commands on the current check-in ------------------------------------------------------------------

@@ -66,6 +66,12 @@ public:
     void OnRecordPrev();
     void OnRecordNext();
     void OnRecordLast();
+    // F7, "&Local Look Up", "Pull from FCC [F7]": fills the form from the FCC licence database. Quietly,
+    // a failure goes to the status bar instead of a message box (F1-F3 with too few matches).
+    void OnLocalLookUp(bool quietly = false);
+    // "&FCC Lookup" and "&QRZ Lookup": the licence page and the callbook page in the browser.
+    void OnFccLookup();
+    void OnQrzLookup();
     // Deletes the selected check-ins; with ask, only after the operator confirms.
     void OnDeleteCheckins(bool ask);
     // Refreshes the day list from the main set, then the position display (timer 1).
@@ -108,6 +114,7 @@ private:
     void SaveColumnWidths();
     void UpdateMoveCommands();
     void LocalLookUpFallback();
+    void BuildLookupButtons();
     void ReportError(const QString& message);
     QDate SelectedDate() const;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -134,6 +141,10 @@ private:
     QPushButton* m_clearButton = nullptr;
     QPushButton* m_addButton = nullptr;
     QPushButton* m_saveButton = nullptr;
+    QPushButton* m_localLookUpButton = nullptr;
+    QPushButton* m_pullFccButton = nullptr;
+    QPushButton* m_fccLookupButton = nullptr;
+    QPushButton* m_qrzLookupButton = nullptr;
     QTableView* m_dayList = nullptr;
     CDayListModel* m_model = nullptr;
     QSlider* m_slider = nullptr;
