@@ -12,27 +12,9 @@ using namespace TestSupport;
 
 namespace {
 
-struct CRun
+CCliRun Cli(const QStringList& args)
 {
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CRun Cli(const QStringList& args)
-{
-    QProcess p;
-    p.start(CliPath(), QStringList{QStringLiteral("export")} + args);
-    if (!p.waitForFinished(30000))
-        qFatal("logwarden-cli did not finish");
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            p.readAllStandardError()};
-}
-
-QByteArray Read(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    return RunCli(QStringList{QStringLiteral("export")} + args);
 }
 
 } // namespace
@@ -80,13 +62,13 @@ private Q_SLOTS:
             LogExport::WriteFile(db, d, ours);
         }
         const QString out = m_scratch->File(QStringLiteral("cli.txt"));
-        const CRun run = Cli(QStringList{"--log", m_log} + scope + QStringList{"--out", out});
-        QCOMPARE(run.code, 0);
-        QCOMPARE(Read(out), Read(ours));
+        const CCliRun run = Cli(QStringList{"--log", m_log} + scope + QStringList{"--out", out});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(ReadFile(out), ReadFile(ours));
         // "-" writes to standard output.
-        const CRun toStdout = Cli(QStringList{"--log", m_log} + scope + QStringList{"--out", "-"});
-        QCOMPARE(toStdout.code, 0);
-        QCOMPARE(toStdout.out, Read(ours));
+        const CCliRun toStdout = Cli(QStringList{"--log", m_log} + scope + QStringList{"--out", "-"});
+        QCOMPARE(toStdout.exitCode, 0);
+        QCOMPARE(toStdout.rawOut, ReadFile(ours));
     }
 
     void refusals_data()
@@ -134,9 +116,9 @@ private Q_SLOTS:
             else if (a == QLatin1String("NOWHERE"))
                 a = m_scratch->File(QStringLiteral("no/folder/out.txt"));
         }
-        const CRun run = Cli(args);
-        QCOMPARE(run.code, code);
-        QVERIFY2(QString::fromLocal8Bit(run.err).contains(message), run.err.constData());
+        const CCliRun run = Cli(args);
+        QCOMPARE(run.exitCode, code);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QVERIFY(!QFile::exists(out));
         // The log is never created by an export.
         QVERIFY(!QFile::exists(m_scratch->File(QStringLiteral("missing.db"))));

@@ -2,32 +2,18 @@
 #include "support/TestSupport.h"
 #include "support/UlsFiles.h"
 
-#include <QProcess>
 #include <QtTest>
 
 using namespace TestSupport;
 
 namespace {
 
-struct CRun
+// Without an explicit database, the command works in the data folder.
+CCliRun Cli(const QStringList& args, const QString& dataDir = {})
 {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CRun Cli(const QStringList& args, const QString& dataDir = {})
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (!dataDir.isEmpty())
-        env.insert(QStringLiteral("LOGWARDEN_DATA_DIR"), dataDir);
-    p.setProcessEnvironment(env);
-    p.start(CliPath(), args);
-    if (!p.waitForFinished(60000))
-        qFatal("logwarden-cli did not finish");
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    if (dataDir.isEmpty())
+        return RunCli(args);
+    return RunCli(args, {{QStringLiteral("LOGWARDEN_DATA_DIR"), dataDir}});
 }
 
 } // namespace
@@ -55,7 +41,7 @@ private Q_SLOTS:
     {
         const QString db = m_scratch.File(QStringLiteral("out/FCC97.db"));
         QVERIFY(QDir().mkpath(m_scratch.File(QStringLiteral("out"))));
-        const CRun run = Cli({QStringLiteral("uls-compile"), QStringLiteral("--input"), m_scratch.Path(),
+        const CCliRun run = Cli({QStringLiteral("uls-compile"), QStringLiteral("--input"), m_scratch.Path(),
                               QStringLiteral("--output"), db});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, QStringLiteral(
@@ -65,7 +51,7 @@ private Q_SLOTS:
 
     void compileListsSkippedLinesWhenVerbose()
     {
-        const CRun run = Cli({QStringLiteral("uls-compile"), QStringLiteral("--input"),
+        const CCliRun run = Cli({QStringLiteral("uls-compile"), QStringLiteral("--input"),
                               m_scratch.File(QStringLiteral("AM.dat")), QStringLiteral("--output"),
                               m_scratch.File(QStringLiteral("v.db")), QStringLiteral("--verbose")});
         QCOMPARE(run.exitCode, 0);
@@ -82,10 +68,10 @@ private Q_SLOTS:
         CScratch data;
         for (const char* name : {"AM.dat", "EN.dat", "HD.dat"})
             QVERIFY(QFile::copy(m_scratch.File(QLatin1String(name)), data.File(QLatin1String(name))));
-        const CRun run = Cli({QStringLiteral("uls-compile")}, data.Path());
+        const CCliRun run = Cli({QStringLiteral("uls-compile")}, data.Path());
         QCOMPARE(run.exitCode, 0);
         QVERIFY(QFile::exists(data.File(QStringLiteral("FCC97.db"))));
-        const CRun lookup = Cli({QStringLiteral("lookup"), QStringLiteral("K1ABC")}, data.Path());
+        const CCliRun lookup = Cli({QStringLiteral("lookup"), QStringLiteral("K1ABC")}, data.Path());
         QCOMPARE(lookup.exitCode, 0);
     }
 
@@ -94,7 +80,7 @@ private Q_SLOTS:
         CScratch empty;
         const QString db = m_scratch.File(QStringLiteral("keep.db"));
         WriteFile(db, "not touched");
-        const CRun run = Cli({QStringLiteral("uls-compile"), QStringLiteral("--input"), empty.Path(),
+        const CCliRun run = Cli({QStringLiteral("uls-compile"), QStringLiteral("--input"), empty.Path(),
                               QStringLiteral("--output"), db});
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(QLatin1String("Couldn't open the AM.dat file:")), qPrintable(run.err));
@@ -119,7 +105,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, call);
         QFETCH(QString, expected);
-        const CRun run = Cli({QStringLiteral("lookup"), call, QStringLiteral("--fcc"),
+        const CCliRun run = Cli({QStringLiteral("lookup"), call, QStringLiteral("--fcc"),
                               m_scratch.File(QStringLiteral("out/FCC97.db"))});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, expected);
@@ -127,7 +113,7 @@ private Q_SLOTS:
 
     void lookupOfAnUnknownCallSign()
     {
-        const CRun run = Cli({QStringLiteral("lookup"), QStringLiteral("n0one"), QStringLiteral("--fcc"),
+        const CCliRun run = Cli({QStringLiteral("lookup"), QStringLiteral("n0one"), QStringLiteral("--fcc"),
                               m_scratch.File(QStringLiteral("out/FCC97.db"))});
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.out, QStringLiteral("Not found: N0ONE\n"));
@@ -135,7 +121,7 @@ private Q_SLOTS:
 
     void lookupWithoutDatabase()
     {
-        const CRun run = Cli({QStringLiteral("lookup"), QStringLiteral("K1ABC"), QStringLiteral("--fcc"),
+        const CCliRun run = Cli({QStringLiteral("lookup"), QStringLiteral("K1ABC"), QStringLiteral("--fcc"),
                               m_scratch.File(QStringLiteral("missing.db"))});
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(QLatin1String("does not exist")), qPrintable(run.err));
@@ -155,7 +141,7 @@ private Q_SLOTS:
     void badArguments()
     {
         QFETCH(QStringList, args);
-        const CRun run = Cli(args);
+        const CCliRun run = Cli(args);
         QCOMPARE(run.exitCode, 2);
         QVERIFY(!run.err.isEmpty());
     }

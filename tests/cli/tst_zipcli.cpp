@@ -13,32 +13,13 @@ using namespace TestSupport;
 
 namespace {
 
-struct CRun
+// With a home, the command finds its settings and data folder there.
+CCliRun Cli(const QStringList& args, const QString& home = {})
 {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CRun Cli(const QStringList& args, const QString& home = {})
-{
-    QProcess p;
-    if (!home.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-        env.insert(QStringLiteral("LOGWARDEN_DATA_DIR"), home + QStringLiteral("/data"));
-        p.setProcessEnvironment(env);
-    }
-    p.start(CliPath(), args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardOutput()),
-            QString::fromLocal8Bit(p.readAllStandardError())};
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    if (home.isEmpty())
+        return RunCli(args);
+    return RunCli(args, {{QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config")},
+                         {QStringLiteral("LOGWARDEN_DATA_DIR"), home + QStringLiteral("/data")}});
 }
 
 QJsonObject Entry(const QString& name, const QString& data)
@@ -63,7 +44,7 @@ private Q_SLOTS:
         CScratch s;
         MakeZip({{"out", s.File("a.zip")},
                  {"entries", QJsonArray{Entry("dir/", ""), Entry("dir/one.txt", "1"), Entry("two.txt", "2")}}});
-        const CRun r = Cli({"unzip", s.File("a.zip"), s.File("out")});
+        const CCliRun r = Cli({"unzip", s.File("a.zip"), s.File("out")});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(Files(s.File("out")), (QStringList{"one.txt", "two.txt"}));
         QCOMPARE(ReadFile(s.File("out/one.txt")), QByteArray("1"));
@@ -89,7 +70,7 @@ private Q_SLOTS:
         MakeZip(o);
         for (const QStringList& args : {QStringList{"unzip", s.File("a.zip"), s.File("out")},
                                         QStringList{"uls-extract", "--archive", s.File("a.zip"), "--dir", s.File("out")}}) {
-            const CRun r = Cli(args);
+            const CCliRun r = Cli(args);
             QCOMPARE(r.exitCode, 1);
             QVERIFY2(r.err.contains(reason), qPrintable(r.err));
             QVERIFY2(r.err.contains(s.File("a.zip")), qPrintable(r.err));
@@ -104,7 +85,7 @@ private Q_SLOTS:
                  {"entries", QJsonArray{Entry("counts", "c"), Entry("HD.dat", "hd"), Entry("CO.dat", "co"),
                                         Entry("EN.dat", "old en"), Entry("am.dat", "lower case"), Entry("AM.dat", "am"),
                                         Entry("old/AM.dat.bak", "bak"), Entry("new/EN.dat", "en")}}});
-        const CRun r = Cli({"uls-extract", "--archive", s.File("l_amat.zip"), "--dir", s.File("out")});
+        const CCliRun r = Cli({"uls-extract", "--archive", s.File("l_amat.zip"), "--dir", s.File("out")});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(Files(s.File("out")), (QStringList{"AM.dat", "AM.dat.bak", "EN.dat", "HD.dat"}));
         // Two entries for one file: the later one in the archive wins, as extracting in order would give.
@@ -112,7 +93,7 @@ private Q_SLOTS:
         QCOMPARE(ReadFile(s.File("out/AM.dat.bak")), QByteArray("bak"));
 
         MakeZip({{"out", s.File("other.zip")}, {"entries", QJsonArray{Entry("CO.dat", "co")}}});
-        const CRun none = Cli({"uls-extract", "--archive", s.File("other.zip"), "--dir", s.File("out2")});
+        const CCliRun none = Cli({"uls-extract", "--archive", s.File("other.zip"), "--dir", s.File("out2")});
         QCOMPARE(none.exitCode, 1);
         QVERIFY(none.err.contains("no HD.dat, EN.dat or AM.dat"));
     }
@@ -142,7 +123,7 @@ private Q_SLOTS:
         old.write("old");
         old.close();
         const QString url = http.Url("http", path);
-        const CRun r = Cli({"uls-download", "--url", url, "--dir", s.File("dl")}, s.Path());
+        const CCliRun r = Cli({"uls-download", "--url", url, "--dir", s.File("dl")}, s.Path());
         QCOMPARE(r.exitCode, exitCode);
         QVERIFY2((r.out + r.err).contains(message), qPrintable(r.out + r.err));
         QCOMPARE(ReadFile(s.File("dl/l_amat.zip")), exitCode == 0 ? ReadFile(served.File("l_amat.zip")) : QByteArray("old"));
@@ -160,7 +141,7 @@ private Q_SLOTS:
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write("[Settings]\nFccArchiveUrl=" + ftp.Url("ftp", "/l_amat.zip").toUtf8() + "\n");
         ini.close();
-        const CRun r = Cli({"uls-download", "--dir", s.File("dl")}, s.Path());
+        const CCliRun r = Cli({"uls-download", "--dir", s.File("dl")}, s.Path());
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(ReadFile(s.File("dl/l_amat.zip")), ReadFile(served.File("l_amat.zip")));
     }

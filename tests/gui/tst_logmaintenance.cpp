@@ -25,12 +25,6 @@ namespace {
 
 const QDate kDay(2024, 3, 7);
 
-QByteArray Read(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 } // namespace
 
 class TestLogMaintenance : public QObject
@@ -91,7 +85,7 @@ private Q_SLOTS:
         AnswerFileDialog(path, &proposed);
         Commands().exportDay->trigger();
         QCOMPARE(proposed, QStringLiteral("Logwarden_2024-3-7"));
-        QCOMPARE(Read(path), QByteArray("Num|UUID|Ack|Call|Name|Street|City State Zip|Class|Date|Comment\n"
+        QCOMPARE(ReadFile(path), QByteArray("Num|UUID|Ack|Call|Name|Street|City State Zip|Class|Date|Comment\n"
                                         "1|2|0|K1B|||||03/07/2024|\n"
                                         "2|3|1|K1C|Carl||||03/07/2024|a|b\n"));
         QCOMPARE(Status(), QStringLiteral("net.txt written to disk."));
@@ -108,7 +102,7 @@ private Q_SLOTS:
         Commands().exportAll->trigger();
         // The default extension is added to a name without one.
         QVERIFY(!QFile::exists(path));
-        const QByteArray all = Read(path + QStringLiteral(".txt"));
+        const QByteArray all = ReadFile(path + QStringLiteral(".txt"));
         QCOMPARE(all.count('\n'), 6);
         QVERIFY(all.contains("5|5|0|K1E|||||02/01/2024|\n"));
         QCOMPARE(Status(), QStringLiteral("all.txt written to disk."));
@@ -130,12 +124,12 @@ private Q_SLOTS:
         m_f->AnswerNextMessageBox(QMessageBox::No, &question);
         Commands().exportDay->trigger();
         QCOMPARE(question, QStringLiteral("File %1 exists! Overwrite?").arg(path));
-        QCOMPARE(Read(path), QByteArray("keep me\n"));
+        QCOMPARE(ReadFile(path), QByteArray("keep me\n"));
 
         AnswerFileDialog(path);
         m_f->AnswerNextMessageBox(QMessageBox::Yes);
         Commands().exportDay->trigger();
-        QVERIFY2(Read(path).startsWith("Num|UUID|"), Read(path).constData());
+        QVERIFY2(ReadFile(path).startsWith("Num|UUID|"), ReadFile(path).constData());
 
         // Cancelling the file dialog writes nothing.
         const QString before = Status();

@@ -42,14 +42,6 @@ QString StandIn(const CScratch& scratch, const QByteArray& body)
     return path;
 }
 
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(path));
-    f.write(bytes);
-}
-
 } // namespace
 
 class TestNetAids : public QObject

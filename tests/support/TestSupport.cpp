@@ -4,6 +4,8 @@
 #include "core/log/LogFilter.h"
 #include "core/log/LogwardenSet.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QtTest>
 
 namespace TestSupport {
@@ -35,6 +37,37 @@ int AddCheckin(CDatabase& db, const CCheckin& c)
     set.m_eMailAddr = c.email;
     set.Update();
     return static_cast<int>(set.GetLastInsertedKey());
+}
+
+CCliRun RunCli(const QStringList& args, const QList<QPair<QString, QString>>& environment)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : environment)
+        env.insert(name, value);
+    p.setProcessEnvironment(env);
+    p.start(CliPath(), args);
+    if (!p.waitForFinished(120000))
+        qFatal("logwarden-cli did not finish");
+    CCliRun run;
+    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    run.rawOut = p.readAllStandardOutput();
+    run.out = QString::fromUtf8(run.rawOut);
+    run.err = QString::fromUtf8(p.readAllStandardError());
+    return run;
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void WriteFile(const QString& path, const QByteArray& content)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(path));
 }
 
 QString SourceDir()

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -39,6 +42,22 @@ struct CCheckin
     QString email = {};
 };
 int AddCheckin(CDatabase& db, const CCheckin& c);
+
+// One run of logwarden-cli: its exit code (-1 when it crashed) and what it wrote.
+struct CCliRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+    QByteArray rawOut;
+};
+// Runs logwarden-cli with the arguments, adding the variables to the test's own environment.
+CCliRun RunCli(const QStringList& args, const QList<QPair<QString, QString>>& environment = {});
+
+// The file's bytes, or "<missing>" when it cannot be read.
+QByteArray ReadFile(const QString& path);
+// Writes the file whole; a file that cannot be written ends the test run.
+void WriteFile(const QString& path, const QByteArray& content);
 
 // The source tree, for scripts and fixtures.
 QString SourceDir();

@@ -64,13 +64,6 @@ QByteArray CrLf(const QList<QByteArray>& lines)
     return out;
 }
 
-void WriteFile(const QString& path, const QByteArray& content)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-
 void WriteUlsFiles(const QString& folder, const QByteArray& am, const QByteArray& en, const QByteArray& hd)
 {
     WriteFile(folder + QStringLiteral("/AM.dat"), am);

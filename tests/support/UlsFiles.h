@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/licdb/FccDbBuild.h"
+#include "support/TestSupport.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,7 +19,6 @@ QByteArray HdLine(int id, const QString& call, const QString& status = QStringLi
 // Lines joined with CR LF, the last one ended too.
 QByteArray CrLf(const QList<QByteArray>& lines);
 
-void WriteFile(const QString& path, const QByteArray& content);
 // Writes AM.dat, EN.dat and HD.dat into the folder.
 void WriteUlsFiles(const QString& folder, const QByteArray& am, const QByteArray& en, const QByteArray& hd);
 

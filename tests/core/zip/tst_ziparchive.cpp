@@ -24,12 +24,6 @@ QByteArray Data(const QJsonObject& entry)
     return entry.value(QStringLiteral("data")).toString().toUtf8().repeated(entry.value(QStringLiteral("repeat")).toInt(1));
 }
 
-QByteArray ReadFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 // Extracts every entry the way "logwarden-cli unzip" does.
 void ExtractAll(const QString& archivePath, const QString& folder)
 {
