@@ -44,6 +44,12 @@ void BindParam(SQLite::Statement& stmt, int index, const QVariant& value)
 
 } // namespace
 
+void BindFilter(SQLite::Statement& stmt, const CQueryFilter& filter)
+{
+    for (int i = 0; i < filter.params.size(); ++i)
+        BindParam(stmt, i + 1, filter.params[i]);
+}
+
 CRecordset::CRecordset(CDatabase* database)
     : m_database(database)
 {
@@ -93,8 +99,7 @@ std::vector<qint64> CRecordset::FetchKeys()
         sql += QStringLiteral(" ORDER BY ") + m_strSort;
     std::vector<qint64> keys;
     SQLite::Statement stmt(GetDatabase().Handle(), sql.toStdString());
-    for (int i = 0; i < m_filter.params.size(); ++i)
-        BindParam(stmt, i + 1, m_filter.params[i]);
+    BindFilter(stmt, m_filter);
     while (stmt.executeStep())
         keys.push_back(stmt.getColumn(0).getInt64());
     return keys;

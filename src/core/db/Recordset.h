@@ -22,6 +22,9 @@ struct CQueryFilter
     bool IsEmpty() const { return where.isEmpty(); }
 };
 
+// Binds the filter's values to the statement's first placeholders, for queries built on a filter.
+void BindFilter(SQLite::Statement& stmt, const CQueryFilter& filter);
+
 // A cursor over one table with the semantics the program's logic relies on: a filter and a sort applied
 // by Open and Requery, a current record with moves, absolute positions, record counts, and buffered
 // edits (AddNew/Edit/Update) that write only the fields that changed.

@@ -11,19 +11,6 @@ namespace CheckinQuery {
 
 namespace {
 
-void Bind(SQLite::Statement& stmt, const QVariantList& params)
-{
-    for (int i = 0; i < params.size(); ++i) {
-        const QVariant& v = params[i];
-        if (v.isNull())
-            stmt.bind(i + 1);
-        else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong)
-            stmt.bind(i + 1, static_cast<int64_t>(v.toLongLong()));
-        else
-            stmt.bind(i + 1, v.toString().toStdString());
-    }
-}
-
 QString Text(const SQLite::Column& c)
 {
     return c.isNull() ? QString() : QString::fromUtf8(c.getText());
@@ -38,7 +25,7 @@ long Count(CDatabase& db, const CQueryFilter& filter)
         sql += QStringLiteral(" WHERE ") + filter.where;
     try {
         SQLite::Statement stmt(db.Handle(), sql.toStdString());
-        Bind(stmt, filter.params);
+        BindFilter(stmt, filter);
         stmt.executeStep();
         return static_cast<long>(stmt.getColumn(0).getInt64());
     } catch (const std::exception& e) {
@@ -61,7 +48,7 @@ void ForEach(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
         sql += QStringLiteral(" LIMIT %1 OFFSET %2").arg(limit).arg(offset);
     try {
         SQLite::Statement stmt(db.Handle(), sql.toStdString());
-        Bind(stmt, filter.params);
+        BindFilter(stmt, filter);
         while (stmt.executeStep()) {
             CCheckinRecord r;
             r.id = stmt.getColumn(0).getInt();

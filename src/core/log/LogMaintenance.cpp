@@ -32,12 +32,6 @@ QString Storage(const QDateTime& value)
     return CDateTime(value).ToStorage();
 }
 
-void BindAll(SQLite::Statement& stmt, const QVariantList& params)
-{
-    for (int i = 0; i < params.size(); ++i)
-        stmt.bind(i + 1, params[i].toString().toStdString());
-}
-
 } // namespace
 
 CPurgeSelection::CPurgeSelection(const QDate& from, const QDate& to)
@@ -65,7 +59,7 @@ CPurgeSelection::CCount CPurgeSelection::CountAndNarrow(CDatabase& db)
     QString first, last;
     try {
         SQLite::Statement stmt(db.Handle(), sql.toStdString());
-        BindAll(stmt, filter.params);
+        BindFilter(stmt, filter);
         stmt.executeStep();
         result.count = static_cast<long>(stmt.getColumn(0).getInt64());
         if (!stmt.getColumn(1).isNull()) {
@@ -119,7 +113,7 @@ long CPurgeSelection::Purge(CDatabase& db)
         sql += QStringLiteral(" WHERE ") + filter.where;
     try {
         SQLite::Statement stmt(db.Handle(), sql.toStdString());
-        BindAll(stmt, filter.params);
+        BindFilter(stmt, filter);
         return static_cast<long>(stmt.exec());
     } catch (const std::exception& e) {
         db.Raise(e);

@@ -1,6 +1,7 @@
 #include "core/log/LogQueries.h"
 
 #include "core/db/Database.h"
+#include "core/log/CheckinQuery.h"
 #include "core/log/LogFilter.h"
 #include "core/log/LogwardenSet.h"
 
@@ -20,8 +21,7 @@ QStringList MatchCallSigns(CDatabase& db, const QString& prefix, int limit)
             sql += QStringLiteral(" AND ") + f.where;
         sql += QStringLiteral(" ORDER BY CallSign DESC");
         SQLite::Statement stmt(db.Handle(), sql.toStdString());
-        for (int i = 0; i < f.params.size(); ++i)
-            stmt.bind(i + 1, f.params[i].toString().toStdString());
+        BindFilter(stmt, f);
         QString previous;
         while (taken.size() < limit && stmt.executeStep()) {
             const QString call = QString::fromUtf8(stmt.getColumn(0).getText());
@@ -44,26 +44,17 @@ QStringList MatchCallSigns(CDatabase& db, const QString& prefix, int limit)
 
 std::optional<CCheckinRecord> NewestCheckin(CDatabase& db, const QString& callSign)
 {
-    CLogwardenSet set(&db);
-    set.SetFilter(LogFilter::CallSignEquals(callSign));
-    set.SetSort(LogSort::kIdDesc);
-    set.Open();
-    if (set.IsEOF())
-        return std::nullopt;
-    return set.GetRecord();
+    std::optional<CCheckinRecord> newest;
+    CheckinQuery::ForEach(
+        db, LogFilter::CallSignEquals(callSign), LogSort::kIdDesc, [&](const CCheckinRecord& r) { newest = r; }, 1);
+    return newest;
 }
 
 std::vector<CCheckinRecord> DayCheckins(CDatabase& db, const QDate& day)
 {
-    CLogwardenSet set(&db);
-    set.SetFilter(LogFilter::Day(day));
-    set.SetSort(LogSort::kId);
-    set.Open();
     std::vector<CCheckinRecord> records;
-    while (!set.IsEOF()) {
-        records.push_back(set.GetRecord());
-        set.MoveNext();
-    }
+    CheckinQuery::ForEach(db, LogFilter::Day(day), LogSort::kId,
+                          [&](const CCheckinRecord& r) { records.push_back(r); });
     return records;
 }
 
