@@ -177,8 +177,8 @@ private Q_SLOTS:
             dlg->resize(620, 410);
             dlg->reject();
         }
-        QCOMPARE(m_f->Settings().GetInt("WindowSettings", "HistLeft"), 100);
-        QVERIFY(!m_f->Settings().Contains("WindowSettings", "HistRight"));
+        QCOMPARE(m_f->Settings().GetInt(Setting::HistLeft), 100);
+        QVERIFY(!m_f->Settings().Contains(Setting::HistRight));
         {
             const auto dlg = Open(QStringLiteral("W4ABC"));
             QCOMPARE(dlg->pos(), QPoint(100, 100));
@@ -186,10 +186,10 @@ private Q_SLOTS:
             dlg->resize(620, 410);
             dlg->accept();
         }
-        QCOMPARE(m_f->Settings().GetInt("WindowSettings", "HistLeft"), 150);
-        QCOMPARE(m_f->Settings().GetInt("WindowSettings", "HistTop"), 120);
-        QCOMPARE(m_f->Settings().GetInt("WindowSettings", "HistRight"), 770);
-        QCOMPARE(m_f->Settings().GetInt("WindowSettings", "HistBottom"), 530);
+        QCOMPARE(m_f->Settings().GetInt(Setting::HistLeft), 150);
+        QCOMPARE(m_f->Settings().GetInt(Setting::HistTop), 120);
+        QCOMPARE(m_f->Settings().GetInt(Setting::HistRight), 770);
+        QCOMPARE(m_f->Settings().GetInt(Setting::HistBottom), 530);
         m_f->Restart();
         const auto dlg = Open(QStringLiteral("W4ABC"));
         QCOMPARE(dlg->pos(), QPoint(150, 120));

@@ -175,15 +175,15 @@ private Q_SLOTS:
         f.Frame().move(300, 150);
         f.Frame().resize(1000, 760);
         f.Frame().close();
-        QCOMPARE(s.GetInt("WindowSettings", "TopLeftX"), 300);
-        QCOMPARE(s.GetInt("WindowSettings", "SizeY"), 760);
+        QCOMPARE(s.GetInt(Setting::WindowLeft), 300);
+        QCOMPARE(s.GetInt(Setting::WindowHeight), 760);
 
         f.Restart();
         QCOMPARE(f.Frame().pos(), QPoint(300, 150));
         f.Frame().move(-3000, 150);
         f.Frame().close();
-        QCOMPARE(s.GetInt("WindowSettings", "TopLeftX"), 300);
-        QCOMPARE(s.GetInt("WindowSettings", "SizeX"), 1000);
+        QCOMPARE(s.GetInt(Setting::WindowLeft), 300);
+        QCOMPARE(s.GetInt(Setting::WindowWidth), 1000);
     }
 };
 

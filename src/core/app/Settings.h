@@ -1,28 +1,14 @@
 #pragma once
 
+#include "core/app/SettingKeys.h"
+
 #include <QSettings>
 #include <QString>
-#include <QVariant>
 #include <vector>
 
-// One setting the program reads or writes.
-struct CSettingDef
-{
-    enum Type {
-        Integer, // stored as an integer
-        String,  // stored as text
-        NumericText, // an integer stored as text, read with the leading-digits rule
-    };
-    const char* section;
-    const char* key;
-    Type type;
-    // The default; in a String default "%s" stands for the data folder.
-    const char* defaultValue;
-};
-
-// The per-user settings, an INI file read and written through QSettings. Every (section, key) the
-// program uses is in one table (Settings.cpp); reading a missing key gives its default, and asking for a
-// key that is not in the table is a programming error (it raises std::logic_error).
+// The per-user settings, an INI file read and written through QSettings. Every setting the program uses
+// is declared in SettingKeys.h and listed in the table of Settings.cpp; reading a missing key gives its
+// default.
 class CSettings
 {
 public:
@@ -31,15 +17,18 @@ public:
 
     // $XDG_CONFIG_HOME/Logwarden/Logwarden.ini (~/.config/Logwarden/Logwarden.ini).
     static QString DefaultPath();
-    static const std::vector<CSettingDef>& Table();
+    // Every setting, each once.
+    static const std::vector<const CSettingDef*>& Table();
+    // The setting of that section and key; nullptr when the program has none.
     static const CSettingDef* Find(const QString& section, const QString& key);
 
-    QString GetString(const QString& section, const QString& key) const;
-    int GetInt(const QString& section, const QString& key) const;
-    void SetString(const QString& section, const QString& key, const QString& value);
-    void SetInt(const QString& section, const QString& key, int value);
-    QString GetDefault(const QString& section, const QString& key) const;
-    bool Contains(const QString& section, const QString& key) const;
+    QString GetString(const CSettingDef& setting) const;
+    // Integers and numbers kept as text, with the leading-digits rule.
+    int GetInt(const CSettingDef& setting) const;
+    void SetString(const CSettingDef& setting, const QString& value);
+    void SetInt(const CSettingDef& setting, int value);
+    QString GetDefault(const CSettingDef& setting) const;
+    bool Contains(const CSettingDef& setting) const;
 
     void Sync();
     QString FileName() const { return m_settings.fileName(); }
@@ -50,7 +39,7 @@ public:
     static int LeadingDigits(const QString& text);
 
 private:
-    const CSettingDef& Require(const QString& section, const QString& key) const;
+    static QString Path(const CSettingDef& setting);
 
     mutable QSettings m_settings;
     QString m_dataFolder;

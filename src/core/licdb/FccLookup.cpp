@@ -83,7 +83,7 @@ template <class F> auto WithConnection(const QString& path, F&& f)
 
 QString FccDatabasePath(const CSettings& settings)
 {
-    return settings.GetString(QStringLiteral("Settings"), QStringLiteral("OutputFolder"));
+    return settings.GetString(Setting::FccOutputFile);
 }
 
 void RequireFccDatabase(const QString& fccDbPath)

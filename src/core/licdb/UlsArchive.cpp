@@ -20,13 +20,13 @@ bool IsDataFile(const QString& entryName)
 
 QString StorageFolder(const CSettings& settings)
 {
-    const QString folder = settings.GetString(QStringLiteral("Settings"), QStringLiteral("StorageLocation"));
+    const QString folder = settings.GetString(Setting::FccStorageLocation);
     return folder.isEmpty() ? QDir::currentPath() : folder;
 }
 
 QString ArchiveUrl(const CSettings& settings)
 {
-    return settings.GetString(QStringLiteral("Settings"), QStringLiteral("FccArchiveUrl"));
+    return settings.GetString(Setting::FccArchiveUrl);
 }
 
 CExtractResult ExtractDataFiles(const QString& archivePath, const QString& folder, const Progress& progress,

@@ -4,6 +4,8 @@
 
 namespace NetRoster {
 
+static_assert(EntryCount == Setting::kRosterEntries, "one name and call setting per roster entry");
+
 const char* const kLetterRangeTexts[kLetterRanges] = {"Alpha -> Delta", "Echo -> Hotel",   "India -> Lima",
                                                       "Mike -> Papa",   "Quebec -> Tango", "Uniform -> Zulu"};
 
@@ -38,14 +40,6 @@ Entry EntryFor(const QDate& day)
     }
 }
 
-QString EntryKey(Entry entry)
-{
-    static const char* const keys[EntryCount] = {"Sunday",    "MondayA",  "MondayB", "Tuesday",
-                                                 "Wednesday", "Thursday", "Friday",  "SaturdayA",
-                                                 "SaturdayB", "SaturdayC"};
-    return QString::fromLatin1(keys[entry]);
-}
-
 int LetterRangeIndex(const QDate& day)
 {
     const int weekday = WeekdayIndex(day);
@@ -54,11 +48,9 @@ int LetterRangeIndex(const QDate& day)
 
 QString Label(const CSettings& settings, const QDate& day)
 {
-    const QString key = EntryKey(EntryFor(day));
-    const QString section = QStringLiteral("NcsRoster");
+    const Entry entry = EntryFor(day);
     return QStringLiteral("NCS: %1 (%2)")
-        .arg(settings.GetString(section, key + QStringLiteral("Name")),
-             settings.GetString(section, key + QStringLiteral("Call")));
+        .arg(settings.GetString(Setting::RosterName[entry]), settings.GetString(Setting::RosterCall[entry]));
 }
 
 } // namespace NetRoster

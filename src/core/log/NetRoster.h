@@ -9,8 +9,7 @@ class CSettings;
 //
 // One roster entry per weekday, with two rotations: on Mondays entry A runs the net on days 1-14 of the
 // month and entry B on days 15-31; on Saturdays A on days 1-7, B on 8-14 and C on 15-31. The names and
-// call signs are the user's, kept in the settings (section "NcsRoster", keys "<Entry>Name" and
-// "<Entry>Call").
+// call signs are the user's, kept in the settings (Setting::RosterName and RosterCall, by entry).
 namespace NetRoster {
 
 enum Entry
@@ -33,8 +32,6 @@ inline constexpr int kLetterRanges = 6;
 extern const char* const kLetterRangeTexts[kLetterRanges];
 
 Entry EntryFor(const QDate& day);
-// The settings' key prefix of an entry: "Sunday", "MondayA", ... "SaturdayC".
-QString EntryKey(Entry entry);
 // The letter range of the day: Sunday 0 ... Friday 5; Saturday shares Sunday's, 0.
 int LetterRangeIndex(const QDate& day);
 // "NCS: " + first name + " (" + call sign + ")".

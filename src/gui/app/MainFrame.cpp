@@ -27,7 +27,6 @@
 
 namespace {
 
-const QString kSection = QStringLiteral("WindowSettings");
 
 // Status-bar prompt and tool tip, as one text "prompt\ntip".
 void SetPrompt(QAction* action, const QString& text)
@@ -320,24 +319,24 @@ void CMainFrame::ShowAbout()
 void CMainFrame::RestorePlacement()
 {
     // A bar state that cannot be read is ignored.
-    restoreState(QByteArray::fromBase64(m_settings.GetString(QStringLiteral("LogwardenApp"), QStringLiteral("BarState")).toLatin1()));
+    restoreState(QByteArray::fromBase64(m_settings.GetString(Setting::BarState).toLatin1()));
     m_commands.viewToolbar->setChecked(!m_toolBar->isHidden());
-    move(m_settings.GetInt(kSection, QStringLiteral("TopLeftX")), m_settings.GetInt(kSection, QStringLiteral("TopLeftY")));
-    resize(m_settings.GetInt(kSection, QStringLiteral("SizeX")), m_settings.GetInt(kSection, QStringLiteral("SizeY")));
+    move(m_settings.GetInt(Setting::WindowLeft), m_settings.GetInt(Setting::WindowTop));
+    resize(m_settings.GetInt(Setting::WindowWidth), m_settings.GetInt(Setting::WindowHeight));
 }
 
 void CMainFrame::SavePlacement()
 {
-    m_settings.SetString(QStringLiteral("LogwardenApp"), QStringLiteral("BarState"), QString::fromLatin1(saveState().toBase64()));
+    m_settings.SetString(Setting::BarState, QString::fromLatin1(saveState().toBase64()));
     const bool normal = !isMaximized() && !isMinimized() && !isFullScreen();
     const QRect r = normal ? QRect(pos(), size()) : normalGeometry();
     const CPlacement p{r.x(), r.y(), r.width(), r.height()};
     if (!p.IsSavable())
         return;
-    m_settings.SetInt(kSection, QStringLiteral("TopLeftX"), p.left);
-    m_settings.SetInt(kSection, QStringLiteral("TopLeftY"), p.top);
-    m_settings.SetInt(kSection, QStringLiteral("SizeX"), p.width);
-    m_settings.SetInt(kSection, QStringLiteral("SizeY"), p.height);
+    m_settings.SetInt(Setting::WindowLeft, p.left);
+    m_settings.SetInt(Setting::WindowTop, p.top);
+    m_settings.SetInt(Setting::WindowWidth, p.width);
+    m_settings.SetInt(Setting::WindowHeight, p.height);
     m_settings.Sync();
 }
 

@@ -20,9 +20,6 @@
 
 namespace {
 
-const QString kSection = QStringLiteral("Settings");
-const QString kInputKey = QStringLiteral("InputFolder");
-const QString kOutputKey = QStringLiteral("OutputFolder");
 
 QString FolderOf(const QString& path)
 {
@@ -39,8 +36,8 @@ CBuildFCCDbDlg::CBuildFCCDbDlg(CSettings& settings, QWidget* progressPane, QWidg
     setWindowTitle(QStringLiteral("BuildFCCDb"));
     setModal(false);
 
-    m_strInputPath = m_settings.GetString(kSection, kInputKey);
-    m_strOutputPath = m_settings.GetString(kSection, kOutputKey);
+    m_strInputPath = m_settings.GetString(Setting::FccInputFile);
+    m_strOutputPath = m_settings.GetString(Setting::FccOutputFile);
 
     // The paths change only through "...": the fields show them.
     m_inputEdit = new QLineEdit(this);
@@ -190,8 +187,8 @@ bool CBuildFCCDbDlg::ApplyChosenFile(const QString& chosenFile)
     }
     m_strInputPath = input;
     m_strOutputPath = output;
-    m_settings.SetString(kSection, kInputKey, input);
-    m_settings.SetString(kSection, kOutputKey, output);
+    m_settings.SetString(Setting::FccInputFile, input);
+    m_settings.SetString(Setting::FccOutputFile, output);
     m_settings.Sync();
     ShowPaths();
     return true;

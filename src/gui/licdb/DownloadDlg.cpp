@@ -21,7 +21,6 @@
 
 namespace {
 
-const QString kSection = QStringLiteral("Settings");
 
 QString Megabytes(qint64 bytes)
 {
@@ -128,7 +127,7 @@ void CDownloadDlg::OnBrowse()
                                                              QFileDialog::ShowDirsOnly);
     if (folder.isEmpty())
         return;
-    m_settings.SetString(kSection, QStringLiteral("StorageLocation"), folder);
+    m_settings.SetString(Setting::FccStorageLocation, folder);
     m_saveTo->setText(folder);
 }
 
@@ -151,8 +150,8 @@ void CDownloadDlg::OnDownload()
         folder = QDir::currentPath();
     folder = QFileInfo(folder).absoluteFilePath();
     m_saveTo->setText(folder);
-    m_settings.SetString(kSection, QStringLiteral("StorageLocation"), folder);
-    m_settings.SetString(kSection, QStringLiteral("FccArchiveUrl"), url);
+    m_settings.SetString(Setting::FccStorageLocation, folder);
+    m_settings.SetString(Setting::FccArchiveUrl, url);
     m_settings.Sync();
     m_target = QDir(folder).filePath(QString::fromLatin1(UlsArchive::kArchiveName));
 

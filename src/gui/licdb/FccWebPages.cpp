@@ -30,14 +30,14 @@ QString OpenFccLicencePage(const CSettings& settings, const QString& callSign)
     }
     if (!key)
         return QStringLiteral("No FCC licence found for %1").arg(callSign);
-    const QString host = settings.GetString(QStringLiteral("Settings"), QStringLiteral("FccLicenseHost"));
+    const QString host = settings.GetString(Setting::FccLicenseHost);
     QDesktopServices::openUrl(QUrl(FccLicenceUrl(host, *key)));
     return {};
 }
 
 void OpenQrzPage(const CSettings& settings, const QString& callSign)
 {
-    const QString host = settings.GetString(QStringLiteral("Settings"), QStringLiteral("QrzWebHost"));
+    const QString host = settings.GetString(Setting::QrzWebHost);
     QDesktopServices::openUrl(QUrl(QrzPageUrl(host, callSign)));
 }
 

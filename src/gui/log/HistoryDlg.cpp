@@ -17,7 +17,6 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString kSection = QStringLiteral("WindowSettings");
 }
 
 CHistoryDlg::CHistoryDlg(CDatabase& db, CSettings& settings, const QString& callSign, QWidget* parent)
@@ -66,10 +65,10 @@ CHistoryDlg::CHistoryDlg(CDatabase& db, CSettings& settings, const QString& call
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    const int left = m_settings.GetInt(kSection, QStringLiteral("HistLeft"));
-    const int top = m_settings.GetInt(kSection, QStringLiteral("HistTop"));
-    WindowPlacement::Apply(this, left, top, m_settings.GetInt(kSection, QStringLiteral("HistRight")) - left,
-                           m_settings.GetInt(kSection, QStringLiteral("HistBottom")) - top);
+    const int left = m_settings.GetInt(Setting::HistLeft);
+    const int top = m_settings.GetInt(Setting::HistTop);
+    WindowPlacement::Apply(this, left, top, m_settings.GetInt(Setting::HistRight) - left,
+                           m_settings.GetInt(Setting::HistBottom) - top);
 
     // The dialog shows first; the list is filled a moment later.
     QTimer::singleShot(kFillDelayMs, this, &CHistoryDlg::Fill);
@@ -110,10 +109,10 @@ void CHistoryDlg::Fill()
 void CHistoryDlg::accept()
 {
     const QPoint p = pos();
-    m_settings.SetInt(kSection, QStringLiteral("HistLeft"), p.x());
-    m_settings.SetInt(kSection, QStringLiteral("HistTop"), p.y());
-    m_settings.SetInt(kSection, QStringLiteral("HistRight"), p.x() + width());
-    m_settings.SetInt(kSection, QStringLiteral("HistBottom"), p.y() + height());
+    m_settings.SetInt(Setting::HistLeft, p.x());
+    m_settings.SetInt(Setting::HistTop, p.y());
+    m_settings.SetInt(Setting::HistRight, p.x() + width());
+    m_settings.SetInt(Setting::HistBottom, p.y() + height());
     m_settings.Sync();
     QDialog::accept();
 }

@@ -40,13 +40,6 @@
 
 namespace {
 
-const QString kGridSection = QStringLiteral("LogGridSettings");
-
-QString ColumnKey(int column)
-{
-    return QStringLiteral("Column%1Width").arg(column, 2, 10, QLatin1Char('0'));
-}
-
 QFont BoldFont(const QWidget* w)
 {
     QFont f = w->font();
@@ -291,7 +284,7 @@ void CLogwardenView::BuildLayout()
     });
     connect(m_yourGrid, &QLineEdit::textEdited, this, &CLogwardenView::UpdateDistance);
     connect(m_myGrid, &QLineEdit::editingFinished, this, [this] {
-        m_settings.SetString(QStringLiteral("UserSetting"), QStringLiteral("MyGrid"), m_myGrid->text());
+        m_settings.SetString(Setting::MyGrid, m_myGrid->text());
         UpdateDistance();
     });
     connect(m_matches, &QListWidget::currentRowChanged, this, [this](int r) {
@@ -397,9 +390,9 @@ void CLogwardenView::OnInitialUpdate()
     if (m_initialised)
         return;
     m_initialised = true;
-    m_myGrid->setText(m_settings.GetString(QStringLiteral("UserSetting"), QStringLiteral("MyGrid")));
+    m_myGrid->setText(m_settings.GetString(Setting::MyGrid));
     for (int c = 0; c < CDayListModel::ColumnCount; ++c)
-        m_dayList->setColumnWidth(c, m_settings.GetInt(kGridSection, ColumnKey(c)));
+        m_dayList->setColumnWidth(c, m_settings.GetInt(Setting::ColumnWidth[c]));
     m_clockLabel->setText(m_clock.Now().toString(QStringLiteral("HH:mm:ss")));
     m_clockTimer->start();
 
@@ -1110,7 +1103,7 @@ void CLogwardenView::OnDeleteCheckins(bool ask)
 void CLogwardenView::SaveColumnWidths()
 {
     for (int c = 0; c < CDayListModel::ColumnCount; ++c)
-        m_settings.SetInt(kGridSection, ColumnKey(c), m_dayList->columnWidth(c));
+        m_settings.SetInt(Setting::ColumnWidth[c], m_dayList->columnWidth(c));
 }
 
 bool CLogwardenView::eventFilter(QObject* watched, QEvent* event)

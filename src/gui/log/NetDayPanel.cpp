@@ -21,7 +21,6 @@
 
 namespace {
 
-const QString kTransmitter = QStringLiteral("Transmitter");
 
 // A mast with waves: red and larger while the transmitter is keyed, grey when it is not.
 QIcon TransmitIcon(bool on)
@@ -80,7 +79,7 @@ CNetDayPanel::CNetDayPanel(CLogwardenDoc& doc, CLogwardenView& form, QWidget* pa
     m_host = new QLineEdit(this);
     m_host->setObjectName(QStringLiteral("transmitHost"));
     m_host->setPlaceholderText(QStringLiteral("host"));
-    m_host->setText(m_doc.Settings().GetString(kTransmitter, QStringLiteral("Host")));
+    m_host->setText(m_doc.Settings().GetString(Setting::TransmitterHost));
     m_host->setMinimumWidth(
         m_host->fontMetrics().horizontalAdvance(QStringLiteral("transmitter.example.org")) + 12);
     m_host->setToolTip(QStringLiteral("The host that runs the transmitter toggle script (reached by ssh)"));
@@ -94,7 +93,7 @@ CNetDayPanel::CNetDayPanel(CLogwardenDoc& doc, CLogwardenView& form, QWidget* pa
     connect(m_transmit, &QPushButton::clicked, this, &CNetDayPanel::OnTransmit);
     // The host last typed is offered on the next run.
     connect(m_host, &QLineEdit::editingFinished, this, [this] {
-        m_doc.Settings().SetString(kTransmitter, QStringLiteral("Host"), m_host->text().trimmed());
+        m_doc.Settings().SetString(Setting::TransmitterHost, m_host->text().trimmed());
     });
     ShowTransmitIcon();
 }
@@ -142,13 +141,13 @@ void CNetDayPanel::OnTransmit()
         Q_EMIT transmitFinished(false);
         return;
     }
-    settings.SetString(kTransmitter, QStringLiteral("Host"), host);
+    settings.SetString(Setting::TransmitterHost, host);
     m_transmit->setEnabled(false);
     Q_EMIT statusText(QStringLiteral("Toggling the transmitter on %1...").arg(host));
     QString error;
-    if (!m_toggle->Start(settings.GetString(kTransmitter, QStringLiteral("Program")),
-                         settings.GetString(kTransmitter, QStringLiteral("Script")), host,
-                         settings.GetInt(kTransmitter, QStringLiteral("TimeOut")), &error)) {
+    if (!m_toggle->Start(settings.GetString(Setting::TransmitterProgram),
+                         settings.GetString(Setting::TransmitterScript), host,
+                         settings.GetInt(Setting::TransmitterTimeOut), &error)) {
         m_transmit->setEnabled(true);
         QMessageBox::warning(&m_form, QStringLiteral("Logwarden"), error);
         Q_EMIT statusText(QStringLiteral("Ready"));

@@ -17,7 +17,6 @@
 const char* const CNetpreambleDlg::kFileName = "preamble.rtf";
 
 namespace {
-const QString kSection = QStringLiteral("PreambleSettings");
 }
 
 CNetpreambleDlg::CNetpreambleDlg(CSettings& settings, QWidget* parent) : QDialog(parent), m_settings(settings)
@@ -52,10 +51,10 @@ CNetpreambleDlg::CNetpreambleDlg(CSettings& settings, QWidget* parent) : QDialog
 void CNetpreambleDlg::ShowPreamble()
 {
     if (!m_initialised) {
-        WindowPlacement::Apply(this, m_settings.GetInt(kSection, QStringLiteral("TopLeftX")),
-                               m_settings.GetInt(kSection, QStringLiteral("TopLeftY")),
-                               m_settings.GetInt(kSection, QStringLiteral("SizeX")),
-                               m_settings.GetInt(kSection, QStringLiteral("SizeY")));
+        WindowPlacement::Apply(this, m_settings.GetInt(Setting::PreambleLeft),
+                               m_settings.GetInt(Setting::PreambleTop),
+                               m_settings.GetInt(Setting::PreambleWidth),
+                               m_settings.GetInt(Setting::PreambleHeight));
         LoadText();
         m_initialised = true;
     }
@@ -128,10 +127,10 @@ void CNetpreambleDlg::Fill(QTextDocument& target, const CRtfDocument& rtf, doubl
 
 void CNetpreambleDlg::accept()
 {
-    m_settings.SetInt(kSection, QStringLiteral("TopLeftX"), pos().x());
-    m_settings.SetInt(kSection, QStringLiteral("TopLeftY"), pos().y());
-    m_settings.SetInt(kSection, QStringLiteral("SizeX"), width());
-    m_settings.SetInt(kSection, QStringLiteral("SizeY"), height());
+    m_settings.SetInt(Setting::PreambleLeft, pos().x());
+    m_settings.SetInt(Setting::PreambleTop, pos().y());
+    m_settings.SetInt(Setting::PreambleWidth, width());
+    m_settings.SetInt(Setting::PreambleHeight, height());
     m_settings.Sync();
     hide();
     setResult(Accepted);

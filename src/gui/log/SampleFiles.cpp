@@ -19,8 +19,7 @@ QByteArray SamplePreamble()
 
 bool InstallOnFirstRun(const QString& dataFolder, CSettings& settings)
 {
-    const QString section = QStringLiteral("PreambleSettings"), key = QStringLiteral("SampleInstalled");
-    if (settings.GetInt(section, key) != 0)
+    if (settings.GetInt(Setting::PreambleSampleInstalled) != 0)
         return false;
     const QString target = QDir(dataFolder).filePath(QString::fromLatin1(CNetpreambleDlg::kFileName));
     bool written = false;
@@ -33,7 +32,7 @@ bool InstallOnFirstRun(const QString& dataFolder, CSettings& settings)
         if (!written)
             return false; // tried again on the next start
     }
-    settings.SetInt(section, key, 1);
+    settings.SetInt(Setting::PreambleSampleInstalled, 1);
     settings.Sync();
     return written;
 }

@@ -187,12 +187,12 @@ private Q_SLOTS:
     {
         CSettings settings(m_scratch.File(QStringLiteral("Logwarden.ini")), QStringLiteral("/data"));
         QCOMPARE(FccDatabasePath(settings), QStringLiteral("/data/FCC97.db"));
-        settings.SetString(QStringLiteral("Settings"), QStringLiteral("OutputFolder"),
+        settings.SetString(Setting::FccOutputFile,
                            QStringLiteral("/uls/FCC97.db"));
         QCOMPARE(FccDatabasePath(settings), QStringLiteral("/uls/FCC97.db"));
-        QCOMPARE(settings.GetString(QStringLiteral("Settings"), QStringLiteral("FccLicenseHost")),
+        QCOMPARE(settings.GetString(Setting::FccLicenseHost),
                  QStringLiteral("wireless2.fcc.gov"));
-        QCOMPARE(settings.GetString(QStringLiteral("Settings"), QStringLiteral("QrzWebHost")),
+        QCOMPARE(settings.GetString(Setting::QrzWebHost),
                  QStringLiteral("www.qrz.com"));
     }
 

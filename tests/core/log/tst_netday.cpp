@@ -80,18 +80,12 @@ private Q_SLOTS:
         CScratch scratch;
         CSettings settings(scratch.File(QStringLiteral("Logwarden.ini")), scratch.Path());
         QCOMPARE(NetRoster::Label(settings, QDate(2025, 3, 8)), QStringLiteral("NCS: Saturday B (N0CALL)"));
-        settings.SetString(QStringLiteral("NcsRoster"), QStringLiteral("SaturdayBName"),
+        settings.SetString(Setting::RosterName[8],
                            QStringLiteral("Pat"));
-        settings.SetString(QStringLiteral("NcsRoster"), QStringLiteral("SaturdayBCall"),
+        settings.SetString(Setting::RosterCall[8],
                            QStringLiteral("W4PAT"));
         QCOMPARE(NetRoster::Label(settings, QDate(2025, 3, 8)), QStringLiteral("NCS: Pat (W4PAT)"));
         QCOMPARE(NetRoster::Label(settings, QDate(2025, 3, 15)), QStringLiteral("NCS: Saturday C (N0CALL)"));
-        // Every entry has its own keys in the table of settings.
-        for (int e = 0; e < NetRoster::EntryCount; ++e) {
-            const QString key = NetRoster::EntryKey(NetRoster::Entry(e));
-            QVERIFY(CSettings::Find(QStringLiteral("NcsRoster"), key + QStringLiteral("Name")));
-            QVERIFY(CSettings::Find(QStringLiteral("NcsRoster"), key + QStringLiteral("Call")));
-        }
     }
 
     void commandIsAnArgumentList()

@@ -206,16 +206,16 @@ private Q_SLOTS:
         QCOMPARE(question, QStringLiteral("File %1/FCC97.db exists! Overwrite?").arg(folder));
         QCOMPARE(dialog->GetInputPath(), input);
         QCOMPARE(dialog->GetOutputPath(), output);
-        QVERIFY(!f.Settings().Contains("Settings", "InputFolder"));
-        QVERIFY(!f.Settings().Contains("Settings", "OutputFolder"));
+        QVERIFY(!f.Settings().Contains(Setting::FccInputFile));
+        QVERIFY(!f.Settings().Contains(Setting::FccOutputFile));
 
         AnswerNextMessageBox(QMessageBox::Yes, nullptr);
         QVERIFY(dialog->ApplyChosenFile(folder + "/AM.dat"));
         QCOMPARE(dialog->GetInputPath(), folder + "/*.dat");
         QCOMPARE(dialog->GetOutputPath(), folder + "/FCC97.db");
         QCOMPARE(dialog->findChild<QLineEdit*>("outputPath")->text(), folder + "/FCC97.db");
-        QCOMPARE(f.Settings().GetString("Settings", "InputFolder"), folder + "/*.dat");
-        QCOMPARE(f.Settings().GetString("Settings", "OutputFolder"), folder + "/FCC97.db");
+        QCOMPARE(f.Settings().GetString(Setting::FccInputFile), folder + "/*.dat");
+        QCOMPARE(f.Settings().GetString(Setting::FccOutputFile), folder + "/FCC97.db");
         // The look-ups follow the database that "Compile" builds.
         QCOMPARE(FccDatabasePath(f.Settings()), folder + "/FCC97.db");
 
@@ -231,7 +231,7 @@ private Q_SLOTS:
         QCOMPARE(BuildFccDb(f.Scratch().Path(), f.Scratch().File("FCC97.db")).state, CFccDbBuild::Succeeded);
         CUrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
-        f.Settings().SetString("Settings", "QrzWebHost", "qrz.example");
+        f.Settings().SetString(Setting::QrzWebHost, "qrz.example");
 
         QCOMPARE(FccWebPages::OpenFccLicencePage(f.Settings(), QStringLiteral("K1T2")), QString());
         QCOMPARE(FccWebPages::OpenFccLicencePage(f.Settings(), QStringLiteral("W9NONE")),
