@@ -2,7 +2,7 @@
 #   make run       install what is missing, build, start Logwarden
 #   make test      build and run the test suite
 #   make sanitize  core tests under AddressSanitizer and UndefinedBehaviorSanitizer
-#   make tsan      the threaded core tests (job queue, ULS compiler, parallel extraction) under ThreadSanitizer
+#   make tsan      the core tests labelled "threads" under ThreadSanitizer
 #   make bench     release build and benchmarks against their peers
 #   make fuzz      libFuzzer targets (clang), short run each
 
@@ -14,8 +14,6 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 WERROR     ?= OFF
 FUZZ_SECONDS ?= 60
-# The tests that run threads of their own; only these are built and run under ThreadSanitizer.
-TSAN_TARGETS ?= tst_jobqueue tst_ulscompiler tst_ziparchive
 
 CMAKE_COMMON = -G Ninja -DLOGWARDEN_WERROR=$(WERROR)
 
@@ -46,10 +44,9 @@ sanitize: deps
 tsan: deps
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug \
 	      -DLOGWARDEN_SANITIZE=thread -DLOGWARDEN_GUI=OFF
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TARGETS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target threaded_tests
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$(CURDIR)/tests/support/tsan.supp \
-	  ctest --test-dir $(TSAN_BUILD) -R '^core\.($(subst $(eval) ,|,$(TSAN_TARGETS)))$$' \
-	  --output-on-failure -j $(JOBS) --timeout 600
+	  ctest --test-dir $(TSAN_BUILD) -L threads --output-on-failure -j $(JOBS) --timeout 600
 
 bench: deps
 	cmake -S . -B $(REL_BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DLOGWARDEN_BENCH=ON

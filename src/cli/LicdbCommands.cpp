@@ -4,7 +4,7 @@
 #include "core/licdb/FccDbBuild.h"
 #include "core/licdb/FccLookup.h"
 #include "core/licdb/FccSchema.h"
-#include "core/web/MThreadedJobQ.h"
+#include "core/jobs/MThreadedJobQ.h"
 
 #include <QDir>
 #include <atomic>

@@ -1,6 +1,6 @@
 #include "support/UlsFiles.h"
 
-#include "core/web/MThreadedJobQ.h"
+#include "core/jobs/MThreadedJobQ.h"
 
 #include <QFile>
 #include <QtTest>

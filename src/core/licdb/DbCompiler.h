@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/licdb/UlsLoader.h"
-#include "core/web/Job.h"
+#include "core/jobs/Job.h"
 
 #include <QString>
 #include <atomic>

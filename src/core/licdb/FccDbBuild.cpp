@@ -1,55 +1,15 @@
 #include "core/licdb/FccDbBuild.h"
 
 #include "core/Exceptions.h"
+#include "core/app/AtomicFile.h"
 #include "core/db/Database.h"
 #include "core/licdb/DbCompiler.h"
 #include "core/licdb/FccSchema.h"
-#include "core/web/MThreadedJobQ.h"
+#include "core/jobs/MThreadedJobQ.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
-#include <cerrno>
-#include <cstring>
-#include <ctime>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace {
-
-bool SyncPath(const QString& path, int flags)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-// A build keeps an advisory lock on its temporary file; a temporary file nobody locks is what a build
-// that was killed left behind, and can go. The age test covers the moment between a build creating its
-// file and locking it.
-void RemoveStaleTemporaryFiles(const QString& folder, const QString& pattern)
-{
-    const QStringList names = QDir(folder).entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : names) {
-        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
-        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        struct stat st = {};
-        if (::fstat(fd, &st) == 0 && st.st_mtime < std::time(nullptr) - 60 &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlink(path.constData());
-        ::close(fd);
-    }
-}
-
-} // namespace
 
 CFccDbBuild::CFccDbBuild(CMThreadedJobQ& queue, CObserver observer)
     : m_queue(queue), m_observer(std::move(observer))
@@ -60,18 +20,8 @@ CFccDbBuild::~CFccDbBuild()
 {
     Cancel();
     WaitForStages();
-    // A stage taken off the queue before it ran never reported back.
-    if (GetState() == Running && !m_tempPath.isEmpty())
-        QFile::remove(m_tempPath);
-    Unlock();
-}
-
-void CFccDbBuild::Unlock()
-{
-    std::lock_guard lock(m_mutex);
-    if (m_lockFd >= 0)
-        ::close(m_lockFd);
-    m_lockFd = -1;
+    // A stage taken off the queue before it ran never reported back: the temporary file goes.
+    m_output.reset();
 }
 
 QString CFccDbBuild::CompleteText()
@@ -159,32 +109,12 @@ void CFccDbBuild::Start(const QString& inputPath, const QString& outputPath)
     if (output.isDir())
         throw CFileException(
             QStringLiteral("Cannot create the database \"%1\": it is a folder.").arg(outputPath), outputPath);
-    const QString tempPrefix = QStringLiteral(".") + output.fileName() + QStringLiteral(".");
-    RemoveStaleTemporaryFiles(output.absolutePath(), tempPrefix + QStringLiteral("??????"));
-    QTemporaryFile temp(output.absolutePath() + QLatin1Char('/') + tempPrefix + QStringLiteral("XXXXXX"));
-    temp.setAutoRemove(false);
-    if (!temp.open()) {
-        throw CFileException(
-            QStringLiteral("Cannot create the database \"%1\": %2").arg(outputPath, temp.errorString()),
-            outputPath);
-    }
-    const QString tempPath = temp.fileName();
-    temp.close();
-    const int lockFd = ::open(QFile::encodeName(tempPath).constData(), O_RDONLY | O_CLOEXEC);
-    if (lockFd >= 0)
-        ::flock(lockFd, LOCK_EX | LOCK_NB);
-    // The new file gets the old one's permissions, or the usual ones for a new file.
-    QFile::setPermissions(tempPath, output.exists() ? QFile::permissions(outputPath)
-                                                    : QFile::ReadOwner | QFile::WriteOwner |
-                                                          QFile::ReadGroup | QFile::ReadOther);
-    try {
+    CAtomicFile::RemoveStale(output.absolutePath());
+    auto file = std::make_unique<CAtomicFile>(outputPath);
+    const QString tempPath = file->TempPath();
+    {
         CDatabase db(tempPath, CDatabase::ReadWrite);
         FccSchema::CreateTables(db);
-    } catch (...) {
-        QFile::remove(tempPath);
-        if (lockFd >= 0)
-            ::close(lockFd);
-        throw;
     }
 
     const FccSchema::CTable* const* tables = FccSchema::Tables();
@@ -205,9 +135,7 @@ void CFccDbBuild::Start(const QString& inputPath, const QString& outputPath)
     {
         std::lock_guard lock(m_mutex);
         m_cancel = false;
-        m_tempPath = tempPath;
-        m_lockFd = lockFd;
-        m_outputPath = outputPath;
+        m_output = std::move(file);
         m_state = Running;
         m_message.clear();
         m_queued = {true, false, false};
@@ -243,37 +171,25 @@ void CFccDbBuild::OnStageDone(CDbCompiler& stage)
 
 QString CFccDbBuild::ReplaceOutput()
 {
-    // The data must be on disk before the name points at it, so that a crash leaves either the old
-    // database or the complete new one.
-    if (!SyncPath(m_tempPath, O_RDONLY))
-        return QStringLiteral("Cannot write \"%1\": %2")
-            .arg(m_tempPath, QString::fromLocal8Bit(std::strerror(errno)));
-    // A journal left beside the old file would be played into the new one.
-    QFile::remove(m_outputPath + QStringLiteral("-journal"));
-    QFile::remove(m_outputPath + QStringLiteral("-wal"));
-    if (::rename(QFile::encodeName(m_tempPath).constData(), QFile::encodeName(m_outputPath).constData()) !=
-        0) {
-        return QStringLiteral("Cannot replace \"%1\": %2")
-            .arg(m_outputPath, QString::fromLocal8Bit(std::strerror(errno)));
-    }
-    SyncPath(QFileInfo(m_outputPath).absolutePath(), O_RDONLY | O_DIRECTORY);
     std::lock_guard lock(m_mutex);
-    m_tempPath.clear();
+    // A journal left beside the old file would be played into the new one.
+    const QString outputPath = m_output->TargetPath();
+    QFile::remove(outputPath + QStringLiteral("-journal"));
+    QFile::remove(outputPath + QStringLiteral("-wal"));
+    try {
+        m_output->Commit();
+    } catch (const CFileException& e) {
+        return e.Message();
+    }
+    m_output.reset();
     return {};
 }
 
 void CFccDbBuild::Finish(State state, const QString& message)
 {
-    QString temp;
     {
         std::lock_guard lock(m_mutex);
-        temp = m_tempPath;
-    }
-    if (state != Succeeded && !temp.isEmpty())
-        QFile::remove(temp);
-    Unlock();
-    {
-        std::lock_guard lock(m_mutex);
+        m_output.reset(); // a build that did not succeed leaves no temporary file
         m_state = state;
         m_message = message;
         m_stateChanged.notify_all();

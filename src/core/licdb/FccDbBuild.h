@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 
+class CAtomicFile;
 class CDbCompiler;
 class CMThreadedJobQ;
 
@@ -77,7 +78,6 @@ private:
     void Finish(State state, const QString& message);
     void WaitForStages();
     QString ReplaceOutput();
-    void Unlock();
 
     CMThreadedJobQ& m_queue;
     CObserver m_observer;
@@ -88,7 +88,5 @@ private:
     std::atomic<bool> m_cancel{false};
     std::array<std::unique_ptr<CDbCompiler>, 3> m_stages;
     std::array<bool, 3> m_queued{};
-    QString m_tempPath;
-    QString m_outputPath;
-    int m_lockFd = -1; // an advisory lock on the temporary file while the build runs
+    std::unique_ptr<CAtomicFile> m_output; // the database being built, beside the output path
 };

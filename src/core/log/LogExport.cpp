@@ -1,12 +1,12 @@
 #include "core/log/LogExport.h"
 
 #include "core/Exceptions.h"
+#include "core/app/AtomicFile.h"
 #include "core/log/CheckinQuery.h"
 #include "core/log/LogFilter.h"
 
 #include <QFileInfo>
 #include <QIODevice>
-#include <QSaveFile>
 
 namespace LogExport {
 
@@ -86,19 +86,14 @@ long Write(CDatabase& db, const std::optional<QDate>& day, QIODevice& out)
 
 long WriteFile(CDatabase& db, const std::optional<QDate>& day, const QString& path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw CFileException(QStringLiteral("Cannot create \"%1\": %2").arg(path, file.errorString()), path);
+    CAtomicFile file(path);
     long written = 0;
     try {
-        written = Write(db, day, file);
+        written = Write(db, day, file.Device());
     } catch (const CFileException&) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw CFileException(QStringLiteral("Cannot write \"%1\": %2").arg(path, reason), path);
+        throw CFileException(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.Device().errorString()), path);
     }
-    if (!file.commit())
-        throw CFileException(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()), path);
+    file.Commit();
     return written;
 }
 

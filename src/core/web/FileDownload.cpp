@@ -1,6 +1,6 @@
 #include "core/web/FileDownload.h"
 
-#include "core/app/FileModes.h"
+#include "core/app/AtomicFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -64,61 +64,6 @@ int OnProgress(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, cur
     return 0;
 }
 
-// A temporary file beside the target, removed unless it was renamed into place.
-class CPartFile
-{
-public:
-    explicit CPartFile(const QString& target)
-    {
-        m_path = QFile::encodeName(target) + ".XXXXXX.part";
-        m_fd = ::mkostemps(m_path.data(), 5, O_CLOEXEC);
-        if (m_fd < 0)
-            throw CFileException(QStringLiteral("Cannot create a file beside \"%1\": %2.")
-                                     .arg(target, QString::fromLocal8Bit(std::strerror(errno))),
-                                 target);
-        // mkostemps makes it 0600; the archive is an ordinary file.
-        ::fchmod(m_fd, 0666 & ~FileModes::ProcessUmask());
-    }
-    ~CPartFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_done)
-            ::unlink(m_path.constData());
-    }
-    int Fd() const { return m_fd; }
-    QString Path() const { return QFile::decodeName(m_path); }
-    void Close(const QString& target)
-    {
-        const bool ok = ::fsync(m_fd) == 0 && ::close(m_fd) == 0;
-        m_fd = -1;
-        if (!ok)
-            throw CFileException(QStringLiteral("Cannot write \"%1\": %2.")
-                                     .arg(target, QString::fromLocal8Bit(std::strerror(errno))),
-                                 target);
-    }
-    void RenameTo(const QString& target)
-    {
-        if (::rename(m_path.constData(), QFile::encodeName(target).constData()) != 0)
-            throw CFileException(QStringLiteral("Cannot replace \"%1\": %2.")
-                                     .arg(target, QString::fromLocal8Bit(std::strerror(errno))),
-                                 target);
-        m_done = true;
-        // Make the rename itself durable.
-        const int dir = ::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(),
-                               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
-    }
-
-private:
-    QByteArray m_path;
-    int m_fd = -1;
-    bool m_done = false;
-};
-
 struct CCurlDeleter
 {
     void operator()(CURL* c) const { curl_easy_cleanup(c); }
@@ -159,7 +104,7 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
     std::unique_ptr<CURL, CCurlDeleter> curl(curl_easy_init());
     if (!curl)
         throw CDownloadException(CDownloadException::Failed, QStringLiteral("libcurl cannot start"));
-    CPartFile part(targetPath);
+    CAtomicFile part(targetPath);
     CTransfer transfer;
     transfer.fd = part.Fd();
     transfer.progress = &progress;
@@ -222,8 +167,8 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
     case CURLE_WRITE_ERROR:
         if (transfer.writeErrno)
             throw CFileException(QStringLiteral("Cannot write \"%1\": %2.")
-                                     .arg(part.Path(), QString::fromLocal8Bit(std::strerror(transfer.writeErrno))),
-                                 part.Path());
+                                     .arg(targetPath, QString::fromLocal8Bit(std::strerror(transfer.writeErrno))),
+                                 targetPath);
         throw CDownloadException(CDownloadException::Failed, detail);
     case CURLE_PARTIAL_FILE:
         throw CDownloadException(CDownloadException::Incomplete, detail);
@@ -236,9 +181,8 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
     if (announced >= 0 && announced != transfer.received)
         throw CDownloadException(CDownloadException::Incomplete,
                                  QStringLiteral("%1 of %2 bytes received").arg(transfer.received).arg(announced));
-    part.Close(targetPath);
     if (check)
-        check(part.Path());
-    part.RenameTo(targetPath);
+        check(part.TempPath());
+    part.Commit();
     return true;
 }

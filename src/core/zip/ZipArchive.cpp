@@ -1,6 +1,7 @@
 #include "core/zip/ZipArchive.h"
 
 #include "core/Exceptions.h"
+#include "core/app/AtomicFile.h"
 #include "core/app/FileModes.h"
 #include "core/zip/ZipBytes.h"
 #include "core/zip/ZipEntryReader.h"
@@ -40,67 +41,6 @@ struct CFd
         fd = -1;
         return f;
     }
-};
-
-// A temporary file in the target folder: removed unless committed by renaming it to its final name.
-class CTempFile
-{
-public:
-    CTempFile(int dirFd, const QByteArray& baseName, const QString& folder) : m_dirFd(dirFd), m_folder(folder)
-    {
-        static thread_local std::mt19937_64 random{std::random_device{}()};
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            m_name = "." + baseName.left(200) + "." + QByteArray::number(random() & 0xffffffffffULL, 36) + ".part";
-            m_fd = ::openat(dirFd, m_name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-            if (m_fd >= 0 || errno != EEXIST)
-                break;
-        }
-        if (m_fd < 0)
-            throw CFileException(QStringLiteral("Cannot create a file in \"%1\": %2.").arg(folder, ErrnoText(errno)),
-                                 folder);
-    }
-    ~CTempFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_committed)
-            ::unlinkat(m_dirFd, m_name.constData(), 0);
-    }
-    int Fd() const { return m_fd; }
-
-    void Write(const char* data, qint64 size, const QString& target)
-    {
-        while (size > 0) {
-            const ssize_t n = ::write(m_fd, data, static_cast<size_t>(size));
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                throw CFileException(QStringLiteral("Cannot write \"%1\": %2.").arg(target, ErrnoText(errno)), target);
-            }
-            data += n;
-            size -= n;
-        }
-    }
-
-    // Closes the file and renames it over the target; rename() replaces a link at the target rather
-    // than following it.
-    void Commit(const QByteArray& finalName, const QString& target)
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        if (::close(fd) != 0)
-            throw CFileException(QStringLiteral("Cannot write \"%1\": %2.").arg(target, ErrnoText(errno)), target);
-        if (::renameat(m_dirFd, m_name.constData(), m_dirFd, finalName.constData()) != 0)
-            throw CFileException(QStringLiteral("Cannot create \"%1\": %2.").arg(target, ErrnoText(errno)), target);
-        m_committed = true;
-    }
-
-private:
-    int m_dirFd;
-    QString m_folder;
-    QByteArray m_name;
-    int m_fd = -1;
-    bool m_committed = false;
 };
 
 } // namespace
@@ -337,30 +277,43 @@ bool CZipArchive::ExtractEntry(int index, const QString& folder, int bufferSize,
     CZipEntryReader reader(*this, index);
     if (!QDir().mkpath(target))
         throw CFileException(QStringLiteral("Cannot create the folder \"%1\".").arg(target), target);
-    CFd dir;
-    dir.fd = ::open(QFile::encodeName(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir.fd < 0)
-        throw CFileException(QStringLiteral("Cannot open the folder \"%1\": %2.").arg(target, ErrnoText(errno)),
-                             target);
-    const QByteArray encodedBase = QFile::encodeName(base);
-    CTempFile temp(dir.fd, encodedBase, target);
+    CAtomicFile file(targetPath);
+    const EntryWrite result = WriteEntry(reader, index, file, bufferSize, progress);
+    if (result == EntryWrite::Stopped)
+        return false; // the temporary file goes with the object
+    file.Commit();
+    return result == EntryWrite::Written;
+}
+
+CZipArchive::EntryWrite CZipArchive::WriteEntry(int index, CAtomicFile& file, int bufferSize,
+                                                const Progress& progress) const
+{
+    if (bufferSize <= 0 || !IsOpen() || index < 0 || index >= GetEntryCount() || Header(index).IsDirectory())
+        throw CZipException(CZipException::generic, m_path, QStringLiteral("entry %1 is not a file").arg(index));
+    CZipEntryReader reader(*this, index);
+    return WriteEntry(reader, index, file, bufferSize, progress);
+}
+
+CZipArchive::EntryWrite CZipArchive::WriteEntry(CZipEntryReader& reader, int index, CAtomicFile& file,
+                                                int bufferSize, const Progress& progress) const
+{
+    const CFileHeader& header = Header(index);
     std::unique_ptr<char[]> buffer(new char[size_t(bufferSize)]);
     while (reader.Left() > 0) {
         const qint64 n = reader.Read(buffer.get(), bufferSize);
-        temp.Write(buffer.get(), n, targetPath);
+        file.Write(buffer.get(), n);
         if (progress && !progress(n))
-            return false;
+            return EntryWrite::Stopped;
     }
     reader.Finish();
 
-    bool ok = ::fchmod(temp.Fd(), header.Permissions() & ~FileModes::ProcessUmask()) == 0;
+    bool ok = ::fchmod(file.Fd(), header.Permissions() & ~FileModes::ProcessUmask()) == 0;
     const time_t mtime = header.ModificationTime();
     if (mtime != -1) {
         struct timespec times[2] = {{0, UTIME_NOW}, {mtime, 0}};
-        ok = ::futimens(temp.Fd(), times) == 0 && ok;
+        ok = ::futimens(file.Fd(), times) == 0 && ok;
     }
-    temp.Commit(encodedBase, targetPath);
-    return ok;
+    return ok ? EntryWrite::Written : EntryWrite::AttributesNotSet;
 }
 
 bool CZipArchive::OpenEntry(int index)

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+class CAtomicFile;
 class CZipEntryReader;
 
 // Reads ZIP archives (single volume, stored and deflated entries) and extracts their entries.
@@ -61,6 +62,13 @@ public:
     bool ExtractEntry(int index, const QString& folder, int bufferSize = kDefaultBufferSize,
                       const Progress& progress = {}) const;
 
+    // Writes file entry index into a temporary file that the caller commits (so that several entries
+    // can be put in place together). Raises like ExtractEntry, and CZipException for an index that is
+    // not a file entry.
+    enum class EntryWrite { Written, AttributesNotSet, Stopped };
+    EntryWrite WriteEntry(int index, CAtomicFile& file, int bufferSize = kDefaultBufferSize,
+                          const Progress& progress = {}) const;
+
     // Reading one entry by hand: OpenEntry, ReadEntry until it returns 0, CloseEntry.
     bool OpenEntry(int index);
     // Bytes produced into buffer, at most size; 0 at the end of the entry or with no entry open.
@@ -76,6 +84,8 @@ public:
 private:
     friend class CZipEntryReader;
 
+    EntryWrite WriteEntry(CZipEntryReader& reader, int index, CAtomicFile& file, int bufferSize,
+                          const Progress& progress) const;
     void ReadCentralDirectory();
     [[noreturn]] void Damaged(const QString& detail) const;
     // Reads exactly size bytes at offset, else the archive is damaged (truncated).

@@ -3,7 +3,7 @@
 #include "core/Exceptions.h"
 #include "core/app/Settings.h"
 #include "core/licdb/FccSchema.h"
-#include "core/web/MThreadedJobQ.h"
+#include "core/jobs/MThreadedJobQ.h"
 
 #include <QCloseEvent>
 #include <QDialogButtonBox>

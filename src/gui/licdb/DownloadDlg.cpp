@@ -4,7 +4,7 @@
 #include "core/app/Settings.h"
 #include "core/licdb/UlsArchive.h"
 #include "core/web/FileDownload.h"
-#include "gui/licdb/BackgroundJob.h"
+#include "core/jobs/BackgroundJob.h"
 
 #include <QDialogButtonBox>
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "core/licdb/UlsArchive.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
-#include "gui/licdb/BackgroundJob.h"
+#include "core/jobs/BackgroundJob.h"
 #include "gui/licdb/DownloadDlg.h"
 
 #include <QDir>

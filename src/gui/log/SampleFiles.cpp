@@ -1,11 +1,12 @@
 #include "gui/log/SampleFiles.h"
 
+#include "core/Exceptions.h"
+#include "core/app/AtomicFile.h"
 #include "core/app/Settings.h"
 #include "gui/log/NetpreambleDlg.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 namespace SampleFiles {
 
@@ -26,9 +27,13 @@ bool InstallOnFirstRun(const QString& dataFolder, CSettings& settings)
     if (!QFile::exists(target)) {
         const QByteArray bytes = SamplePreamble();
         // Written (not copied) so that the user's copy is an ordinary, editable file.
-        QSaveFile file(target);
-        written = !bytes.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-                  file.commit();
+        try {
+            if (!bytes.isEmpty()) {
+                CAtomicFile::WriteFile(target, bytes);
+                written = true;
+            }
+        } catch (const CFileException&) {
+        }
         if (!written)
             return false; // tried again on the next start
     }

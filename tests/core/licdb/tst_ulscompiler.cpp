@@ -1,11 +1,12 @@
 // The ULS compiler: which lines of AM.dat, EN.dat and HD.dat become rows, and how a build replaces the
 // database only when it has completed.
+// Test labels: threads
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
 #include "core/licdb/DbCompiler.h"
 #include "core/licdb/FccLookup.h"
 #include "core/licdb/FccSchema.h"
-#include "core/web/MThreadedJobQ.h"
+#include "core/jobs/MThreadedJobQ.h"
 #include "support/TestSupport.h"
 #include "support/UlsFiles.h"
 

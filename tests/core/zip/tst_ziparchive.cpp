@@ -1,5 +1,6 @@
 // The ZIP reader on archives made by our own raw writer, by Python's zipfile and by the zip program:
 // what is extracted, what is refused, and that nothing escapes the target folder.
+// Test labels: threads
 #include "core/Exceptions.h"
 #include "core/zip/ParallelExtract.h"
 #include "core/zip/ZipArchive.h"

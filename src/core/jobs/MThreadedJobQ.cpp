@@ -1,7 +1,7 @@
-#include "core/web/MThreadedJobQ.h"
+#include "core/jobs/MThreadedJobQ.h"
 
-#include "core/web/Job.h"
-#include "core/web/JobExecuter.h"
+#include "core/jobs/Job.h"
+#include "core/jobs/JobExecuter.h"
 
 #include <QtGlobal>
 #include <algorithm>

@@ -1,7 +1,8 @@
 // The threaded job queue: hand-out order, pool limits, pause, retiring workers and never losing a job.
 // Also run under ThreadSanitizer (make tsan).
-#include "core/web/Job.h"
-#include "core/web/MThreadedJobQ.h"
+// Test labels: threads
+#include "core/jobs/Job.h"
+#include "core/jobs/MThreadedJobQ.h"
 
 #include <QtTest>
 #include <atomic>

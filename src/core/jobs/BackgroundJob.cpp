@@ -1,4 +1,4 @@
-#include "gui/licdb/BackgroundJob.h"
+#include "core/jobs/BackgroundJob.h"
 
 CBackgroundJob::CBackgroundJob(QObject* parent) : QObject(parent)
 {

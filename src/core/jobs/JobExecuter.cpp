@@ -1,8 +1,8 @@
-#include "core/web/JobExecuter.h"
+#include "core/jobs/JobExecuter.h"
 
 #include "core/Exceptions.h"
-#include "core/web/Job.h"
-#include "core/web/MThreadedJobQ.h"
+#include "core/jobs/Job.h"
+#include "core/jobs/MThreadedJobQ.h"
 
 CJobExecuter::CJobExecuter(CMThreadedJobQ& queue) : m_queue(queue), m_thread(&CJobExecuter::Run, this) {}
 

@@ -1,4 +1,4 @@
-#include "core/web/Job.h"
+#include "core/jobs/Job.h"
 
 std::atomic<int> CJob::s_jobCounter{0};
 

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <memory>
+
+// A file written beside its target and put in place by a rename once it is complete, so that the
+// target is always either the old file or the whole new one, also after a crash or a power cut.
+//
+// The temporary file is ".<target name>.XXXXXX.part" in the target's folder (the folder is held open,
+// so the file cannot land elsewhere if a folder on the way is swapped); it is created exclusively,
+// never through a symbolic link, and locked while this object lives. Commit() flushes the file to disk,
+// renames it over the target and flushes the folder. An object destroyed without Commit() removes its
+// temporary file. Temporaries left by a process that was killed are removed by RemoveStale().
+//
+// The file can be written through Write(), through Device(), through Fd(), or by another library that
+// opens TempPath() itself (a database engine) before Commit().
+class CAtomicFile
+{
+public:
+    // Raises CFileException naming the target when the folder cannot be opened or the file created.
+    // The new file gets the permissions of an existing target, else those of a new file (0666 less
+    // the umask).
+    explicit CAtomicFile(const QString& targetPath);
+    ~CAtomicFile();
+    CAtomicFile(const CAtomicFile&) = delete;
+    CAtomicFile& operator=(const CAtomicFile&) = delete;
+
+    const QString& TargetPath() const { return m_target; }
+    QString TempPath() const;
+    int Fd() const { return m_fd; }
+    // A QFile on the temporary file, for code that writes to a QIODevice.
+    QFile& Device();
+
+    // Raises CFileException naming the target.
+    void Write(const char* data, qint64 size);
+    void Write(const QByteArray& bytes) { Write(bytes.constData(), bytes.size()); }
+
+    // Puts the file in place (see above). Raises CFileException; the target is then unchanged.
+    void Commit();
+    bool IsCommitted() const { return m_committed; }
+
+    // Replaces the file at path with bytes, atomically.
+    static void WriteFile(const QString& path, const QByteArray& bytes);
+
+    // True for a name of the form the program gives its temporary files: ".<name>.XXXXXX.part", with
+    // "-journal", "-wal" or "-shm" after it for a database being built.
+    static bool IsTemporaryName(const QString& fileName);
+    // Removes the temporary files in folder that no running process holds and that are older than a
+    // minute (a file just created is locked a moment later): those of runs that were killed. Returns how
+    // many files went.
+    static int RemoveStale(const QString& folder);
+
+private:
+    [[noreturn]] void Fail(const QString& what, int error) const;
+
+    QString m_target;
+    QByteArray m_folder;
+    QByteArray m_name;     // target's base name, encoded
+    QByteArray m_tempName; // temporary file's base name, encoded
+    int m_dirFd = -1;
+    int m_fd = -1;
+    bool m_committed = false;
+    std::unique_ptr<QFile> m_device;
+};
