@@ -46,9 +46,10 @@ int main(int argc, char** argv)
         }
     }
 
+    CFccDatabase fcc;
     int found = 0;
     for (int i = 0; i < 50; ++i) // warm up as a running program would be
-        FccLookUp(path, calls[static_cast<size_t>(i)]);
+        fcc.LookUp(path, calls[static_cast<size_t>(i)]);
 
     // Several rounds: on a shared machine a round can lose the processor to other work for a few
     // milliseconds at a time, which shows in the wall time but not in the time the look-up itself takes.
@@ -68,7 +69,7 @@ int main(int argc, char** argv)
             clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c0);
             QElapsedTimer timer;
             timer.start();
-            const CFccLookupResult r = FccLookUp(path, call);
+            const CFccLookupResult r = fcc.LookUp(path, call);
             w.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
             clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c1);
             c.push_back(static_cast<double>(c1.tv_sec - c0.tv_sec) * 1e3 +

@@ -1,6 +1,6 @@
 // Prints the FCC database's SQL, so that a peer loader builds tables of exactly our shape:
 //   fcc_schema_sql tables   the three CREATE TABLE statements
-//   fcc_schema_sql index    the CREATE INDEX statement
+//   fcc_schema_sql index    the CREATE INDEX statements
 #include "core/licdb/FccSchema.h"
 
 #include <cstdio>
@@ -13,7 +13,11 @@ int main(int argc, char** argv)
         return 2;
     }
     if (std::strcmp(argv[1], "index") == 0) {
-        std::printf("%s;\n", FccSchema::CreateIndexSql().toUtf8().constData());
+        for (int i = 0; i < FccSchema::kTableCount; ++i) {
+            const QString sql = FccSchema::CreateIndexSql(*FccSchema::Tables()[i]);
+            if (!sql.isEmpty())
+                std::printf("%s;\n", sql.toUtf8().constData());
+        }
         return 0;
     }
     for (int i = 0; i < FccSchema::kTableCount; ++i)

@@ -1,10 +1,10 @@
 // logwarden-cli uls-compile and lookup: the FCC licence database without the window.
 #include "cli/CliCommand.h"
 #include "core/app/DataFolder.h"
+#include "core/jobs/MThreadedJobQ.h"
 #include "core/licdb/FccDbBuild.h"
 #include "core/licdb/FccLookup.h"
 #include "core/licdb/FccSchema.h"
-#include "core/jobs/MThreadedJobQ.h"
 
 #include <QDir>
 #include <atomic>
@@ -129,7 +129,8 @@ int RunLookup(const QStringList& rawArgs)
     }
     // The form's call-sign field is upper case, and so are the FCC's call signs.
     const QString call = args.Positional()[0].trimmed().toUpper();
-    const CFccLookupResult result = FccLookUp(FccPathOf(args), call);
+    CFccDatabase fcc;
+    const CFccLookupResult result = fcc.LookUp(FccPathOf(args), call);
     if (!result.found) {
         CliPrint(QStringLiteral("Not found: %1").arg(call));
         return 1;
@@ -139,6 +140,7 @@ int RunLookup(const QStringList& rawArgs)
     CliPrint(QStringLiteral("Addr1: %1").arg(result.addr1));
     CliPrint(QStringLiteral("Addr2: %1").arg(result.addr2));
     CliPrint(QStringLiteral("Class: %1").arg(result.operatorClass));
+    CliPrint(QStringLiteral("Status: %1").arg(result.StatusLine()));
     return 0;
 }
 
@@ -152,8 +154,8 @@ const CCliRegistrar g_ulsCompile{
 const CCliRegistrar g_lookup{
     {QStringLiteral("lookup"), QStringLiteral("lookup CALL [--fcc FILE]"),
      QStringLiteral("Print what the local look-up (F7) fills for CALL from the FCC licence "
-                    "database FILE (default FCC97.db in the data folder); exit status 1 "
-                    "when the call sign is not found."),
+                    "database FILE (default FCC97.db in the data folder), then the "
+                    "licence's status; exit status 1 when the call sign is not found."),
      &RunLookup}};
 
 } // namespace

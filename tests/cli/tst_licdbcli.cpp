@@ -42,7 +42,7 @@ private Q_SLOTS:
         const QString db = m_scratch.File(QStringLiteral("out/FCC97.db"));
         QVERIFY(QDir().mkpath(m_scratch.File(QStringLiteral("out"))));
         const CCliRun run = Cli({QStringLiteral("uls-compile"), QStringLiteral("--input"), m_scratch.Path(),
-                              QStringLiteral("--output"), db});
+                                 QStringLiteral("--output"), db});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, QStringLiteral(
                               "AM: 2 loaded, 2 skipped\nEN: 2 loaded, 0 skipped\nHD: 2 loaded, 1 skipped\n"));
@@ -52,8 +52,8 @@ private Q_SLOTS:
     void compileListsSkippedLinesWhenVerbose()
     {
         const CCliRun run = Cli({QStringLiteral("uls-compile"), QStringLiteral("--input"),
-                              m_scratch.File(QStringLiteral("AM.dat")), QStringLiteral("--output"),
-                              m_scratch.File(QStringLiteral("v.db")), QStringLiteral("--verbose")});
+                                 m_scratch.File(QStringLiteral("AM.dat")), QStringLiteral("--output"),
+                                 m_scratch.File(QStringLiteral("v.db")), QStringLiteral("--verbose")});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.err.contains(QLatin1String("AM.dat line 3: shorter than 19 characters")),
                  qPrintable(run.err));
@@ -81,7 +81,7 @@ private Q_SLOTS:
         const QString db = m_scratch.File(QStringLiteral("keep.db"));
         WriteFile(db, "not touched");
         const CCliRun run = Cli({QStringLiteral("uls-compile"), QStringLiteral("--input"), empty.Path(),
-                              QStringLiteral("--output"), db});
+                                 QStringLiteral("--output"), db});
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(QLatin1String("Couldn't open the AM.dat file:")), qPrintable(run.err));
         QVERIFY(run.out.isEmpty());
@@ -96,17 +96,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::newRow("street") << "K1ABC"
                                 << QStringLiteral("Call: K1ABC\nName: M\u00DCLLER, ANNA\nAddr1: 12 MAIN ST\n"
-                                                  "Addr2: HARTFORD, CT 06101\nClass: E\n");
-        QTest::newRow("P.O. Box, lower case typed") << "w9xyz"
-                                                    << "Call: W9XYZ\nName: DOE, JOHN\nAddr1: P.O. Box 55\n"
-                                                       "Addr2: SPRINGFIELD, IL 627011234\nClass: T\n";
+                                                  "Addr2: HARTFORD, CT 06101\nClass: E\nStatus: Active\n");
+        QTest::newRow("P.O. Box, lower case typed")
+            << "w9xyz"
+            << "Call: W9XYZ\nName: DOE, JOHN\nAddr1: P.O. Box 55\n"
+               "Addr2: SPRINGFIELD, IL 62701-1234\nClass: T\nStatus: Active\n";
     }
     void lookupPrintsWhatF7Fills()
     {
         QFETCH(QString, call);
         QFETCH(QString, expected);
         const CCliRun run = Cli({QStringLiteral("lookup"), call, QStringLiteral("--fcc"),
-                              m_scratch.File(QStringLiteral("out/FCC97.db"))});
+                                 m_scratch.File(QStringLiteral("out/FCC97.db"))});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, expected);
     }
@@ -114,7 +115,7 @@ private Q_SLOTS:
     void lookupOfAnUnknownCallSign()
     {
         const CCliRun run = Cli({QStringLiteral("lookup"), QStringLiteral("n0one"), QStringLiteral("--fcc"),
-                              m_scratch.File(QStringLiteral("out/FCC97.db"))});
+                                 m_scratch.File(QStringLiteral("out/FCC97.db"))});
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.out, QStringLiteral("Not found: N0ONE\n"));
     }
@@ -122,7 +123,7 @@ private Q_SLOTS:
     void lookupWithoutDatabase()
     {
         const CCliRun run = Cli({QStringLiteral("lookup"), QStringLiteral("K1ABC"), QStringLiteral("--fcc"),
-                              m_scratch.File(QStringLiteral("missing.db"))});
+                                 m_scratch.File(QStringLiteral("missing.db"))});
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(QLatin1String("does not exist")), qPrintable(run.err));
     }

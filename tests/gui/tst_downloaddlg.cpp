@@ -9,7 +9,6 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
@@ -28,16 +27,13 @@ CDownloadDlg* OpenDialog(CGuiFixture& f)
     return dlg;
 }
 
-// The message box a failed command left open, its text, and closes it.
-QString TakeMessage(QWidget* owner, const QString& name)
+// The message a failed command showed (the job ends off the window's thread, so it may take a moment).
+QString TakeMessage(CGuiFixture& f)
 {
-    QMessageBox* box = nullptr;
-    if (!QTest::qWaitFor([&] { return (box = owner->findChild<QMessageBox*>(name)) != nullptr; }, 10000))
-        return QStringLiteral("<no message box>");
-    const QString text = box->text();
-    box->close();
-    delete box; // now, not later: the next command's box must be told from this one
-    return text;
+    const int before = int(f.Prompts().Shown().size());
+    if (!QTest::qWaitFor([&] { return f.Prompts().Shown().size() > before; }, 10000))
+        return QStringLiteral("<no message>");
+    return f.Prompts().Last();
 }
 
 } // namespace
@@ -54,14 +50,17 @@ private Q_SLOTS:
     {
         QJsonArray entries;
         for (const char* name : {"counts", "AM.dat", "CO.dat", "EN.dat", "HD.dat"})
-            entries.append(QJsonObject{{"name", name}, {"data", QStringLiteral("%1|row\r\n").arg(name)}, {"repeat", 20000}});
+            entries.append(QJsonObject{
+                {"name", name}, {"data", QStringLiteral("%1|row\r\n").arg(name)}, {"repeat", 20000}});
         MakeZip({{"out", m_served.File("l_amat.zip")}, {"entries", entries}});
         // Incompressible, for a slow download that can be cancelled half-way.
-        MakeZip({{"out", m_served.File("big.zip")},
-                 {"entries", QJsonArray{QJsonObject{{"name", "AM.dat"}, {"random", 600000}, {"method", 0}}}}});
+        MakeZip(
+            {{"out", m_served.File("big.zip")},
+             {"entries", QJsonArray{QJsonObject{{"name", "AM.dat"}, {"random", 600000}, {"method", 0}}}}});
         MakeZip({{"out", m_served.File("damaged.zip")},
                  {"entries", QJsonArray{QJsonObject{{"name", "AM.dat"}, {"data", "x"}, {"crc_xor", 1}}}}});
-        m_http = std::make_unique<CServerProcess>(QStringLiteral("http_server.py"), QStringList{m_served.Path()});
+        m_http =
+            std::make_unique<CServerProcess>(QStringLiteral("http_server.py"), QStringList{m_served.Path()});
     }
 
     void cleanupTestCase() { m_http.reset(); }
@@ -74,7 +73,8 @@ private Q_SLOTS:
         CDownloadDlg* dlg = OpenDialog(f);
         QVERIFY(dlg);
         QCOMPARE(dlg->windowTitle(), QStringLiteral("FCC Download Dialog"));
-        QCOMPARE(dlg->UrlEdit()->text(), QStringLiteral("https://data.fcc.gov/download/pub/uls/complete/l_amat.zip"));
+        QCOMPARE(dlg->UrlEdit()->text(),
+                 QStringLiteral("https://data.fcc.gov/download/pub/uls/complete/l_amat.zip"));
         // Unset storage folder: the working directory, which is the data folder.
         QCOMPARE(dlg->SaveToEdit()->text(), QDir::currentPath());
         QCOMPARE(dlg->DownloadButton()->text(), QStringLiteral("Download FCC Database"));
@@ -95,7 +95,8 @@ private Q_SLOTS:
         QVERIFY(!dlg->isVisible());
         // Cancel kept nothing typed; the next "DLoad" shows the settings again.
         f.Frame().Commands().fccDownload->trigger();
-        QCOMPARE(dlg->UrlEdit()->text(), QStringLiteral("https://data.fcc.gov/download/pub/uls/complete/l_amat.zip"));
+        QCOMPARE(dlg->UrlEdit()->text(),
+                 QStringLiteral("https://data.fcc.gov/download/pub/uls/complete/l_amat.zip"));
     }
 
     void downloadThenExtract()
@@ -121,7 +122,8 @@ private Q_SLOTS:
         QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name),
                  (QStringList{"AM.dat", "EN.dat", "HD.dat", "l_amat.zip"}));
         QCOMPARE(ReadFile(folder + "/HD.dat"), QByteArray("HD.dat|row\r\n").repeated(20000));
-        QCOMPARE(f.Frame().StatusText(), QStringLiteral("Extracted AM.dat, EN.dat, HD.dat into %1").arg(folder));
+        QCOMPARE(f.Frame().StatusText(),
+                 QStringLiteral("Extracted AM.dat, EN.dat, HD.dat into %1").arg(folder));
         QVERIFY(f.Frame().Commands().fccExtract->isEnabled());
     }
 
@@ -129,9 +131,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("message");
-        QTest::newRow("missing") << "/files/absent.zip"
-                                 << "The File specified could not be found. Check your spelling and try again!!";
-        QTest::newRow("refused") << "" << "Could not connect to ftp server!! \nPlease ensure you have correct address and access rights!";
+        QTest::newRow("missing")
+            << "/files/absent.zip"
+            << "The File specified could not be found. Check your spelling and try again!!";
+        QTest::newRow("refused") << ""
+                                 << "Could not connect to ftp server!! \nPlease ensure you have correct "
+                                    "address and access rights!";
     }
 
     void failedDownloadKeepsTheArchive()
@@ -142,10 +147,11 @@ private Q_SLOTS:
         WriteFile(f.Scratch().File("l_amat.zip"), "old archive");
         CDownloadDlg* dlg = OpenDialog(f);
         QVERIFY(dlg);
-        dlg->UrlEdit()->setText(path.isEmpty() ? QStringLiteral("http://127.0.0.1:%1/l_amat.zip").arg(ClosedPort())
-                                               : m_http->Url("http", path));
+        dlg->UrlEdit()->setText(path.isEmpty()
+                                    ? QStringLiteral("http://127.0.0.1:%1/l_amat.zip").arg(ClosedPort())
+                                    : m_http->Url("http", path));
         QTest::mouseClick(dlg->DownloadButton(), Qt::LeftButton);
-        QVERIFY(TakeMessage(dlg, "downloadMessage").startsWith(message));
+        QVERIFY(TakeMessage(f).startsWith(message));
         QVERIFY(dlg->DownloadButton()->isEnabled());
         QCOMPARE(ReadFile(f.Scratch().File("l_amat.zip")), QByteArray("old archive"));
     }
@@ -162,6 +168,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(dlg->ProgressBar()->value() > 0, 20000);
         QVERIFY(dlg->IsDownloading());
         QVERIFY2(dlg->ProgressBar()->text().contains("kB of 586 kB"), qPrintable(dlg->ProgressBar()->text()));
+        // The status bar shows it too, with its own Cancel.
+        QVERIFY(f.Frame().Progress().Task("downloadProgress"));
         dlg->reject();
         QVERIFY(!dlg->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!dlg->IsDownloading(), 10000);
@@ -175,14 +183,14 @@ private Q_SLOTS:
         // StorageLocation unset: the archive is looked for in the data folder.
         QFile::copy(m_served.File("damaged.zip"), f.Scratch().File("l_amat.zip"));
         f.Frame().Commands().fccExtract->trigger();
-        const QString text = TakeMessage(&f.Frame(), "extractMessage");
+        const QString text = TakeMessage(f);
         QVERIFY2(text.contains("CRC mismatch"), qPrintable(text));
         QVERIFY(!QFile::exists(f.Scratch().File("AM.dat")));
         QVERIFY(f.Frame().Commands().fccExtract->isEnabled());
 
         QFile::remove(f.Scratch().File("l_amat.zip"));
         f.Frame().Commands().fccExtract->trigger();
-        QVERIFY(TakeMessage(&f.Frame(), "extractMessage").contains("Cannot open the archive"));
+        QVERIFY(TakeMessage(f).contains("Cannot open the archive"));
     }
 };
 

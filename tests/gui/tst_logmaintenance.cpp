@@ -1,6 +1,7 @@
 // Export, purge and emptying from the main window: the file dialog, the overwrite question, the status
 // texts, the purge dialog's counts and deletion, and emptying the log (twice).
 #include "core/db/Database.h"
+#include "core/log/CheckinForm.h"
 #include "core/log/CheckinQuery.h"
 #include "core/log/LogExport.h"
 #include "core/log/LogQueries.h"
@@ -13,7 +14,6 @@
 
 #include <QDateEdit>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -47,25 +47,8 @@ class TestLogMaintenance : public QObject
         m_f->Restart();
         Form().RefreshList();
     }
-    // Answers the export's file dialog with the path (empty: cancel) and keeps the name it proposed.
-    void AnswerFileDialog(const QString& path, QString* proposed = nullptr)
-    {
-        WhenModal<QFileDialog>(&m_f->Frame(), [path, proposed](QFileDialog* dlg) {
-            if (proposed) {
-                const QLineEdit* name = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-                *proposed = name ? name->text() : QStringLiteral("<no name box>");
-            }
-            if (path.isEmpty()) {
-                dlg->reject();
-                return;
-            }
-            // As the operator would: the folder, then the name typed into the name box.
-            dlg->setDirectory(QFileInfo(path).absolutePath());
-            if (QLineEdit* name = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-                name->setText(QFileInfo(path).fileName());
-            static_cast<QDialog*>(dlg)->accept(); // the file dialog's own accept, as its Save button
-        });
-    }
+    // The name the export's file dialog returns (empty: cancel).
+    void AnswerFileDialog(const QString& path) { m_f->Prompts().Choose(path); }
     QString Status() { return m_f->Frame().StatusText(); }
 
 private Q_SLOTS:
@@ -81,13 +64,13 @@ private Q_SLOTS:
         LogNets();
         QVERIFY(Commands().exportDay->isEnabled());
         const QString path = m_f->Scratch().File(QStringLiteral("net.txt"));
-        QString proposed;
-        AnswerFileDialog(path, &proposed);
+        AnswerFileDialog(path);
         Commands().exportDay->trigger();
-        QCOMPARE(proposed, QStringLiteral("Logwarden_2024-3-7"));
-        QCOMPARE(ReadFile(path), QByteArray("Num|UUID|Ack|Call|Name|Street|City State Zip|Class|Date|Comment\n"
-                                        "1|2|0|K1B|||||03/07/2024|\n"
-                                        "2|3|1|K1C|Carl||||03/07/2024|a|b\n"));
+        QCOMPARE(m_f->Prompts().FileRequests().last().proposedName, QStringLiteral("Logwarden_2024-3-7"));
+        QCOMPARE(ReadFile(path),
+                 QByteArray("Num|UUID|Ack|Call|Name|Street|City State Zip|Class|Date|Comment\n"
+                            "1|2|0|K1B|||||03/07/2024|\n"
+                            "2|3|1|K1C|Carl||||03/07/2024|a|b\n"));
         QCOMPARE(Status(), QStringLiteral("net.txt written to disk."));
         // The form's day and position are untouched.
         QCOMPARE(Form().DayListModel()->rowCount(), 2);
@@ -96,7 +79,7 @@ private Q_SLOTS:
     void fullExportWithAnEmptyDaySelected()
     {
         LogNets();
-        Form().OnDaySelected(QStringLiteral("2024 03 09"));
+        Form().Form().SelectDay(QDate(2024, 3, 9));
         const QString path = m_f->Scratch().File(QStringLiteral("all"));
         AnswerFileDialog(path);
         Commands().exportAll->trigger();
@@ -119,15 +102,14 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("keep me\n");
         }
-        QString question;
         AnswerFileDialog(path);
-        m_f->AnswerNextMessageBox(QMessageBox::No, &question);
+        m_f->Prompts().Answer(false);
         Commands().exportDay->trigger();
-        QCOMPARE(question, QStringLiteral("File %1 exists! Overwrite?").arg(path));
+        QCOMPARE(m_f->Prompts().Last(), QStringLiteral("File %1 exists! Overwrite?").arg(path));
         QCOMPARE(ReadFile(path), QByteArray("keep me\n"));
 
         AnswerFileDialog(path);
-        m_f->AnswerNextMessageBox(QMessageBox::Yes);
+        m_f->Prompts().Answer(true);
         Commands().exportDay->trigger();
         QVERIFY2(ReadFile(path).startsWith("Num|UUID|"), ReadFile(path).constData());
 
@@ -151,61 +133,56 @@ private Q_SLOTS:
         QCOMPARE(dlg->FromPicker()->date(), QDate(2024, 2, 1));
         QCOMPARE(dlg->ToPicker()->date(), QDate(2024, 3, 14));
 
-        // TO 3/7: its midnight is the end, so the 19:30 check-in of that day stays outside.
+        // Both days are whole days: the 19:30 check-in of 3/7 is in the range.
         dlg->FromPicker()->setDate(QDate(2024, 3, 1));
         dlg->ToPicker()->setDate(kDay);
         QTRY_COMPARE(dlg->SelectedLabel()->text(),
-                     QStringLiteral("Number of records SELECTED from database: 2"));
+                     QStringLiteral("Number of records SELECTED from database: 3"));
         QCOMPARE(dlg->FromPicker()->date(), QDate(2024, 3, 1));
         QCOMPARE(dlg->ToPicker()->date(), kDay);
 
-        // No keeps everything; Yes deletes exactly the two, after saying how many.
-        QString question;
-        m_f->AnswerNextMessageBox(QMessageBox::No, &question);
+        // No keeps everything; Yes deletes exactly the three, after saying how many.
+        m_f->Prompts().Answer(false);
         dlg->PurgeButton()->click();
-        QCOMPARE(question, QStringLiteral("Purge the 2 check-in(s) dated from 03/01/2024 to 03/07/2024?\n\n"
-                                          "They cannot be restored."));
+        QCOMPARE(m_f->Prompts().Last(), QStringLiteral("Purge the 3 check-in(s) dated from 03/01/2024 to "
+                                                       "03/07/2024?\n\nThey cannot be restored."));
         QCOMPARE(Total(), 5L);
-        m_f->AnswerNextMessageBox(QMessageBox::Yes);
+        m_f->Prompts().Answer(true);
         dlg->PurgeButton()->click();
-        QCOMPARE(Total(), 3L);
-        QCOMPARE(Status(), QStringLiteral("2 check-in(s) purged."));
+        QCOMPARE(Total(), 2L);
+        QCOMPARE(Status(), QStringLiteral("3 check-in(s) purged."));
         QCOMPARE(dlg->ContainedLabel()->text(),
-                 QStringLiteral("Number of records CONTAINED in database : 3"));
+                 QStringLiteral("Number of records CONTAINED in database : 2"));
         QCOMPARE(dlg->SelectedLabel()->text(), QStringLiteral("Number of records SELECTED from database: 0"));
         QStringList left;
         CheckinQuery::ForEach(m_f->Db(), {}, QStringLiteral("ID"),
                               [&](const CCheckinRecord& r) { left << r.callSign; });
-        QCOMPARE(left, (QStringList{"K1C", "K1D", "K1E"}));
+        QCOMPARE(left, (QStringList{"K1D", "K1E"}));
         // The form's day shows what is left of it.
-        QTRY_COMPARE(Form().DayListModel()->rowCount(), 1);
+        QTRY_COMPARE(Form().DayListModel()->rowCount(), 0);
 
         // Nothing left in the range: nothing is asked, nothing deleted.
-        QString none;
-        m_f->AnswerNextMessageBox(QMessageBox::Yes, &none);
+        const int shown = int(m_f->Prompts().Shown().size());
         dlg->PurgeButton()->click();
-        QTest::qWait(50);
-        QCOMPARE(none, QString());
+        QCOMPARE(int(m_f->Prompts().Shown().size()), shown);
         QCOMPARE(Status(), QStringLiteral("No check-ins in the selected range: nothing to purge."));
 
         // OK only hides; the dialog comes back with its dates and current counts.
         dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         QVERIFY(!dlg->isVisible());
-        QCOMPARE(Total(), 3L);
+        QCOMPARE(Total(), 2L);
         AddCheckin(m_f->Db(), {"K1F", QDateTime(QDate(2024, 3, 2), QTime(19, 0))});
         Commands().purge->trigger();
         QCOMPARE(Tools().PurgeDialog(), dlg);
         QVERIFY(dlg->isVisible());
         QCOMPARE(dlg->FromPicker()->date(), QDate(2024, 3, 1));
         QCOMPARE(dlg->ContainedLabel()->text(),
-                 QStringLiteral("Number of records CONTAINED in database : 4"));
+                 QStringLiteral("Number of records CONTAINED in database : 3"));
         QCOMPARE(dlg->SelectedLabel()->text(), QStringLiteral("Number of records SELECTED from database: 1"));
     }
 
     void purgeDialogOnAnEmptyLog()
     {
-        QString box;
-        m_f->AnswerNextMessageBox(QMessageBox::Ok, &box);
         Commands().purge->trigger();
         CRecordPurgeDlg* dlg = Tools().PurgeDialog();
         QCOMPARE(dlg->ContainedLabel()->text(),
@@ -214,23 +191,20 @@ private Q_SLOTS:
         dlg->ToPicker()->setDate(kDay.addDays(1));
         QTRY_COMPARE(dlg->SelectedLabel()->text(),
                      QStringLiteral("Number of records SELECTED from database: 0"));
-        QTest::qWait(50);
-        QCOMPARE(box, QString());
+        QCOMPARE(m_f->Prompts().Shown(), QStringList());
     }
 
     void emptyingTheDatabase()
     {
         LogNets();
-        QString question;
-        m_f->AnswerNextMessageBox(QMessageBox::No, &question);
+        m_f->Prompts().Answer(false);
         Commands().emptyDatabase->trigger();
-        QCOMPARE(question, QStringLiteral("Remove All Entries?"));
+        QCOMPARE(m_f->Prompts().Last(), QStringLiteral("Remove All Entries?"));
         QCOMPARE(Status(), QStringLiteral("Okay, NOT removing any records..."));
         QCOMPARE(Total(), 5L);
 
         for (int round = 0; round < 2; ++round) {
-            QString error;
-            m_f->AnswerNextMessageBox(QMessageBox::Yes);
+            m_f->Prompts().Answer(true);
             Commands().emptyDatabase->trigger();
             QCOMPARE(Total(), 0L);
             QVERIFY(QFile::exists(m_f->Scratch().File(QStringLiteral("Logwarden-97.db"))));

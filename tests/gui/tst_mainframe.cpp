@@ -47,8 +47,8 @@ private Q_SLOTS:
                  (QStringList{"&New", "&Open...", "&Save", "Save &As...", "&Export to Text File",
                               "&Full DB Export to File", "E&xit"}));
         QCOMPARE(MenuItems(f.Frame(), "&Edit"),
-                 (QStringList{"&Undo", "Cu&t", "&Copy", "&Paste", "Camel Case", "Select Match 1", "Select Match 2",
-                              "Select Match 3"}));
+                 (QStringList{"&Undo", "Cu&t", "&Copy", "&Paste", "Camel Case", "Select Match 1",
+                              "Select Match 2", "Select Match 3"}));
         QCOMPARE(MenuItems(f.Frame(), "&Record"),
                  (QStringList{"&First Record", "&Previous Record", "&Next Record", "&Last Record", "P&urge",
                               "&Empty Database"}));
@@ -61,22 +61,38 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("command");
-        QTest::newRow("F5 new") << "F5" << "&New";
-        QTest::newRow("Ctrl+N new") << "Ctrl+N" << "&New";
-        QTest::newRow("F6 save") << "F6" << "&Save";
-        QTest::newRow("Ctrl+S save") << "Ctrl+S" << "&Save";
-        QTest::newRow("Alt+C camel case") << "Alt+C" << "Camel Case";
-        QTest::newRow("Alt+P preamble") << "Alt+P" << "&Net Preamble";
-        QTest::newRow("F1") << "F1" << "Select Match 1";
-        QTest::newRow("F3") << "F3" << "Select Match 3";
-        QTest::newRow("F4") << "F4" << "Go Home";
-        QTest::newRow("F7") << "F7" << "Local Look Up";
-        QTest::newRow("F8") << "F8" << "Pull from QRZ";
-        QTest::newRow("F9") << "F9" << "Hear Call";
-        QTest::newRow("F10") << "F10" << "Transmit";
-        QTest::newRow("Shift+F6") << "Shift+F6" << "Previous Pane";
-        QTest::newRow("Alt+Backspace") << "Alt+Backspace" << "&Undo";
-        QTest::newRow("Shift+Ins") << "Shift+Ins" << "&Paste";
+        QTest::newRow("F5 new") << "F5"
+                                << "&New";
+        QTest::newRow("Ctrl+N new") << "Ctrl+N"
+                                    << "&New";
+        QTest::newRow("F6 save") << "F6"
+                                 << "&Save";
+        QTest::newRow("Ctrl+S save") << "Ctrl+S"
+                                     << "&Save";
+        QTest::newRow("Alt+C camel case") << "Alt+C"
+                                          << "Camel Case";
+        QTest::newRow("Alt+P preamble") << "Alt+P"
+                                        << "&Net Preamble";
+        QTest::newRow("F1") << "F1"
+                            << "Select Match 1";
+        QTest::newRow("F3") << "F3"
+                            << "Select Match 3";
+        QTest::newRow("F4") << "F4"
+                            << "Go Home";
+        QTest::newRow("F7") << "F7"
+                            << "Local Look Up";
+        QTest::newRow("F8") << "F8"
+                            << "Pull from QRZ";
+        QTest::newRow("F9") << "F9"
+                            << "Hear Call";
+        QTest::newRow("F10") << "F10"
+                             << "Transmit";
+        QTest::newRow("Shift+F6") << "Shift+F6"
+                                  << "Previous Pane";
+        QTest::newRow("Alt+Backspace") << "Alt+Backspace"
+                                       << "&Undo";
+        QTest::newRow("Shift+Ins") << "Shift+Ins"
+                                   << "&Paste";
     }
     void acceleratorsAreBound()
     {
@@ -132,8 +148,8 @@ private Q_SLOTS:
         QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("2025 04 30"));
         QCOMPARE(tree->topLevelItem(499)->text(0), QStringLiteral("2026 09 11"));
         QCOMPARE(tree->currentItem(), tree->topLevelItem(250));
-        QCOMPARE(tree->SelectedDay(), QStringLiteral("2026 01 05"));
-        QCOMPARE(f.Doc().GetSelectedDay(), QStringLiteral("2026 01 05"));
+        QCOMPARE(tree->SelectedDay(), QDate(2026, 1, 5));
+        QCOMPARE(f.Doc().SelectedDay(), QDate(2026, 1, 5));
         QTRY_VERIFY(tree->visualItemRect(tree->topLevelItem(250)).isValid());
         const QRect today = tree->visualItemRect(tree->topLevelItem(250));
         const int h = tree->viewport()->height();
@@ -144,7 +160,7 @@ private Q_SLOTS:
         QVERIFY(tree->topLevelItem(251)->icon(0).cacheKey() != tree->topLevelItem(250)->icon(0).cacheKey());
 
         QVERIFY(tree->SelectDay(QStringLiteral("2026 02 01")));
-        QCOMPARE(f.Doc().GetSelectedDay(), QStringLiteral("2026 02 01"));
+        QCOMPARE(f.Doc().SelectedDay(), QDate(2026, 2, 1));
         QVERIFY(!tree->SelectDay(QStringLiteral("2030 01 01")));
     }
 

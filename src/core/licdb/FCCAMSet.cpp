@@ -2,13 +2,8 @@
 
 #include "core/licdb/FccSchema.h"
 
-CFCCAMSet::CFCCAMSet(CDatabase* database) : CRecordset(database)
+CFCCAMSet::CFCCAMSet(CDatabase* database) : CFccRecordset(database)
 {
-    BindField("RecordType", &m_RecordType, EmptyIsNull);
-    BindField("UniqueSystemIdentifier", &m_UniqueSystemIdentifier);
-    BindField("ULSFileNumber", &m_ULSFileNumber, EmptyIsNull);
-    BindField("EBFNumber", &m_EBFNumber, EmptyIsNull);
-    BindField("CallSign", &m_CallSign, EmptyIsNull);
     BindField("OperatorClass", &m_OperatorClass, EmptyIsNull);
     BindField("GroupCode", &m_GroupCode, EmptyIsNull);
     BindField("RegionCode", &m_RegionCode);
@@ -22,11 +17,6 @@ CFCCAMSet::CFCCAMSet(CDatabase* database) : CRecordset(database)
     BindField("PreviousCallSign", &m_PreviousCallSign, EmptyIsNull);
     BindField("PreviousOperatorClass", &m_PreviousOperatorClass, EmptyIsNull);
     BindField("TrusteeName", &m_TrusteeName, EmptyIsNull);
-}
-
-QString CFCCAMSet::GetDefaultDBName() const
-{
-    return QString::fromLatin1(FccSchema::kFileName);
 }
 
 QString CFCCAMSet::GetDefaultSQL() const

@@ -2,13 +2,8 @@
 
 #include "core/licdb/FccSchema.h"
 
-CFCCDbSet::CFCCDbSet(CDatabase* database) : CRecordset(database)
+CFCCDbSet::CFCCDbSet(CDatabase* database) : CFccRecordset(database)
 {
-    BindField("RecordType", &m_RecordType, EmptyIsNull);
-    BindField("UniqueSystemIdentifier", &m_UniqueSystemIdentifier);
-    BindField("ULSFileNumber", &m_ULSFileNumber, EmptyIsNull);
-    BindField("EBFNumber", &m_EBFNumber, EmptyIsNull);
-    BindField("CallSign", &m_CallSign, EmptyIsNull);
     BindField("EntityType", &m_EntityType, EmptyIsNull);
     BindField("LicenseID", &m_LicenseID, EmptyIsNull);
     BindField("EntityName", &m_EntityName, EmptyIsNull);
@@ -30,11 +25,6 @@ CFCCDbSet::CFCCDbSet(CDatabase* database) : CRecordset(database)
     BindField("ApplicantTypeCode", &m_ApplicantTypeCode, EmptyIsNull);
     BindField("ApplicantTypeCodeOther", &m_ApplicantTypeCodeOther, EmptyIsNull);
     BindField("StatusCode", &m_StatusCode, EmptyIsNull);
-}
-
-QString CFCCDbSet::GetDefaultDBName() const
-{
-    return QString::fromLatin1(FccSchema::kFileName);
 }
 
 QString CFCCDbSet::GetDefaultSQL() const

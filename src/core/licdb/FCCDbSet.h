@@ -1,25 +1,18 @@
 #pragma once
 
-#include "core/db/Recordset.h"
+#include "core/licdb/FccRecordset.h"
 
 #include <QString>
 
 // Table EN of the FCC licence database: licensee name and mailing address, the first 26 columns (not
 // StatusDate). ZipCode and SGIN are read as the text stored, so a ZIP code keeps its leading zeros.
-// Opens the database path given to SetDatabasePath, else FCC97.db in the working directory.
-class CFCCDbSet : public CRecordset
+class CFCCDbSet : public CFccRecordset
 {
 public:
     explicit CFCCDbSet(CDatabase* database = nullptr);
 
-    QString GetDefaultDBName() const override;
     QString GetDefaultSQL() const override;
 
-    QString m_RecordType;
-    int m_UniqueSystemIdentifier = 0;
-    QString m_ULSFileNumber;
-    QString m_EBFNumber;
-    QString m_CallSign;
     QString m_EntityType;
     QString m_LicenseID;
     QString m_EntityName;

@@ -2,13 +2,8 @@
 
 #include "core/licdb/FccSchema.h"
 
-CFCCHDSet::CFCCHDSet(CDatabase* database) : CRecordset(database)
+CFCCHDSet::CFCCHDSet(CDatabase* database) : CFccRecordset(database)
 {
-    BindField("RecordType", &m_RecordType, EmptyIsNull);
-    BindField("UniqueSystemIdentifier", &m_UniqueSystemIdentifier);
-    BindField("ULSFileNumber", &m_ULSFileNumber, EmptyIsNull);
-    BindField("EBFNumber", &m_EBFNumber, EmptyIsNull);
-    BindField("CallSign", &m_CallSign, EmptyIsNull);
     BindField("LicenseStatus", &m_LicenseStatus, EmptyIsNull);
     BindField("RadioServiceCode", &m_RadioServiceCode, EmptyIsNull);
     BindField("GrantDate", &m_GrantDate, EmptyIsNull);
@@ -54,11 +49,6 @@ CFCCHDSet::CFCCHDSet(CDatabase* database) : CRecordset(database)
     BindField("BroadcastServices2", &m_BroadcastServices2, EmptyIsNull);
     BindField("AlienRuling", &m_AlienRuling, EmptyIsNull);
     BindField("LicenseeNameChange", &m_LicenseeNameChange, EmptyIsNull);
-}
-
-QString CFCCHDSet::GetDefaultDBName() const
-{
-    return QString::fromLatin1(FccSchema::kFileName);
 }
 
 QString CFCCHDSet::GetDefaultSQL() const

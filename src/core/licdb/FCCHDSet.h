@@ -1,24 +1,17 @@
 #pragma once
 
-#include "core/db/Recordset.h"
+#include "core/licdb/FccRecordset.h"
 
 #include <QString>
 
 // Table HD of the FCC licence database: the licence header (status, dates, certifier), all 50 columns.
-// Opens the database path given to SetDatabasePath, else FCC97.db in the working directory.
-class CFCCHDSet : public CRecordset
+class CFCCHDSet : public CFccRecordset
 {
 public:
     explicit CFCCHDSet(CDatabase* database = nullptr);
 
-    QString GetDefaultDBName() const override;
     QString GetDefaultSQL() const override;
 
-    QString m_RecordType;
-    int m_UniqueSystemIdentifier = 0;
-    QString m_ULSFileNumber;
-    QString m_EBFNumber;
-    QString m_CallSign;
     QString m_LicenseStatus;
     QString m_RadioServiceCode;
     QString m_GrantDate;

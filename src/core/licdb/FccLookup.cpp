@@ -8,9 +8,11 @@
 #include "core/licdb/FCCHDSet.h"
 #include "core/licdb/FccFilter.h"
 
+#include <QDate>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <algorithm>
 #include <memory>
 #include <sys/stat.h>
 
@@ -34,49 +36,48 @@ QString HttpBase(const QString& host)
     return base;
 }
 
-// The look-ups of one thread share a read-only connection to the database, which saves opening the file
-// and reading its schema each time (half the time of a look-up). It is opened anew when the path names
-// another file, as it does once a build has renamed a new database over the old one; changes made to the
-// file itself SQLite notices on its own.
-class CConnectionCache
+// "90013" stays as it is, "900137999" is written 90013-7999.
+QString ZipText(const QString& zip)
 {
-public:
-    CDatabase& Get(const QString& path)
-    {
-        struct stat st = {};
-        if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
-            m_db.reset();
-            RequireFccDatabase(path);
-        }
-        if (!m_db || path != m_path || st.st_dev != m_device || st.st_ino != m_inode) {
-            m_db.reset();
-            m_db = std::make_unique<CDatabase>(path, CDatabase::ReadOnly);
-            m_path = path;
-            m_device = st.st_dev;
-            m_inode = st.st_ino;
-        }
-        return *m_db;
-    }
-    // After a failure the next look-up starts from a fresh connection.
-    void Drop() { m_db.reset(); }
+    if (zip.size() == 9 && std::all_of(zip.begin(), zip.end(), [](QChar c) { return c.isDigit(); }))
+        return zip.left(5) + QLatin1Char('-') + zip.mid(5);
+    return zip;
+}
 
-private:
-    std::unique_ptr<CDatabase> m_db;
-    QString m_path;
-    dev_t m_device = 0;
-    ino_t m_inode = 0;
+// ULS dates are "MM/DD/YYYY".
+QDate UlsDate(const QString& text)
+{
+    return QDate::fromString(text.trimmed(), QStringLiteral("MM/dd/yyyy"));
+}
+
+struct CLicence
+{
+    qint32 id = 0;
+    QString status;
+    QDate granted;
+    QDate expired;
+    QDate cancelled;
 };
 
-thread_local CConnectionCache t_connections;
-
-template <class F> auto WithConnection(const QString& path, F&& f)
+// The licence of the call sign to show: the active one, else the newest.
+std::optional<CLicence> ChooseLicence(CDatabase& db, const QString& callSign)
 {
-    try {
-        return f(t_connections.Get(path));
-    } catch (...) {
-        t_connections.Drop();
-        throw;
+    CFCCHDSet hd(&db);
+    hd.SetFilter(FccFilter::CallSignEquals(callSign));
+    hd.SetSort(QStringLiteral("UniqueSystemIdentifier DESC"));
+    hd.Open();
+    std::optional<CLicence> chosen;
+    for (; !hd.IsEOF(); hd.MoveNext()) {
+        if (hd.m_CallSign != callSign)
+            continue;
+        const CLicence l{hd.m_UniqueSystemIdentifier, hd.m_LicenseStatus.trimmed(), UlsDate(hd.m_GrantDate),
+                         UlsDate(hd.m_ExpiredDate), UlsDate(hd.m_CancellationDate)};
+        const bool active = l.status == QLatin1String("A");
+        if (!chosen || (active && chosen->status != QLatin1String("A")) ||
+            (!active && chosen->status != QLatin1String("A") && l.granted > chosen->granted))
+            chosen = l;
     }
+    return chosen;
 }
 
 } // namespace
@@ -95,27 +96,86 @@ void RequireFccDatabase(const QString& fccDbPath)
     }
 }
 
+QString CFccLookupResult::StatusText() const
+{
+    switch (status) {
+    case Status::Expired:
+        return QStringLiteral("Licence expired on %1").arg(statusDate.toString(Qt::ISODate));
+    case Status::Cancelled:
+        return QStringLiteral("Licence cancelled on %1").arg(statusDate.toString(Qt::ISODate));
+    case Status::Other:
+        return QStringLiteral("Licence status %1").arg(statusCode);
+    case Status::Active:
+    case Status::Unknown:
+        break;
+    }
+    return {};
+}
+
+QString CFccLookupResult::StatusLine() const
+{
+    switch (status) {
+    case Status::Active:
+        return QStringLiteral("Active");
+    case Status::Expired:
+        return QStringLiteral("Expired on %1").arg(statusDate.toString(Qt::ISODate));
+    case Status::Cancelled:
+        return QStringLiteral("Cancelled on %1").arg(statusDate.toString(Qt::ISODate));
+    case Status::Other:
+        return statusCode;
+    case Status::Unknown:
+        break;
+    }
+    return QStringLiteral("Unknown");
+}
+
 CFccLookupResult FccLookUp(CDatabase& fccDb, const QString& callSign)
 {
     CFccLookupResult result;
     result.callSign = callSign;
+    if (callSign.isEmpty())
+        return result;
 
-    CFCCDbSet en(&fccDb);
-    en.SetFilter(FccFilter::CallSignEquals(callSign));
-    en.SetSort(QStringLiteral("rowid")); // file order, so the newest licence comes last
-    en.Open();
-    if (!en.IsEOF() && !en.IsBOF()) {
-        for (en.MoveFirst(); !en.IsEOF(); en.MoveNext()) {
-            if (en.m_CallSign.isEmpty() || en.m_CallSign != callSign)
-                continue;
-            result.found = true;
-            result.callSign = en.m_CallSign;
-            result.name = en.m_EntityName;
-            const QString street = StripLeadingSpace(en.m_StreetAddress);
-            result.addr1 = street.isEmpty() ? QStringLiteral("P.O. Box ") + en.m_POBox : street;
-            result.addr2 = QStringLiteral("%1, %2 %3").arg(en.m_City, en.m_State, en.m_ZipCode);
-            result.uniqueSystemIdentifier = en.m_UniqueSystemIdentifier;
+    const std::optional<CLicence> licence = ChooseLicence(fccDb, callSign);
+    if (licence) {
+        result.found = true;
+        result.uniqueSystemIdentifier = licence->id;
+        result.statusCode = licence->status;
+        if (licence->status == QLatin1String("A")) {
+            result.status = CFccLookupResult::Status::Active;
+        } else if (licence->status == QLatin1String("E")) {
+            result.status = CFccLookupResult::Status::Expired;
+            result.statusDate = licence->expired;
+        } else if (licence->status == QLatin1String("C") || licence->status == QLatin1String("T")) {
+            result.status = CFccLookupResult::Status::Cancelled;
+            result.statusDate = licence->cancelled.isValid() ? licence->cancelled : licence->expired;
+        } else {
+            result.status = CFccLookupResult::Status::Other;
         }
+    }
+
+    // The licensee of that licence; without a licence header, the last row of the call in file order.
+    CFCCDbSet en(&fccDb);
+    en.SetFilter(licence ? FccFilter::UniqueSystemIdentifierEquals(licence->id)
+                         : FccFilter::CallSignEquals(callSign));
+    en.SetSort(QStringLiteral("rowid"));
+    en.Open();
+    for (; !en.IsEOF(); en.MoveNext()) {
+        if (en.m_CallSign.isEmpty() || en.m_CallSign != callSign)
+            continue;
+        result.found = true;
+        result.name = en.m_EntityName;
+        const QString street = StripLeadingSpace(en.m_StreetAddress);
+        const QString box = en.m_POBox.trimmed();
+        result.addr1 = !street.isEmpty() ? street
+                       : box.isEmpty()   ? QString()
+                                         : QStringLiteral("P.O. Box ") + box;
+        const bool noPlace = en.m_City.trimmed().isEmpty() && en.m_State.trimmed().isEmpty() &&
+                             en.m_ZipCode.trimmed().isEmpty();
+        result.addr2 = noPlace
+                           ? QString()
+                           : QStringLiteral("%1, %2 %3").arg(en.m_City, en.m_State, ZipText(en.m_ZipCode));
+        result.uniqueSystemIdentifier = en.m_UniqueSystemIdentifier;
     }
     en.Close();
     if (!result.found)
@@ -124,18 +184,11 @@ CFccLookupResult FccLookUp(CDatabase& fccDb, const QString& callSign)
     CCallInfoSet am(&fccDb);
     am.SetFilter(FccFilter::UniqueSystemIdentifierEquals(result.uniqueSystemIdentifier));
     am.Open();
-    if (!am.IsEOF() && !am.IsBOF()) {
-        for (am.MoveFirst(); !am.IsEOF(); am.MoveNext()) {
-            if (!am.m_CallSign.isEmpty() && am.m_CallSign == callSign)
-                result.operatorClass = am.m_OperatorClass;
-        }
+    for (; !am.IsEOF(); am.MoveNext()) {
+        if (!am.m_CallSign.isEmpty() && am.m_CallSign == callSign)
+            result.operatorClass = am.m_OperatorClass;
     }
     return result;
-}
-
-CFccLookupResult FccLookUp(const QString& fccDbPath, const QString& callSign)
-{
-    return WithConnection(fccDbPath, [&](CDatabase& db) { return FccLookUp(db, callSign); });
 }
 
 std::optional<qint32> FccLicenceKey(CDatabase& fccDb, const QString& callPattern)
@@ -146,12 +199,52 @@ std::optional<qint32> FccLicenceKey(CDatabase& fccDb, const QString& callPattern
     hd.Open();
     if (hd.IsEOF())
         return std::nullopt;
+    // Of the licences of the highest matching call sign, the one the look-up shows.
+    const QString call = hd.m_CallSign;
+    if (const std::optional<CLicence> licence = ChooseLicence(fccDb, call))
+        return licence->id;
     return hd.m_UniqueSystemIdentifier;
 }
 
-std::optional<qint32> FccLicenceKey(const QString& fccDbPath, const QString& callPattern)
+CFccDatabase::CFccDatabase() = default;
+CFccDatabase::~CFccDatabase() = default;
+
+CDatabase& CFccDatabase::Connection(const QString& path)
 {
-    return WithConnection(fccDbPath, [&](CDatabase& db) { return FccLicenceKey(db, callPattern); });
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        m_db.reset();
+        RequireFccDatabase(path);
+    }
+    if (!m_db || path != m_path || st.st_dev != m_device || st.st_ino != m_inode) {
+        m_db.reset();
+        m_db = std::make_unique<CDatabase>(path, CDatabase::ReadOnly);
+        m_path = path;
+        m_device = st.st_dev;
+        m_inode = st.st_ino;
+    }
+    return *m_db;
+}
+
+template <class F> auto CFccDatabase::With(const QString& path, F&& f)
+{
+    try {
+        return f(Connection(path));
+    } catch (...) {
+        // After a failure the next look-up starts from a fresh connection.
+        m_db.reset();
+        throw;
+    }
+}
+
+CFccLookupResult CFccDatabase::LookUp(const QString& path, const QString& callSign)
+{
+    return With(path, [&](CDatabase& db) { return FccLookUp(db, callSign); });
+}
+
+std::optional<qint32> CFccDatabase::LicenceKey(const QString& path, const QString& callPattern)
+{
+    return With(path, [&](CDatabase& db) { return FccLicenceKey(db, callPattern); });
 }
 
 QString FccLicenceUrl(const QString& host, qint32 licenceKey)

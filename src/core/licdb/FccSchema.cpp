@@ -179,9 +179,13 @@ QString CreateTableSql(const CTable& table)
         .arg(QLatin1String(table.name), columns.join(QStringLiteral(", ")));
 }
 
-QString CreateIndexSql()
+QString CreateIndexSql(const CTable& table)
 {
-    return QStringLiteral("CREATE INDEX \"CallSign\" ON \"EN\" (\"CallSign\")");
+    if (&table == &kEN)
+        return QStringLiteral("CREATE INDEX \"CallSign\" ON \"EN\" (\"CallSign\")");
+    if (&table == &kHD)
+        return QStringLiteral("CREATE INDEX \"HDCallSign\" ON \"HD\" (\"CallSign\")");
+    return {};
 }
 
 void CreateTables(CDatabase& db)

@@ -56,9 +56,9 @@ int ColumnIndex(const CTable& table, const char* column);
 // CREATE TABLE of one table. UniqueSystemIdentifier is the primary key of AM and HD (SQLite's integer
 // key, so AM and HD need no separate index); EN's CallSign is required.
 QString CreateTableSql(const CTable& table);
-// The secondary index, on EN(CallSign): built once EN is loaded, which is much faster than growing
-// it row by row.
-QString CreateIndexSql();
+// The table's secondary index, on its CallSign (EN and HD; empty for AM): built once the table is loaded,
+// which is much faster than growing it row by row.
+QString CreateIndexSql(const CTable& table);
 // Creates the three tables (without the EN index) in an empty database and stamps the schema version.
 void CreateTables(CDatabase& db);
 

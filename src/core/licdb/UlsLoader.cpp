@@ -692,11 +692,10 @@ CUlsStageStats LoadUlsFile(sqlite3* db, const CTable& table, const QString& file
         return stats;
     }
 
-    if (&table == &FccSchema::kEN) {
+    if (const QString index = FccSchema::CreateIndexSql(table); !index.isEmpty()) {
         if (hooks.cancel)
             sqlite3_progress_handler(db, 10000, &CancelHandler, const_cast<std::atomic<bool>*>(hooks.cancel));
-        const int rc =
-            sqlite3_exec(db, FccSchema::CreateIndexSql().toUtf8().constData(), nullptr, nullptr, nullptr);
+        const int rc = sqlite3_exec(db, index.toUtf8().constData(), nullptr, nullptr, nullptr);
         sqlite3_progress_handler(db, 0, nullptr, nullptr);
         if (rc == SQLITE_INTERRUPT) {
             stats.cancelled = true;

@@ -34,16 +34,14 @@ QString Storage(const QDateTime& value)
 
 } // namespace
 
-CPurgeSelection::CPurgeSelection(const QDate& from, const QDate& to)
-    : m_from(Midnight(from)), m_to(Midnight(to))
-{
-}
+CPurgeSelection::CPurgeSelection(const QDate& from, const QDate& to) : m_from(from), m_to(to) {}
 
 CQueryFilter CPurgeSelection::Filter() const
 {
     if (m_wholeLog)
         return {};
-    return {QStringLiteral("\"Date\" BETWEEN ? AND ?"), {Storage(m_from), Storage(m_to)}};
+    return {QStringLiteral("\"Date\" >= ? AND \"Date\" < ?"),
+            {Storage(Midnight(m_from)), Storage(Midnight(m_to.addDays(1)))}};
 }
 
 CPurgeSelection::CCount CPurgeSelection::CountAndNarrow(CDatabase& db)
@@ -72,8 +70,8 @@ CPurgeSelection::CCount CPurgeSelection::CountAndNarrow(CDatabase& db)
     const CDateTime firstValue = CDateTime::FromStorage(first, first.isEmpty());
     const CDateTime lastValue = CDateTime::FromStorage(last, last.isEmpty());
     if (firstValue.IsValid() && lastValue.IsValid()) {
-        m_from = firstValue.Value();
-        m_to = lastValue.Value();
+        m_from = firstValue.Date();
+        m_to = lastValue.Date();
         result.first = firstValue.Date();
         result.last = lastValue.Date();
     }
@@ -89,14 +87,14 @@ CPurgeSelection::CCount CPurgeSelection::CountAll(CDatabase& db)
 CPurgeSelection::CCount CPurgeSelection::SetFrom(CDatabase& db, const QDate& day)
 {
     m_wholeLog = false;
-    m_from = Midnight(day);
+    m_from = day;
     return CountAndNarrow(db);
 }
 
 CPurgeSelection::CCount CPurgeSelection::SetTo(CDatabase& db, const QDate& day)
 {
     m_wholeLog = false;
-    m_to = Midnight(day);
+    m_to = day;
     return CountAndNarrow(db);
 }
 

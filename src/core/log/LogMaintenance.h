@@ -17,13 +17,13 @@ void EmptyLog(CDatabase& db);
 
 } // namespace LogMaintenance
 
-// The range of check-ins the purge dialog counts and purges.
+// The range of check-ins the purge dialog counts and purges: whole days, from the first day's midnight to
+// the end of the last day, so that a check-in at 19:30 on the last day is in it.
 //
-// A change of either date makes that date's midnight the bound, so check-ins on the TO day after 00:00
-// lie outside the range. After each count the bounds become the date and time of the earliest and of the
-// latest check-in counted (when there is one), which the dialog shows in its date pickers; the range
-// they describe holds exactly the check-ins just counted, so changing one date later never drops
-// check-ins at the other end. Until a date is changed the selection is the whole log.
+// After each count the bounds become the days of the earliest and of the latest check-in counted (when
+// there is one), which the dialog shows in its date pickers; the range they describe holds exactly the
+// check-ins just counted, so changing one date later never drops check-ins at the other end. Until a
+// date is changed the selection is the whole log.
 class CPurgeSelection
 {
 public:
@@ -34,12 +34,11 @@ public:
         QDate last;  // date of the latest
     };
 
-    // Bounds at midnight of the two dates until a count replaces them.
     CPurgeSelection(const QDate& from, const QDate& to);
 
     // The whole log; the selection becomes the whole log again.
     CCount CountAll(CDatabase& db);
-    // A picker changed: its day at midnight becomes the bound; counts the range.
+    // A picker changed: its day becomes the first or the last of the range; counts the range.
     CCount SetFrom(CDatabase& db, const QDate& day);
     CCount SetTo(CDatabase& db, const QDate& day);
     // Counts the current selection again, leaving the bounds as they are.
@@ -48,14 +47,14 @@ public:
     long Purge(CDatabase& db);
 
     bool IsWholeLog() const { return m_wholeLog; }
-    const QDateTime& From() const { return m_from; }
-    const QDateTime& To() const { return m_to; }
+    const QDate& From() const { return m_from; }
+    const QDate& To() const { return m_to; }
     CQueryFilter Filter() const;
 
 private:
     CCount CountAndNarrow(CDatabase& db);
 
     bool m_wholeLog = true;
-    QDateTime m_from;
-    QDateTime m_to;
+    QDate m_from;
+    QDate m_to; // included
 };

@@ -6,8 +6,7 @@
 #include <QHeaderView>
 #include <QTimer>
 
-CLeftView::CLeftView(const QDate& today, QWidget* parent)
-    : QTreeWidget(parent)
+CLeftView::CLeftView(const QDate& today, QWidget* parent) : QTreeWidget(parent)
 {
     setHeaderHidden(true);
     setColumnCount(1);
@@ -33,7 +32,7 @@ CLeftView::CLeftView(const QDate& today, QWidget* parent)
 
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         if (current)
-            Q_EMIT daySelected(current->text(0));
+            Q_EMIT daySelected(LogFilter::ParseDayText(current->text(0)));
     });
 }
 
@@ -47,9 +46,22 @@ bool CLeftView::SelectDay(const QString& dayText)
     return true;
 }
 
-QString CLeftView::SelectedDay() const
+QDate CLeftView::SelectedDay() const
 {
-    return currentItem() ? currentItem()->text(0) : QString();
+    return currentItem() ? LogFilter::ParseDayText(currentItem()->text(0)) : QDate();
+}
+
+void CLeftView::ShowDay(const QDate& day)
+{
+    const QSignalBlocker block(this);
+    const QList<QTreeWidgetItem*> found = findItems(LogFilter::DayText(day), Qt::MatchExactly);
+    if (found.isEmpty()) {
+        setCurrentItem(nullptr);
+        clearSelection();
+        return;
+    }
+    setCurrentItem(found.first());
+    scrollToItem(found.first());
 }
 
 void CLeftView::ScrollTodayToMiddle()

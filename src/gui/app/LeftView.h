@@ -14,15 +14,18 @@ public:
 
     CLeftView(const QDate& today, QWidget* parent = nullptr);
 
-    // Selects the item with exactly this text and scrolls it into view; false when the day lies outside
-    // the tree.
+    // Selects the item with exactly this text and scrolls it into view (which selects that day); false when
+    // the day lies outside the tree.
     bool SelectDay(const QString& dayText);
-    QString SelectedDay() const;
+    // The selected item's day; invalid when none is selected.
+    QDate SelectedDay() const;
+    // Shows the day chosen elsewhere (the calendar): its item selected, or none when it lies outside.
+    void ShowDay(const QDate& day);
     // Brings today near the middle of the visible items.
     void ScrollTodayToMiddle();
 
 Q_SIGNALS:
-    void daySelected(const QString& dayText);
+    void daySelected(const QDate& day);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -8,11 +8,11 @@
 #include "core/log/LogwardenSet.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
+#include "gui/app/Prompt.h"
 #include "gui/log/SampleFiles.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QMessageBox>
 
 int RunLogwarden(int argc, char** argv)
 {
@@ -22,20 +22,22 @@ int RunLogwarden(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("logwarden"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Logwarden, the logbook of an amateur-radio net's control station."));
+    parser.setApplicationDescription(
+        QStringLiteral("Logwarden, the logbook of an amateur-radio net's control station."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOption({QStringLiteral("data-dir"),
-                      QStringLiteral("Folder of the log and the licence databases (default: $LOGWARDEN_DATA_DIR, "
-                                     "else ~/.local/share/logwarden)."),
-                      QStringLiteral("DIR")});
+    parser.addOption(
+        {QStringLiteral("data-dir"),
+         QStringLiteral("Folder of the log and the licence databases (default: $LOGWARDEN_DATA_DIR, "
+                        "else ~/.local/share/logwarden)."),
+         QStringLiteral("DIR")});
     parser.process(app);
 
     const QString folder = DataFolder::Resolve(QApplication::arguments());
     try {
         DataFolder::Enter(folder);
     } catch (const CLogwardenException& e) {
-        QMessageBox::critical(nullptr, QStringLiteral(LOGWARDEN_TITLE), e.Message());
+        Prompt::Error(nullptr, e.Message());
         return 1;
     }
 
@@ -47,8 +49,10 @@ int RunLogwarden(int argc, char** argv)
     try {
         doc.OpenLog(QString::fromLatin1(CLogwardenSet::kFileName));
     } catch (const CLogwardenException& e) {
-        // The window still opens; the form has no records until the file is mended.
-        QMessageBox::critical(nullptr, QStringLiteral(LOGWARDEN_TITLE), e.Message());
+        // Nothing is written to a file that is not a log: the operator mends or moves it first.
+        Prompt::Error(nullptr,
+                      e.Message() + QStringLiteral("\n\nLogwarden has changed nothing and will close."));
+        return 1;
     }
 
     CMainFrame frame(doc);

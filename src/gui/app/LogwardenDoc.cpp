@@ -3,28 +3,34 @@
 #include "core/Exceptions.h"
 #include "core/app/Clock.h"
 #include "core/db/Database.h"
+#include "core/licdb/FccLookup.h"
+#include "core/log/CheckinForm.h"
+#include "core/log/CheckinStore.h"
 #include "core/log/LogwardenSet.h"
 
 CLogwardenDoc::CLogwardenDoc(CSettings& settings, const CClock& clock, QObject* parent)
-    : QObject(parent), m_settings(settings), m_clock(clock)
+    : QObject(parent), m_settings(settings), m_clock(clock), m_fcc(std::make_unique<CFccDatabase>())
 {
 }
 
 CLogwardenDoc::~CLogwardenDoc()
 {
-    m_mainSet.reset();
+    m_form.reset();
+    m_store.reset();
     m_database.reset();
 }
 
 void CLogwardenDoc::OpenLog(const QString& path)
 {
     m_logPath = path;
-    m_mainSet.reset();
+    m_form.reset();
+    m_store.reset();
     m_database.reset();
     auto db = std::make_unique<CDatabase>(path, CDatabase::ReadWriteCreate);
     CLogwardenSet::PrepareDatabase(*db);
     m_database = std::move(db);
-    m_mainSet = std::make_unique<CLogwardenSet>(m_database.get());
+    m_store = std::make_unique<CCheckinStore>(*m_database);
+    m_form = std::make_unique<CCheckinForm>(*m_store, m_clock);
 }
 
 CDatabase& CLogwardenDoc::GetDatabase()
@@ -34,30 +40,23 @@ CDatabase& CLogwardenDoc::GetDatabase()
     return *m_database;
 }
 
-CLogwardenSet& CLogwardenDoc::GetMainSet()
+CCheckinStore& CLogwardenDoc::Store()
 {
-    if (!m_mainSet)
+    if (!m_store)
         throw CDBException(QStringLiteral("The log \"%1\" is not open.").arg(m_logPath));
-    return *m_mainSet;
+    return *m_store;
 }
 
-void CLogwardenDoc::CloseLog()
+CCheckinForm& CLogwardenDoc::Form()
 {
-    if (m_mainSet)
-        m_mainSet->Close();
+    if (!m_form)
+        throw CDBException(QStringLiteral("The log \"%1\" is not open.").arg(m_logPath));
+    return *m_form;
 }
 
-void CLogwardenDoc::ReopenLog()
+QDate CLogwardenDoc::SelectedDay() const
 {
-    OpenLog(m_logPath);
-}
-
-void CLogwardenDoc::SetSelectedDay(const QString& day)
-{
-    if (day == m_selectedDay)
-        return;
-    m_selectedDay = day;
-    Q_EMIT selectedDayChanged(day);
+    return m_form && m_form->Day().isValid() ? m_form->Day() : m_clock.Today();
 }
 
 void CLogwardenDoc::SetTitle(const QString& title)

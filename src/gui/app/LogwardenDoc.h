@@ -1,15 +1,19 @@
 #pragma once
 
+#include <QDate>
 #include <QObject>
 #include <QString>
 #include <memory>
 
+class CCheckinForm;
+class CCheckinStore;
 class CClock;
 class CDatabase;
-class CLogwardenSet;
+class CFccDatabase;
 class CSettings;
 
-// The one document: the log's database connection, the main record set and the selected day.
+// The one document: the log's connection, its writer, the check-in form's state (which holds the selected
+// day) and the FCC licence database the look-ups read.
 class CLogwardenDoc : public QObject
 {
     Q_OBJECT
@@ -18,36 +22,34 @@ public:
     ~CLogwardenDoc() override;
 
     // Opens (creating when missing) the log file; raises CDBException when it cannot, for example when
-    // the file is not a database. The main set is constructed but not opened.
+    // the file is not a database.
     void OpenLog(const QString& path);
     bool IsLogOpen() const { return m_database != nullptr; }
     CDatabase& GetDatabase();
-    CLogwardenSet& GetMainSet();
-    // Releases the main set and the connection (emptying the log); ReopenLog connects again.
-    void CloseLog();
-    void ReopenLog();
+    CCheckinStore& Store();
+    CCheckinForm& Form();
     const QString& GetLogPath() const { return m_logPath; }
 
-    // "%Y %m %d", empty until the day tree or the calendar sets it.
-    const QString& GetSelectedDay() const { return m_selectedDay; }
-    void SetSelectedDay(const QString& day);
+    // The day the window shows; today until the log is open.
+    QDate SelectedDay() const;
 
     const QString& GetTitle() const { return m_title; }
     void SetTitle(const QString& title);
 
     CSettings& Settings() { return m_settings; }
     const CClock& Clock() const { return m_clock; }
+    CFccDatabase& FccDatabase() { return *m_fcc; }
 
 Q_SIGNALS:
     void titleChanged(const QString& title);
-    void selectedDayChanged(const QString& day);
 
 private:
     CSettings& m_settings;
     const CClock& m_clock;
     QString m_logPath;
     std::unique_ptr<CDatabase> m_database;
-    std::unique_ptr<CLogwardenSet> m_mainSet;
-    QString m_selectedDay;
+    std::unique_ptr<CCheckinStore> m_store;
+    std::unique_ptr<CCheckinForm> m_form;
+    std::unique_ptr<CFccDatabase> m_fcc;
     QString m_title;
 };

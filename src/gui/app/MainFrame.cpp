@@ -5,12 +5,14 @@
 #include "core/app/Placement.h"
 #include "core/app/Settings.h"
 #include "core/app/Version.h"
+#include "core/log/CheckinForm.h"
 #include "gui/app/LeftView.h"
 #include "gui/app/LockKeyIndicator.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/Modules.h"
 #include "gui/log/LogwardenView.h"
 #include "gui/widgets/Icons.h"
+#include "gui/widgets/ProgressPane.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -26,7 +28,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
 
 // Status-bar prompt and tool tip, as one text "prompt\ntip".
 void SetPrompt(QAction* action, const QString& text)
@@ -64,18 +65,19 @@ CMainFrame::CMainFrame(CLogwardenDoc& doc, QWidget* parent)
     setCentralWidget(m_splitter);
 
     connect(m_formView, &CLogwardenView::statusText, this, &CMainFrame::SetStatusText);
-    connect(m_leftView, &CLeftView::daySelected, m_formView, &CLogwardenView::OnDaySelected);
-    m_formView->SetTreeSelector([this](const QString& day) { return m_leftView->SelectDay(day); });
+    // One selected day, kept by the form; the tree and the calendar choose it and follow it.
+    CCheckinForm& form = doc.Form();
+    connect(m_leftView, &CLeftView::daySelected, &form, &CCheckinForm::SelectDay);
+    connect(&form, &CCheckinForm::dayChanged, m_leftView, &CLeftView::ShowDay);
     connect(&m_doc, &CLogwardenDoc::titleChanged, this, &CMainFrame::UpdateCaption);
 
-    // The document's title is today's date; the caption shows it followed by the program's name.
+    // The document's title is the selected day; the caption shows it followed by the program's name.
     m_doc.SetTitle(FormatCaptionDate(doc.Clock().Today()));
     UpdateCaption();
 
-    m_doc.SetSelectedDay(m_leftView->SelectedDay());
     m_formView->ConnectCommands(m_commands);
     InstallModules(*this);
-    m_formView->OnInitialUpdate();
+    form.SelectDay(m_leftView->SelectedDay());
     RestorePlacement();
     // The day tree is the active pane at start-up.
     m_leftView->setFocus();
@@ -85,7 +87,8 @@ CMainFrame::~CMainFrame() = default;
 
 void CMainFrame::CreateActions()
 {
-    auto make = [this](const QString& text, const QList<QKeySequence>& keys = {}, const QString& prompt = {}) {
+    auto make = [this](const QString& text, const QList<QKeySequence>& keys = {},
+                       const QString& prompt = {}) {
         auto* a = new QAction(text, this);
         a->setShortcuts(keys);
         a->setShortcutContext(Qt::WindowShortcut);
@@ -105,23 +108,29 @@ void CMainFrame::CreateActions()
     c.fileSave = make(QStringLiteral("&Save"), {QKeySequence(Qt::CTRL | Qt::Key_S), QKeySequence(Qt::Key_F6)},
                       QStringLiteral("Save the active document\nSave (F6)"));
     c.fileSave->setIcon(Icons::Theme("document-save", QStyle::SP_DialogSaveButton));
-    c.fileSaveAs = make(QStringLiteral("Save &As..."), {}, QStringLiteral("The log has no document file to save"));
-    c.exportDay = make(QStringLiteral("&Export to Text File"), {}, QStringLiteral("Export to Text File\nExport Text"));
+    c.fileSaveAs =
+        make(QStringLiteral("Save &As..."), {}, QStringLiteral("The log has no document file to save"));
+    c.exportDay =
+        make(QStringLiteral("&Export to Text File"), {}, QStringLiteral("Export to Text File\nExport Text"));
     c.exportAll = make(QStringLiteral("&Full DB Export to File"), {},
                        QStringLiteral("Export the full database to a text file.\nFull Export"));
     c.exit = make(QStringLiteral("E&xit"), {}, QStringLiteral("Quit the application"));
     c.exit->setEnabled(true);
     connect(c.exit, &QAction::triggered, this, &QWidget::close);
 
-    c.undo = make(QStringLiteral("&Undo"), {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)},
+    c.undo = make(QStringLiteral("&Undo"),
+                  {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)},
                   QStringLiteral("Undo the last action\nUndo"));
-    c.cut = make(QStringLiteral("Cu&t"), {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
+    c.cut = make(QStringLiteral("Cu&t"),
+                 {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
                  QStringLiteral("Cut the selection and put it on the Clipboard\nCut"));
     c.cut->setIcon(Icons::Theme("edit-cut", -1));
-    c.copy = make(QStringLiteral("&Copy"), {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)},
+    c.copy = make(QStringLiteral("&Copy"),
+                  {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)},
                   QStringLiteral("Copy the selection and put it on the Clipboard\nCopy"));
     c.copy->setIcon(Icons::Theme("edit-copy", -1));
-    c.paste = make(QStringLiteral("&Paste"), {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
+    c.paste = make(QStringLiteral("&Paste"),
+                   {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
                    QStringLiteral("Insert Clipboard contents\nPaste"));
     c.paste->setIcon(Icons::Theme("edit-paste", -1));
     const std::pair<QAction*, const char*> editing[] = {
@@ -139,30 +148,42 @@ void CMainFrame::CreateActions()
         c.selectMatch[i] = make(QStringLiteral("Select Match %1").arg(i + 1), {QKeySequence(Qt::Key_F1 + i)},
                                 QString::fromLatin1(matchPrompts[i]));
 
-    c.recordFirst = make(QStringLiteral("&First Record"), {}, QStringLiteral("Move to first record\nFirst Record"));
+    c.recordFirst =
+        make(QStringLiteral("&First Record"), {}, QStringLiteral("Move to first record\nFirst Record"));
     c.recordFirst->setIcon(Icons::Theme("go-first", QStyle::SP_MediaSkipBackward));
-    c.recordPrev = make(QStringLiteral("&Previous Record"), {}, QStringLiteral("Move to previous record\nPrevious Record"));
+    c.recordPrev = make(QStringLiteral("&Previous Record"), {},
+                        QStringLiteral("Move to previous record\nPrevious Record"));
     c.recordPrev->setIcon(Icons::Theme("go-previous", QStyle::SP_MediaSeekBackward));
-    c.recordNext = make(QStringLiteral("&Next Record"), {}, QStringLiteral("Move to next record\nNext Record"));
+    c.recordNext =
+        make(QStringLiteral("&Next Record"), {}, QStringLiteral("Move to next record\nNext Record"));
     c.recordNext->setIcon(Icons::Theme("go-next", QStyle::SP_MediaSeekForward));
-    c.recordLast = make(QStringLiteral("&Last Record"), {}, QStringLiteral("Move to last record\nLast Record"));
+    c.recordLast =
+        make(QStringLiteral("&Last Record"), {}, QStringLiteral("Move to last record\nLast Record"));
     c.recordLast->setIcon(Icons::Theme("go-last", QStyle::SP_MediaSkipForward));
-    c.purge = make(QStringLiteral("P&urge"), {}, QStringLiteral("All but 1 for performance\nPurge to Unique"));
-    c.emptyDatabase = make(QStringLiteral("&Empty Database"), {}, QStringLiteral("Delete every check-in\nEmpty Database"));
-    c.deleteCheckin = make(QStringLiteral("Delete"), {}, QStringLiteral("Delete the current record as a Checkin\nDelete (Del Key)"));
+    c.purge =
+        make(QStringLiteral("P&urge"), {}, QStringLiteral("All but 1 for performance\nPurge to Unique"));
+    c.emptyDatabase =
+        make(QStringLiteral("&Empty Database"), {}, QStringLiteral("Delete every check-in\nEmpty Database"));
+    c.deleteCheckin = make(QStringLiteral("Delete"), {},
+                           QStringLiteral("Delete the current record as a Checkin\nDelete (Del Key)"));
     c.deleteCheckin->setIcon(Icons::Theme("edit-delete", QStyle::SP_TrashIcon));
 
-    c.viewToolbar = make(QStringLiteral("&Toolbar"), {}, QStringLiteral("Show or hide the toolbar\nToggle ToolBar"));
-    c.viewStatusBar = make(QStringLiteral("&Status Bar"), {}, QStringLiteral("Show or hide the status bar\nToggle StatusBar"));
+    c.viewToolbar =
+        make(QStringLiteral("&Toolbar"), {}, QStringLiteral("Show or hide the toolbar\nToggle ToolBar"));
+    c.viewStatusBar = make(QStringLiteral("&Status Bar"), {},
+                           QStringLiteral("Show or hide the status bar\nToggle StatusBar"));
     c.netPreamble = make(QStringLiteral("&Net Preamble"), {QKeySequence(Qt::ALT | Qt::Key_P)},
                          QStringLiteral("Show or Hide the Net Preamble"));
-    c.fccDbStatus = make(QStringLiteral("&FCC Db Status"), {}, QStringLiteral("Available FCC Database vs Current\nNeed to update?"));
-    c.about = make(QStringLiteral("&About Logwarden..."), {}, QStringLiteral("Display program information, version number and copyright\nAbout"));
+    c.fccDbStatus = make(QStringLiteral("&FCC Db Status"), {},
+                         QStringLiteral("Available FCC Database vs Current\nNeed to update?"));
+    c.about = make(QStringLiteral("&About Logwarden..."), {},
+                   QStringLiteral("Display program information, version number and copyright\nAbout"));
     c.about->setIcon(Icons::Theme("help-about", QStyle::SP_MessageBoxInformation));
     c.about->setEnabled(true);
     connect(c.about, &QAction::triggered, this, &CMainFrame::ShowAbout);
 
-    c.goHome = make(QStringLiteral("Go Home"), {QKeySequence(Qt::Key_F4)}, QStringLiteral("Goto the Home Position\nGo Home"));
+    c.goHome = make(QStringLiteral("Go Home"), {QKeySequence(Qt::Key_F4)},
+                    QStringLiteral("Goto the Home Position\nGo Home"));
     c.localLookUp = make(QStringLiteral("Local Look Up"), {QKeySequence(Qt::Key_F7)});
     c.qrzPull = make(QStringLiteral("Pull from QRZ"), {QKeySequence(Qt::Key_F8)});
     c.hearCall = make(QStringLiteral("Hear Call"), {QKeySequence(Qt::Key_F9)});
@@ -172,10 +193,14 @@ void CMainFrame::CreateActions()
     c.previousPane->setEnabled(true);
     connect(c.previousPane, &QAction::triggered, this, &CMainFrame::SwitchPane);
 
-    c.fccCheck = make(QStringLiteral("Check"), {}, QStringLiteral("Available FCC Database vs Current\nNeed to update?"));
-    c.fccDownload = make(QStringLiteral("DLoad"), {}, QStringLiteral("Download the FCC licence archive\nDownload"));
-    c.fccExtract = make(QStringLiteral("Extract"), {}, QStringLiteral("Extract AM.dat, EN.dat and HD.dat from the archive\nExtract"));
-    c.fccCompile = make(QStringLiteral("Compile"), {}, QStringLiteral("Build the FCC licence database\nCompile"));
+    c.fccCheck = make(QStringLiteral("Check"), {},
+                      QStringLiteral("Available FCC Database vs Current\nNeed to update?"));
+    c.fccDownload =
+        make(QStringLiteral("DLoad"), {}, QStringLiteral("Download the FCC licence archive\nDownload"));
+    c.fccExtract = make(QStringLiteral("Extract"), {},
+                        QStringLiteral("Extract AM.dat, EN.dat and HD.dat from the archive\nExtract"));
+    c.fccCompile =
+        make(QStringLiteral("Compile"), {}, QStringLiteral("Build the FCC licence database\nCompile"));
     c.print = make(QStringLiteral("&Print..."), {}, QStringLiteral("Print the active document\nPrint"));
     c.print->setIcon(Icons::Theme("document-print", -1));
 }
@@ -250,10 +275,10 @@ void CMainFrame::CreateStatusBar()
     m_message = new QLabel(QStringLiteral("Ready"), bar);
     m_message->setObjectName(QStringLiteral("statusMessage"));
     bar->addWidget(m_message, 1);
-    m_widePane = new QLabel(QString(52, QLatin1Char(' ')), bar);
-    m_widePane->setObjectName(QStringLiteral("statusWidePane"));
-    m_widePane->setMinimumWidth(m_widePane->fontMetrics().horizontalAdvance(QString(52, QLatin1Char('0'))) / 2);
-    bar->addPermanentWidget(m_widePane);
+    m_progress = new CProgressPane(bar);
+    m_progress->setMinimumWidth(m_progress->fontMetrics().horizontalAdvance(QString(52, QLatin1Char('0'))) /
+                                2);
+    bar->addPermanentWidget(m_progress);
     for (auto kind : {CLockKeyIndicator::Caps, CLockKeyIndicator::Num, CLockKeyIndicator::Scroll})
         bar->addPermanentWidget(new CLockKeyIndicator(kind, bar));
 
@@ -272,11 +297,6 @@ void CMainFrame::SetStatusText(const QString& text)
 QString CMainFrame::StatusText() const
 {
     return m_message->text();
-}
-
-QWidget* CMainFrame::ProgressPane() const
-{
-    return m_widePane;
 }
 
 void CMainFrame::UpdateCaption()

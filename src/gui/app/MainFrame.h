@@ -8,6 +8,7 @@ class CClock;
 class CLeftView;
 class CLogwardenDoc;
 class CLogwardenView;
+class CProgressPane;
 class CSettings;
 class QLabel;
 class QSplitter;
@@ -33,8 +34,8 @@ public:
     // The first pane of the status bar; "Ready" when idle.
     void SetStatusText(const QString& text);
     QString StatusText() const;
-    // The wide second pane of the status bar, where long jobs put their progress.
-    QWidget* ProgressPane() const;
+    // The wide second pane of the status bar, where every long job shows its progress and Cancel.
+    CProgressPane& Progress() const { return *m_progress; }
 
     // Reads the placement from the settings and applies it.
     void RestorePlacement();
@@ -63,5 +64,5 @@ private:
     QToolBar* m_toolBar = nullptr;
     QToolBar* m_commandBar = nullptr;
     QLabel* m_message = nullptr;
-    QLabel* m_widePane = nullptr;
+    CProgressPane* m_progress = nullptr;
 };

@@ -2,24 +2,22 @@
 
 #include "core/Exceptions.h"
 #include "core/app/Settings.h"
-#include "core/licdb/FccSchema.h"
 #include "core/jobs/MThreadedJobQ.h"
+#include "core/licdb/FccSchema.h"
+#include "gui/app/Prompt.h"
+#include "gui/widgets/ProgressPane.h"
 
 #include <QCloseEvent>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
-
 
 QString FolderOf(const QString& path)
 {
@@ -29,8 +27,9 @@ QString FolderOf(const QString& path)
 
 } // namespace
 
-CBuildFCCDbDlg::CBuildFCCDbDlg(CSettings& settings, QWidget* progressPane, QWidget* parent)
-    : QDialog(parent), m_settings(settings), m_queue(std::make_unique<CMThreadedJobQ>())
+CBuildFCCDbDlg::CBuildFCCDbDlg(CSettings& settings, CProgressPane* progress, QWidget* parent)
+    : QDialog(parent), m_settings(settings), m_progressPane(progress),
+      m_queue(std::make_unique<CMThreadedJobQ>())
 {
     setObjectName(QStringLiteral("BuildFCCDb"));
     setWindowTitle(QStringLiteral("BuildFCCDb"));
@@ -97,20 +96,6 @@ CBuildFCCDbDlg::CBuildFCCDbDlg(CSettings& settings, QWidget* progressPane, QWidg
     connect(m_cancelButton, &QPushButton::clicked, this, &CBuildFCCDbDlg::OnCancelBuild);
     connect(m_doneButton, &QPushButton::clicked, this, &QDialog::close);
 
-    if (progressPane) {
-        m_progress = new QProgressBar(progressPane);
-        m_progress->setObjectName(QStringLiteral("fccBuildProgress"));
-        m_progress->setRange(0, 100);
-        m_progress->setValue(0);
-        m_progress->setTextVisible(true);
-        if (!progressPane->layout()) {
-            auto* paneLayout = new QHBoxLayout(progressPane);
-            paneLayout->setContentsMargins(0, 0, 0, 0);
-        }
-        progressPane->layout()->addWidget(m_progress);
-        m_progress->hide();
-    }
-
     // The queue's "REFRESH LIST" notice, on this window's thread.
     m_queue->SetMaxThreads(CMThreadedJobQ::kMaxThreads);
     m_queue->SetRefreshCallback(
@@ -135,7 +120,8 @@ CBuildFCCDbDlg::~CBuildFCCDbDlg()
     // Stops a running build (the previous database stays) before anything it reports to goes away.
     m_build.reset();
     m_queue.reset();
-    delete m_progress.data();
+    if (m_task)
+        m_task->Finish();
 }
 
 QString CBuildFCCDbDlg::GetStatusText() const
@@ -161,17 +147,16 @@ void CBuildFCCDbDlg::ShowPaths()
 
 void CBuildFCCDbDlg::OnBrowse()
 {
-    QFileDialog dialog(this, QString(), m_strInputPath, QStringLiteral("All dat files (*.dat)"));
-    dialog.setObjectName(QStringLiteral("browseDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QStringLiteral("dat"));
-    // Choosing an existing .dat file is the point here; the question that matters is about the database.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.selectFile(m_strInputPath);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    ApplyChosenFile(dialog.selectedFiles().constFirst());
+    // A save dialog, so that a name can be typed in a folder without .dat files yet; choosing an existing
+    // .dat file is the point here, and the question that matters is about the database.
+    Prompt::CFileRequest request;
+    request.folder = FolderOf(m_strInputPath);
+    request.proposedName = m_strInputPath;
+    request.filters = {QStringLiteral("All dat files (*.dat)")};
+    request.defaultSuffix = QStringLiteral("dat");
+    const QString chosen = Prompt::SaveFileName(this, request);
+    if (!chosen.isEmpty())
+        ApplyChosenFile(chosen);
 }
 
 bool CBuildFCCDbDlg::ApplyChosenFile(const QString& chosenFile)
@@ -181,10 +166,8 @@ bool CBuildFCCDbDlg::ApplyChosenFile(const QString& chosenFile)
     const QString input = folder + separator + QStringLiteral("*.dat");
     const QString output = folder + separator + QLatin1String(FccSchema::kFileName);
     if (QFileInfo::exists(output) &&
-        QMessageBox::question(this, windowTitle(), QStringLiteral("File %1 exists! Overwrite?").arg(output),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+        !Prompt::Ask(this, QStringLiteral("File %1 exists! Overwrite?").arg(output), false, windowTitle()))
         return false;
-    }
     m_strInputPath = input;
     m_strOutputPath = output;
     m_settings.SetString(Setting::FccInputFile, input);
@@ -203,7 +186,7 @@ void CBuildFCCDbDlg::OnCreateDb()
     try {
         m_build->Start(m_strInputPath, m_strOutputPath);
     } catch (const CLogwardenException& e) {
-        QMessageBox::warning(this, windowTitle(), e.Message());
+        Prompt::Warning(this, e.Message(), windowTitle());
         return;
     }
     SetBuilding(true);
@@ -221,10 +204,11 @@ void CBuildFCCDbDlg::SetBuilding(bool building)
     m_browseInput->setEnabled(!building);
     m_browseOutput->setEnabled(!building);
     m_cancelButton->setEnabled(building);
-    if (m_progress) {
-        m_progress->setValue(0);
-        m_progress->setVisible(building);
-    }
+    if (building && m_progressPane && !m_task)
+        m_task = m_progressPane->Begin(QStringLiteral("fccBuildProgress"), QStringLiteral("Compile"),
+                                       [this] { OnCancelBuild(); });
+    if (!building && m_task)
+        m_task->Finish();
 }
 
 void CBuildFCCDbDlg::OnProgress(const QString& text, int percent)
@@ -232,8 +216,10 @@ void CBuildFCCDbDlg::OnProgress(const QString& text, int percent)
     if (!m_cancelButton->isEnabled())
         return; // a report that arrived after the build ended
     m_status->setText(text);
-    if (m_progress)
-        m_progress->setValue(qBound(0, percent, 100));
+    if (m_task) {
+        m_task->SetText(text);
+        m_task->SetPercent(percent);
+    }
     Q_EMIT progressChanged(text, percent);
 }
 
@@ -242,9 +228,9 @@ void CBuildFCCDbDlg::OnFinished(CFccDbBuild::State state, const QString& message
     SetBuilding(false);
     if (state == CFccDbBuild::Failed) {
         m_status->setText(QStringLiteral("Compile Failed"));
-        QMessageBox::warning(
-            this, windowTitle(),
-            QStringLiteral("%1\n\nThe previous FCC database was left as it was.").arg(message));
+        Prompt::Notify(this, Prompt::Kind::Warning,
+                       QStringLiteral("%1\n\nThe previous FCC database was left as it was.").arg(message),
+                       windowTitle());
     } else {
         m_status->setText(message);
     }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "core/licdb/FccDbBuild.h"
+#include "gui/widgets/ProgressPane.h"
 
 #include <QDialog>
 #include <QPointer>
-#include <QProgressBar>
 #include <memory>
 
 class CMThreadedJobQ;
@@ -15,14 +15,15 @@ class QPushButton;
 
 // The modeless "BuildFCCDb" dialog of the "Compile" command: the folder of AM.dat, EN.dat and HD.dat,
 // the database to build, and "Create DB", which builds it off the user-interface thread. The status
-// line shows "AM (1 of 3) Build Current position 42%" ... "Compile Complete"; a progress bar in the main
-// window's status bar follows it. "Cancel" stops a build and leaves the previous database as it was.
+// line shows "AM (1 of 3) Build Current position 42%" ... "Compile Complete"; a task in the main window's
+// status bar follows it, with its own Cancel. "Cancel" stops a build and leaves the previous database as it
+// was.
 class CBuildFCCDbDlg : public QDialog
 {
     Q_OBJECT
 public:
-    // progressPane: the status-bar pane that shows the progress bar during a build (may be null).
-    CBuildFCCDbDlg(CSettings& settings, QWidget* progressPane, QWidget* parent = nullptr);
+    // progress: the status bar's pane where a build shows its progress (may be null).
+    CBuildFCCDbDlg(CSettings& settings, CProgressPane* progress, QWidget* parent = nullptr);
     ~CBuildFCCDbDlg() override;
 
     QString GetInputPath() const { return m_strInputPath; }
@@ -31,7 +32,8 @@ public:
     // "AM: N loaded, M skipped", one line a table, after a build that completed.
     QString GetCountsText() const;
     bool IsBuilding() const;
-    QProgressBar* ProgressBar() const { return m_progress; }
+    // The build's task in the status bar while it runs.
+    CProgressTask* ProgressTask() const { return m_task; }
 
     // "...": asks for a file in the folder of the ULS files.
     void OnBrowse();
@@ -74,7 +76,8 @@ private:
     QPushButton* m_doneButton = nullptr;
     QPushButton* m_browseInput = nullptr;
     QPushButton* m_browseOutput = nullptr;
-    QPointer<QProgressBar> m_progress;
+    QPointer<CProgressPane> m_progressPane;
+    QPointer<CProgressTask> m_task;
     // The queue outlives the build that runs on it.
     std::unique_ptr<CMThreadedJobQ> m_queue;
     std::unique_ptr<CFccDbBuild> m_build;

@@ -2,25 +2,24 @@
 
 #include "core/Exceptions.h"
 #include "core/app/Settings.h"
+#include "core/jobs/BackgroundJob.h"
 #include "core/licdb/UlsArchive.h"
 #include "core/web/FileDownload.h"
-#include "core/jobs/BackgroundJob.h"
+#include "gui/app/Prompt.h"
+#include "gui/widgets/ProgressPane.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
-
 
 QString Megabytes(qint64 bytes)
 {
@@ -31,7 +30,8 @@ QString Megabytes(qint64 bytes)
 
 } // namespace
 
-CDownloadDlg::CDownloadDlg(CSettings& settings, QWidget* parent) : QDialog(parent), m_settings(settings)
+CDownloadDlg::CDownloadDlg(CSettings& settings, CProgressPane* progress, QWidget* parent)
+    : QDialog(parent), m_settings(settings), m_progressPane(progress)
 {
     setObjectName(QStringLiteral("downloadDlg"));
     setWindowTitle(QStringLiteral("FCC Download Dialog"));
@@ -123,8 +123,7 @@ void CDownloadDlg::OnBrowse()
 {
     const QString shown = m_saveTo->text().trimmed();
     const QString start = QFileInfo(shown).isDir() ? shown : QDir::currentPath();
-    const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("Select a Folder..."), start,
-                                                             QFileDialog::ShowDirsOnly);
+    const QString folder = Prompt::FolderName(this, QStringLiteral("Select a Folder..."), start);
     if (folder.isEmpty())
         return;
     m_settings.SetString(Setting::FccStorageLocation, folder);
@@ -138,6 +137,11 @@ void CDownloadDlg::SetBusy(bool busy)
     m_saveTo->setReadOnly(busy);
     m_browse->setEnabled(!busy);
     m_ok->setEnabled(!busy);
+    if (busy && m_progressPane && !m_task)
+        m_task = m_progressPane->Begin(QStringLiteral("downloadProgress"), QStringLiteral("Downloading"),
+                                       [job = m_job] { job->Cancel(); });
+    if (!busy && m_task)
+        m_task->Finish();
 }
 
 void CDownloadDlg::OnDownload()
@@ -160,7 +164,8 @@ void CDownloadDlg::OnDownload()
     m_status->setText(QStringLiteral("Connecting to %1 ...").arg(url));
     SetBusy(true);
     m_job->Start([url, folder](CBackgroundJob& job) {
-        UlsArchive::Download(url, folder, [&job](qint64 received, qint64 total) { return job.Report(received, total); });
+        UlsArchive::Download(url, folder,
+                             [&job](qint64 received, qint64 total) { return job.Report(received, total); });
     });
 }
 
@@ -170,9 +175,13 @@ void CDownloadDlg::OnProgress(qint64 received, qint64 total)
         return;
     if (total > 0) {
         m_bar->setValue(int(received * 100 / total));
+        if (m_task)
+            m_task->SetPercent(int(received * 100 / total));
         m_bar->setFormat(QStringLiteral("%1 of %2 (%p%)").arg(Megabytes(received), Megabytes(total)));
     } else {
         m_bar->setFormat(Megabytes(received));
+        if (m_task)
+            m_task->SetPercent(-1);
     }
     m_status->setText(QStringLiteral("Downloading %1 ...").arg(m_target));
 }
@@ -208,11 +217,7 @@ void CDownloadDlg::OnFinished()
 void CDownloadDlg::Message(const QString& text, bool error)
 {
     // Window-modal but not blocking: the download dialog and the main window keep running.
-    auto* box = new QMessageBox(error ? QMessageBox::Critical : QMessageBox::Warning, windowTitle(), text,
-                                QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("downloadMessage"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    Prompt::Notify(this, error ? Prompt::Kind::Error : Prompt::Kind::Warning, text, windowTitle());
 }
 
 void CDownloadDlg::accept()

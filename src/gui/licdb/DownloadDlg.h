@@ -1,6 +1,9 @@
 #pragma once
 
+#include "gui/widgets/ProgressPane.h"
+
 #include <QDialog>
+#include <QPointer>
 
 class CBackgroundJob;
 class CSettings;
@@ -10,13 +13,15 @@ class QProgressBar;
 class QPushButton;
 
 // "FCC Download Dialog": fetches the FCC's licence archive l_amat.zip into the storage folder. Modeless;
-// the download runs off the window's thread with its progress in bytes and percent, and can be
-// cancelled. The old archive stays until a complete new one has arrived.
+// the download runs off the window's thread with its progress in bytes and percent (in the dialog and in
+// the main window's status bar), and can be cancelled. The old archive stays until a complete new one has
+// arrived.
 class CDownloadDlg : public QDialog
 {
     Q_OBJECT
 public:
-    CDownloadDlg(CSettings& settings, QWidget* parent);
+    // progress: the status bar's pane where a download shows its progress (may be null).
+    CDownloadDlg(CSettings& settings, CProgressPane* progress, QWidget* parent);
     ~CDownloadDlg() override;
 
     // "DLoad": shows the dialog with its fields loaded; an open dialog is only raised.
@@ -58,5 +63,7 @@ private:
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;
     CBackgroundJob* m_job = nullptr;
+    QPointer<CProgressPane> m_progressPane;
+    QPointer<CProgressTask> m_task;
     QString m_target;
 };

@@ -19,14 +19,14 @@ struct CWaitCursor
 
 } // namespace
 
-QString OpenFccLicencePage(const CSettings& settings, const QString& callSign)
+QString OpenFccLicencePage(CFccDatabase& fcc, const CSettings& settings, const QString& callSign)
 {
     if (callSign.isEmpty())
         return {};
     std::optional<qint32> key;
     {
         const CWaitCursor wait;
-        key = FccLicenceKey(FccDatabasePath(settings), callSign);
+        key = fcc.LicenceKey(FccDatabasePath(settings), callSign);
     }
     if (!key)
         return QStringLiteral("No FCC licence found for %1").arg(callSign);

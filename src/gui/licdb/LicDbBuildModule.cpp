@@ -19,7 +19,7 @@ CLicDbBuildModule::CLicDbBuildModule(CMainFrame& frame) : QObject(&frame), m_fra
 void CLicDbBuildModule::OnCompile()
 {
     if (!m_dialog) {
-        m_dialog = new CBuildFCCDbDlg(m_frame.Settings(), m_frame.ProgressPane(), &m_frame);
+        m_dialog = new CBuildFCCDbDlg(m_frame.Settings(), &m_frame.Progress(), &m_frame);
         m_dialog->setAttribute(Qt::WA_DeleteOnClose);
         // A build changes the database the look-ups read: say so in the status bar.
         connect(m_dialog, &CBuildFCCDbDlg::buildFinished, &m_frame,

@@ -1,17 +1,15 @@
 #include "gui/licdb/LicDbDownloadModule.h"
 
 #include "core/Exceptions.h"
+#include "core/jobs/BackgroundJob.h"
 #include "core/licdb/UlsArchive.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
-#include "core/jobs/BackgroundJob.h"
+#include "gui/app/Prompt.h"
 #include "gui/licdb/DownloadDlg.h"
+#include "gui/widgets/ProgressPane.h"
 
 #include <QDir>
-#include <QLabel>
-#include <QMessageBox>
-#include <QStatusBar>
-#include <QToolButton>
 #include <memory>
 
 void CLicDbDownloadModule::Install(CMainFrame& frame)
@@ -23,20 +21,12 @@ CLicDbDownloadModule::CLicDbDownloadModule(CMainFrame& frame, CSettings& setting
     : QObject(&frame), m_frame(frame), m_settings(settings)
 {
     setObjectName(QStringLiteral("licDbDownloadModule"));
-    m_dialog = new CDownloadDlg(settings, &frame);
+    m_dialog = new CDownloadDlg(settings, &frame.Progress(), &frame);
     connect(m_dialog, &CDownloadDlg::statusText, &frame, &CMainFrame::SetStatusText);
 
     m_extractJob = new CBackgroundJob(this);
     connect(m_extractJob, &CBackgroundJob::progress, this, &CLicDbDownloadModule::OnExtractProgress);
     connect(m_extractJob, &CBackgroundJob::finished, this, &CLicDbDownloadModule::OnExtractFinished);
-    m_cancelExtract = new QToolButton(frame.statusBar());
-    m_cancelExtract->setObjectName(QStringLiteral("cancelExtract"));
-    m_cancelExtract->setText(QStringLiteral("Cancel"));
-    m_cancelExtract->setToolTip(QStringLiteral("Stop extracting the FCC files"));
-    m_cancelExtract->setAutoRaise(true);
-    frame.statusBar()->addPermanentWidget(m_cancelExtract);
-    m_cancelExtract->hide();
-    connect(m_cancelExtract, &QToolButton::clicked, m_extractJob, &CBackgroundJob::Cancel);
 
     const CCommands& c = frame.Commands();
     connect(c.fccDownload, &QAction::triggered, this, &CLicDbDownloadModule::OnDownload);
@@ -55,12 +45,6 @@ void CLicDbDownloadModule::OnDownload()
     m_dialog->ShowDialog();
 }
 
-void CLicDbDownloadModule::ShowProgress(const QString& text)
-{
-    if (auto* pane = qobject_cast<QLabel*>(m_frame.ProgressPane()))
-        pane->setText(text);
-}
-
 void CLicDbDownloadModule::OnExtract()
 {
     if (IsExtracting())
@@ -71,37 +55,33 @@ void CLicDbDownloadModule::OnExtract()
     auto result = std::make_shared<UlsArchive::CExtractResult>();
     m_result = result;
     m_frame.Commands().fccExtract->setEnabled(false);
-    m_cancelExtract->show();
     m_frame.SetStatusText(QStringLiteral("Extracting %1 ...").arg(archive));
-    ShowProgress(QStringLiteral("Extracting: 0%"));
+    m_task = m_frame.Progress().Begin(QStringLiteral("extractProgress"), QStringLiteral("Extracting"),
+                                      [job = m_extractJob] { job->Cancel(); });
     m_extractJob->setProperty("archive", archive);
     m_extractJob->Start([archive, folder = m_folder, result](CBackgroundJob& job) {
-        *result = UlsArchive::ExtractDataFiles(archive, folder,
-                                               [&job](qint64 done, qint64 total) { return job.Report(done, total); });
+        *result = UlsArchive::ExtractDataFiles(
+            archive, folder, [&job](qint64 done, qint64 total) { return job.Report(done, total); });
     });
 }
 
 void CLicDbDownloadModule::OnExtractProgress(qint64 done, qint64 total)
 {
-    if (IsExtracting() && total > 0)
-        ShowProgress(QStringLiteral("Extracting: %1%").arg(done * 100 / total));
+    if (IsExtracting() && total > 0 && m_task)
+        m_task->SetPercent(int(done * 100 / total));
 }
 
 void CLicDbDownloadModule::OnExtractFinished()
 {
     m_frame.Commands().fccExtract->setEnabled(true);
-    m_cancelExtract->hide();
-    ShowProgress(QString());
+    if (m_task)
+        m_task->Finish();
     const QString archive = m_extractJob->property("archive").toString();
     try {
         m_extractJob->RethrowError();
     } catch (const CLogwardenException& e) {
         m_frame.SetStatusText(QStringLiteral("Ready"));
-        auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Logwarden"), e.Message(), QMessageBox::Ok,
-                                    &m_frame);
-        box->setObjectName(QStringLiteral("extractMessage"));
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
+        Prompt::Notify(&m_frame, Prompt::Kind::Error, e.Message());
         return;
     }
     const UlsArchive::CExtractResult& r = *m_result;
@@ -110,5 +90,6 @@ void CLicDbDownloadModule::OnExtractFinished()
     else if (r.files.isEmpty())
         m_frame.SetStatusText(QStringLiteral("%1 holds no HD.dat, EN.dat or AM.dat").arg(archive));
     else
-        m_frame.SetStatusText(QStringLiteral("Extracted %1 into %2").arg(r.files.join(QStringLiteral(", ")), m_folder));
+        m_frame.SetStatusText(
+            QStringLiteral("Extracted %1 into %2").arg(r.files.join(QStringLiteral(", ")), m_folder));
 }

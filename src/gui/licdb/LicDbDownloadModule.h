@@ -1,15 +1,16 @@
 #pragma once
 
 #include "core/licdb/UlsArchive.h"
+#include "gui/widgets/ProgressPane.h"
 
 #include <QObject>
+#include <QPointer>
 #include <memory>
 
 class CBackgroundJob;
 class CDownloadDlg;
 class CMainFrame;
 class CSettings;
-class QToolButton;
 
 // The "DLoad" and "Extract" commands of the "FCC DB: " bar: the download dialog, and extracting
 // HD.dat, EN.dat and AM.dat from l_amat.zip in the storage folder (off the window's thread, with its
@@ -30,13 +31,12 @@ public:
 private:
     void OnExtractProgress(qint64 done, qint64 total);
     void OnExtractFinished();
-    void ShowProgress(const QString& text);
 
     CMainFrame& m_frame;
     CSettings& m_settings;
     CDownloadDlg* m_dialog = nullptr;
     CBackgroundJob* m_extractJob = nullptr;
-    QToolButton* m_cancelExtract = nullptr;
+    QPointer<CProgressTask> m_task;
     QString m_folder;
     // Written by the extraction's thread, read after it has ended (finished() follows its join).
     std::shared_ptr<UlsArchive::CExtractResult> m_result;

@@ -1,13 +1,15 @@
 #include "gui/log/DayListModel.h"
 
 #include <QColor>
+#include <algorithm>
 
 const int CDayListModel::kDefaultWidths[ColumnCount] = {20, 30, 40, 80, 180, 180, 180, 40, 80, 40, 40, 500};
 
 namespace {
 
-const char* const kHeaders[CDayListModel::ColumnCount] = {"#",     "ID",   "Ack",     "Call",     "Name",    "Street",
-                                                          "Location", "Class", "Date", "Traffic", "Comments", "Comments"};
+const char* const kHeaders[CDayListModel::ColumnCount] = {"#",    "ID",      "Ack",      "Call",
+                                                          "Name", "Street",  "Location", "Class",
+                                                          "Date", "Traffic", "Comments", "Comments"};
 
 bool IsCheckColumn(int column)
 {
@@ -19,6 +21,17 @@ bool IsCheckColumn(int column)
 
 void CDayListModel::SetRows(std::vector<CCheckinRecord> rows)
 {
+    // The same check-ins with new values (a tick, a save) keep the view's selection and scrolling.
+    const bool sameRows =
+        rows.size() == m_rows.size() &&
+        std::equal(rows.begin(), rows.end(), m_rows.begin(),
+                   [](const CCheckinRecord& a, const CCheckinRecord& b) { return a.id == b.id; });
+    if (sameRows) {
+        m_rows = std::move(rows);
+        if (!m_rows.empty())
+            Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+        return;
+    }
     beginResetModel();
     m_rows = std::move(rows);
     m_highlight.assign(m_rows.size(), false);

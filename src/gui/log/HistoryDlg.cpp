@@ -2,6 +2,7 @@
 
 #include "core/Exceptions.h"
 #include "core/app/Settings.h"
+#include "gui/app/Prompt.h"
 #include "gui/log/HistoryModel.h"
 #include "gui/widgets/WindowPlacement.h"
 
@@ -10,7 +11,6 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
@@ -91,10 +91,7 @@ void CHistoryDlg::Fill()
     } catch (const CLogwardenException& e) {
         m_model->Clear();
         QApplication::restoreOverrideCursor();
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Logwarden"), QStringLiteral("No History"),
-                        QMessageBox::Ok, this);
-        box.setInformativeText(e.Message());
-        box.exec();
+        Prompt::Warning(this, QStringLiteral("No History\n\n%1").arg(e.Message()));
         QApplication::setOverrideCursor(Qt::WaitCursor);
     }
     m_recordCount = m_model->Count();

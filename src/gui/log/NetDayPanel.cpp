@@ -6,21 +6,21 @@
 #include "core/log/LogFilter.h"
 #include "core/log/TransmitterToggle.h"
 #include "gui/app/LogwardenDoc.h"
+#include "gui/app/Prompt.h"
 #include "gui/log/LogwardenView.h"
 
 #include <QButtonGroup>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace {
-
 
 // A mast with waves: red and larger while the transmitter is keyed, grey when it is not.
 QIcon TransmitIcon(bool on)
@@ -62,13 +62,18 @@ CNetDayPanel::CNetDayPanel(CLogwardenDoc& doc, CLogwardenView& form, QWidget* pa
     m_ncsLabel->setFont(m_boldFont);
     layout->addWidget(m_ncsLabel);
 
+    // Two columns, so that the net column fits beside the day list at the window's usual size.
     auto* group = new QButtonGroup(this);
+    auto* ranges = new QGridLayout;
+    ranges->setVerticalSpacing(0);
+    const int rows = (NetRoster::kLetterRanges + 1) / 2;
     for (int i = 0; i < NetRoster::kLetterRanges; ++i) {
         m_ranges[i] = new QRadioButton(QString::fromLatin1(NetRoster::kLetterRangeTexts[i]), this);
         m_ranges[i]->setObjectName(QStringLiteral("letterRange%1").arg(i));
         group->addButton(m_ranges[i], i);
-        layout->addWidget(m_ranges[i]);
+        ranges->addWidget(m_ranges[i], i % rows, i / rows);
     }
+    layout->addLayout(ranges);
     m_normalFont = m_ranges[0]->font();
     connect(group, &QButtonGroup::idClicked, this, &CNetDayPanel::OnLetterRange);
 
@@ -92,9 +97,8 @@ CNetDayPanel::CNetDayPanel(CLogwardenDoc& doc, CLogwardenView& form, QWidget* pa
     connect(m_toggle, &CTransmitterToggle::finished, this, &CNetDayPanel::OnTransmitFinished);
     connect(m_transmit, &QPushButton::clicked, this, &CNetDayPanel::OnTransmit);
     // The host last typed is offered on the next run.
-    connect(m_host, &QLineEdit::editingFinished, this, [this] {
-        m_doc.Settings().SetString(Setting::TransmitterHost, m_host->text().trimmed());
-    });
+    connect(m_host, &QLineEdit::editingFinished, this,
+            [this] { m_doc.Settings().SetString(Setting::TransmitterHost, m_host->text().trimmed()); });
     ShowTransmitIcon();
 }
 
@@ -102,17 +106,13 @@ CNetDayPanel::~CNetDayPanel() = default;
 
 void CNetDayPanel::UpdateNetDay()
 {
-    QDate day = LogFilter::ParseDayText(m_doc.GetSelectedDay());
-    if (!day.isValid())
-        day = m_doc.Clock().Today();
-    UpdateNetDay(day);
+    UpdateNetDay(m_doc.SelectedDay());
 }
 
 void CNetDayPanel::UpdateNetDay(const QDate& day)
 {
     m_ranges[m_markedRange]->setFont(m_normalFont);
     m_ncsLabel->setText(NetRoster::Label(m_doc.Settings(), day));
-    m_doc.SetTitle(FormatCaptionDate(day));
     m_markedRange = NetRoster::LetterRangeIndex(day);
     m_iMyPlaceInd = m_markedRange;
     m_ranges[m_iMyPlaceInd]->setChecked(true);
@@ -137,7 +137,7 @@ void CNetDayPanel::OnTransmit()
     CSettings& settings = m_doc.Settings();
     const QString host = m_host->text().trimmed();
     if (const QString why = CTransmitterToggle::CheckHost(host); !why.isEmpty()) {
-        QMessageBox::warning(&m_form, QStringLiteral("Logwarden"), why);
+        Prompt::Warning(&m_form, why);
         Q_EMIT transmitFinished(false);
         return;
     }
@@ -149,7 +149,7 @@ void CNetDayPanel::OnTransmit()
                          settings.GetString(Setting::TransmitterScript), host,
                          settings.GetInt(Setting::TransmitterTimeOut), &error)) {
         m_transmit->setEnabled(true);
-        QMessageBox::warning(&m_form, QStringLiteral("Logwarden"), error);
+        Prompt::Warning(&m_form, error);
         Q_EMIT statusText(QStringLiteral("Ready"));
         Q_EMIT transmitFinished(false);
     }

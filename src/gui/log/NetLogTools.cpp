@@ -2,6 +2,8 @@
 
 #include "core/Exceptions.h"
 #include "core/app/Clock.h"
+#include "core/log/CheckinForm.h"
+#include "core/log/CheckinStore.h"
 #include "core/log/LogExport.h"
 #include "core/log/LogFilter.h"
 #include "core/log/LogMaintenance.h"
@@ -9,6 +11,7 @@
 #include "gui/app/Commands.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
+#include "gui/app/Prompt.h"
 #include "gui/log/HistoryDlg.h"
 #include "gui/log/LogwardenView.h"
 #include "gui/log/NetDayPanel.h"
@@ -18,11 +21,9 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableView>
@@ -61,7 +62,7 @@ CNetLogTools::CNetLogTools(CMainFrame& frame)
     m_netDay = new CNetDayPanel(m_doc, m_form, &m_form);
     m_form.SlotLayout(CLogwardenView::Slot::NetColumn)->addWidget(m_netDay);
     connect(m_netDay, &CNetDayPanel::statusText, this, &CNetLogTools::Status);
-    connect(&m_doc, &CLogwardenDoc::selectedDayChanged, m_netDay, [this] { m_netDay->UpdateNetDay(); });
+    connect(&m_doc.Form(), &CCheckinForm::dayChanged, m_netDay, [this] { m_netDay->UpdateNetDay(); });
     m_netDay->UpdateNetDay();
 
     auto bind = [](QAction* action, auto&& slot) {
@@ -90,13 +91,7 @@ void CNetLogTools::Status(const QString& text)
 
 void CNetLogTools::ReportError(const QString& message)
 {
-    QMessageBox::critical(&m_form, QStringLiteral("Logwarden"), message);
-}
-
-void CNetLogTools::ShowDayAgain()
-{
-    // The form reads its day again from the log (the main set forgets deleted check-ins).
-    m_form.OnDaySelected(m_doc.GetSelectedDay());
+    Prompt::Error(&m_form, message);
 }
 
 bool CNetLogTools::eventFilter(QObject* watched, QEvent* event)
@@ -144,31 +139,25 @@ void CNetLogTools::ShowHistory(const QString& callSign)
 
 void CNetLogTools::OnExport(bool wholeLog)
 {
-    QFileDialog dialog(&m_frame, wholeLog ? QStringLiteral("Full DB Export to File")
-                                          : QStringLiteral("Export to Text File"));
-    dialog.setObjectName(QStringLiteral("exportFileDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    // The question whether to overwrite is ours.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    dialog.setNameFilters({QStringLiteral("All TEXT files (*.txt *.TXT)"), QStringLiteral("All files (*)")});
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
     // The user's documents the first time, then the folder of the last export.
     if (m_exportFolder.isEmpty()) {
         m_exportFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         if (m_exportFolder.isEmpty() || !QFileInfo(m_exportFolder).isDir())
             m_exportFolder = QDir::homePath();
     }
-    dialog.setDirectory(m_exportFolder);
-    dialog.selectFile(LogExport::DefaultFileName(m_doc.Clock().Today()));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    Prompt::CFileRequest request;
+    request.caption =
+        wholeLog ? QStringLiteral("Full DB Export to File") : QStringLiteral("Export to Text File");
+    request.folder = m_exportFolder;
+    request.proposedName = LogExport::DefaultFileName(m_doc.Clock().Today());
+    request.filters = {QStringLiteral("All TEXT files (*.txt *.TXT)"), QStringLiteral("All files (*)")};
+    request.defaultSuffix = QStringLiteral("txt");
+    const QString path = Prompt::SaveFileName(&m_frame, request);
+    if (path.isEmpty())
         return;
-    const QString path = dialog.selectedFiles().constFirst();
     m_exportFolder = QFileInfo(path).absolutePath();
     if (QFileInfo::exists(path) &&
-        QMessageBox::question(&m_frame, QStringLiteral("Logwarden"),
-                              QStringLiteral("File ") + path + QStringLiteral(" exists! Overwrite?"),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        !Prompt::Ask(&m_frame, QStringLiteral("File ") + path + QStringLiteral(" exists! Overwrite?")))
         return;
     Export(wholeLog, path);
 }
@@ -179,7 +168,7 @@ void CNetLogTools::Export(bool wholeLog, const QString& path)
     try {
         std::optional<QDate> day;
         if (!wholeLog)
-            day = LogFilter::ParseDayText(m_doc.GetSelectedDay());
+            day = m_doc.SelectedDay();
         LogExport::WriteFile(m_doc.GetDatabase(), day, path);
         QApplication::restoreOverrideCursor();
         Status(QStringLiteral("%1 written to disk.").arg(QFileInfo(path).fileName()));
@@ -196,7 +185,6 @@ void CNetLogTools::OnPurge()
     if (!m_purge) {
         m_purge = new CRecordPurgeDlg(m_doc, &m_frame);
         connect(m_purge, &CRecordPurgeDlg::statusText, this, &CNetLogTools::Status);
-        connect(m_purge, &CRecordPurgeDlg::purged, this, &CNetLogTools::ShowDayAgain);
         m_purge->CountAll();
     } else {
         m_purge->Refresh();
@@ -208,8 +196,7 @@ void CNetLogTools::OnPurge()
 
 void CNetLogTools::OnEmptyDatabase()
 {
-    if (QMessageBox::question(&m_frame, QStringLiteral("Logwarden"), QStringLiteral("Remove All Entries?"),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+    if (!Prompt::Ask(&m_frame, QStringLiteral("Remove All Entries?"))) {
         Status(QStringLiteral("Okay, NOT removing any records..."));
         return;
     }
@@ -217,23 +204,11 @@ void CNetLogTools::OnEmptyDatabase()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QString error;
     try {
-        CDatabase& db = m_doc.GetDatabase();
-        // The main set lets go of the file while it is rewritten, then opens on the empty log again.
-        m_doc.CloseLog();
-        try {
-            LogMaintenance::EmptyLog(db);
-        } catch (const CLogwardenException& e) {
-            error = e.Message();
-        }
-        CLogwardenSet& set = m_doc.GetMainSet();
-        set.SetSort(LogSort::kId);
-        set.SetFilter(LogFilter::Day(m_doc.GetSelectedDay()));
-        set.Open();
+        m_doc.Store().Empty();
     } catch (const CLogwardenException& e) {
         error = e.Message();
     }
     QApplication::restoreOverrideCursor();
-    ShowDayAgain();
     if (m_purge && m_purge->isVisible())
         m_purge->Refresh();
     if (!error.isEmpty())

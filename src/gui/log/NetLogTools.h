@@ -39,7 +39,6 @@ public:
 private:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void Status(const QString& text);
-    void ShowDayAgain();
     void ReportError(const QString& message);
 
     CMainFrame& m_frame;

@@ -3,13 +3,14 @@
 #include "core/Exceptions.h"
 #include "core/app/Clock.h"
 #include "core/log/CheckinQuery.h"
+#include "core/log/CheckinStore.h"
 #include "gui/app/LogwardenDoc.h"
+#include "gui/app/Prompt.h"
 
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -108,7 +109,7 @@ void CRecordPurgeDlg::CountAll()
         Show(count);
         ShowContained(count.count);
     } catch (const CLogwardenException& e) {
-        QMessageBox::critical(this, QStringLiteral("Logwarden"), e.Message());
+        Prompt::Error(this, e.Message());
     }
 }
 
@@ -122,7 +123,7 @@ void CRecordPurgeDlg::Refresh()
         if (!m_selection.IsWholeLog())
             ShowSelected(m_selection.Recount(db));
     } catch (const CLogwardenException& e) {
-        QMessageBox::critical(this, QStringLiteral("Logwarden"), e.Message());
+        Prompt::Error(this, e.Message());
     }
 }
 
@@ -144,7 +145,7 @@ void CRecordPurgeDlg::OnPickerChanged()
         Show(count);
         ShowSelected(count.count);
     } catch (const CLogwardenException& e) {
-        QMessageBox::critical(this, QStringLiteral("Logwarden"), e.Message());
+        Prompt::Error(this, e.Message());
     }
 }
 
@@ -166,15 +167,14 @@ void CRecordPurgeDlg::OnPurgeSelection()
                       .arg(count)
                 : QStringLiteral("Purge the %1 check-in(s) dated from %2 to %3?\n\nThey cannot be restored.")
                       .arg(count)
-                      .arg(UsDate(m_selection.From().date()), UsDate(m_selection.To().date()));
-        if (QMessageBox::question(this, QStringLiteral("Logwarden"), question,
-                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+                      .arg(UsDate(m_selection.From()), UsDate(m_selection.To()));
+        if (!Prompt::Ask(this, question))
             return;
-        const long deleted = m_selection.Purge(db);
+        const long deleted = m_doc.Store().Purge(m_selection);
         Q_EMIT purged(deleted);
         Q_EMIT statusText(QStringLiteral("%1 check-in(s) purged.").arg(deleted));
         Refresh();
     } catch (const CLogwardenException& e) {
-        QMessageBox::critical(this, QStringLiteral("Logwarden"), e.Message());
+        Prompt::Error(this, e.Message());
     }
 }

@@ -14,12 +14,33 @@
 
 using namespace TestSupport;
 
+namespace {
+
+// A licence header with its status and dates ("MM/DD/YYYY").
+QByteArray Licence(int id, const QString& call, const QString& status, const QString& granted,
+                   const QString& expired, const QString& cancelled = {})
+{
+    QStringList f(59);
+    f[0] = QStringLiteral("HD");
+    f[1] = QString::number(id);
+    f[4] = call;
+    f[5] = status;
+    f[6] = QStringLiteral("HA");
+    f[7] = granted;
+    f[8] = expired;
+    f[9] = cancelled;
+    return UlsLine(f);
+}
+
+} // namespace
+
 class TestFccLookup : public QObject
 {
     Q_OBJECT
 
     CScratch m_scratch;
     QString m_db;
+    CFccDatabase m_fcc;
 
 private Q_SLOTS:
     void initTestCase()
@@ -41,9 +62,22 @@ private Q_SLOTS:
             EnLine(500, "W5ODD", "ODD, OLIVE", "5 FIFTH ST", "TULSA", "OK", "74101"),
             EnLine(600, QStringLiteral("KH6\u00C9"), QStringLiteral("KEALOHA, L\u00C9I"), "6 SIXTH ST",
                    "HILO", "HI", "96720"),
+            // A reissued call whose current licensee's EN line was rejected: the previous holder remains.
+            EnLine(650, "W7CUR", "PREVIOUS, PAUL", "7 OLD RD", "BOISE", "ID", "83701"),
+            // Old licences only; the newest is not the last in the file.
+            EnLine(820, "W8GONE", "NEWER, NAN", "8 NEW RD", "DAYTON", "OH", "45401"),
+            EnLine(810, "W8GONE", "OLDER, OTTO", "8 OLD RD", "DAYTON", "OH", "45401"),
+            EnLine(830, "W8CXL", "CANCEL, CARL", "", "DAYTON", "OH", "45401", ""),
+            EnLine(840, "W8BARE", "BARE, BEN", "", "", "", "", ""),
         });
         const QByteArray hd = CrLf({HdLine(100, "K1OLD", "E"), HdLine(105, "K1NEW"), HdLine(200, "K1OLD"),
-                                    HdLine(300, "W2BOX"), HdLine(310, "W2BOY"), HdLine(320, "W2B_X")});
+                                    HdLine(300, "W2BOX"), HdLine(310, "W2BOY"), HdLine(320, "W2B_X"),
+                                    Licence(650, "W7CUR", "C", "01/02/2000", "01/02/2010", "05/06/2007"),
+                                    Licence(700, "W7CUR", "A", "06/01/2020", "06/01/2030"),
+                                    Licence(820, "W8GONE", "E", "03/04/2012", "03/04/2022"),
+                                    Licence(810, "W8GONE", "C", "03/04/2002", "03/04/2012", "07/08/2009"),
+                                    Licence(830, "W8CXL", "C", "03/04/2012", "03/04/2022", "11/12/2015"),
+                                    HdLine(840, "W8BARE")});
         WriteUlsFiles(m_scratch.Path(), am, en, hd);
         m_db = m_scratch.File(QStringLiteral("FCC97.db"));
         QCOMPARE(BuildFccDb(m_scratch.Path(), m_db).state, CFccDbBuild::Succeeded);
@@ -67,11 +101,12 @@ private Q_SLOTS:
                                                          << "12 MAIN ST"
                                                          << "SPRINGFIELD, IL 62701"
                                                          << "G" << 105;
-        QTest::newRow("P.O. Box when there is no street; nine-digit ZIP as stored") << "W2BOX"
-                                                                                    << "BOX, BETTY"
-                                                                                    << "P.O. Box 123"
-                                                                                    << "TRENTON, NJ 086081234"
-                                                                                    << "A" << 300;
+        QTest::newRow("P.O. Box when there is no street; nine-digit ZIP as stored")
+            << "W2BOX"
+            << "BOX, BETTY"
+            << "P.O. Box 123"
+            << "TRENTON, NJ 08608-1234"
+            << "A" << 300;
         QTest::newRow("a street of blanks is no street") << "W2WS"
                                                          << "SPACE, SAM"
                                                          << "P.O. Box 77"
@@ -79,7 +114,7 @@ private Q_SLOTS:
                                                          << "" << 301;
         QTest::newRow("neither street nor box") << "W2NONE"
                                                 << "NOBOX, NED"
-                                                << "P.O. Box "
+                                                << ""
                                                 << "TRENTON, NJ 08608"
                                                 << "" << 302;
         QTest::newRow("no AM row: no class") << "W4NOAM"
@@ -100,7 +135,7 @@ private Q_SLOTS:
     void lookUpFillsWhatTheFormShows()
     {
         QFETCH(QString, call);
-        const CFccLookupResult r = FccLookUp(m_db, call);
+        const CFccLookupResult r = m_fcc.LookUp(m_db, call);
         QVERIFY(r.found);
         QCOMPARE(r.callSign, call);
         QTEST(r.name, "name");
@@ -108,6 +143,54 @@ private Q_SLOTS:
         QTEST(r.addr2, "addr2");
         QTEST(r.operatorClass, "cls");
         QTEST(int(r.uniqueSystemIdentifier), "id");
+    }
+
+    void theLicenceShownIsTheActiveOneElseTheNewest_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("addr2");
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("statusText");
+        QTest::newRow("the active licence, even without its licensee row") << "W7CUR"
+                                                                           << ""
+                                                                           << "" << 700 << "Active"
+                                                                           << "";
+        QTest::newRow("no active licence: the newest granted")
+            << "W8GONE"
+            << "NEWER, NAN"
+            << "DAYTON, OH 45401" << 820 << "Expired on 2022-03-04"
+            << "Licence expired on 2022-03-04";
+        QTest::newRow("cancelled") << "W8CXL"
+                                   << "CANCEL, CARL"
+                                   << "DAYTON, OH 45401" << 830 << "Cancelled on 2015-11-12"
+                                   << "Licence cancelled on 2015-11-12";
+        QTest::newRow("no address at all: empty boxes") << "W8BARE"
+                                                        << "BARE, BEN"
+                                                        << "" << 840 << "Active"
+                                                        << "";
+        QTest::newRow("no licence header: the licensee row, status unknown")
+            << "W4NOAM"
+            << "NOAM, NICK"
+            << "ATLANTA, GA 30301" << 400 << "Unknown"
+            << "";
+    }
+    void theLicenceShownIsTheActiveOneElseTheNewest()
+    {
+        QFETCH(QString, call);
+        const CFccLookupResult r = m_fcc.LookUp(m_db, call);
+        QVERIFY(r.found);
+        QTEST(r.name, "name");
+        QTEST(r.addr2, "addr2");
+        QTEST(int(r.uniqueSystemIdentifier), "id");
+        QTEST(r.StatusLine(), "status");
+        QTEST(r.StatusText(), "statusText");
+        if (call == QLatin1String("W8BARE"))
+            QCOMPARE(r.addr1, QString());
+        // The licence page is that licence's too.
+        if (r.status != CFccLookupResult::Status::Unknown)
+            QTEST(int(m_fcc.LicenceKey(m_db, call).value_or(0)), "id");
     }
 
     void aCallSignNotInTheDatabaseIsNotFound_data()
@@ -122,7 +205,7 @@ private Q_SLOTS:
     void aCallSignNotInTheDatabaseIsNotFound()
     {
         QFETCH(QString, call);
-        const CFccLookupResult r = FccLookUp(m_db, call);
+        const CFccLookupResult r = m_fcc.LookUp(m_db, call);
         QVERIFY(!r.found);
         QVERIFY(r.name.isEmpty() && r.addr1.isEmpty() && r.addr2.isEmpty() && r.operatorClass.isEmpty());
         QCOMPARE(r.uniqueSystemIdentifier, 0);
@@ -131,7 +214,7 @@ private Q_SLOTS:
     void aMissingDatabaseSaysHowToBuildIt()
     {
         try {
-            FccLookUp(m_scratch.File(QStringLiteral("none.db")), QStringLiteral("K1OLD"));
+            m_fcc.LookUp(m_scratch.File(QStringLiteral("none.db")), QStringLiteral("K1OLD"));
             QFAIL("no exception");
         } catch (const CDBException& e) {
             QVERIFY2(e.Message().contains(QLatin1String("Compile")), qPrintable(e.Message()));
@@ -145,7 +228,7 @@ private Q_SLOTS:
             CDatabase db(other);
             db.Execute(QStringLiteral("CREATE TABLE x(y)"));
         }
-        QVERIFY_THROWS_EXCEPTION(CDBException, FccLookUp(other, QStringLiteral("K1OLD")));
+        QVERIFY_THROWS_EXCEPTION(CDBException, m_fcc.LookUp(other, QStringLiteral("K1OLD")));
     }
 
     void licencePageKey_data()
@@ -165,7 +248,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, pattern);
         QFETCH(int, key);
-        const std::optional<qint32> found = FccLicenceKey(m_db, pattern);
+        const std::optional<qint32> found = m_fcc.LicenceKey(m_db, pattern);
         QCOMPARE(found.value_or(0), key);
     }
 
@@ -187,13 +270,10 @@ private Q_SLOTS:
     {
         CSettings settings(m_scratch.File(QStringLiteral("Logwarden.ini")), QStringLiteral("/data"));
         QCOMPARE(FccDatabasePath(settings), QStringLiteral("/data/FCC97.db"));
-        settings.SetString(Setting::FccOutputFile,
-                           QStringLiteral("/uls/FCC97.db"));
+        settings.SetString(Setting::FccOutputFile, QStringLiteral("/uls/FCC97.db"));
         QCOMPARE(FccDatabasePath(settings), QStringLiteral("/uls/FCC97.db"));
-        QCOMPARE(settings.GetString(Setting::FccLicenseHost),
-                 QStringLiteral("wireless2.fcc.gov"));
-        QCOMPARE(settings.GetString(Setting::QrzWebHost),
-                 QStringLiteral("www.qrz.com"));
+        QCOMPARE(settings.GetString(Setting::FccLicenseHost), QStringLiteral("wireless2.fcc.gov"));
+        QCOMPARE(settings.GetString(Setting::QrzWebHost), QStringLiteral("www.qrz.com"));
     }
 
     void recordSetsReadEveryColumn()

@@ -3,10 +3,10 @@
 // Test labels: threads
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
+#include "core/jobs/MThreadedJobQ.h"
 #include "core/licdb/DbCompiler.h"
 #include "core/licdb/FccLookup.h"
 #include "core/licdb/FccSchema.h"
-#include "core/jobs/MThreadedJobQ.h"
 #include "support/TestSupport.h"
 #include "support/UlsFiles.h"
 
@@ -91,6 +91,7 @@ class TestUlsCompiler : public QObject
     Q_OBJECT
 
     std::unique_ptr<CScratch> m_scratch;
+    CFccDatabase m_fcc; // keeps the file open between look-ups, as the window does
 
     QString Db() const { return m_scratch->File(QStringLiteral("FCC97.db")); }
 
@@ -374,12 +375,12 @@ private Q_SLOTS:
     void aSecondBuildStartsFromEmptyTables()
     {
         Build(CrLf({AmLine(1, "K1AA", "T")}), CrLf({EnLine(1, "K1AA", "OLD", "1 ST", "C", "CT", "1")}), {});
-        QVERIFY(FccLookUp(Db(), "K1AA").found); // the look-ups now hold the file open
+        QVERIFY(m_fcc.LookUp(Db(), "K1AA").found); // the look-ups now hold the file open
         const CBuildOutcome outcome = Build(CrLf({AmLine(2, "K1AB", "E")}),
                                             CrLf({EnLine(2, "K1AB", "NEW", "1 ST", "C", "CT", "1")}), {});
         QCOMPARE(outcome.state, CFccDbBuild::Succeeded);
-        QVERIFY(!FccLookUp(Db(), "K1AA").found);
-        QCOMPARE(FccLookUp(Db(), "K1AB").name, QStringLiteral("NEW"));
+        QVERIFY(!m_fcc.LookUp(Db(), "K1AA").found);
+        QCOMPARE(m_fcc.LookUp(Db(), "K1AB").name, QStringLiteral("NEW"));
         QVERIFY(LeftoverFiles().isEmpty());
     }
 
@@ -406,7 +407,7 @@ private Q_SLOTS:
                                     "directory, and try again.")
                          .arg(missing));
         }
-        QCOMPARE(FccLookUp(Db(), "K1AA").name, QStringLiteral("OLD"));
+        QCOMPARE(m_fcc.LookUp(Db(), "K1AA").name, QStringLiteral("OLD"));
         QVERIFY(LeftoverFiles().isEmpty());
     }
 
@@ -455,7 +456,7 @@ private Q_SLOTS:
         QFile f(Db());
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY(f.readAll() == before);
-        QCOMPARE(FccLookUp(Db(), "K1OLD").name, QStringLiteral("OLD"));
+        QCOMPARE(m_fcc.LookUp(Db(), "K1OLD").name, QStringLiteral("OLD"));
         QVERIFY(LeftoverFiles().isEmpty());
     }
 
@@ -474,8 +475,8 @@ private Q_SLOTS:
         const CBuildOutcome outcome = BuildFccDb(m_scratch->Path(), Db(), observer);
         QCOMPARE(outcome.state, CFccDbBuild::Failed);
         QVERIFY2(outcome.message.contains(QLatin1String("HD.dat")), qPrintable(outcome.message));
-        QCOMPARE(FccLookUp(Db(), "K1OLD").name, QStringLiteral("OLD"));
-        QVERIFY(!FccLookUp(Db(), "W2NEW").found);
+        QCOMPARE(m_fcc.LookUp(Db(), "K1OLD").name, QStringLiteral("OLD"));
+        QVERIFY(!m_fcc.LookUp(Db(), "W2NEW").found);
         QVERIFY(LeftoverFiles().isEmpty());
     }
 
@@ -531,7 +532,9 @@ private Q_SLOTS:
             QCOMPARE(i, table.columnCount);
         }
         QCOMPARE(Value(db, "SELECT sql FROM sqlite_master WHERE type='index' AND name='CallSign'"),
-                 QVariant(FccSchema::CreateIndexSql()));
+                 QVariant(FccSchema::CreateIndexSql(FccSchema::kEN)));
+        QCOMPARE(Value(db, "SELECT sql FROM sqlite_master WHERE type='index' AND name='HDCallSign'"),
+                 QVariant(FccSchema::CreateIndexSql(FccSchema::kHD)));
         QCOMPARE(db.GetUserVersion(), FccSchema::kSchemaVersion);
     }
 };

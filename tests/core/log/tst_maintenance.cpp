@@ -64,26 +64,26 @@ private Q_SLOTS:
         QVERIFY(s.IsWholeLog());
     }
 
-    void rangesEndAtMidnightOfTheToDay_data()
+    void rangesAreWholeDays_data()
     {
         QTest::addColumn<QDate>("from");
         QTest::addColumn<QDate>("to");
         QTest::addColumn<long>("count");
         QTest::addColumn<QDate>("first");
         QTest::addColumn<QDate>("last");
-        QTest::newRow("to 3/7 keeps only its midnight check-in")
-            << QDate(2024, 3, 1) << QDate(2024, 3, 7) << 2L << QDate(2024, 3, 1) << QDate(2024, 3, 7);
+        QTest::newRow("to 3/7 holds its 19:30 check-in")
+            << QDate(2024, 3, 1) << QDate(2024, 3, 7) << 3L << QDate(2024, 3, 1) << QDate(2024, 3, 7);
         QTest::newRow("to 3/8 holds all of 3/7")
             << QDate(2024, 3, 1) << QDate(2024, 3, 8) << 3L << QDate(2024, 3, 1) << QDate(2024, 3, 7);
         QTest::newRow("from a day counts it from midnight")
             << QDate(2024, 3, 7) << QDate(2024, 3, 15) << 3L << QDate(2024, 3, 7) << QDate(2024, 3, 14);
         QTest::newRow("one day to itself")
-            << QDate(2024, 3, 7) << QDate(2024, 3, 7) << 1L << QDate(2024, 3, 7) << QDate(2024, 3, 7);
+            << QDate(2024, 3, 7) << QDate(2024, 3, 7) << 2L << QDate(2024, 3, 7) << QDate(2024, 3, 7);
         QTest::newRow("nothing in the range")
             << QDate(2024, 4, 1) << QDate(2024, 5, 1) << 0L << QDate() << QDate();
         QTest::newRow("from after to") << QDate(2024, 3, 14) << QDate(2024, 3, 1) << 0L << QDate() << QDate();
     }
-    void rangesEndAtMidnightOfTheToDay()
+    void rangesAreWholeDays()
     {
         QFETCH(QDate, from);
         QFETCH(QDate, to);
@@ -112,7 +112,10 @@ private Q_SLOTS:
         QCOMPARE(c.last, QDate(2024, 3, 14));
         c = s.SetFrom(*m_db, QDate(2024, 3, 1));
         QCOMPARE(c.count, 4L);
-        c = s.SetTo(*m_db, QDate(2024, 3, 14)); // a change of the TO date: midnight again
+        c = s.SetTo(*m_db, QDate(2024, 3, 14)); // the whole of the TO day
+        QCOMPARE(c.count, 4L);
+        QCOMPARE(c.last, QDate(2024, 3, 14));
+        c = s.SetTo(*m_db, QDate(2024, 3, 13));
         QCOMPARE(c.count, 3L);
         QCOMPARE(c.last, QDate(2024, 3, 7));
     }
@@ -137,14 +140,14 @@ private Q_SLOTS:
         CPurgeSelection s(QDate(2024, 3, 1), QDate(2024, 3, 7));
         s.SetFrom(*m_db, QDate(2024, 3, 1));
         s.SetTo(*m_db, QDate(2024, 3, 7));
-        QCOMPARE(s.Purge(*m_db), 2L);
-        QCOMPARE(Total(), 3L);
+        QCOMPARE(s.Purge(*m_db), 3L);
+        QCOMPARE(Total(), 2L);
         QCOMPARE(s.Recount(*m_db), 0L);
         QCOMPARE(s.Purge(*m_db), 0L);
         // The whole log, when no date was changed.
         CPurgeSelection all{QDate(), QDate()};
         all.CountAll(*m_db);
-        QCOMPARE(all.Purge(*m_db), 3L);
+        QCOMPARE(all.Purge(*m_db), 2L);
         QCOMPARE(Total(), 0L);
     }
 

@@ -8,8 +8,6 @@
 
 #include <QDesktopServices>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
@@ -18,21 +16,6 @@
 using namespace TestSupport;
 
 namespace {
-
-// Answers the next message box with the button and keeps its text.
-void AnswerNextMessageBox(QMessageBox::StandardButton button, QString* text)
-{
-    QTimer::singleShot(10, [button, text] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            AnswerNextMessageBox(button, text);
-            return;
-        }
-        if (text)
-            *text = box->text();
-        box->button(button)->click();
-    });
-}
 
 void WriteLicences(const QString& folder, int count, const QString& prefix, const QString& name)
 {
@@ -116,10 +99,11 @@ private Q_SLOTS:
         QVERIFY(dialog->IsBuilding());
         QVERIFY(!Button(dialog, "createDb")->isEnabled());
         QVERIFY(Button(dialog, "cancelBuild")->isEnabled());
-        QProgressBar* bar = dialog->ProgressBar();
-        QVERIFY(bar);
-        QVERIFY(bar->isVisible());
-        QVERIFY(f.Frame().ProgressPane()->isAncestorOf(bar));
+        // The build shows in the status bar, with a Cancel of its own.
+        QPointer<CProgressTask> task = dialog->ProgressTask();
+        QVERIFY(task);
+        QCOMPARE(f.Frame().Progress().Task("fccBuildProgress"), task.data());
+        QVERIFY(task->IsCancellable());
 
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 60000);
         QCOMPARE(dialog->GetStatusText(), QStringLiteral("Compile Complete"));
@@ -127,7 +111,7 @@ private Q_SLOTS:
                  QStringLiteral("AM: 20000 loaded, 0 skipped\nEN: 20000 loaded, 0 skipped\n"
                                 "HD: 20000 loaded, 0 skipped"));
         QCOMPARE(f.Frame().StatusText(), QStringLiteral("Compile Complete"));
-        QVERIFY(!bar->isVisible());
+        QTRY_VERIFY(task.isNull());
         QVERIFY(Button(dialog, "createDb")->isEnabled());
         QVERIFY(ticks > 0);
         QVERIFY(progress.size() >= 3);
@@ -135,7 +119,8 @@ private Q_SLOTS:
         QVERIFY(
             progress.last().at(0).toString().startsWith(QLatin1String("HD (3 of 3) Build Current position")));
 
-        const CFccLookupResult r = FccLookUp(f.Scratch().File("FCC97.db"), QStringLiteral("W1234"));
+        const CFccLookupResult r =
+            f.Doc().FccDatabase().LookUp(f.Scratch().File("FCC97.db"), QStringLiteral("W1234"));
         QVERIFY(r.found);
         QCOMPARE(r.addr1, QStringLiteral("1234 MAIN ST"));
         QCOMPARE(r.operatorClass, QStringLiteral("E"));
@@ -156,9 +141,9 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 60000);
         QCOMPARE(finished.first().at(0).value<CFccDbBuild::State>(), CFccDbBuild::Cancelled);
         QCOMPARE(dialog->GetStatusText(), QStringLiteral("Compile Cancelled"));
-        QCOMPARE(FccLookUp(f.Scratch().File("FCC97.db"), QStringLiteral("K1OLD2")).name,
+        QCOMPARE(f.Doc().FccDatabase().LookUp(f.Scratch().File("FCC97.db"), QStringLiteral("K1OLD2")).name,
                  QStringLiteral("OLD"));
-        QVERIFY(!FccLookUp(f.Scratch().File("FCC97.db"), QStringLiteral("W1")).found);
+        QVERIFY(!f.Doc().FccDatabase().LookUp(f.Scratch().File("FCC97.db"), QStringLiteral("W1")).found);
     }
 
     void closingDuringABuildStopsIt()
@@ -181,11 +166,10 @@ private Q_SLOTS:
         CGuiFixture f;
         CBuildFCCDbDlg* dialog = OpenDialog(f);
         QVERIFY(dialog);
-        QString text;
-        AnswerNextMessageBox(QMessageBox::Ok, &text);
         Button(dialog, "createDb")->click();
-        QCOMPARE(text, QStringLiteral("Couldn't open the AM.dat file:\nPlease make sure it is in selected "
-                                      "directory, and try again."));
+        QCOMPARE(f.Prompts().Last(),
+                 QStringLiteral("Couldn't open the AM.dat file:\nPlease make sure it is in selected "
+                                "directory, and try again."));
         QVERIFY(!dialog->IsBuilding());
         QVERIFY(Button(dialog, "createDb")->isEnabled());
     }
@@ -200,16 +184,15 @@ private Q_SLOTS:
         QVERIFY(dialog);
         const QString input = dialog->GetInputPath(), output = dialog->GetOutputPath();
 
-        QString question;
-        AnswerNextMessageBox(QMessageBox::No, &question);
+        f.Prompts().Answer(false);
         QVERIFY(!dialog->ApplyChosenFile(folder + "/AM.dat"));
-        QCOMPARE(question, QStringLiteral("File %1/FCC97.db exists! Overwrite?").arg(folder));
+        QCOMPARE(f.Prompts().Last(), QStringLiteral("File %1/FCC97.db exists! Overwrite?").arg(folder));
         QCOMPARE(dialog->GetInputPath(), input);
         QCOMPARE(dialog->GetOutputPath(), output);
         QVERIFY(!f.Settings().Contains(Setting::FccInputFile));
         QVERIFY(!f.Settings().Contains(Setting::FccOutputFile));
 
-        AnswerNextMessageBox(QMessageBox::Yes, nullptr);
+        f.Prompts().Answer(true);
         QVERIFY(dialog->ApplyChosenFile(folder + "/AM.dat"));
         QCOMPARE(dialog->GetInputPath(), folder + "/*.dat");
         QCOMPARE(dialog->GetOutputPath(), folder + "/FCC97.db");
@@ -233,10 +216,12 @@ private Q_SLOTS:
         QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
         f.Settings().SetString(Setting::QrzWebHost, "qrz.example");
 
-        QCOMPARE(FccWebPages::OpenFccLicencePage(f.Settings(), QStringLiteral("K1T2")), QString());
-        QCOMPARE(FccWebPages::OpenFccLicencePage(f.Settings(), QStringLiteral("W9NONE")),
-                 QStringLiteral("No FCC licence found for W9NONE"));
-        QCOMPARE(FccWebPages::OpenFccLicencePage(f.Settings(), QString()), QString());
+        QCOMPARE(FccWebPages::OpenFccLicencePage(f.Doc().FccDatabase(), f.Settings(), QStringLiteral("K1T2")),
+                 QString());
+        QCOMPARE(
+            FccWebPages::OpenFccLicencePage(f.Doc().FccDatabase(), f.Settings(), QStringLiteral("W9NONE")),
+            QStringLiteral("No FCC licence found for W9NONE"));
+        QCOMPARE(FccWebPages::OpenFccLicencePage(f.Doc().FccDatabase(), f.Settings(), QString()), QString());
         FccWebPages::OpenQrzPage(f.Settings(), QStringLiteral("K1T2"));
         FccWebPages::OpenQrzPage(f.Settings(), QString());
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));

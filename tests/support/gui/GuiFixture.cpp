@@ -2,10 +2,8 @@
 
 #include "core/log/LogwardenSet.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QTimer>
 #include <QtTest>
 
 namespace TestSupport {
@@ -14,7 +12,8 @@ CGuiFixture::CGuiFixture(const QDateTime& now, bool show)
     : m_previousDir(QDir::currentPath()), m_clock(now), m_show(show)
 {
     QDir::setCurrent(m_scratch.Path());
-    m_settings = std::make_unique<CSettings>(m_scratch.File(QStringLiteral("config/Logwarden.ini")), m_scratch.Path());
+    m_settings =
+        std::make_unique<CSettings>(m_scratch.File(QStringLiteral("config/Logwarden.ini")), m_scratch.Path());
     Restart();
 }
 
@@ -48,30 +47,6 @@ void CGuiFixture::Focus(QWidget* widget)
 {
     QApplication::setActiveWindow(m_frame.get());
     widget->setFocus();
-}
-
-void AnswerNextMessageBox(QObject* owner, QMessageBox::StandardButton button, QString* text)
-{
-    auto* timer = new QTimer(owner);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, button, text] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            if (text)
-                *text = box->text();
-            timer->stop();
-            timer->deleteLater();
-            if (QAbstractButton* b = box->button(button))
-                b->click();
-            else
-                box->done(button);
-            return;
-        }
-        if (++*tries > 300) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start(10);
 }
 
 } // namespace TestSupport

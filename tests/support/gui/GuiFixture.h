@@ -4,20 +4,16 @@
 #include "core/app/Settings.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
+#include "gui/app/Prompt.h"
 #include "support/TestSupport.h"
 
-#include <QMessageBox>
 #include <memory>
 
 namespace TestSupport {
 
-// Answers the next modal message box that opens (within a few seconds) with the button, and keeps its
-// text. Returns at once; the answer happens while the caller runs the command that opens the box. The
-// watch ends with the owner (the fixture's main window), so a failed test leaves nothing behind.
-void AnswerNextMessageBox(QObject* owner, QMessageBox::StandardButton button, QString* text = nullptr);
-
 // The whole program on a scratch folder: settings, a fixed clock, the log, and the main window
-// (shown offscreen). The working directory is the scratch folder while the fixture lives.
+// (shown offscreen). The working directory is the scratch folder while the fixture lives. No message box
+// or file dialog opens: Prompts() records them and answers from its script.
 class CGuiFixture
 {
 public:
@@ -31,10 +27,7 @@ public:
     CLogwardenDoc& Doc() { return *m_doc; }
     CMainFrame& Frame() { return *m_frame; }
     CDatabase& Db();
-    void AnswerNextMessageBox(QMessageBox::StandardButton button, QString* text = nullptr)
-    {
-        TestSupport::AnswerNextMessageBox(m_frame.get(), button, text);
-    }
+    CPromptScript& Prompts() { return m_prompts; }
     // Makes the main window the active one and gives the widget the keyboard focus.
     void Focus(QWidget* widget);
     // Closes and rebuilds the main window on the same folder (a restart of the program).
@@ -42,6 +35,7 @@ public:
 
 private:
     CScratch m_scratch;
+    CPromptScript m_prompts;
     QString m_previousDir;
     CFixedClock m_clock;
     std::unique_ptr<CSettings> m_settings;
@@ -49,6 +43,5 @@ private:
     std::unique_ptr<CMainFrame> m_frame;
     bool m_show;
 };
-
 
 } // namespace TestSupport

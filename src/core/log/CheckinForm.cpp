@@ -1,0 +1,527 @@
+#include "core/log/CheckinForm.h"
+
+#include "core/Exceptions.h"
+#include "core/app/Clock.h"
+#include "core/licdb/FccLookup.h"
+#include "core/log/CheckinStore.h"
+#include "core/log/GridDistance.h"
+#include "core/log/LogQueries.h"
+#include "core/log/LogText.h"
+
+#include <algorithm>
+
+namespace {
+
+const QString kNoCallText =
+    QStringLiteral("Type the station's call sign first: a check-in without a call sign "
+                   "is not logged.");
+
+bool SameBoxes(const CCheckinRecord& a, const CCheckinRecord& b)
+{
+    return a.callSign == b.callSign && a.name == b.name && a.street == b.street && a.location == b.location &&
+           a.comment == b.comment && a.date == b.date && a.cls == b.cls && a.yourGrid == b.yourGrid &&
+           a.email == b.email;
+}
+
+// An entry for a new station: nothing of another station, the picker's date kept.
+CCheckinRecord Blank(const CDateTime& date)
+{
+    CCheckinRecord r;
+    r.date = date;
+    return r;
+}
+
+} // namespace
+
+CCheckinForm::CCheckinForm(CCheckinStore& store, const CClock& clock, QObject* parent)
+    : QObject(parent), m_store(store), m_clock(clock)
+{
+    connect(&m_store, &CCheckinStore::checkinAdded, this, &CCheckinForm::OnAdded);
+    connect(&m_store, &CCheckinStore::checkinChanged, this, &CCheckinForm::OnChanged);
+    connect(&m_store, &CCheckinStore::checkinsRemoved, this, &CCheckinForm::OnRemoved);
+    connect(&m_store, &CCheckinStore::logReset, this, &CCheckinForm::OnReset);
+}
+
+QString CCheckinForm::AlreadyLoggedText(const QString& call, int entry)
+{
+    return QStringLiteral("%1 Already logged as entry #%2").arg(call).arg(entry);
+}
+
+const CCheckinRecord* CCheckinForm::Current() const
+{
+    return m_current >= 0 && m_current < RowCount() ? &m_rows[size_t(m_current)] : nullptr;
+}
+
+int CCheckinForm::RowOfId(int id) const
+{
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        if (m_rows[i].id == id)
+            return int(i);
+    return -1;
+}
+
+QDate CCheckinForm::EntryDay() const
+{
+    return m_entry.date.IsValid() ? m_entry.date.Date() : m_day;
+}
+
+bool CCheckinForm::Report(const std::exception& e)
+{
+    const auto* ours = dynamic_cast<const CLogwardenException*>(&e);
+    Q_EMIT message(ours ? ours->Message() : QString::fromUtf8(e.what()));
+    return false;
+}
+
+// --- The day ---------------------------------------------------------------------------------------------
+
+void CCheckinForm::Reload()
+{
+    m_rows = m_store.Day(m_day);
+}
+
+void CCheckinForm::SelectDay(const QDate& day)
+{
+    if (!day.isValid())
+        return;
+    if (!SaveBoundEdits())
+        return;
+    m_day = day;
+    try {
+        Reload();
+    } catch (const std::exception& e) {
+        m_rows.clear();
+        Report(e);
+    }
+    if (m_rows.empty()) {
+        m_current = -1;
+        // A day without check-ins starts from empty boxes: nothing of the station shown before.
+        SetNewStation(Blank(CDateTime(day, QTime(0, 0))));
+        Q_EMIT status(QStringLiteral("Ready"));
+    } else {
+        ShowRow(0);
+        Q_EMIT status(
+            QStringLiteral("%1 Checkins on %2").arg(m_rows.size()).arg(m_rows.front().date.ToListText()));
+    }
+    Q_EMIT dayChanged(m_day);
+    Q_EMIT rowsChanged();
+    Q_EMIT currentChanged(m_current);
+    Q_EMIT entryChanged();
+}
+
+void CCheckinForm::ShowRow(int row)
+{
+    m_current = row;
+    m_entry = m_rows[size_t(row)];
+    m_boundId = m_entry.id;
+    m_edited = false;
+}
+
+void CCheckinForm::SetNewStation(const CCheckinRecord& entry)
+{
+    m_entry = entry;
+    m_entry.id = 0;
+    m_entry.acknowledged = m_entry.hasTraffic = m_entry.hasComments = false;
+    m_boundId = 0;
+    m_edited = false;
+}
+
+bool CCheckinForm::SaveBoundEdits()
+{
+    if (!IsBound() || !m_edited)
+        return true;
+    return Save();
+}
+
+void CCheckinForm::MoveTo(int row)
+{
+    if (row < 0 || row >= RowCount())
+        return;
+    if (!SaveBoundEdits())
+        return;
+    // The save may have moved the check-in to another day.
+    if (row >= RowCount())
+        return;
+    ShowRow(row);
+    Q_EMIT currentChanged(m_current);
+    Q_EMIT entryChanged();
+    Q_EMIT status(QStringLiteral("Record %1 of %2").arg(m_current + 1).arg(RowCount()));
+}
+
+void CCheckinForm::Move(Step step)
+{
+    if (m_rows.empty())
+        return;
+    const int last = RowCount() - 1;
+    const int from = std::max(m_current, 0);
+    switch (step) {
+    case Step::First:
+        MoveTo(0);
+        break;
+    case Step::Previous:
+        MoveTo(std::max(from - 1, 0));
+        break;
+    case Step::Next:
+        MoveTo(std::min(from + 1, last));
+        break;
+    case Step::Last:
+        MoveTo(last);
+        break;
+    }
+}
+
+// --- The boxes -------------------------------------------------------------------------------------------
+
+void CCheckinForm::SetEntry(const CCheckinRecord& entry)
+{
+    if (SameBoxes(entry, m_entry))
+        return;
+    const CCheckinRecord flags = m_entry;
+    m_entry = entry;
+    m_entry.id = m_boundId;
+    m_entry.acknowledged = flags.acknowledged;
+    m_entry.hasTraffic = flags.hasTraffic;
+    m_entry.hasComments = flags.hasComments;
+    m_edited = true;
+}
+
+void CCheckinForm::SetEntryDate(const QDateTime& value)
+{
+    const CDateTime date(value);
+    if (date == m_entry.date)
+        return;
+    m_entry.date = date;
+    m_edited = true;
+}
+
+void CCheckinForm::SetMyGrid(const QString& grid)
+{
+    m_myGrid = grid;
+}
+
+QString CCheckinForm::DistanceText() const
+{
+    return GridDistance::FormText(m_myGrid, m_entry.yourGrid);
+}
+
+CCheckinRecord CCheckinForm::WithDistance(CCheckinRecord record) const
+{
+    const QString text = GridDistance::FormText(m_myGrid, record.yourGrid);
+    if (!text.endsWith(QLatin1String("Unknown")) && !record.comment.contains(QLatin1String("Distance:")))
+        record.comment += QLatin1Char(' ') + text;
+    return record;
+}
+
+// --- Commands --------------------------------------------------------------------------------------------
+
+bool CCheckinForm::Add()
+{
+    const QString call = m_entry.callSign.trimmed();
+    if (call.isEmpty()) {
+        Q_EMIT message(kNoCallText);
+        return false;
+    }
+    const QDate day = EntryDay();
+    int id = 0;
+    try {
+        // The whole call against the check-ins of the day it is logged on, as stored.
+        const std::vector<CCheckinRecord> logged = m_store.Day(day);
+        for (size_t i = 0; i < logged.size(); ++i) {
+            if (LogText::SameCallSign(logged[i].callSign, call)) {
+                Q_EMIT message(AlreadyLoggedText(call, int(i) + 1));
+                return false;
+            }
+        }
+        CCheckinRecord record = m_entry;
+        record.id = 0;
+        record.callSign = call;
+        record.acknowledged = record.hasTraffic = record.hasComments = false;
+        record.date = CDateTime(day, m_clock.Now().time());
+        id = m_store.Add(WithDistance(record));
+    } catch (const std::exception& e) {
+        return Report(e);
+    }
+    // The check-in is shown in its own day, current; the boxes are ready for the next station.
+    const CDateTime pickerDate = m_entry.date;
+    if (day != m_day) {
+        m_day = day;
+        Reload();
+        Q_EMIT dayChanged(m_day);
+    }
+    m_current = RowOfId(id);
+    SetNewStation(Blank(pickerDate.IsValid() ? pickerDate : CDateTime(day, QTime(0, 0))));
+    Q_EMIT rowsChanged();
+    Q_EMIT currentChanged(m_current);
+    Q_EMIT entryChanged();
+    return true;
+}
+
+bool CCheckinForm::Save()
+{
+    if (m_entry.callSign.trimmed().isEmpty()) {
+        Q_EMIT message(kNoCallText);
+        return false;
+    }
+    if (!IsBound() && !m_rows.empty()) {
+        Q_EMIT message(QStringLiteral("%1 is not in the log yet: log it with F5 (Add New). F6 saves changes "
+                                      "to the check-in selected in the list.")
+                           .arg(m_entry.callSign.trimmed()));
+        return false;
+    }
+    try {
+        if (!IsBound()) {
+            // A day without check-ins: the boxes become its first one, with the picker's date as it is.
+            const int id = m_store.Add(WithDistance(m_entry));
+            const QDate day = EntryDay();
+            if (day != m_day) {
+                m_day = day;
+                Reload();
+                Q_EMIT dayChanged(m_day);
+            }
+            const int row = RowOfId(id);
+            if (row >= 0)
+                ShowRow(row);
+        } else {
+            const std::optional<CCheckinRecord> stored = m_store.Get(m_boundId);
+            if (!stored) {
+                Q_EMIT message(
+                    QStringLiteral("%1 is no longer in the log (it was deleted): log it again with F5.")
+                        .arg(m_entry.callSign));
+                SetNewStation(m_entry);
+                Q_EMIT entryChanged();
+                return false;
+            }
+            // The boxes, with the flags as the list has them now.
+            CCheckinRecord record = WithDistance(m_entry);
+            record.id = m_boundId;
+            record.acknowledged = stored->acknowledged;
+            record.hasTraffic = stored->hasTraffic;
+            record.hasComments = stored->hasComments;
+            m_writing = true;
+            m_store.Save(record);
+            m_writing = false;
+            m_entry = record;
+            m_edited = false;
+            const QDate day = EntryDay();
+            if (day != m_day) {
+                m_day = day;
+                Reload();
+                Q_EMIT dayChanged(m_day);
+            }
+            m_current = RowOfId(record.id);
+        }
+    } catch (const std::exception& e) {
+        m_writing = false;
+        return Report(e);
+    }
+    Q_EMIT rowsChanged();
+    Q_EMIT currentChanged(m_current);
+    Q_EMIT entryChanged();
+    return true;
+}
+
+void CCheckinForm::Clear()
+{
+    CCheckinRecord cleared = Blank(m_entry.date);
+    cleared.callSign = m_entry.callSign;
+    SetNewStation(cleared);
+    Q_EMIT entryChanged();
+}
+
+bool CCheckinForm::CamelCase()
+{
+    CCheckinRecord caps = m_entry;
+    caps.name = LogText::CamelCase(caps.name);
+    caps.street = LogText::CamelCase(caps.street);
+    caps.location = LogText::FixStateAbbreviations(LogText::CamelCase(caps.location));
+    if (IsBound()) {
+        // The three boxes are written; whatever else was typed stays in the boxes, unsaved.
+        try {
+            std::optional<CCheckinRecord> stored = m_store.Get(m_boundId);
+            if (stored) {
+                stored->name = caps.name;
+                stored->street = caps.street;
+                stored->location = caps.location;
+                m_writing = true;
+                m_store.Save(*stored);
+                m_writing = false;
+                caps.acknowledged = stored->acknowledged;
+                caps.hasTraffic = stored->hasTraffic;
+                caps.hasComments = stored->hasComments;
+                m_edited = !SameBoxes(caps, *stored);
+            }
+        } catch (const std::exception& e) {
+            m_writing = false;
+            return Report(e);
+        }
+    }
+    m_entry = caps;
+    Q_EMIT entryChanged();
+    return true;
+}
+
+bool CCheckinForm::TakeMatch(const QString& callSign)
+{
+    std::optional<CCheckinRecord> newest;
+    try {
+        newest = LogQueries::NewestCheckin(m_store.Database(), callSign);
+    } catch (const std::exception& e) {
+        return Report(e);
+    }
+    if (!newest)
+        return false;
+    // Nothing is written: the boxes show the station's newest check-in, ready for F5.
+    CCheckinRecord entry = *newest;
+    entry.comment.clear();
+    entry.date = m_entry.date;
+    SetNewStation(entry);
+    Q_EMIT entryChanged();
+    return true;
+}
+
+void CCheckinForm::ApplyLookup(const CFccLookupResult& result, const QString& statusText)
+{
+    CCheckinRecord entry = Blank(m_entry.date);
+    entry.callSign = m_entry.callSign;
+    if (result.found) {
+        entry.callSign = result.callSign;
+        entry.name = result.name;
+        entry.street = result.addr1;
+        entry.location = result.addr2;
+        entry.cls = result.operatorClass;
+    }
+    // A call the database does not know leaves no other station's name or address behind.
+    SetNewStation(entry);
+    Q_EMIT entryChanged();
+    if (!statusText.isEmpty())
+        Q_EMIT status(statusText);
+}
+
+int CCheckinForm::DeleteRows(const QList<int>& rows)
+{
+    QList<int> ids;
+    for (const int row : rows)
+        if (row >= 0 && row < RowCount())
+            ids << m_rows[size_t(row)].id;
+    if (ids.isEmpty())
+        return 0;
+    try {
+        return m_store.Remove(ids);
+    } catch (const std::exception& e) {
+        Report(e);
+        return 0;
+    }
+}
+
+bool CCheckinForm::SetFlag(int row, LogQueries::Flag flag, bool value)
+{
+    if (row < 0 || row >= RowCount())
+        return false;
+    try {
+        return m_store.SetFlag(m_rows[size_t(row)].id, flag, value);
+    } catch (const std::exception& e) {
+        return Report(e);
+    }
+}
+
+bool CCheckinForm::ToggleAck(int row)
+{
+    if (row < 0 || row >= RowCount())
+        return false;
+    return SetFlag(row, LogQueries::Flag::Acknowledged, !m_rows[size_t(row)].acknowledged);
+}
+
+QStringList CCheckinForm::Matches(const QString& prefix) const
+{
+    try {
+        return LogQueries::MatchCallSigns(m_store.Database(), prefix);
+    } catch (const CLogwardenException& e) {
+        Q_EMIT const_cast<CCheckinForm*>(this)->status(
+            QStringLiteral("There was an error: %1").arg(e.Message()));
+        return {};
+    }
+}
+
+// --- What the store announces ----------------------------------------------------------------------------
+
+void CCheckinForm::OnAdded(const CCheckinRecord& record)
+{
+    if (!record.date.IsValid() || record.date.Date() != m_day)
+        return;
+    const auto at = std::lower_bound(m_rows.begin(), m_rows.end(), record.id,
+                                     [](const CCheckinRecord& r, int id) { return r.id < id; });
+    const int row = int(at - m_rows.begin());
+    m_rows.insert(at, record);
+    if (m_current >= row)
+        ++m_current;
+    if (m_current < 0)
+        m_current = row;
+    Q_EMIT rowsChanged();
+    Q_EMIT currentChanged(m_current);
+}
+
+void CCheckinForm::OnChanged(const CCheckinRecord& record)
+{
+    const int row = RowOfId(record.id);
+    const bool ofThisDay = record.date.IsValid() && record.date.Date() == m_day;
+    if (row >= 0 && ofThisDay) {
+        m_rows[size_t(row)] = record;
+    } else if (row >= 0) {
+        OnRemoved({record.id});
+        return;
+    } else if (ofThisDay) {
+        OnAdded(record);
+        return;
+    }
+    // Someone else changed the check-in the boxes show: they follow it unless the operator has typed.
+    if (!m_writing && record.id == m_boundId && !m_edited) {
+        m_entry = record;
+        Q_EMIT entryChanged();
+    }
+    Q_EMIT rowsChanged();
+}
+
+void CCheckinForm::OnRemoved(const QList<int>& ids)
+{
+    const int currentId = Current() ? Current()->id : 0;
+    const int oldCurrent = m_current;
+    int before = 0;
+    bool currentGone = false;
+    std::vector<CCheckinRecord> kept;
+    kept.reserve(m_rows.size());
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (ids.contains(m_rows[i].id)) {
+            if (int(i) < oldCurrent)
+                ++before;
+            currentGone = currentGone || m_rows[i].id == currentId;
+            continue;
+        }
+        kept.push_back(m_rows[i]);
+    }
+    if (kept.size() == m_rows.size())
+        return;
+    m_rows = std::move(kept);
+    // The check-in before the deleted current one becomes current (the first when there is none before).
+    if (m_rows.empty())
+        m_current = -1;
+    else if (currentGone)
+        m_current = std::clamp(oldCurrent - before - 1, 0, RowCount() - 1);
+    else
+        m_current = RowOfId(currentId);
+    const bool typingNewStation = !IsBound() && !m_entry.callSign.isEmpty();
+    if (ids.contains(m_boundId) || !typingNewStation) {
+        if (m_current >= 0)
+            ShowRow(m_current);
+        else
+            SetNewStation(Blank(CDateTime(m_day, QTime(0, 0))));
+        Q_EMIT entryChanged();
+    }
+    Q_EMIT rowsChanged();
+    Q_EMIT currentChanged(m_current);
+}
+
+void CCheckinForm::OnReset()
+{
+    m_boundId = 0;
+    m_edited = false;
+    SelectDay(m_day);
+}

@@ -1,0 +1,122 @@
+#include "core/log/CheckinStore.h"
+
+#include "core/Exceptions.h"
+#include "core/db/Database.h"
+#include "core/log/CheckinQuery.h"
+#include "core/log/LogFilter.h"
+#include "core/log/LogMaintenance.h"
+#include "core/log/LogwardenSet.h"
+
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+#include <SQLiteCpp/Transaction.h>
+
+CCheckinStore::CCheckinStore(CDatabase& db, QObject* parent) : QObject(parent), m_db(db) {}
+
+int CCheckinStore::Add(const CCheckinRecord& record)
+{
+    CLogwardenSet set(&m_db);
+    set.SetFilter(LogFilter::Id(-1)); // opens on nothing: cheap on a large log
+    set.Open();
+    set.AddNew();
+    set.SetRecord(record);
+    set.Update();
+    CCheckinRecord added = record;
+    added.id = static_cast<int>(set.GetLastInsertedKey());
+    Q_EMIT checkinAdded(added);
+    return added.id;
+}
+
+bool CCheckinStore::Save(const CCheckinRecord& record)
+{
+    CLogwardenSet set(&m_db);
+    set.SetFilter(LogFilter::Id(record.id));
+    set.Open();
+    if (set.IsEOF())
+        return false;
+    set.Edit();
+    set.SetRecord(record);
+    set.Update();
+    Q_EMIT checkinChanged(set.GetRecord());
+    return true;
+}
+
+bool CCheckinStore::SetFlag(int id, LogQueries::Flag flag, bool value)
+{
+    CLogwardenSet set(&m_db);
+    set.SetFilter(LogFilter::Id(id));
+    set.Open();
+    if (set.IsEOF())
+        return false;
+    set.Edit();
+    switch (flag) {
+    case LogQueries::Flag::Acknowledged:
+        set.m_Acknowledged = value;
+        break;
+    case LogQueries::Flag::HasTraffic:
+        set.m_HasTraffic = value;
+        break;
+    case LogQueries::Flag::HasComments:
+        set.m_HasComments = value;
+        break;
+    }
+    set.Update();
+    Q_EMIT checkinChanged(set.GetRecord());
+    return true;
+}
+
+int CCheckinStore::Remove(const QList<int>& ids)
+{
+    if (ids.isEmpty())
+        return 0;
+    QList<int> removed;
+    try {
+        SQLite::Transaction transaction(m_db.Handle());
+        SQLite::Statement del(m_db.Handle(), QStringLiteral("DELETE FROM %1 WHERE ID=?")
+                                                 .arg(QLatin1String(CLogwardenSet::kTable))
+                                                 .toStdString());
+        for (const int id : ids) {
+            del.bind(1, id);
+            if (del.exec() > 0)
+                removed << id;
+            del.reset();
+        }
+        transaction.commit();
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+    if (!removed.isEmpty())
+        Q_EMIT checkinsRemoved(removed);
+    return static_cast<int>(removed.size());
+}
+
+long CCheckinStore::Purge(CPurgeSelection& selection)
+{
+    // The ids first, so that whoever shows them can let them go.
+    QList<int> ids;
+    CheckinQuery::ForEach(m_db, selection.Filter(), LogSort::kId,
+                          [&](const CCheckinRecord& r) { ids << r.id; });
+    const long purged = selection.Purge(m_db);
+    if (purged > 0)
+        Q_EMIT checkinsRemoved(ids);
+    return purged;
+}
+
+void CCheckinStore::Empty()
+{
+    LogMaintenance::EmptyLog(m_db);
+    Q_EMIT logReset();
+}
+
+std::optional<CCheckinRecord> CCheckinStore::Get(int id)
+{
+    std::optional<CCheckinRecord> found;
+    CheckinQuery::ForEach(
+        m_db, LogFilter::Id(id), QString(), [&](const CCheckinRecord& r) { found = r; }, 1);
+    return found;
+}
+
+std::vector<CCheckinRecord> CCheckinStore::Day(const QDate& day)
+{
+    return LogQueries::DayCheckins(m_db, day);
+}

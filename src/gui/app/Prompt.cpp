@@ -1,0 +1,197 @@
+#include "gui/app/Prompt.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace {
+
+CPromptScript* g_script = nullptr;
+
+QString Title(const QString& title)
+{
+    return title.isEmpty() ? QStringLiteral("Logwarden") : title;
+}
+
+const char* KindName(Prompt::Kind kind)
+{
+    switch (kind) {
+    case Prompt::Kind::Error:
+        return "Error";
+    case Prompt::Kind::Warning:
+        return "Warning";
+    case Prompt::Kind::Information:
+        return "Information";
+    case Prompt::Kind::Question:
+        break;
+    }
+    return "Question";
+}
+
+QMessageBox::Icon Icon(Prompt::Kind kind)
+{
+    switch (kind) {
+    case Prompt::Kind::Error:
+        return QMessageBox::Critical;
+    case Prompt::Kind::Warning:
+        return QMessageBox::Warning;
+    case Prompt::Kind::Information:
+        return QMessageBox::Information;
+    case Prompt::Kind::Question:
+        break;
+    }
+    return QMessageBox::Question;
+}
+
+} // namespace
+
+struct CPromptAccess
+{
+    static bool Record(Prompt::Kind kind, const QString& text)
+    {
+        if (!g_script)
+            return false;
+        g_script->m_shown << QString::fromLatin1(KindName(kind)) + QStringLiteral(": ") + text;
+        return true;
+    }
+    static bool NextAnswer()
+    {
+        if (g_script->m_answers.isEmpty()) {
+            ++g_script->m_unanswered;
+            return false;
+        }
+        return g_script->m_answers.takeFirst();
+    }
+    static QString NextPath(const Prompt::CFileRequest& request)
+    {
+        g_script->m_requests << request;
+        return g_script->m_paths.isEmpty() ? QString() : g_script->m_paths.takeFirst();
+    }
+};
+
+CPromptScript::CPromptScript()
+{
+    g_script = this;
+}
+
+CPromptScript::~CPromptScript()
+{
+    if (g_script == this)
+        g_script = nullptr;
+}
+
+void CPromptScript::Answer(bool yes)
+{
+    m_answers << yes;
+}
+
+void CPromptScript::Choose(const QString& path)
+{
+    m_paths << path;
+}
+
+QString CPromptScript::Last() const
+{
+    if (m_shown.isEmpty())
+        return {};
+    const QString& last = m_shown.last();
+    return last.mid(last.indexOf(QStringLiteral(": ")) + 2);
+}
+
+namespace Prompt {
+
+namespace {
+
+void Show(QWidget* parent, Kind kind, const QString& text, const QString& title)
+{
+    if (CPromptAccess::Record(kind, text))
+        return;
+    QMessageBox box(Icon(kind), Title(title), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+} // namespace
+
+void Error(QWidget* parent, const QString& text, const QString& title)
+{
+    Show(parent, Kind::Error, text, title);
+}
+
+void Warning(QWidget* parent, const QString& text, const QString& title)
+{
+    Show(parent, Kind::Warning, text, title);
+}
+
+void Information(QWidget* parent, const QString& text, const QString& title)
+{
+    Show(parent, Kind::Information, text, title);
+}
+
+void Notify(QWidget* parent, Kind kind, const QString& text, const QString& title)
+{
+    if (CPromptAccess::Record(kind, text))
+        return;
+    auto* box = new QMessageBox(Icon(kind), Title(title), text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+bool Ask(QWidget* parent, const QString& question, bool defaultYes, const QString& title)
+{
+    if (CPromptAccess::Record(Kind::Question, question))
+        return CPromptAccess::NextAnswer();
+    return QMessageBox::question(parent, Title(title), question, QMessageBox::Yes | QMessageBox::No,
+                                 defaultYes ? QMessageBox::Yes : QMessageBox::No) == QMessageBox::Yes;
+}
+
+namespace {
+
+QString WithSuffix(const QString& path, const CFileRequest& r)
+{
+    if (path.isEmpty() || r.defaultSuffix.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+        return path;
+    return path + QLatin1Char('.') + r.defaultSuffix;
+}
+
+QString RunFileDialog(QWidget* parent, const CFileRequest& r, QFileDialog::AcceptMode mode)
+{
+    if (g_script)
+        return WithSuffix(CPromptAccess::NextPath(r), r);
+    QFileDialog dialog(parent, r.caption);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // The question whether to overwrite is the program's own, with its own text.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (!r.filters.isEmpty())
+        dialog.setNameFilters(r.filters);
+    if (!r.defaultSuffix.isEmpty())
+        dialog.setDefaultSuffix(r.defaultSuffix);
+    if (!r.folder.isEmpty())
+        dialog.setDirectory(r.folder);
+    if (!r.proposedName.isEmpty())
+        dialog.selectFile(r.proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return WithSuffix(dialog.selectedFiles().constFirst(), r);
+}
+
+} // namespace
+
+QString SaveFileName(QWidget* parent, const CFileRequest& request)
+{
+    return RunFileDialog(parent, request, QFileDialog::AcceptSave);
+}
+
+QString OpenFileName(QWidget* parent, const CFileRequest& request)
+{
+    return RunFileDialog(parent, request, QFileDialog::AcceptOpen);
+}
+
+QString FolderName(QWidget* parent, const QString& caption, const QString& folder)
+{
+    if (g_script)
+        return CPromptAccess::NextPath({caption, folder, {}, {}, {}});
+    return QFileDialog::getExistingDirectory(parent, caption, folder, QFileDialog::ShowDirsOnly);
+}
+
+} // namespace Prompt

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "core/Exceptions.h"
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// The one point through which the program shows messages and asks questions, so that every box carries
+// the program's title, and so that tests can answer them: while a CPromptScript lives, nothing modal
+// opens; messages are recorded, questions take the script's next answer and file dialogs its next name.
+namespace Prompt {
+
+enum class Kind
+{
+    Error,
+    Warning,
+    Information,
+    Question
+};
+
+// Modal message boxes with an OK button.
+void Error(QWidget* parent, const QString& text, const QString& title = {});
+void Warning(QWidget* parent, const QString& text, const QString& title = {});
+void Information(QWidget* parent, const QString& text, const QString& title = {});
+// The same, but the window keeps running while the box is open (the end of a long job).
+void Notify(QWidget* parent, Kind kind, const QString& text, const QString& title = {});
+// A Yes/No question; true for Yes. defaultYes chooses the default button.
+bool Ask(QWidget* parent, const QString& question, bool defaultYes = false, const QString& title = {});
+
+// File and folder dialogs; an empty text when the operator cancels.
+struct CFileRequest
+{
+    QString caption;
+    QString folder;       // where the dialog starts
+    QString proposedName; // file name offered (save dialogs)
+    QStringList filters;  // "All TEXT files (*.txt *.TXT)", ...
+    QString defaultSuffix;
+};
+QString SaveFileName(QWidget* parent, const CFileRequest& request);
+QString OpenFileName(QWidget* parent, const CFileRequest& request);
+QString FolderName(QWidget* parent, const QString& caption, const QString& folder);
+
+// Runs a command and shows what the core raised in an error box: the command ends, the window stays
+// usable. True when the command ran through.
+template <class F> bool Guard(QWidget* parent, F&& command)
+{
+    try {
+        command();
+        return true;
+    } catch (const CLogwardenException& e) {
+        Error(parent, e.Message());
+        return false;
+    }
+}
+
+} // namespace Prompt
+
+// A test's script of answers (see Prompt). Scripts do not nest.
+class CPromptScript
+{
+public:
+    CPromptScript();
+    ~CPromptScript();
+    CPromptScript(const CPromptScript&) = delete;
+    CPromptScript& operator=(const CPromptScript&) = delete;
+
+    // The answer to the next question; a question without one is answered No.
+    void Answer(bool yes);
+    // The name the next file or folder dialog returns; an empty name cancels it.
+    void Choose(const QString& path);
+
+    // Every message and question shown, in order, as "<kind>: <text>".
+    const QStringList& Shown() const { return m_shown; }
+    // Every file dialog asked for, in order.
+    const QList<Prompt::CFileRequest>& FileRequests() const { return m_requests; }
+    // The text of the last one, empty when none.
+    QString Last() const;
+    // Questions asked without a scripted answer, and answers left unused.
+    int Unanswered() const { return m_unanswered; }
+    int AnswersLeft() const { return int(m_answers.size()); }
+
+private:
+    friend struct CPromptAccess;
+    QList<bool> m_answers;
+    QStringList m_paths;
+    QStringList m_shown;
+    QList<Prompt::CFileRequest> m_requests;
+    int m_unanswered = 0;
+};

@@ -1,0 +1,305 @@
+#include "gui/log/EntryPanel.h"
+
+#include "core/log/CheckinForm.h"
+#include "gui/widgets/UpperCaseEdit.h"
+
+#include <QDateTimeEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QFont BoldFont(const QWidget* w)
+{
+    QFont f = w->font();
+    f.setPointSize(10);
+    f.setBold(true);
+    return f;
+}
+
+template <class W> W* Named(W* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+} // namespace
+
+CEntryPanel::CEntryPanel(CCheckinForm& form, QWidget* parent) : QWidget(parent), m_form(form)
+{
+    auto* top = new QHBoxLayout(this);
+    top->setContentsMargins(0, 0, 0, 0);
+    auto* entry = new QGridLayout;
+    entry->setHorizontalSpacing(6);
+    entry->setVerticalSpacing(3);
+    top->addLayout(entry, 1);
+    auto label = [this](const QString& text, QWidget* buddy) {
+        auto* l = new QLabel(text, this);
+        l->setBuddy(buddy);
+        return l;
+    };
+
+    m_callSign = Named(new CUpperCaseEdit(this), "callSign");
+    QFont callFont = m_callSign->font();
+    callFont.setPointSize(callFont.pointSize() + 3);
+    callFont.setBold(true);
+    m_callSign->setFont(callFont);
+    m_name = Named(new QLineEdit(this), "name");
+    m_addr1 = Named(new QLineEdit(this), "addr1");
+    m_addr2 = Named(new QLineEdit(this), "addr2");
+    m_email = Named(new QLineEdit(this), "email");
+    m_class = Named(new QLineEdit(this), "class");
+    for (QLineEdit* e : {m_name, m_addr1, m_addr2, m_email})
+        e->setMinimumWidth(170);
+    m_callSign->setMinimumWidth(150);
+    m_class->setMaximumWidth(60);
+    m_yourGrid = Named(new CUpperCaseEdit(this), "yourGrid");
+    m_yourGrid->setMaximumWidth(90);
+    m_myGrid = Named(new QLineEdit(this), "myGrid");
+    m_myGrid->setMaximumWidth(90);
+    m_comments = Named(new QPlainTextEdit(this), "comments");
+    m_comments->setTabChangesFocus(true);
+    m_comments->setMaximumHeight(56);
+    m_date = Named(new QDateTimeEdit(this), "datePicker");
+    m_date->setTimeSpec(Qt::UTC);
+    m_date->setDisplayFormat(QStringLiteral("dddd, MMMM d, yyyy"));
+    m_date->setCalendarPopup(true);
+    m_time = Named(new QTimeEdit(this), "timePicker");
+    m_time->setTimeSpec(Qt::UTC);
+    m_time->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    m_distance = Named(new QLabel(QStringLiteral("Distance: Unknown"), this), "distance");
+    m_distance->setFont(BoldFont(this));
+
+    int row = 0;
+    entry->addWidget(label(QStringLiteral("Call Sign [F4]:"), m_callSign), row, 0);
+    entry->addWidget(m_callSign, row, 1);
+    entry->addWidget(label(QStringLiteral("Date :"), m_date), row, 2);
+    entry->addWidget(m_date, row, 3);
+    ++row;
+    entry->addWidget(label(QStringLiteral("Name :"), m_name), row, 0);
+    entry->addWidget(m_name, row, 1);
+    entry->addWidget(label(QStringLiteral("Time :"), m_time), row, 2);
+    entry->addWidget(m_time, row, 3, Qt::AlignLeft);
+    ++row;
+    entry->addWidget(label(QStringLiteral("Addr1 :"), m_addr1), row, 0);
+    entry->addWidget(m_addr1, row, 1);
+    entry->addWidget(label(QStringLiteral("Class :"), m_class), row, 2);
+    entry->addWidget(m_class, row, 3, Qt::AlignLeft);
+    ++row;
+    entry->addWidget(label(QStringLiteral("Addr2 :"), m_addr2), row, 0);
+    entry->addWidget(m_addr2, row, 1);
+    entry->addWidget(label(QStringLiteral("Your  Grid:"), m_yourGrid), row, 2);
+    entry->addWidget(m_yourGrid, row, 3, Qt::AlignLeft);
+    ++row;
+    entry->addWidget(label(QStringLiteral("Email:"), m_email), row, 0);
+    entry->addWidget(m_email, row, 1);
+    entry->addWidget(label(QStringLiteral("My Grid:"), m_myGrid), row, 2);
+    entry->addWidget(m_myGrid, row, 3, Qt::AlignLeft);
+    ++row;
+    entry->addWidget(label(QStringLiteral("Comments:"), m_comments), row, 0, Qt::AlignTop);
+    entry->addWidget(m_comments, row, 1);
+    entry->addWidget(m_distance, row, 2, 1, 2, Qt::AlignTop);
+    ++row;
+    entry->setColumnStretch(1, 1);
+
+    m_buttonRow = new QHBoxLayout;
+    m_clearButton = Named(new QPushButton(QStringLiteral("&Clear"), this), "clearButton");
+    // Alt+C belongs to "Camel Case"; the button keeps its underlined letter but not the key (Escape clears).
+    m_clearButton->setShortcut(QKeySequence());
+    m_clearButton->setToolTip(QStringLiteral("Empty the boxes but the call sign (Esc)"));
+    m_addButton = Named(new QPushButton(QStringLiteral("Add New [F5] log"), this), "addButton");
+    m_saveButton = Named(new QPushButton(QStringLiteral("Save Current [F6]"), this), "saveButton");
+    for (QPushButton* b : {m_clearButton, m_addButton, m_saveButton}) {
+        b->setAutoDefault(false);
+        b->setFocusPolicy(Qt::TabFocus);
+        m_buttonRow->addWidget(b);
+    }
+    m_buttonRow->addStretch(1);
+    entry->addLayout(m_buttonRow, row++, 0, 1, 4);
+
+    auto* matchesBox = new QVBoxLayout;
+    m_matchesLabel = Named(new QLabel(QStringLiteral("Matches :"), this), "matchesLabel");
+    m_matches = Named(new QListWidget(this), "matches");
+    m_matches->setSortingEnabled(false);
+    m_matches->setFocusPolicy(Qt::ClickFocus);
+    m_matches->setMinimumWidth(100);
+    m_matches->setMaximumWidth(130);
+    matchesBox->addWidget(m_matchesLabel);
+    matchesBox->addWidget(m_matches, 1);
+    top->addLayout(matchesBox, 0);
+
+    // What the operator types goes to the form at once.
+    connect(m_callSign, &QLineEdit::textChanged, this, [this] {
+        if (m_showing)
+            return;
+        OnTyped();
+        RebuildMatches();
+    });
+    for (QLineEdit* e : {m_name, m_addr1, m_addr2, m_class, static_cast<QLineEdit*>(m_yourGrid), m_email})
+        connect(e, &QLineEdit::textChanged, this, [this] {
+            if (!m_showing)
+                OnTyped();
+        });
+    connect(m_comments, &QPlainTextEdit::textChanged, this, [this] {
+        if (!m_showing)
+            OnTyped();
+    });
+    connect(m_date, &QDateTimeEdit::dateTimeChanged, this, [this](const QDateTime& value) {
+        if (!m_showing)
+            m_form.SetEntryDate(value);
+    });
+    connect(m_myGrid, &QLineEdit::textChanged, this, [this](const QString& grid) {
+        m_form.SetMyGrid(grid);
+        ShowDistance();
+    });
+    connect(m_myGrid, &QLineEdit::editingFinished, this, [this] { Q_EMIT myGridChanged(m_myGrid->text()); });
+    connect(m_matches, &QListWidget::currentRowChanged, this, [this](int r) {
+        if (!m_suppressMatch && r >= 0)
+            TakeMatch(r);
+    });
+    connect(&m_form, &CCheckinForm::entryChanged, this, &CEntryPanel::ShowEntry);
+    connect(&m_form, &CCheckinForm::dayChanged, this, [this] { m_matches->setEnabled(false); });
+
+    // Up and Down in the call-sign box walk the matches, Return takes the highlighted one.
+    m_callSign->installEventFilter(this);
+}
+
+QLineEdit* CEntryPanel::CallSignBox() const
+{
+    return m_callSign;
+}
+
+void CEntryPanel::OnTyped()
+{
+    CCheckinRecord e = m_form.Entry();
+    e.callSign = m_callSign->text();
+    e.name = m_name->text();
+    e.street = m_addr1->text();
+    e.location = m_addr2->text();
+    e.cls = m_class->text();
+    e.yourGrid = m_yourGrid->text();
+    e.email = m_email->text();
+    e.comment = m_comments->toPlainText();
+    m_form.SetEntry(e);
+    ShowDistance();
+}
+
+void CEntryPanel::ShowDistance()
+{
+    m_distance->setText(m_form.DistanceText());
+}
+
+void CEntryPanel::ShowEntry()
+{
+    const CCheckinRecord& e = m_form.Entry();
+    m_showing = true;
+    auto set = [](QLineEdit* box, const QString& text) {
+        if (box->text() != text)
+            box->setText(text);
+    };
+    set(m_callSign, e.callSign);
+    set(m_name, e.name);
+    set(m_addr1, e.street);
+    set(m_addr2, e.location);
+    set(m_class, e.cls);
+    set(m_yourGrid, e.yourGrid);
+    set(m_email, e.email);
+    if (m_comments->toPlainText() != e.comment)
+        m_comments->setPlainText(e.comment);
+    if (e.date.IsValid()) {
+        m_date->setDateTime(e.date.Value());
+        m_time->setTime(e.date.Time());
+    }
+    m_showing = false;
+    ShowDistance();
+}
+
+void CEntryPanel::ShowTime(const QTime& time)
+{
+    m_time->setTime(time);
+}
+
+void CEntryPanel::GoHome()
+{
+    m_callSign->setFocus(Qt::ShortcutFocusReason);
+    m_callSign->selectAll();
+}
+
+void CEntryPanel::RebuildMatches()
+{
+    const QStringList calls = m_form.Matches(m_callSign->text());
+    m_suppressMatch = true;
+    m_matches->setEnabled(true);
+    m_matches->clear();
+    m_matches->addItems(calls);
+    m_suppressMatch = false;
+    m_matchesLabel->setText(QStringLiteral("%1 Matches :").arg(calls.size()));
+}
+
+void CEntryPanel::TakeMatch(int row)
+{
+    const QListWidgetItem* item = m_matches->item(row);
+    if (!item)
+        return;
+    m_showing = true; // the call sign the match puts in the box does not rebuild the matches
+    m_form.TakeMatch(item->text());
+    m_showing = false;
+    ShowEntry();
+}
+
+bool CEntryPanel::TakeMatchAt(int index)
+{
+    if (index >= m_matches->count())
+        return false;
+    m_suppressMatch = true;
+    m_matches->setCurrentRow(index);
+    m_suppressMatch = false;
+    TakeMatch(index);
+    return true;
+}
+
+void CEntryPanel::StepMatch(int step)
+{
+    const int count = m_matches->count();
+    if (count == 0)
+        return;
+    const int row = m_matches->currentRow() < 0 ? (step > 0 ? 0 : count - 1)
+                                                : qBound(0, m_matches->currentRow() + step, count - 1);
+    m_suppressMatch = true;
+    m_matches->setCurrentRow(row);
+    m_matches->scrollToItem(m_matches->item(row));
+    m_suppressMatch = false;
+}
+
+bool CEntryPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_callSign && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
+            switch (key->key()) {
+            case Qt::Key_Down:
+                StepMatch(1);
+                return true;
+            case Qt::Key_Up:
+                StepMatch(-1);
+                return true;
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                if (m_matches->currentRow() >= 0) {
+                    TakeMatch(m_matches->currentRow());
+                    return true;
+                }
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
