@@ -134,9 +134,7 @@ private Q_SLOTS:
         QTest::newRow("missing")
             << "/files/absent.zip"
             << "The File specified could not be found. Check your spelling and try again!!";
-        QTest::newRow("refused") << ""
-                                 << "Could not connect to ftp server!! \nPlease ensure you have correct "
-                                    "address and access rights!";
+        QTest::newRow("refused") << "" << "Could not connect to the server: ";
     }
 
     void failedDownloadKeepsTheArchive()

@@ -49,12 +49,12 @@ inline constexpr T MyGrid{"UserSetting", "MyGrid", T::String, ""};
 // Widths of the day list's twelve columns.
 inline constexpr int kDayListColumns = 12;
 inline constexpr T ColumnWidth[kDayListColumns] = {
-    {"LogGridSettings", "Column00Width", T::Integer, "20"},  {"LogGridSettings", "Column01Width", T::Integer, "30"},
-    {"LogGridSettings", "Column02Width", T::Integer, "40"},  {"LogGridSettings", "Column03Width", T::Integer, "80"},
-    {"LogGridSettings", "Column04Width", T::Integer, "180"}, {"LogGridSettings", "Column05Width", T::Integer, "180"},
-    {"LogGridSettings", "Column06Width", T::Integer, "180"}, {"LogGridSettings", "Column07Width", T::Integer, "40"},
-    {"LogGridSettings", "Column08Width", T::Integer, "80"},  {"LogGridSettings", "Column09Width", T::Integer, "40"},
-    {"LogGridSettings", "Column10Width", T::Integer, "40"},  {"LogGridSettings", "Column11Width", T::Integer, "500"},
+    {"LogGridSettings", "Column00Width", T::Integer, "22"},  {"LogGridSettings", "Column01Width", T::Integer, "34"},
+    {"LogGridSettings", "Column02Width", T::Integer, "34"},  {"LogGridSettings", "Column03Width", T::Integer, "78"},
+    {"LogGridSettings", "Column04Width", T::Integer, "110"}, {"LogGridSettings", "Column05Width", T::Integer, "150"},
+    {"LogGridSettings", "Column06Width", T::Integer, "150"}, {"LogGridSettings", "Column07Width", T::Integer, "40"},
+    {"LogGridSettings", "Column08Width", T::Integer, "110"}, {"LogGridSettings", "Column09Width", T::Integer, "48"},
+    {"LogGridSettings", "Column10Width", T::Integer, "66"},  {"LogGridSettings", "Column11Width", T::Integer, "400"},
 };
 
 // Home grid and unit of the callbook look-up's distance.

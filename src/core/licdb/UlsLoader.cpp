@@ -1,6 +1,7 @@
 #include "core/licdb/UlsLoader.h"
 
 #include "core/Exceptions.h"
+#include "core/app/Windows1252.h"
 #include "core/licdb/FccSchema.h"
 
 #include <QFile>
@@ -42,7 +43,6 @@ enum class Reject : quint8
     TooLong,
     NotANumber,
     NotADate,
-    NoFinalLineFeed,
     LineTooLong,
 };
 
@@ -94,12 +94,6 @@ struct Batch
     }
 };
 
-// Windows-1252 characters of 0x80-0x9F; the five it leaves undefined keep their Latin-1 meaning.
-const char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 void AppendUtf8FromLatin1(std::string& out, const char* p, size_t n)
 {
     for (size_t i = 0; i < n; ++i) {
@@ -108,8 +102,7 @@ void AppendUtf8FromLatin1(std::string& out, const char* p, size_t n)
             out += static_cast<char>(c);
             continue;
         }
-        if (c < 0xA0)
-            c = kCp1252High[c - 0x80];
+        c = Windows1252::ToUnicode(static_cast<unsigned char>(c));
         if (c < 0x800) {
             out += static_cast<char>(0xC0 | (c >> 6));
             out += static_cast<char>(0x80 | (c & 0x3F));
@@ -119,11 +112,6 @@ void AppendUtf8FromLatin1(std::string& out, const char* p, size_t n)
             out += static_cast<char>(0x80 | (c & 0x3F));
         }
     }
-}
-
-bool IsBlank(const char* p, size_t n)
-{
-    return n == 0 || (n == 1 && p[0] == '\r');
 }
 
 // Blanks around a number are allowed, as the old engine allowed them.
@@ -239,8 +227,6 @@ QString RejectText(const CTable& table, const Row& row)
         return QStringLiteral("%1 is not a number").arg(column);
     case Reject::NotADate:
         return QStringLiteral("%1 is not a date").arg(column);
-    case Reject::NoFinalLineFeed:
-        return QStringLiteral("the last line has no line feed");
     case Reject::LineTooLong:
         return QStringLiteral("longer than %1 bytes").arg(kMaxLine);
     case Reject::None:
@@ -384,9 +370,9 @@ private:
             }
             size_t rest = length - p;
             if (eof) {
-                if (rest > 0 && !discarding && !IsBlank(block + p, rest))
-                    AddRejected(*b, lineNumber + 1, Percent(base + static_cast<qint64>(p)),
-                                Reject::NoFinalLineFeed);
+                // A last line without a line feed is a line like the others.
+                if (rest > 0 && !discarding)
+                    ParseLine(*b, block + p, rest, base + static_cast<qint64>(p), lineNumber + 1);
                 b->last = true;
                 Push(b);
                 b = nullptr;
@@ -424,7 +410,10 @@ private:
 
     void ParseLine(Batch& b, const char* line, size_t length, qint64 offset, qint64 lineNumber)
     {
-        if (IsBlank(line, length))
+        // The line's length is counted without its end, so that a CRLF file and an LF file load alike.
+        if (length > 0 && line[length - 1] == '\r')
+            --length;
+        if (length == 0)
             return;
         const int columns = m_table.columnCount;
         const quint8 percent = Percent(offset);

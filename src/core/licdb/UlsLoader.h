@@ -13,7 +13,7 @@ struct CTable;
 struct CUlsStageStats
 {
     qint64 loaded = 0;        // rows written to the table
-    qint64 skipped = 0;       // lines not loaded: too short, rejected, duplicates, an unterminated last line
+    qint64 skipped = 0;       // lines not loaded: too short, rejected, duplicates
     bool sawLineFeed = false; // the file held at least one line feed
     bool cancelled = false;
 };
@@ -33,9 +33,10 @@ struct CUlsLoadHooks
 // reads and checks the lines while the calling thread writes the rows.
 //
 // The line rules:
-//   - a line ends at a line feed; a carriage return before it stays part of the line; text after the
-//     last line feed of the file (a last line without one) is not loaded;
-//   - a line of no more than as many characters as the table has columns is not loaded;
+//   - a line ends at a line feed, with or without a carriage return before it; a last line without a
+//     line feed is a line too;
+//   - a line of no more than as many characters (without its end) as the table has columns is not
+//     loaded;
 //   - the k-th field is the text before the k-th "|"; only fields followed by a "|" are taken, the text
 //     after the last "|" is ignored, and so are fields beyond the table's columns; an empty field
 //     leaves its column null;

@@ -240,15 +240,15 @@ bool CCheckinForm::Add()
     } catch (const std::exception& e) {
         return Report(e);
     }
-    // The check-in is shown in its own day, current; the boxes are ready for the next station.
-    const CDateTime pickerDate = m_entry.date;
+    // The check-in is shown in its own day, current; the boxes are ready for the next station, with the
+    // date and time of the one just logged.
     if (day != m_day) {
         m_day = day;
         Reload();
         Q_EMIT dayChanged(m_day);
     }
     m_current = RowOfId(id);
-    SetNewStation(Blank(pickerDate.IsValid() ? pickerDate : CDateTime(day, QTime(0, 0))));
+    SetNewStation(Blank(m_current >= 0 ? m_rows[size_t(m_current)].date : CDateTime(day, QTime(0, 0))));
     Q_EMIT rowsChanged();
     Q_EMIT currentChanged(m_current);
     Q_EMIT entryChanged();
@@ -406,8 +406,8 @@ int CCheckinForm::DeleteRows(const QList<int>& rows)
         return 0;
     try {
         return m_store.Remove(ids);
-    } catch (const std::exception& e) {
-        Report(e);
+    } catch (const CLogwardenException& e) {
+        Q_EMIT status(QStringLiteral("There was an error: %1").arg(e.Message()));
         return 0;
     }
 }
@@ -430,13 +430,12 @@ bool CCheckinForm::ToggleAck(int row)
     return SetFlag(row, LogQueries::Flag::Acknowledged, !m_rows[size_t(row)].acknowledged);
 }
 
-QStringList CCheckinForm::Matches(const QString& prefix) const
+QStringList CCheckinForm::Matches(const QString& prefix)
 {
     try {
         return LogQueries::MatchCallSigns(m_store.Database(), prefix);
     } catch (const CLogwardenException& e) {
-        Q_EMIT const_cast<CCheckinForm*>(this)->status(
-            QStringLiteral("There was an error: %1").arg(e.Message()));
+        Q_EMIT status(QStringLiteral("There was an error: %1").arg(e.Message()));
         return {};
     }
 }

@@ -87,7 +87,7 @@ public:
     bool ToggleAck(int row);
 
     // Call signs offered for what is typed in the call-sign box.
-    QStringList Matches(const QString& prefix) const;
+    QStringList Matches(const QString& prefix);
 
     static QString AlreadyLoggedText(const QString& call, int entry);
 

@@ -1,6 +1,7 @@
 #include "core/log/RtfReader.h"
 
 #include "core/Exceptions.h"
+#include "core/app/Windows1252.h"
 
 #include <QFile>
 #include <QHash>
@@ -10,17 +11,9 @@
 
 namespace {
 
-// Windows-1252 characters 0x80-0x9F; the rest of the upper half is Latin-1.
-const char16_t kCp1252High[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
-                                  0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-
 QChar FromCp1252(unsigned char byte)
 {
-    if (byte >= 0x80 && byte < 0xA0)
-        return QChar(kCp1252High[byte - 0x80]);
-    return QChar(byte);
+    return QChar(Windows1252::ToUnicode(byte));
 }
 
 // Destinations whose text is not part of the document.

@@ -71,15 +71,18 @@ struct CCurlDeleter
 
 } // namespace
 
-CDownloadException::CDownloadException(Kind kind, QString detail)
-    : CNetException(Compose(kind, detail)), m_kind(kind), m_detail(std::move(detail))
+CDownloadException::CDownloadException(Kind kind, QString detail, bool ftp)
+    : CNetException(Compose(kind, detail, ftp)), m_kind(kind), m_detail(std::move(detail))
 {
 }
 
-QString CDownloadException::Compose(Kind kind, const QString& detail)
+QString CDownloadException::Compose(Kind kind, const QString& detail, bool ftp)
 {
     switch (kind) {
-    case ConnectFailed: return QString::fromLatin1(kConnectText);
+    case ConnectFailed:
+        if (ftp)
+            return QString::fromLatin1(kConnectText);
+        return QStringLiteral("Could not connect to the server: %1. The previous file was kept.").arg(detail);
     case NotFound: return QString::fromLatin1(kNotFoundText);
     case Incomplete:
         return QStringLiteral("The download is incomplete (%1). The previous file was kept.").arg(detail);
@@ -139,6 +142,7 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
     const CURLcode rc = curl_easy_perform(c);
     if (transfer.cancelled)
         return false;
+    const bool ftp = scheme == QLatin1String("ftp");
     const QString detail = errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(rc));
     switch (rc) {
     case CURLE_OK: break;
@@ -150,10 +154,10 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_FTP_WEIRD_SERVER_REPLY:
     case CURLE_FTP_ACCEPT_FAILED:
-        throw CDownloadException(CDownloadException::ConnectFailed, detail);
+        throw CDownloadException(CDownloadException::ConnectFailed, detail, ftp);
     case CURLE_OPERATION_TIMEDOUT:
         if (transfer.received == 0)
-            throw CDownloadException(CDownloadException::ConnectFailed, detail);
+            throw CDownloadException(CDownloadException::ConnectFailed, detail, ftp);
         throw CDownloadException(CDownloadException::Failed, detail);
     case CURLE_REMOTE_FILE_NOT_FOUND:
         throw CDownloadException(CDownloadException::NotFound, detail);

@@ -17,12 +17,13 @@ public:
         Incomplete,    // fewer bytes arrived than the server announced
         Rejected,      // what arrived is not what was asked for
     };
-    CDownloadException(Kind kind, QString detail);
+    // ftp: the address was an FTP server's (a connection failure then has its well-known text).
+    CDownloadException(Kind kind, QString detail, bool ftp = false);
     Kind GetKind() const { return m_kind; }
     const QString& Detail() const { return m_detail; }
 
 private:
-    static QString Compose(Kind kind, const QString& detail);
+    static QString Compose(Kind kind, const QString& detail, bool ftp);
     Kind m_kind;
     QString m_detail;
 };

@@ -3,7 +3,6 @@
 #include <QColor>
 #include <algorithm>
 
-const int CDayListModel::kDefaultWidths[ColumnCount] = {20, 30, 40, 80, 180, 180, 180, 40, 80, 40, 40, 500};
 
 namespace {
 
@@ -113,7 +112,9 @@ QVariant CDayListModel::data(const QModelIndex& index, int role) const
         case ColClass:
             return r.cls;
         case ColDate:
-            return r.date.ToListText();
+            // The day, and the time the station checked in.
+            return r.date.IsValid() ? r.date.ToListText() + r.date.Time().toString(QStringLiteral(" HH:mm"))
+                                    : r.date.ToListText();
         case ColComment:
             return r.comment;
         default:

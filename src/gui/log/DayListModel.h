@@ -16,7 +16,6 @@ public:
         ColNumber, ColId, ColAck, ColCall, ColName, ColStreet, ColLocation, ColClass, ColDate,
         ColTraffic, ColHasComments, ColComment, ColumnCount
     };
-    static const int kDefaultWidths[ColumnCount];
 
     using QAbstractTableModel::QAbstractTableModel;
 

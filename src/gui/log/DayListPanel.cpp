@@ -51,12 +51,13 @@ CDayListPanel::CDayListPanel(CCheckinForm& form, CSettings& settings, QWidget* p
     m_list->installEventFilter(this);
     for (int c = 0; c < CDayListModel::ColumnCount; ++c)
         m_list->setColumnWidth(c, m_settings.GetInt(Setting::ColumnWidth[c]));
-    // What the operator looks at during a net comes first: the flags beside the call, then the rest.
+    // What the operator looks at during a net comes first, so that it fits beside the calendar: the three
+    // boxes, the call, the name and the time; the comment and the address follow.
     QHeaderView* header = m_list->horizontalHeader();
-    const int order[] = {CDayListModel::ColNumber,      CDayListModel::ColAck,     CDayListModel::ColCall,
-                         CDayListModel::ColName,        CDayListModel::ColDate,    CDayListModel::ColTraffic,
-                         CDayListModel::ColHasComments, CDayListModel::ColComment, CDayListModel::ColClass,
-                         CDayListModel::ColLocation,    CDayListModel::ColStreet,  CDayListModel::ColId};
+    const int order[] = {CDayListModel::ColNumber, CDayListModel::ColAck,      CDayListModel::ColTraffic,
+                         CDayListModel::ColHasComments, CDayListModel::ColCall, CDayListModel::ColName,
+                         CDayListModel::ColDate,   CDayListModel::ColComment,  CDayListModel::ColClass,
+                         CDayListModel::ColLocation, CDayListModel::ColStreet, CDayListModel::ColId};
     for (int visual = 0; visual < CDayListModel::ColumnCount; ++visual)
         header->moveSection(header->visualIndex(order[visual]), visual);
     layout->addWidget(m_list, 1);

@@ -27,8 +27,8 @@ private Q_SLOTS:
         QTest::newRow("history bottom") << "WindowSettings" << "HistBottom" << "800";
         QTest::newRow("preamble width") << "PreambleSettings" << "SizeX" << "1000";
         QTest::newRow("my grid") << "UserSetting" << "MyGrid" << "";
-        QTest::newRow("first column") << "LogGridSettings" << "Column00Width" << "20";
-        QTest::newRow("comment column") << "LogGridSettings" << "Column11Width" << "500";
+        QTest::newRow("first column") << "LogGridSettings" << "Column00Width" << "22";
+        QTest::newRow("comment column") << "LogGridSettings" << "Column11Width" << "400";
         QTest::newRow("unit") << "StorageSettings" << "MeasurementUnit" << "miles";
         QTest::newRow("connect time-out") << "NetSettings" << "NetConTO" << "15000";
         QTest::newRow("retries") << "NetSettings" << "NetRetNum" << "1";

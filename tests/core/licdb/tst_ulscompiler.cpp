@@ -146,8 +146,8 @@ private Q_SLOTS:
             << "AM" << QByteArray("AM|1234567|||W1AW|E\n") << 1 << 0 << "CallSign" << QVariant("W1AW");
         QTest::newRow("AM: ...and not the rest")
             << "AM" << QByteArray("AM|1234567|||W1AW|E\n") << 1 << 0 << "OperatorClass" << QVariant();
-        QTest::newRow("AM: a carriage return counts toward the length")
-            << "AM" << QByteArray("AM|123456|||W1AW|E\r\n") << 1 << 0 << "CallSign" << QVariant("W1AW");
+        QTest::newRow("AM: a carriage return does not count toward the length")
+            << "AM" << QByteArray("AM|123456|||W1AW|E\r\n") << 0 << 1 << "" << QVariant();
         QTest::newRow("AM: identifier that is not a number") << "AM" << Line("AM", {{2, "12a"}}) + "\n"
                                                              << 0 << 1 << "" << QVariant();
         QTest::newRow("AM: identifier beyond 32 bits") << "AM" << Line("AM", {{2, "2147483648"}}) + "\n"
@@ -215,6 +215,13 @@ private Q_SLOTS:
             << "EN" << Line("EN", {{27, "01/05/2024"}}, 27) + "\r\n"
             << 1 << 0 << "StatusDate" << QVariant();
 
+        // A line no longer than the table's columns is refused, whatever ends it.
+        QTest::newRow("AM: 18 characters and CR LF") << "AM" << QByteArray("AM|7|||K1A||||||||\r\n") << 0 << 1
+                                                      << "" << QVariant();
+        QTest::newRow("AM: 18 characters and LF") << "AM" << QByteArray("AM|7|||K1A||||||||\n") << 0 << 1 << ""
+                                                   << QVariant();
+        QTest::newRow("AM: 19 characters and LF") << "AM" << QByteArray("AM|7|||K1A|||||||||\n") << 1 << 0
+                                                   << "CallSign" << QVariant("K1A");
         QTest::newRow("HD: today's 59 fields store the first 50")
             << "HD" << Line("HD", {{50, "Y"}, {51, "Z"}}) + "\r\n"
             << 1 << 0 << "LicenseeNameChange" << QVariant("Y");
@@ -268,15 +275,15 @@ private Q_SLOTS:
         QCOMPARE(Value(db, "SELECT LicenseStatus FROM HD WHERE UniqueSystemIdentifier=7"), QVariant("E"));
     }
 
-    void lastLineWithoutLineFeedIsNotLoaded()
+    void lastLineWithoutLineFeedIsLoaded()
     {
         const QByteArray am = CrLf({AmLine(1, "K1AA", "T")}) + AmLine(2, "K1AB", "E");
         const CBuildOutcome outcome = Build(am, {}, {});
-        QCOMPARE(outcome.stats[0].loaded, qint64(1));
-        QCOMPARE(outcome.stats[0].skipped, qint64(1));
+        QCOMPARE(outcome.stats[0].loaded, qint64(2));
+        QCOMPARE(outcome.stats[0].skipped, qint64(0));
         QVERIFY(outcome.stats[0].sawLineFeed);
         CDatabase db(Db(), CDatabase::ReadOnly);
-        QCOMPARE(Value(db, "SELECT count(*) FROM AM WHERE CallSign='K1AB'"), QVariant(qlonglong(0)));
+        QCOMPARE(Value(db, "SELECT count(*) FROM AM WHERE CallSign='K1AB'"), QVariant(qlonglong(1)));
     }
 
     void blankLinesAreNeitherLoadedNorCounted()

@@ -34,6 +34,10 @@ class TestFileDownload : public QObject
             return m_ftp->Url(QStringLiteral("ftp"), path);
         if (server == QLatin1String("closed"))
             return QStringLiteral("http://127.0.0.1:%1%2").arg(ClosedPort()).arg(path);
+        if (server == QLatin1String("closed ftp"))
+            return QStringLiteral("ftp://127.0.0.1:%1%2").arg(ClosedPort()).arg(path);
+        if (server == QLatin1String("no such host"))
+            return QStringLiteral("https://no-such-host.invalid%1").arg(path);
         return path;
     }
 
@@ -66,6 +70,8 @@ private Q_SLOTS:
         QTest::newRow("http missing") << "http" << "/files/absent.zip" << int(CDownloadException::NotFound);
         QTest::newRow("ftp missing") << "ftp" << "/pub/uls/complete/l_amat.zip" << int(CDownloadException::NotFound);
         QTest::newRow("refused") << "closed" << "/l_amat.zip" << int(CDownloadException::ConnectFailed);
+        QTest::newRow("ftp refused") << "closed ftp" << "/l_amat.zip" << int(CDownloadException::ConnectFailed);
+        QTest::newRow("no such host") << "no such host" << "/l_amat.zip" << int(CDownloadException::ConnectFailed);
         QTest::newRow("interrupted") << "http" << "/truncate/l_amat.zip" << int(CDownloadException::Incomplete);
         QTest::newRow("not an archive") << "http" << "/files/error.html" << int(CDownloadException::Rejected);
         QTest::newRow("not a URL") << "none" << "l_amat.zip" << int(CDownloadException::ConnectFailed);
@@ -101,9 +107,14 @@ private Q_SLOTS:
         } else {
             QCOMPARE(ReadFile(s.File("l_amat.zip")), QByteArray("the previous archive"));
         }
-        if (failure == CDownloadException::ConnectFailed)
+        // The FTP server's text for an FTP server only; otherwise the cause.
+        if (failure == CDownloadException::ConnectFailed && server == QLatin1String("closed ftp"))
             QCOMPARE(message, QStringLiteral("Could not connect to ftp server!! \nPlease ensure you have correct "
                                              "address and access rights!"));
+        else if (failure == CDownloadException::ConnectFailed && server != QLatin1String("none"))
+            QVERIFY2(message.startsWith(QLatin1String("Could not connect to the server: ")) &&
+                         !message.contains(QLatin1String("ftp")),
+                     qPrintable(message));
         if (failure == CDownloadException::NotFound)
             QCOMPARE(message, QStringLiteral("The File specified could not be found. Check your spelling and try again!!"));
         QCOMPARE(QDir(s.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"l_amat.zip"});
