@@ -21,7 +21,7 @@ bool IsDataFile(const QString& entryName)
 QString StorageFolder(const CSettings& settings)
 {
     const QString folder = settings.GetString(Setting::FccStorageLocation);
-    return folder.isEmpty() ? QDir::currentPath() : folder;
+    return folder.isEmpty() ? settings.DataFolder() : folder;
 }
 
 QString ArchiveUrl(const CSettings& settings)

@@ -15,8 +15,8 @@ inline constexpr char kArchiveName[] = "l_amat.zip";
 // True for an entry name that contains "HD.dat", "EN.dat" or "AM.dat" (case matters).
 bool IsDataFile(const QString& entryName);
 
-// The folder the archive is downloaded to and extracted in: "StorageLocation", or the data folder (the
-// working directory) when that is empty.
+// The folder the archive is downloaded to and extracted in: "StorageLocation", or the data folder when
+// that is empty.
 QString StorageFolder(const CSettings& settings);
 // The archive's address: the "FccArchiveUrl" setting.
 QString ArchiveUrl(const CSettings& settings);
@@ -33,8 +33,8 @@ using Progress = std::function<bool(qint64 done, qint64 total)>;
 
 // Extracts every entry of archivePath that IsDataFile() into folder, several at a time (threads 0: one
 // per core). Raises CZipException or CFileException; files complete before a failure stay.
-CExtractResult ExtractDataFiles(const QString& archivePath, const QString& folder, const Progress& progress = {},
-                                int threads = 0);
+CExtractResult ExtractDataFiles(const QString& archivePath, const QString& folder,
+                                const Progress& progress = {}, int threads = 0);
 
 // Downloads url to folder/l_amat.zip. The previous archive is replaced only by a complete download
 // that opens as a ZIP archive. False when progress cancelled it. Raises CDownloadException,

@@ -36,10 +36,9 @@ long Count(CDatabase& db, const CQueryFilter& filter)
 void ForEach(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
              const std::function<void(const CCheckinRecord&)>& fn, long limit, long offset)
 {
+    // Read in the columns' order; the fields below follow it.
     QString sql =
-        QStringLiteral("SELECT ID, CallSign, Name, Street, Location, Comment, \"Date\", HasComments, "
-                       "HasTraffic, Acknowledged, Class, YourGrid, eMailAddr FROM %1")
-            .arg(QLatin1String(CLogwardenSet::kTable));
+        QStringLiteral("SELECT %1 FROM %2").arg(LogColumnList(), QLatin1String(CLogwardenSet::kTable));
     if (!filter.IsEmpty())
         sql += QStringLiteral(" WHERE ") + filter.where;
     if (!orderBy.isEmpty())

@@ -2,29 +2,60 @@
 
 #include "core/db/Database.h"
 
+#include <QStringList>
+
 const char* const CLogwardenSet::kFileName = "Logwarden-97.db";
 const char* const CLogwardenSet::kTable = "LogwardenTab";
+
+const CLogColumn kLogColumns[kLogColumnCount] = {
+    // IDs are never reused (AUTOINCREMENT); call signs compare without regard to case, as they always have.
+    {"ID", "INTEGER PRIMARY KEY AUTOINCREMENT"},
+    {"CallSign", "TEXT COLLATE NOCASE"},
+    {"Name", "TEXT"},
+    {"Street", "TEXT"},
+    {"Location", "TEXT"},
+    {"Comment", "TEXT"},
+    {"Date", "TEXT"},
+    {"HasComments", "INTEGER NOT NULL DEFAULT 0"},
+    {"HasTraffic", "INTEGER NOT NULL DEFAULT 0"},
+    {"Acknowledged", "INTEGER NOT NULL DEFAULT 0"},
+    {"Class", "TEXT"},
+    {"YourGrid", "TEXT"},
+    {"eMailAddr", "TEXT"},
+};
+
+QString LogColumnList()
+{
+    QStringList names;
+    for (const CLogColumn& c : kLogColumns)
+        names << QLatin1Char('"') + QLatin1String(c.name) + QLatin1Char('"');
+    return names.join(QLatin1Char(','));
+}
 
 namespace {
 const int kSchemaVersion = 1;
 }
 
-CLogwardenSet::CLogwardenSet(CDatabase* database)
-    : CRecordset(database)
+CLogwardenSet::CLogwardenSet(CDatabase* database) : CRecordset(database)
 {
-    BindField("ID", &m_ID, AutoNumber);
-    BindField("CallSign", &m_CallSign, EmptyIsNull);
-    BindField("Name", &m_Name, EmptyIsNull);
-    BindField("Street", &m_Street, EmptyIsNull);
-    BindField("Location", &m_Location, EmptyIsNull);
-    BindField("Comment", &m_Comment); // an empty comment is stored as empty text, not as null
-    BindField("Date", &m_Date);
-    BindField("HasComments", &m_HasComments);
-    BindField("HasTraffic", &m_HasTraffic);
-    BindField("Acknowledged", &m_Acknowledged);
-    BindField("Class", &m_Class, EmptyIsNull);
-    BindField("YourGrid", &m_YourGrid, EmptyIsNull);
-    BindField("eMailAddr", &m_eMailAddr, EmptyIsNull);
+    // In the order of kLogColumns.
+    const std::pair<FieldPointer, int> fields[kLogColumnCount] = {
+        {&m_ID, AutoNumber},
+        {&m_CallSign, EmptyIsNull},
+        {&m_Name, EmptyIsNull},
+        {&m_Street, EmptyIsNull},
+        {&m_Location, EmptyIsNull},
+        {&m_Comment, None}, // an empty comment is stored as empty text, not as null
+        {&m_Date, None},
+        {&m_HasComments, None},
+        {&m_HasTraffic, None},
+        {&m_Acknowledged, None},
+        {&m_Class, EmptyIsNull},
+        {&m_YourGrid, EmptyIsNull},
+        {&m_eMailAddr, EmptyIsNull},
+    };
+    for (int i = 0; i < kLogColumnCount; ++i)
+        BindField(kLogColumns[i].name, fields[i].first, fields[i].second);
 }
 
 QString CLogwardenSet::GetDefaultDBName() const
@@ -39,8 +70,8 @@ QString CLogwardenSet::GetDefaultSQL() const
 
 CCheckinRecord CLogwardenSet::GetRecord() const
 {
-    return {m_ID,      m_CallSign,    m_Name,       m_Street,       m_Location, m_Comment,  m_Date,
-            m_HasComments, m_HasTraffic, m_Acknowledged, m_Class, m_YourGrid, m_eMailAddr};
+    return {m_ID,          m_CallSign,   m_Name,         m_Street, m_Location, m_Comment,  m_Date,
+            m_HasComments, m_HasTraffic, m_Acknowledged, m_Class,  m_YourGrid, m_eMailAddr};
 }
 
 void CLogwardenSet::SetRecord(const CCheckinRecord& r)
@@ -64,27 +95,16 @@ void CLogwardenSet::PrepareDatabase(CDatabase& db)
     db.MakeDurable();
     if (db.GetUserVersion() >= kSchemaVersion && db.TableExists(QString::fromLatin1(kTable)))
         return;
-    // IDs are never reused (AUTOINCREMENT); call signs compare without regard to case, as they always
-    // have, and the indexes serve the day filter and the call-sign prefix search.
-    db.Execute(QStringLiteral(R"(
-        BEGIN;
-        CREATE TABLE IF NOT EXISTS LogwardenTab (
-            ID INTEGER PRIMARY KEY AUTOINCREMENT,
-            CallSign TEXT COLLATE NOCASE,
-            Name TEXT,
-            Street TEXT,
-            Location TEXT,
-            Comment TEXT,
-            "Date" TEXT,
-            HasComments INTEGER NOT NULL DEFAULT 0,
-            HasTraffic INTEGER NOT NULL DEFAULT 0,
-            Acknowledged INTEGER NOT NULL DEFAULT 0,
-            Class TEXT,
-            YourGrid TEXT,
-            eMailAddr TEXT);
-        CREATE INDEX IF NOT EXISTS LogwardenTab_Date ON LogwardenTab("Date");
-        CREATE INDEX IF NOT EXISTS LogwardenTab_CallSign ON LogwardenTab(CallSign);
-        PRAGMA user_version=%1;
-        COMMIT;)")
+    // The indexes serve the day filter and the call-sign prefix search.
+    QStringList columns;
+    for (const CLogColumn& c : kLogColumns)
+        columns << QStringLiteral("\"%1\" %2").arg(QLatin1String(c.name), QLatin1String(c.definition));
+    db.Execute(QStringLiteral("BEGIN;"
+                              "CREATE TABLE IF NOT EXISTS %1 (%2);"
+                              "CREATE INDEX IF NOT EXISTS LogwardenTab_Date ON LogwardenTab(\"Date\");"
+                              "CREATE INDEX IF NOT EXISTS LogwardenTab_CallSign ON LogwardenTab(CallSign);"
+                              "PRAGMA user_version=%3;"
+                              "COMMIT;")
+                   .arg(QLatin1String(kTable), columns.join(QLatin1Char(',')))
                    .arg(kSchemaVersion));
 }

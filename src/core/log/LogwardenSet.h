@@ -8,6 +8,18 @@
 
 class CDatabase;
 
+// The columns of table LogwardenTab, in order, with their definitions: the one list that the table, the
+// record set and the streaming queries are made from.
+struct CLogColumn
+{
+    const char* name;
+    const char* definition; // type and constraints in CREATE TABLE
+};
+inline constexpr int kLogColumnCount = 13;
+extern const CLogColumn kLogColumns[kLogColumnCount];
+// "\"ID\",\"CallSign\",...": the column list for a SELECT, in order.
+QString LogColumnList();
+
 // One check-in: a record of table LogwardenTab in Logwarden-97.db.
 class CLogwardenSet : public CRecordset
 {

@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 
 int RunLogwarden(int argc, char** argv)
 {
@@ -47,7 +48,7 @@ int RunLogwarden(int argc, char** argv)
     CSystemClock clock;
     CLogwardenDoc doc(settings, clock);
     try {
-        doc.OpenLog(QString::fromLatin1(CLogwardenSet::kFileName));
+        doc.OpenLog(QDir(folder).filePath(QString::fromLatin1(CLogwardenSet::kFileName)));
     } catch (const CLogwardenException& e) {
         // Nothing is written to a file that is not a log: the operator mends or moves it first.
         Prompt::Error(nullptr,

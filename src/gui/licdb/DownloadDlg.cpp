@@ -122,7 +122,7 @@ void CDownloadDlg::OnInitDialog()
 void CDownloadDlg::OnBrowse()
 {
     const QString shown = m_saveTo->text().trimmed();
-    const QString start = QFileInfo(shown).isDir() ? shown : QDir::currentPath();
+    const QString start = QFileInfo(shown).isDir() ? shown : m_settings.DataFolder();
     const QString folder = Prompt::FolderName(this, QStringLiteral("Select a Folder..."), start);
     if (folder.isEmpty())
         return;
@@ -151,7 +151,7 @@ void CDownloadDlg::OnDownload()
     const QString url = m_url->text().trimmed();
     QString folder = m_saveTo->text().trimmed();
     if (folder.isEmpty())
-        folder = QDir::currentPath();
+        folder = m_settings.DataFolder();
     folder = QFileInfo(folder).absoluteFilePath();
     m_saveTo->setText(folder);
     m_settings.SetString(Setting::FccStorageLocation, folder);

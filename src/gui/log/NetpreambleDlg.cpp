@@ -51,10 +51,9 @@ CNetpreambleDlg::CNetpreambleDlg(CSettings& settings, QWidget* parent) : QDialog
 void CNetpreambleDlg::ShowPreamble()
 {
     if (!m_initialised) {
-        WindowPlacement::Apply(this, m_settings.GetInt(Setting::PreambleLeft),
-                               m_settings.GetInt(Setting::PreambleTop),
-                               m_settings.GetInt(Setting::PreambleWidth),
-                               m_settings.GetInt(Setting::PreambleHeight));
+        WindowPlacement::Apply(
+            this, m_settings.GetInt(Setting::PreambleLeft), m_settings.GetInt(Setting::PreambleTop),
+            m_settings.GetInt(Setting::PreambleWidth), m_settings.GetInt(Setting::PreambleHeight));
         LoadText();
         m_initialised = true;
     }
@@ -65,7 +64,7 @@ void CNetpreambleDlg::ShowPreamble()
 
 void CNetpreambleDlg::LoadText()
 {
-    const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(kFileName));
+    const QString path = QDir(m_settings.DataFolder()).absoluteFilePath(QString::fromLatin1(kFileName));
     try {
         const CRtfDocument rtf = RtfReader::ReadFile(path);
         Fill(*m_text->document(), rtf, kZoom);
