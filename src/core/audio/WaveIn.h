@@ -58,7 +58,7 @@ public:
     int GetOverruns() const { return m_overruns; }
 
     // Capture waits for the reader when this many bytes are queued.
-    static constexpr qint64 kMaxQueuedBytes = 8 * 1024 * 1024;
+    static constexpr qint64 kMaxQueuedBytes = 4 * 1024 * 1024;
 
 private:
     void CaptureLoop();
