@@ -15,10 +15,8 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QtTest>
-#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace TestSupport;
@@ -159,45 +157,6 @@ private Q_SLOTS:
         const QString marker = recorder.GetMarker();
         recorder.Release();
         QVERIFY(!QFile::exists(marker));
-    }
-
-    void failedStartLeavesNothing()
-    {
-        CScratch s;
-        CSessionRecorder recorder;
-        CSessionRecorder::COptions o = Options(s.File("rec"), 0);
-        o.device = "no_such_device";
-        QVERIFY(!recorder.Start(o));
-        QVERIFY(recorder.GetErrorText().contains("no_such_device"));
-        QVERIFY(!recorder.IsRecording());
-        QVERIFY(QDir(s.File("rec")).entryList(QDir::Files).isEmpty());
-    }
-
-    // A full disk stops the recording with an error; what was written stays, as a valid file.
-    void fullDiskKeepsWhatWasWritten()
-    {
-        CScratch s;
-        Feed(TestSamples(5 * 44100));
-        rlimit old = {};
-        getrlimit(RLIMIT_FSIZE, &old);
-        const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-        rlimit small = old;
-        small.rlim_cur = 100001;
-        setrlimit(RLIMIT_FSIZE, &small);
-        CSessionRecorder recorder;
-        QSignalSpy ended(&recorder, &CSessionRecorder::ended);
-        const bool started = recorder.Start(Options(s.Path(), 5 * 44100));
-        const bool stopped = started && ended.wait(20000);
-        setrlimit(RLIMIT_FSIZE, &old);
-        signal(SIGXFSZ, oldHandler);
-        QVERIFY(stopped);
-        QVERIFY2(ended.first().first().toString().contains("the disk is full"),
-                 qPrintable(ended.first().first().toString()));
-        QVERIFY(recorder.GetErrorText().contains("the disk is full"));
-        CWave wave;
-        wave.Load(recorder.GetFiles().first());
-        QVERIFY(wave.GetSampleCount() > 40000);
-        QCOMPARE(wave.GetBytes(), TestSamples(5 * 44100).left(wave.GetSampleCount() * 2));
     }
 
     // A recording whose program died: found by the next start, its header made to count every frame.
