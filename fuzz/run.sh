@@ -60,4 +60,29 @@ if [[ -n "$changed" ]]; then
   echo "files in the source tree changed during the fuzz run:" >&2; echo "$changed" >&2; fail=1
 fi
 [[ $fail -eq 0 ]] && echo "fuzz_zip: ${seconds} s, no findings, nothing written outside its folder"
+
+# The WAV readers. Seeds: the start of a built-in sound and a WAV with a LIST chunk and a longer format.
+mkdir -p "$work/wave-corpus" "$work/wave-artifacts"
+head -c 4096 "$repo/res/sounds/A.wav" >"$work/wave-corpus/own.wav"
+/usr/bin/python3 - "$work/wave-corpus/user.wav" <<'PY'
+import struct, sys
+fmt = struct.pack("<HHIIHHH", 1, 2, 22050, 88200, 4, 16, 0)
+data = bytes(range(256)) * 4
+body = b"WAVE" + b"LIST" + struct.pack("<I", 8) + b"INFOabcd" + b"fmt " + struct.pack("<I", len(fmt)) + fmt
+body += b"data" + struct.pack("<I", len(data)) + data
+open(sys.argv[1], "wb").write(b"RIFF" + struct.pack("<I", len(body)) + body)
+PY
+(
+  cd "$work/cwd"
+  TMPDIR="$work/tmp" ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    "$build/fuzz/fuzz_wave" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=512 -malloc_limit_mb=64 \
+    -max_len=8192 -artifact_prefix="$work/wave-artifacts/" -dict="$here/wave.dict" -print_final_stats=1 \
+    "$work/wave-corpus"
+) || {
+  echo "fuzz_wave failed; the input that did it:" >&2
+  ls -l "$work/wave-artifacts" >&2 || true
+  mkdir -p "$build/fuzz/artifacts" && cp -r "$work/wave-artifacts/." "$build/fuzz/artifacts/" || true
+  fail=1
+}
+[[ $fail -eq 0 ]] && echo "fuzz_wave: ${seconds} s, no findings"
 exit $fail

@@ -12,6 +12,7 @@ packages=(
   qt6-qpa-plugins libqt6gui6 fonts-dejavu-core xvfb xauth
   # tests and benchmarks
   python3 python3-pyftpdlib zip unzip sqlite3 time
+  alsa-utils
   # fuzzing and sanitizer runtimes
   clang libclang-rt-14-dev
 )

@@ -127,4 +127,10 @@ inline constexpr T WaveName{"WaveFile", "Name", T::String, "Test01.wav"};
 inline constexpr T WavePath{"WaveFile", "Path", T::String, "%s/AudioFiles"};
 inline constexpr T WaveRemember{"WaveFile", "Remember", T::Integer, "0"};
 
+// ALSA device names: the capture device wired to the receiver, the playback device for the call-sign
+// sounds, and the card whose playback volume the form's slider sets.
+inline constexpr T CaptureDevice{"Audio", "CaptureDevice", T::String, "default"};
+inline constexpr T PlaybackDevice{"Audio", "PlaybackDevice", T::String, "default"};
+inline constexpr T MixerCard{"Audio", "MixerCard", T::String, "default"};
+
 } // namespace Setting

@@ -19,6 +19,7 @@ std::vector<const CSettingDef*> MakeTable()
         &ReportAnnounce, &ReportCall, &ReportCheckIns, &ReportMessage, &ReportName, &ReportTraffic, &ReportDate,
         &TransmitterProgram, &TransmitterScript, &TransmitterHost, &TransmitterTimeOut,
         &WaveName, &WavePath, &WaveRemember,
+        &CaptureDevice, &PlaybackDevice, &MixerCard,
     };
     for (const CSettingDef& def : ColumnWidth)
         table.push_back(&def);
