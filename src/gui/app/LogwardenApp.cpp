@@ -9,6 +9,7 @@
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
 #include "gui/log/SampleFiles.h"
+#include "gui/widgets/Icons.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -19,7 +20,9 @@ int RunLogwarden(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral(LOGWARDEN_TITLE));
     QApplication::setApplicationVersion(QStringLiteral(LOGWARDEN_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("logwarden"));
+    // The desktop groups the window under its desktop entry and shows the entry's icon.
+    QApplication::setDesktopFileName(QStringLiteral(LOGWARDEN_APP_ID));
+    QApplication::setWindowIcon(Icons::AppIcon());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Logwarden, the logbook of an amateur-radio net's control station."));
