@@ -14,6 +14,10 @@ packages=(
   python3 python3-pyftpdlib zip unzip sqlite3 time
   # fuzzing and sanitizer runtimes
   clang libclang-rt-14-dev
+  # installing and packaging: manual pages, validators of the desktop files, the Debian package and lintian
+  man-db groff-base desktop-file-utils appstream dpkg-dev lintian
+  # redrawing the icon and the screenshots (scripts/make-icons.sh, scripts/take-screenshots.sh)
+  librsvg2-bin xdotool openbox imagemagick
 )
 
 missing=()
