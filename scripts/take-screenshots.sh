@@ -57,7 +57,8 @@ row() { # call name street location class grid day time ack traffic comments com
   row W4DEN 'GEORGE HALL' '71 CHURCH ST' 'LIBERTY SC 29657' E EM84dt "$today" 19:08:02 1 0 0 ''
   echo "commit;"
 } | sqlite3 "$LOGWARDEN_DATA_DIR/Logwarden-97.db"
-printf '[UserSetting]\nMyGrid=EM84dv\n' >"$XDG_CONFIG_HOME/Logwarden/Logwarden.ini" 2>/dev/null || true
+mkdir -p "$XDG_CONFIG_HOME/Logwarden"
+printf '[UserSetting]\nMyGrid=EM84dv\n' >"$XDG_CONFIG_HOME/Logwarden/Logwarden.ini"
 
 "$prog" >"$scratch/program.log" 2>&1 & gpid=$!
 win=$(xdotool search --sync --onlyvisible --pid "$gpid" | head -n1)
