@@ -69,10 +69,6 @@ xdotool key --delay 120 F4
 xdotool type --delay 120 'N4Y'
 sleep 0.5
 xdotool key F1
-sleep 0.5
-# Retyping the last letter has the form measure the distance to the grid just filled in.
-xdotool key End BackSpace
-xdotool type --delay 120 'L'
 sleep 1
 import -window "$win" "$out/main-window.png"
 echo "take-screenshots: $out/main-window.png"
