@@ -5,19 +5,28 @@
 #   make tsan      the core tests labelled "threads" under ThreadSanitizer
 #   make bench     release build and benchmarks against their peers
 #   make fuzz      libFuzzer targets (clang), short run each
+#   make package   Debian package of the release build into dist/
+#   make package-check  lintian, install, run from /usr/bin and remove the package
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 REL_BUILD  ?= build-release
 FUZZ_BUILD ?= build-fuzz
+PKG_BUILD  ?= build-package
 JOBS       ?= $(shell nproc)
 WERROR     ?= OFF
 FUZZ_SECONDS ?= 60
 
 CMAKE_COMMON = -G Ninja -DLOGWARDEN_WERROR=$(WERROR)
 
-.PHONY: all deps build run test sanitize tsan bench fuzz clean
+# Debian's compiler and linker flags (hardening), without debugging information: the package is stripped.
+DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+DEB_CFLAGS = $(filter-out -g,$(shell $(DEB_FLAGS) CFLAGS) $(shell $(DEB_FLAGS) CPPFLAGS))
+DEB_CXXFLAGS = $(filter-out -g,$(shell $(DEB_FLAGS) CXXFLAGS) $(shell $(DEB_FLAGS) CPPFLAGS))
+DEB_LDFLAGS = $(shell $(DEB_FLAGS) LDFLAGS)
+
+.PHONY: all deps build run test sanitize tsan bench fuzz package package-check clean
 
 all: build
 
@@ -59,5 +68,16 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+package: deps
+	cmake -S . -B $(PKG_BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DLOGWARDEN_TESTS=OFF \
+	      -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_C_FLAGS="$(DEB_CFLAGS)" -DCMAKE_CXX_FLAGS="$(DEB_CXXFLAGS)" \
+	      -DCMAKE_EXE_LINKER_FLAGS="$(DEB_LDFLAGS)"
+	cmake --build $(PKG_BUILD) -j $(JOBS)
+	rm -f dist/logwarden_*.deb
+	cd $(PKG_BUILD) && cpack
+
+package-check: package
+	bash scripts/check-package.sh dist/logwarden_*.deb
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(REL_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(REL_BUILD) $(FUZZ_BUILD) $(PKG_BUILD) dist

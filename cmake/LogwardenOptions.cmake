@@ -5,7 +5,7 @@ target_include_directories(logwarden_options INTERFACE ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(logwarden_options INTERFACE -Wall -Wextra -Wpedantic)
 target_compile_definitions(logwarden_options INTERFACE
   QT_NO_KEYWORDS_FOR_SIGNALS QT_NO_CAST_FROM_BYTEARRAY
-  LOGWARDEN_VERSION="${PROJECT_VERSION}")
+  LOGWARDEN_VERSION="${PROJECT_VERSION}" LOGWARDEN_APP_ID="${LOGWARDEN_APP_ID}")
 if(LOGWARDEN_WERROR)
   target_compile_options(logwarden_options INTERFACE -Werror)
 endif()

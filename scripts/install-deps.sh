@@ -15,6 +15,10 @@ packages=(
   alsa-utils
   # fuzzing and sanitizer runtimes
   clang libclang-rt-14-dev
+  # installing and packaging: manual pages, validators of the desktop files, the Debian package and lintian
+  man-db groff-base desktop-file-utils appstream dpkg-dev file lintian
+  # redrawing the icon and the screenshots (scripts/make-icons.sh, scripts/take-screenshots.sh)
+  librsvg2-bin xdotool openbox imagemagick
 )
 
 missing=()

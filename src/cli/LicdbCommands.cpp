@@ -123,7 +123,8 @@ int RunLookup(const QStringList& rawArgs)
 {
     const CCliArgs args(rawArgs, {QStringLiteral("fcc"), QStringLiteral("data-dir")});
     if (!args.Error().isEmpty() || args.Positional().size() != 1) {
-        CliError(QStringLiteral("logwarden-cli lookup: %1\nUsage: logwarden-cli lookup CALL [--fcc FILE]")
+        CliError(QStringLiteral("logwarden-cli lookup: %1\n"
+                                "Usage: logwarden-cli lookup CALL [--fcc FILE | --data-dir DIR]")
                      .arg(args.Error().isEmpty() ? QStringLiteral("give one call sign") : args.Error()));
         return 2;
     }
@@ -145,14 +146,15 @@ int RunLookup(const QStringList& rawArgs)
 }
 
 const CCliRegistrar g_ulsCompile{
-    {QStringLiteral("uls-compile"), QStringLiteral("uls-compile [--input DIR] [--output FILE] [--verbose]"),
+    {QStringLiteral("uls-compile"),
+     QStringLiteral("uls-compile [--input DIR] [--output FILE] [--data-dir DIR] [--verbose]"),
      QStringLiteral("Build the FCC licence database FILE (default FCC97.db in the data "
                     "folder) from AM.dat, EN.dat and HD.dat in DIR (default the data "
                     "folder). The old FILE is replaced only when the build completes. "
                     "--verbose lists every line not loaded."),
      &RunUlsCompile}};
 const CCliRegistrar g_lookup{
-    {QStringLiteral("lookup"), QStringLiteral("lookup CALL [--fcc FILE]"),
+    {QStringLiteral("lookup"), QStringLiteral("lookup CALL [--fcc FILE | --data-dir DIR]"),
      QStringLiteral("Print what the local look-up (F7) fills for CALL from the FCC licence "
                     "database FILE (default FCC97.db in the data folder), then the "
                     "licence's status; exit status 1 when the call sign is not found."),

@@ -10,6 +10,7 @@
 #include "gui/app/MainFrame.h"
 #include "gui/app/Prompt.h"
 #include "gui/log/SampleFiles.h"
+#include "gui/widgets/Icons.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -20,7 +21,9 @@ int RunLogwarden(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral(LOGWARDEN_TITLE));
     QApplication::setApplicationVersion(QStringLiteral(LOGWARDEN_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("logwarden"));
+    // The desktop groups the window under its desktop entry and shows the entry's icon.
+    QApplication::setDesktopFileName(QStringLiteral(LOGWARDEN_APP_ID));
+    QApplication::setWindowIcon(Icons::AppIcon());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

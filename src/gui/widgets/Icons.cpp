@@ -50,18 +50,13 @@ QIcon DayIcon(Day kind)
 
 QIcon AppIcon()
 {
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(30, 60, 120), 2));
-    p.setBrush(QColor(240, 240, 250));
-    p.drawRoundedRect(4, 3, 24, 26, 3, 3);
-    p.fillRect(7, 6, 18, 4, QColor(200, 30, 30));
-    p.setPen(QColor(30, 60, 120));
-    for (int y = 14; y <= 24; y += 4)
-        p.drawLine(8, y, 24, y);
-    return QIcon(pm);
+    // The pictures installed into the desktop's icon theme, compiled in so that a build run from its
+    // folder shows the same icon.
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/%1x%1/apps/" LOGWARDEN_APP_ID ".png").arg(size),
+                     QSize(size, size));
+    return icon;
 }
 
 QIcon Theme(const char* name, int standardPixmap)
