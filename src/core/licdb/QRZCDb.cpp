@@ -473,6 +473,8 @@ CQRZCDb::CResult CQRZCDb::Compile()
             }
             sqlite3_progress_handler(db, 100000, &OnIndexProgress, &indexProgress);
         }
+        // The sort of the index may use a second thread, which reads the table while it sorts.
+        Exec(db, "PRAGMA threads=1", m_strOutputPath);
         const int indexRc =
             sqlite3_exec(db, QrzSchema::CreateIndexSql().toUtf8().constData(), nullptr, nullptr, nullptr);
         sqlite3_progress_handler(db, 0, nullptr, nullptr);

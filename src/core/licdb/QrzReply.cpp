@@ -1,8 +1,7 @@
 #include "core/licdb/QrzReply.h"
 
-#include "core/app/Settings.h"
-
 #include <QXmlStreamReader>
+#include <climits>
 
 namespace {
 
@@ -18,6 +17,20 @@ void Take(QString& field, bool& seen, const QString& value)
         field = value;
         seen = true;
     }
+}
+
+// The decimal digits at `from` (at most `count` of them), 0 when there are none; large values stop
+// growing at the largest int.
+int LeadingNumber(const QString& text, qsizetype from, qsizetype count)
+{
+    qint64 value = 0;
+    for (qsizetype i = from; i < from + count && i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            break;
+        value = qMin<qint64>(value * 10 + (c.unicode() - '0'), INT_MAX);
+    }
+    return int(value);
 }
 
 void ReadRecord(QXmlStreamReader& xml, CQRZReply& reply)
@@ -67,7 +80,7 @@ void ReadRecord(QXmlStreamReader& xml, CQRZReply& reply)
     } else {
         d.fname = fname;
     }
-    d.views = CSettings::LeadingDigits(views) < 0 ? 0 : CSettings::LeadingDigits(views);
+    d.views = LeadingNumber(views, 0, views.size());
     d.expires = QrzExpiryDate(expdate);
 }
 
@@ -83,18 +96,6 @@ void ReadSession(QXmlStreamReader& xml, CQRZReply& reply)
         else if (Is(xml.name(), "Message"))
             Take(reply.message, message, value);
     }
-}
-
-int LeadingNumber(const QString& text, qsizetype from, qsizetype count)
-{
-    int value = 0;
-    for (qsizetype i = from; i < from + count && i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            break;
-        value = value * 10 + (c.unicode() - '0');
-    }
-    return value;
 }
 
 } // namespace
