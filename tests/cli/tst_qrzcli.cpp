@@ -66,19 +66,6 @@ private Q_SLOTS:
         QVERIFY2(run.err.contains(QLatin1String("line 3: CallSign is missing")), qPrintable(run.err));
     }
 
-    void compileWithoutItsFileChangesNothing()
-    {
-        const QString db = m_home->File(QStringLiteral("QRZ97.db"));
-        WriteFile(db, "not touched");
-        CCliRun run = Cli({QStringLiteral("qrz-compile"), QStringLiteral("--input"),
-                           m_home->File(QStringLiteral("none.csv"))});
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.contains(QLatin1String("none.csv")), qPrintable(run.err));
-        QCOMPARE(ReadFile(db), QByteArray("not touched"));
-        run = Cli({QStringLiteral("qrz-compile")});
-        QCOMPARE(run.exitCode, 2);
-    }
-
     void lookUpPrintsWhatThePullFills()
     {
         const CCliRun run = Cli({QStringLiteral("qrz"), QStringLiteral("w1aw"), QStringLiteral("--host"),
