@@ -46,15 +46,15 @@ trap 'rm -rf "$work"' EXIT
   "$schema" index
 } >"$work/peer.sql"
 
-# One timed run: prints "seconds peak-kB".
+# One timed run: prints "seconds peak-kB cpu-seconds".
 timed() { # output-db command...
   rm -f "$1"
   shift
-  /usr/bin/time -f "%e %M" -o "$work/time" "$@" >"$work/stdout" 2>"$work/stderr" || {
+  /usr/bin/time -f "%e %M %U %S" -o "$work/time" "$@" >"$work/stdout" 2>"$work/stderr" || {
     cat "$work/stderr" >&2
     return 1
   }
-  cat "$work/time"
+  awk '{print $1, $2, $3 + $4}' "$work/time"
 }
 
 ours() { timed "$work/ours.db" "$cli" qrz-compile --input "$1" --output "$work/ours.db"; }
@@ -64,9 +64,9 @@ echo "QRZ database build, $rows licensees ($(du -h "$csv" | cut -f1) of CSV), $p
 ours "$csv" >/dev/null # warm the page cache for both
 : >"$work/pairs"
 for ((i = 1; i <= pairs; i++)); do
-  read -r a am < <(ours "$csv")
-  read -r b bm < <(peer)
-  echo "$a $b $am $bm" >>"$work/pairs"
+  read -r a am ac < <(ours "$csv")
+  read -r b bm bc < <(peer)
+  echo "$a $b $am $bm $ac $bc" >>"$work/pairs"
   printf '  run %d: logwarden %6.2f s  sqlite3 .import %6.2f s  ratio %.3f\n' "$i" "$a" "$b" "$(awk -v a="$a" -v b="$b" 'BEGIN {print a / b}')"
 done
 median() { sort -g | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2}'; }
@@ -74,12 +74,15 @@ ratio=$(awk '{print $1 / $2}' "$work/pairs" | median)
 echo "(a) compile, median: logwarden $(awk '{print $1}' "$work/pairs" | median) s, sqlite3 .import" \
   "$(awk '{print $2}' "$work/pairs" | median) s, ratio $(printf %.3f "$ratio")" \
   "(goal <= 0.5: $(awk -v r="$ratio" 'BEGIN {print (r <= 0.5) ? "met" : "MISSED"}'))"
+# The processor time tells how much of a difference is the machine's load (runs share two cores).
+echo "    processor time, median: logwarden $(awk '{print $5}' "$work/pairs" | median) s, sqlite3" \
+  "$(awk '{print $6}' "$work/pairs" | median) s, ratio $(printf %.3f "$(awk '{print $5 / $6}' "$work/pairs" | median)")"
 echo "    rows: logwarden $(sqlite3 "$work/ours.db" 'SELECT count(*) FROM QRZ'), sqlite3" \
   "$(sqlite3 "$work/peer.db" 'SELECT count(*) FROM QRZ')"
 rm -f "$work/peer.db" "$work/ours.db"
 
 generate "$((rows * 2))" "$double"
-read -r d dm < <(ours "$double")
+read -r d dm _ < <(ours "$double")
 peak=$(awk '{print $3}' "$work/pairs" | sort -g | tail -1)
 most=$((peak > dm ? peak : dm))
 echo "(b) peak memory of the compile: $((peak / 1024)) MB for $rows licensees, $((dm / 1024)) MB for" \
