@@ -41,6 +41,23 @@ if [[ $status -ne 0 ]]; then
   exit 1
 fi
 
+# The QRZ readers (callbook reply and FCC page; CSV line), seeded from fuzz/qrz.
+for target in fuzz_qrzreply fuzz_qrzcsv; do
+  mkdir -p "$work/corpus-$target"
+  cp "$here"/qrz/* "$work/corpus-$target/"
+  (
+    cd "$work/cwd"
+    TMPDIR="$work/tmp" ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      "$build/fuzz/$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=1024 -max_len=8192 \
+      -artifact_prefix="$work/artifacts/" -dict="$here/qrz.dict" -print_final_stats=1 "$work/corpus-$target"
+  ) || {
+    echo "$target failed; the input that did it:" >&2
+    ls -l "$work/artifacts" >&2 || true
+    mkdir -p "$build/fuzz/artifacts" && cp -r "$work/artifacts/." "$build/fuzz/artifacts/" || true
+    exit 1
+  }
+done
+
 # Nothing outside the temporary folder: the working directory stays empty, the target's own folder
 # holds only its jail, and nothing in the source tree changed.
 fail=0
@@ -85,4 +102,5 @@ PY
   fail=1
 }
 [[ $fail -eq 0 ]] && echo "fuzz_wave: ${seconds} s, no findings"
+[[ $fail -eq 0 ]] && echo "fuzz_zip, fuzz_qrzreply, fuzz_qrzcsv: ${seconds} s each, no findings, nothing written outside their folders"
 exit $fail

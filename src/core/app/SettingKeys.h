@@ -74,6 +74,13 @@ inline constexpr T DownloadStallSeconds{"Settings", "DownloadStallSeconds", T::I
 // Web hosts of the FCC licence page and the QRZ callbook page ("&FCC Lookup", "&QRZ Lookup").
 inline constexpr T FccLicenseHost{"Settings", "FccLicenseHost", T::String, "wireless2.fcc.gov"};
 inline constexpr T QrzWebHost{"Settings", "QrzWebHost", T::String, "www.qrz.com"};
+// The FCC's ULS web host, whose weekly-transactions page lists the newest licence archive ("Check").
+inline constexpr T FccUlsWebHost{"Settings", "FccUlsWebHost", T::String, "https://wireless.fcc.gov"};
+
+// The QRZ XML callbook (F8): its address and the account's user name; the password is kept in the
+// desktop keyring, never here. A host without "http://" is reached over HTTPS.
+inline constexpr T QrzXmlHost{"QrzAccount", "XmlHost", T::String, "https://xmldata.qrz.com"};
+inline constexpr T QrzUserName{"QrzAccount", "UserName", T::String, ""};
 
 // Network time-outs (milliseconds) and retries.
 inline constexpr T NetConTO{"NetSettings", "NetConTO", T::NumericText, "15000"};

@@ -14,6 +14,7 @@ std::vector<const CSettingDef*> MakeTable()
         &MyGrid, &QrzHomeGrid, &QrzMeasurementUnit,
         &FccInputFile, &FccOutputFile, &FccStorageLocation, &FccArchiveUrl,
         &DownloadMinBytesPerSecond, &DownloadStallSeconds, &FccLicenseHost, &QrzWebHost,
+        &FccUlsWebHost, &QrzXmlHost, &QrzUserName,
         &NetConTO, &NetRetNum, &NetCtrlRecTO, &NetCtrlSndTO, &NetDataRecTO, &NetDataSndTO, &NetRecTO, &NetSndTO,
         &PreNetServer,
         &ReportAnnounce, &ReportCall, &ReportCheckIns, &ReportMessage, &ReportName, &ReportTraffic, &ReportDate,

@@ -1,0 +1,200 @@
+// logwarden-cli qrz-compile, qrz and fcc-status: the QRZ databases and the status check without the
+// window.
+#include "cli/CliCommand.h"
+#include "cli/CliProgress.h"
+#include "core/Exceptions.h"
+#include "core/app/DataFolder.h"
+#include "core/app/Settings.h"
+#include "core/licdb/FCCDbInfo.h"
+#include "core/licdb/HttpGet.h"
+#include "core/licdb/QRZCDb.h"
+#include "core/licdb/QRZQuery.h"
+#include "core/licdb/QrzPull.h"
+#include "core/licdb/UlsArchive.h"
+
+#include <QDir>
+#include <atomic>
+#include <csignal>
+#include <sqlite3.h>
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+void OnInterrupt(int)
+{
+    g_interrupted = true;
+}
+
+QString DataFolderOf(const CCliArgs& args)
+{
+    QStringList argv{QStringLiteral("logwarden-cli")};
+    if (args.Has(QStringLiteral("data-dir")))
+        argv << QStringLiteral("--data-dir") << args.Value(QStringLiteral("data-dir"));
+    return DataFolder::Resolve(argv);
+}
+
+bool BadArguments(const CCliArgs& args, const QString& command, const QString& usage, qsizetype positional)
+{
+    if (args.Error().isEmpty() && args.Positional().size() == positional)
+        return false;
+    QString why = args.Error();
+    if (why.isEmpty())
+        why = args.Positional().size() > positional
+                  ? QStringLiteral("unexpected argument '%1'").arg(args.Positional().value(positional))
+                  : QStringLiteral("missing argument");
+    CliError(QStringLiteral("logwarden-cli %1: %2\nUsage: logwarden-cli %3").arg(command, why, usage));
+    return true;
+}
+
+const QString kCompileUsage = QStringLiteral("qrz-compile --input CSV [--output FILE] [--verbose]");
+
+int RunQrzCompile(const QStringList& rawArgs)
+{
+    const CCliArgs args(rawArgs, {QStringLiteral("input"), QStringLiteral("output")});
+    if (BadArguments(args, QStringLiteral("qrz-compile"), kCompileUsage, 0))
+        return 2;
+    const QString input = args.Value(QStringLiteral("input"));
+    if (input.isEmpty()) {
+        CliError(QStringLiteral(
+                     "logwarden-cli qrz-compile: give the CSV file with --input\nUsage: logwarden-cli %1")
+                     .arg(kCompileUsage));
+        return 2;
+    }
+    const QString output = args.Value(QStringLiteral("output"), CQRZCDb::OutputPathFor(input));
+
+    CQRZCDb compiler(input, output);
+    CCliProgress bar(QStringLiteral("QRZ"));
+    compiler.SetProgress([&](qint64 done, qint64 total) {
+        bar.Update(done, total);
+        return !g_interrupted.load();
+    });
+    if (args.Has(QStringLiteral("verbose"))) {
+        compiler.SetSkipped([&](qint64 line, const QString& reason) {
+            bar.Finish();
+            CliError(QStringLiteral("line %1: %2").arg(line).arg(reason));
+        });
+    }
+    struct sigaction action = {};
+    struct sigaction previousInt = {}, previousTerm = {};
+    action.sa_handler = &OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previousInt);
+    sigaction(SIGTERM, &action, &previousTerm);
+    // Nothing here asks SQLite how much memory it uses: without that count its allocations need no lock.
+    // (A no-op once SQLite is running, which it is not yet in this process.)
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    CQRZCDb::CResult result;
+    try {
+        result = compiler.Compile();
+    } catch (const CLogwardenException& e) {
+        bar.Finish();
+        CliError(
+            QStringLiteral("logwarden-cli qrz-compile: %1\n%2 was left as it was.").arg(e.Message(), output));
+        return 1;
+    }
+    sigaction(SIGINT, &previousInt, nullptr);
+    sigaction(SIGTERM, &previousTerm, nullptr);
+    bar.Finish();
+    if (result.cancelled) {
+        CliError(QStringLiteral("Compile Cancelled; %1 was left as it was.").arg(output));
+        return 130;
+    }
+    CliPrint(QStringLiteral("QRZ: %1").arg(CQRZCDb::ResultText(result)));
+    return 0;
+}
+
+const QString kQrzUsage = QStringLiteral("qrz CALL [--host URL] [--user NAME]");
+
+int RunQrz(const QStringList& rawArgs)
+{
+    const CCliArgs args(rawArgs,
+                        {QStringLiteral("host"), QStringLiteral("user"), QStringLiteral("data-dir")});
+    if (BadArguments(args, QStringLiteral("qrz"), kQrzUsage, 1))
+        return 2;
+    const QString folder = DataFolderOf(args);
+    if (!QDir().mkpath(folder)) {
+        CliError(QStringLiteral("logwarden-cli qrz: cannot create the data folder \"%1\"").arg(folder));
+        return 1;
+    }
+    const CSettings settings(CSettings::DefaultPath(), folder);
+    CQRZAccount account;
+    account.host = args.Value(QStringLiteral("host"), settings.GetString(Setting::QrzXmlHost));
+    account.userName = args.Value(QStringLiteral("user"), settings.GetString(Setting::QrzUserName));
+    account.password = QString::fromLocal8Bit(qgetenv("LOGWARDEN_QRZ_PASSWORD"));
+
+    CCurlHttpGet http(HttpGetOptions(settings));
+    CQRZQuery query(http, folder);
+    query.SetAccount(account);
+    query.SetHomeGrid(settings.GetString(Setting::QrzHomeGrid),
+                      settings.GetString(Setting::QrzMeasurementUnit));
+    // Call signs are upper case in the log as at QRZ.
+    if (!query.Query(args.Positional()[0].trimmed().toUpper())) {
+        QString text = query.GetLastError();
+        if (query.GetFailure() == CQRZQuery::Failure::NoAccount)
+            text +=
+                QStringLiteral(" Give the user name with --user (or the QrzAccount/UserName setting) and the "
+                               "password in LOGWARDEN_QRZ_PASSWORD.");
+        CliError(QStringLiteral("logwarden-cli qrz: %1").arg(text));
+        return 1;
+    }
+    const CQRZCallData& d = query.GetData();
+    CliPrint(QStringLiteral("Name: %1").arg(QrzPull::NameText(d)));
+    CliPrint(QStringLiteral("Street: %1").arg(d.addr1));
+    CliPrint(QStringLiteral("Location: %1").arg(QrzPull::LocationText(d)));
+    CliPrint(QStringLiteral("Class: %1").arg(d.cls));
+    CliPrint(QStringLiteral("Grid: %1").arg(d.grid));
+    CliPrint(QStringLiteral("Email: %1").arg(d.email));
+    CliPrint(QStringLiteral("Expires: %1").arg(d.expires.toString(Qt::ISODate)));
+    CliPrint(QStringLiteral("Distance: %1").arg(d.distance));
+    return 0;
+}
+
+const QString kStatusUsage = QStringLiteral("fcc-status [--host URL]");
+
+int RunFccStatus(const QStringList& rawArgs)
+{
+    const CCliArgs args(rawArgs, {QStringLiteral("host"), QStringLiteral("data-dir")});
+    if (BadArguments(args, QStringLiteral("fcc-status"), kStatusUsage, 0))
+        return 2;
+    const QString folder = DataFolderOf(args);
+    const CSettings settings(CSettings::DefaultPath(), folder);
+    const QString host = args.Value(QStringLiteral("host"), settings.GetString(Setting::FccUlsWebHost));
+    QString archiveFolder = settings.GetString(Setting::FccStorageLocation);
+    if (archiveFolder.isEmpty())
+        archiveFolder = folder;
+
+    CCurlHttpGet http(HttpGetOptions(settings));
+    CFCCDbInfo info;
+    info.Apply(CFCCDbInfo::CheckFccWebsite(
+        http, host, QDir(archiveFolder).filePath(QLatin1String(UlsArchive::kArchiveName))));
+    CliPrint(QStringLiteral("Available: %1").arg(info.m_strAvailable));
+    CliPrint(QStringLiteral("Current: %1").arg(info.m_strCurrent));
+    if (!info.m_strReason.isEmpty())
+        CliError(info.m_strReason);
+    return info.m_strAvailable == CFCCDbInfo::Unknown() ? 1 : 0;
+}
+
+const CCliRegistrar g_qrzCompile{
+    {QStringLiteral("qrz-compile"), kCompileUsage,
+     QStringLiteral(
+         "Build the QRZ database FILE (default QRZ97.db beside the CSV file) from QRZ's CSV file of "
+         "licensees. The old FILE is replaced only when the build completes; lines that cannot be "
+         "loaded are skipped and counted (--verbose lists them)."),
+     &RunQrzCompile}};
+const CCliRegistrar g_qrz{
+    {QStringLiteral("qrz"), kQrzUsage,
+     QStringLiteral(
+         "Look CALL up in the QRZ XML callbook and print what \"Pull from QRZ\" fills in. Host and "
+         "user default to the QrzAccount settings; the password is read from LOGWARDEN_QRZ_PASSWORD. "
+         "Exit status 1 when QRZ answers with an error or does not know CALL."),
+     &RunQrz}};
+const CCliRegistrar g_fccStatus{
+    {QStringLiteral("fcc-status"), kStatusUsage,
+     QStringLiteral(
+         "Print the newest licence archive the FCC offers (from its weekly-transactions page on URL, "
+         "default the FccUlsWebHost setting) and the one on disk. Exit status 1 when the FCC's "
+         "page gave no answer."),
+     &RunFccStatus}};
+
+} // namespace
