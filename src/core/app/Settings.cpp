@@ -15,7 +15,7 @@ std::vector<const CSettingDef*> MakeTable()
         &FccInputFile, &FccOutputFile, &FccStorageLocation, &FccArchiveUrl,
         &DownloadMinBytesPerSecond, &DownloadStallSeconds, &FccLicenseHost, &QrzWebHost,
         &NetConTO, &NetRetNum, &NetCtrlRecTO, &NetCtrlSndTO, &NetDataRecTO, &NetDataSndTO, &NetRecTO, &NetSndTO,
-        &PreNetServer,
+        &PreNetServer, &NetLogServer,
         &ReportAnnounce, &ReportCall, &ReportCheckIns, &ReportMessage, &ReportName, &ReportTraffic, &ReportDate,
         &TransmitterProgram, &TransmitterScript, &TransmitterHost, &TransmitterTimeOut,
         &WaveName, &WavePath, &WaveRemember,
