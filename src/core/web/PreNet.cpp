@@ -66,7 +66,7 @@ constexpr qsizetype kShortestPageBytes = 1375;
 bool IsUtf8(const QByteArray& bytes)
 {
     QStringDecoder d(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)d(bytes);
+    [[maybe_unused]] const QString text = d(bytes); // decodes only when converted
     return !d.hasError();
 }
 
