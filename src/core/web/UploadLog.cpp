@@ -5,6 +5,7 @@
 #include "core/log/LogQueries.h"
 
 #include <QDir>
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -230,6 +231,11 @@ QString NoRecordsMessage(const QDate& day)
 
 QString EscapeHtml(const QString& text)
 {
+    const auto special = [](QChar c) {
+        return c == u'&' || c == u'<' || c == u'>' || c == u'"' || c == u'\'';
+    };
+    if (std::none_of(text.cbegin(), text.cend(), special))
+        return text; // most values: shared, not copied
     QString out;
     out.reserve(text.size() + text.size() / 8);
     for (const QChar c : text) {
@@ -258,6 +264,11 @@ QString EscapeHtml(const QString& text)
 
 QByteArray ToLatin1WithReferences(const QString& text)
 {
+    const auto needsReference = [](QChar c) {
+        return c.unicode() > 0xFF || (c.unicode() >= 0x80 && c.unicode() < 0xA0);
+    };
+    if (std::none_of(text.cbegin(), text.cend(), needsReference))
+        return text.toLatin1();
     QByteArray out;
     out.reserve(text.size());
     const auto reference = [&out](char32_t code) {
