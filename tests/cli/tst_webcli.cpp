@@ -192,13 +192,6 @@ private Q_SLOTS:
             QCOMPARE(run.err, err);
     }
 
-    void prenetWithoutServer()
-    {
-        const CCliRun run = Cli({"prenet", "--server", QStringLiteral("127.0.0.1:%1").arg(ClosedPort())});
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY(run.err.startsWith("logwarden-cli prenet: "));
-    }
-
     void echolink_data()
     {
         QTest::addColumn<QJsonObject>("route");

@@ -420,15 +420,16 @@ CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentT
             int limit = 0;
             if (pretransfer <= 0) {
                 next = Connecting; // libcurl's connect time-out applies
+            } else if (a.sawStatusLine) {
+                // The answer has begun (a server may answer before it has taken the whole request).
+                next = Reading;
+                limit = m_options.dataReceiveTimeoutMs;
             } else if (up < bodySize) {
                 next = Sending;
                 limit = up == 0 ? m_options.sendTimeoutMs : m_options.dataSendTimeoutMs;
-            } else if (!a.sawStatusLine) {
+            } else {
                 next = Awaiting;
                 limit = m_options.receiveTimeoutMs;
-            } else {
-                next = Reading;
-                limit = m_options.dataReceiveTimeoutMs;
             }
             if (moved || next != phase || next == Connecting)
                 lastActivity = now;

@@ -1,8 +1,9 @@
-// The net report: what the dialog offers, the settings written on "Send" only, and the query sent.
+// The net report: what the dialog offers, the settings written on "Send" only, and its query (sent in
+// tst_webworkers).
 #include "core/app/Clock.h"
 #include "core/app/Settings.h"
 #include "core/web/NetReport.h"
-#include "support/HttpServer.h"
+#include "support/TestSupport.h"
 
 #include <QtTest>
 
@@ -104,27 +105,6 @@ private Q_SLOTS:
         QCOMPARE(again.GetString(Setting::ReportCall), QStringLiteral("Replace with Your Call Sign"));
         QVERIFY(again.Contains(Setting::ReportCall));
         QCOMPARE(again.GetInt(Setting::ReportAnnounce), 1);
-    }
-
-    void sentToTheServer()
-    {
-        CHttpServer server;
-        server.Route("/cgi-bin/netReport", QJsonObject{{"body", "Report received"}});
-        CNetReport r;
-        r.name = "Jo Ann";
-        r.call = "KH6/W4ABC";
-        r.date = "03/07/2024";
-        r.message = "12";
-        r.checkIns = "30";
-        r.traffic = "0";
-        CWebRequest request;
-        request.SetPort("8080"); // left over: the report goes without a port of its own
-        const CWebResponse response = NetReport::Send(request, server.Host(), r);
-        QVERIFY2(response.IsSuccess(), qPrintable(response.FailureText()));
-        const CRecordedRequest seen = server.Requests().value(0);
-        QCOMPARE(seen.method, QStringLiteral("GET"));
-        QCOMPARE(seen.path,
-                 QStringLiteral("/cgi-bin/netReport?f=Jo%20Ann&s=KH6/W4ABC&d=03/07/2024&m=12&c=30&t=0&a=No"));
     }
 };
 

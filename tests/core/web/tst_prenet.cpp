@@ -154,21 +154,6 @@ private Q_SLOTS:
         QCOMPARE(toMove, moved);
     }
 
-    void dayCallsComeFromTheLog()
-    {
-        CScratch s;
-        CDatabase db(s.File("Logwarden-97.db"));
-        CLogwardenSet::PrepareDatabase(db);
-        AddCheckin(db, {"W4ABC", QDateTime(kDay, QTime(19, 0))});
-        AddCheckin(db, {"K4XYZ", QDateTime(kDay.addDays(1), QTime(0, 0))});
-        AddCheckin(db, {"kh6/w4abc", QDateTime(kDay, QTime(23, 59))});
-        const CCallSet day = CCallSet::OfDay(db, kDay);
-        QCOMPARE(day.Size(), 2);
-        QVERIFY(day.Contains("w4abc"));
-        QVERIFY(day.Contains("KH6/W4ABC"));
-        QVERIFY(!day.Contains("K4XYZ"));
-    }
-
     void resolve_data()
     {
         QTest::addColumn<QString>("call");

@@ -170,26 +170,6 @@ private Q_SLOTS:
         QVERIFY(!seen[0].headers.contains("authorization"));
     }
 
-    void crLfBodyKeptRawInBody()
-    {
-        m_server->Route("/p", QJsonObject{{"body", "a\r\nb"}});
-        CWebRequest request(Fast());
-        request.SetServer(m_server->Url("/p"));
-        const CWebResponse r = request.Get();
-        QCOMPARE(r.Body(), QByteArray("a\r\nb"));
-        QCOMPARE(r.BodyWithoutCr(), QByteArray("a\nb"));
-    }
-
-    void userPartOfServerNotSent()
-    {
-        m_server->Route("/p", QJsonObject{{"body", "ok"}});
-        CWebRequest request(Fast());
-        request.SetServer("netlog:secret@" + m_server->Host());
-        request.SetObjectPath("p");
-        QVERIFY(request.Get().IsSuccess());
-        QVERIFY(!m_server->Requests().value(0).headers.contains("authorization"));
-    }
-
     void postSendsTheBody()
     {
         m_server->Route("/cgi-bin/netlog.cgi", QJsonObject{{"echo", true}});
@@ -420,22 +400,6 @@ private Q_SLOTS:
         t.join();
         QCOMPARE(int(r.GetOutcome()), int(CWebResponse::Outcome::Cancelled));
         QVERIFY(r.Seconds() < 30);
-    }
-
-    void progressCanCancel()
-    {
-        m_server->Route("/p", QJsonObject{{"body", QString(2000, 'x')}, {"trickle_ms", 20}, {"chunk", 100}});
-        CWebRequest request(Fast());
-        request.SetServer(m_server->Url("/p"));
-        qint64 lastReceived = -1;
-        request.SetProgress([&](const CWebProgress& p) {
-            lastReceived = p.received;
-            return p.received < 300;
-        });
-        const CWebResponse r = request.Get();
-        QCOMPARE(int(r.GetOutcome()), int(CWebResponse::Outcome::Cancelled));
-        QVERIFY(lastReceived >= 300);
-        QVERIFY(lastReceived < 2000);
     }
 };
 
