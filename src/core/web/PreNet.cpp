@@ -1,10 +1,13 @@
 #include "core/web/PreNet.h"
 
 #include "core/Exceptions.h"
+#include "core/app/Settings.h"
 #include "core/licdb/FccLookup.h"
 #include "core/log/CheckinQuery.h"
 #include "core/log/LogFilter.h"
 #include "core/log/LogQueries.h"
+
+#include <algorithm>
 
 // ---------------------------------------------------------------------------------------------------------
 
@@ -95,6 +98,13 @@ CMove Resolve(CDatabase& log, const QString& fccDbPath, const CPreNetEntry& entr
     m.record.callSign = call;
     m.record.date = CDateTime();
     return m;
+}
+
+int RefreshIntervalMs(const QString& secondsText)
+{
+    const int seconds = CSettings::LeadingDigits(secondsText);
+    // A day at most: the box is a few digits wide, and the product must fit.
+    return seconds > 0 ? std::min(seconds, 86400) * 1000 : 0;
 }
 
 namespace {

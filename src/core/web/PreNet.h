@@ -98,6 +98,10 @@ struct CMove
 };
 CMove Resolve(CDatabase& log, const QString& fccDbPath, const CPreNetEntry& entry);
 
+// The EchoLink refresh period of the "Refresh Every" box (whole seconds, leading digits), in
+// milliseconds; 0 when the box holds no positive number: then no timer is started.
+int RefreshIntervalMs(const QString& secondsText);
+
 // Reads the EchoLink page: the text between "<body>" and "</body>" holds the stations, each ended by one
 // blank. A piece without its blank after it (the last one) or the end of the list (two blanks in a row)
 // ends the reading; text without any blank is one station. Stations are trimmed and empty ones dropped.

@@ -254,6 +254,24 @@ private Q_SLOTS:
         QCOMPARE(PreNet::Reselect(lines, previous, index), selected);
     }
 
+    void refreshInterval_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("ms");
+        QTest::newRow("seconds") << "5" << 5000;
+        QTest::newRow("leading digits") << "30s" << 30000;
+        QTest::newRow("zero: no timer") << "0" << 0;
+        QTest::newRow("empty: no timer") << "" << 0;
+        QTest::newRow("negative: no timer") << "-5" << 0;
+    }
+
+    void refreshInterval()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, ms);
+        QCOMPARE(PreNet::RefreshIntervalMs(text), ms);
+    }
+
     void fetchFromTheServer_data()
     {
         QTest::addColumn<QJsonObject>("route");
