@@ -25,7 +25,7 @@ bool CClubServer::Run(CWebWorker& worker, std::function<void(CWebRequest&)> exch
         password = m_password;
     }
     return worker.Start(
-        [this, options = m_options, user, password, exchange = std::move(exchange)](CWebWorker& w) {
+        [options = m_options, user, password, exchange = std::move(exchange)](CWebWorker& w) {
             CWebRequest request(options);
             request.SetUserName(user);
             request.SetPassword(password);
