@@ -57,6 +57,28 @@ for target in fuzz_qrzreply fuzz_qrzcsv; do
     exit 1
   }
 done
+# The club server's pages: seeds of every shape the pre-net and EchoLink readers know.
+mkdir -p "$work/corpus-web"
+pad=$(head -c 1400 /dev/zero | tr '\0' '.')
+printf '<html><head><!--%s--></head><body><form></form><ol><li>W4ABC, John+Smith, Springfield</li>\n<li>K4XYZ, Mary</li><li>N4Q</li></ol></body></html>' "$pad" \
+  > "$work/corpus-web/prenet"
+printf '<html><!--%s--><li>W4ABC,Al,Macon, GA<li> , x<li>' "$pad" > "$work/corpus-web/prenet-open"
+printf '<html><body>W1AW-R K1ABC-L N0CALL </body></html>' > "$work/corpus-web/echolink"
+printf '<body> A  B C</body>' > "$work/corpus-web/echolink-odd"
+web_status=0
+(
+  cd "$work/cwd"
+  TMPDIR="$work/tmp" ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    "$build/fuzz/fuzz_web" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=1024 -max_len=8192 \
+    -artifact_prefix="$work/artifacts/" -dict="$here/web.dict" -print_final_stats=1 "$work/corpus-web"
+) || web_status=$?
+if [[ $web_status -ne 0 ]]; then
+  echo "fuzz_web failed (exit $web_status); the input that did it:" >&2
+  ls -l "$work/artifacts" >&2 || true
+  mkdir -p "$build/fuzz/artifacts" && cp -r "$work/artifacts/." "$build/fuzz/artifacts/" || true
+  exit 1
+fi
+echo "fuzz_web: ${seconds} s, no findings"
 
 # Nothing outside the temporary folder: the working directory stays empty, the target's own folder
 # holds only its jail, and nothing in the source tree changed.

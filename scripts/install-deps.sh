@@ -10,6 +10,7 @@ packages=(
   libsqlitecpp-dev libsqlite3-dev libcurl4-openssl-dev zlib1g-dev libasound2-dev
   # run (offscreen and xcb platform plugins, a font, a virtual display for headless machines)
   qt6-qpa-plugins libqt6gui6 fonts-dejavu-core xvfb xauth
+  ca-certificates  # https to the club's server
   # tests and benchmarks
   python3 python3-pyftpdlib zip unzip sqlite3 time
   alsa-utils

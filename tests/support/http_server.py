@@ -1,17 +1,43 @@
 #!/usr/bin/env python3
-"""A small HTTP server for the download tests, on 127.0.0.1 and an ephemeral port.
+"""A small HTTP server for the tests, on 127.0.0.1 and an ephemeral port.
 
-    http_server.py ROOT     prints "PORT <n>" once listening; serves until killed or stdin closes
+    http_server.py ROOT [--tls PEM]   prints "PORT <n>" once listening; serves until killed or stdin closes
 
-Paths:
+With --tls it speaks HTTPS with the certificate and key of the PEM file.
+
+Fixed paths (GET):
   /files/NAME        NAME from ROOT, with its Content-Length
   /truncate/NAME     announces the full length, sends half, then closes the connection
   /slow/NAME         sends 4 kB every 50 ms (for cancelling)
   /redirect/NAME     302 to /files/NAME
-anything else is 404.
+
+Scripted paths: ROOT/routes.json maps a path (without its query) to what to answer, read anew for every
+request, for GET and POST alike:
+  {"/cgi-bin/preCheckIn": {"status": 200, "body": "<html>...</html>"}}
+Keys of a route (all optional):
+  status, reason     the status line (200 and Python's standard phrase by default)
+  body | body_file   the body: a text sent as UTF-8 or Latin-1 ("latin1": true), or a file of ROOT
+  headers            {"Name": "value"} added to the answer
+  auth               "user:password": Basic credentials required, else 401 with a "Club" realm
+  redirect           answer 302 with this Location
+  echo               answer 200 with the request's body
+  delay_ms           wait this long before answering
+  gate               wait until the file ROOT/<gate> exists before answering
+  hang               never answer (hold the connection until the client goes, a minute at most)
+  no_read            do not read the request's body, then hang (a client that sends a lot stalls)
+  trickle_ms, chunk  send the body in pieces of `chunk` bytes (1) with this pause between them
+  sequence           a list of routes: the n-th request to the path gets the n-th (the last one repeats)
+Other paths are 404.
+
+Every request is recorded, before it is answered, as one JSON line in ROOT/requests.jsonl:
+  {"method", "path" (with query), "version", "headers" (names in lower case), "body_b64"}
 """
+import base64
 import http.server
+import json
 import os
+import select
+import ssl
 import sys
 import threading
 import time
@@ -23,20 +49,26 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
-    def do_GET(self):
+    # ----- fixed paths of the download tests -----
+
+    def fixed_get(self):
         parts = self.path.split("/", 2)
         if len(parts) != 3 or "/" in parts[2] or parts[2] in ("", ".", ".."):
-            return self.not_found()
+            return False
         kind, name = parts[1], parts[2]
+        if kind not in ("files", "truncate", "slow", "redirect"):
+            return False
+        self.record(b"")
         path = os.path.join(self.server.root, name)
         if kind == "redirect":
             self.send_response(302)
             self.send_header("Location", "/files/" + name)
             self.send_header("Content-Length", "0")
             self.end_headers()
-            return
+            return True
         if not os.path.isfile(path):
-            return self.not_found()
+            self.not_found()
+            return True
         with open(path, "rb") as f:
             body = f.read()
         self.send_response(200)
@@ -55,10 +87,131 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self.wfile.write(body[i:i + 4096])
                     self.wfile.flush()
                     time.sleep(0.05)
-            else:
-                self.close_connection = True
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
+        return True
+
+    # ----- recording and scripted answers -----
+
+    def record(self, body):
+        entry = {
+            "method": self.command,
+            "path": self.path,
+            "version": self.request_version,
+            "headers": {k.lower(): v for k, v in self.headers.items()},
+            "body_b64": None if body is None else base64.b64encode(body).decode("ascii"),
+        }
+        with self.server.lock:
+            with open(os.path.join(self.server.root, "requests.jsonl"), "a", encoding="utf-8") as f:
+                f.write(json.dumps(entry) + "\n")
+                f.flush()
+
+    def route_for(self, path):
+        try:
+            with open(os.path.join(self.server.root, "routes.json"), encoding="utf-8") as f:
+                routes = json.load(f)
+        except (OSError, ValueError):
+            return None
+        route = routes.get(path)
+        if route is None:
+            return None
+        seq = route.get("sequence")
+        if seq:
+            with self.server.lock:
+                n = self.server.counts.get(path, 0)
+                self.server.counts[path] = n + 1
+            route = seq[min(n, len(seq) - 1)]
+        return route
+
+    def wait_until_gone(self, seconds):
+        """Holds the connection until the client closes it (or the time is up)."""
+        end = time.time() + seconds
+        while time.time() < end:
+            r, _, _ = select.select([self.connection], [], [], 0.1)
+            if r:
+                try:
+                    if not self.connection.recv(65536, 0):
+                        break
+                except (OSError, ValueError):
+                    break
+        self.close_connection = True
+
+    def handle_any(self):
+        if self.command == "GET" and self.fixed_get():
+            return
+        path = self.path.split("?", 1)[0]
+        route = self.route_for(path)
+        if route is not None and route.get("no_read"):
+            self.record(None)
+            time.sleep(60)  # reads nothing: the client's sending stalls
+            self.close_connection = True
+            return
+        length = int(self.headers.get("Content-Length") or 0)
+        body = self.rfile.read(length) if length > 0 else b""
+        self.record(body)
+        if route is None:
+            return self.not_found()
+        if route.get("hang"):
+            return self.wait_until_gone(60)
+        gate = route.get("gate")
+        if gate:
+            end = time.time() + 60
+            while not os.path.exists(os.path.join(self.server.root, gate)) and time.time() < end:
+                time.sleep(0.02)
+        if route.get("delay_ms"):
+            time.sleep(route["delay_ms"] / 1000.0)
+        auth = route.get("auth")
+        if auth:
+            expected = "Basic " + base64.b64encode(auth.encode("utf-8")).decode("ascii")
+            if self.headers.get("Authorization") != expected:
+                page = b"<html><body>Authorization Required</body></html>"
+                self.send_response(401)
+                self.send_header("WWW-Authenticate", 'Basic realm="Club"')
+                self.send_header("Content-Type", "text/html")
+                self.send_header("Content-Length", str(len(page)))
+                self.end_headers()
+                self.wfile.write(page)
+                return
+        if route.get("redirect"):
+            self.send_response(302)
+            self.send_header("Location", route["redirect"])
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        if route.get("echo"):
+            answer = body
+        elif "body_file" in route:
+            with open(os.path.join(self.server.root, route["body_file"]), "rb") as f:
+                answer = f.read()
+        else:
+            answer = route.get("body", "").encode("latin-1" if route.get("latin1") else "utf-8")
+        status = route.get("status", 200)
+        if "reason" in route:
+            self.send_response(status, route["reason"])
+        else:
+            self.send_response(status)
+        headers = route.get("headers", {})
+        if not any(k.lower() == "content-type" for k in headers):
+            self.send_header("Content-Type", "text/html")
+        for k, v in headers.items():
+            self.send_header(k, v)
+        self.send_header("Content-Length", str(len(answer)))
+        self.end_headers()
+        try:
+            pause = route.get("trickle_ms")
+            if pause:
+                chunk = max(1, int(route.get("chunk", 1)))
+                for i in range(0, len(answer), chunk):
+                    self.wfile.write(answer[i:i + chunk])
+                    self.wfile.flush()
+                    time.sleep(pause / 1000.0)
+            else:
+                self.wfile.write(answer)
+        except (BrokenPipeError, ConnectionResetError):
+            self.close_connection = True
+
+    do_GET = handle_any
+    do_POST = handle_any
 
     def not_found(self):
         body = b"<html><body>404 Not Found</body></html>"
@@ -71,13 +224,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 class Server(http.server.ThreadingHTTPServer):
     def handle_error(self, request, client_address):
-        pass  # clients that hang up (a cancelled download) are part of the tests
+        pass  # clients that hang up (a cancelled download, a time-out) are part of the tests
 
 
 def main():
     server = Server(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     server.root = sys.argv[1]
+    server.lock = threading.Lock()
+    server.counts = {}
+    if len(sys.argv) > 3 and sys.argv[2] == "--tls":
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(sys.argv[3])
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     print("PORT %d" % server.server_address[1], flush=True)
     # Ends with the test: when standard input closes.

@@ -94,6 +94,9 @@ inline constexpr T NetSndTO{"NetSettings", "NetSndTO", T::NumericText, "5000"};
 
 // The club's web server for pre-net check-ins and the station listing.
 inline constexpr T PreNetServer{"PreNet", "Server", T::String, "www.example.org"};
+// The club's web server that receives the net-log page (its "cgi-bin/netlog.cgi"); "https://host",
+// "host:port" and "user@host" are understood.
+inline constexpr T NetLogServer{"NetLog", "Server", T::String, "www.example.org"};
 
 // Net report.
 inline constexpr T ReportAnnounce{"NetReport", "Announce", T::Integer, "0"};

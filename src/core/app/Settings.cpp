@@ -16,7 +16,7 @@ std::vector<const CSettingDef*> MakeTable()
         &DownloadMinBytesPerSecond, &DownloadStallSeconds, &FccLicenseHost, &QrzWebHost,
         &FccUlsWebHost, &QrzXmlHost, &QrzUserName,
         &NetConTO, &NetRetNum, &NetCtrlRecTO, &NetCtrlSndTO, &NetDataRecTO, &NetDataSndTO, &NetRecTO, &NetSndTO,
-        &PreNetServer,
+        &PreNetServer, &NetLogServer,
         &ReportAnnounce, &ReportCall, &ReportCheckIns, &ReportMessage, &ReportName, &ReportTraffic, &ReportDate,
         &TransmitterProgram, &TransmitterScript, &TransmitterHost, &TransmitterTimeOut,
         &WaveName, &WavePath, &WaveRemember,

@@ -1,0 +1,210 @@
+// logwarden-cli netlog, prenet and echolink: the club web exchange without the window.
+#include "cli/CliCommand.h"
+#include "core/Exceptions.h"
+#include "core/app/AtomicFile.h"
+#include "core/app/Settings.h"
+#include "core/db/Database.h"
+#include "core/log/LogwardenSet.h"
+#include "core/web/PreNet.h"
+#include "core/web/UploadLog.h"
+#include "core/web/WebRequest.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace {
+
+// The time-outs of the user's settings, as the window uses them.
+CWebOptions OptionsFromSettings()
+{
+    const CSettings settings(CSettings::DefaultPath(), QString());
+    return CWebOptions::FromSettings(settings);
+}
+
+// Checks the arguments: only the options named, no positional ones. Empty when they are fine.
+QString CheckArgs(const QStringList& raw, const CCliArgs& args, const QStringList& known)
+{
+    if (!args.Error().isEmpty())
+        return args.Error();
+    for (const QString& arg : raw) {
+        if (arg == QLatin1String("--"))
+            break;
+        const QString name = arg.mid(2).section(QLatin1Char('='), 0, 0);
+        if (arg.startsWith(QLatin1String("--")) && !known.contains(name))
+            return QStringLiteral("unknown option --%1").arg(name);
+    }
+    if (!args.Positional().isEmpty())
+        return QStringLiteral("unexpected argument '%1'").arg(args.Positional().first());
+    return {};
+}
+
+// Opens the log read-only; nullptr (after saying why) when it is no log.
+std::unique_ptr<CDatabase> OpenLog(const QString& command, const QString& path)
+{
+    if (!QFileInfo::exists(path)) {
+        CliError(QStringLiteral("logwarden-cli %1: the log \"%2\" does not exist").arg(command, path));
+        return nullptr;
+    }
+    auto db = std::make_unique<CDatabase>(path, CDatabase::ReadOnly);
+    if (!db->TableExists(QString::fromLatin1(CLogwardenSet::kTable))) {
+        CliError(QStringLiteral("logwarden-cli %1: \"%2\" holds no check-in log").arg(command, path));
+        return nullptr;
+    }
+    return db;
+}
+
+QDate ParseDay(const QString& text)
+{
+    return QDate::fromString(text, Qt::ISODate);
+}
+
+int RunNetLog(const QStringList& raw)
+{
+    const CCliArgs a(
+        raw, {QStringLiteral("log"), QStringLiteral("day"), QStringLiteral("out"), QStringLiteral("upload")});
+    const auto usage = [](const QString& why) {
+        CliError(QStringLiteral(
+                     "logwarden-cli netlog: %1\nUsage: logwarden-cli netlog --log FILE --day YYYY-MM-DD "
+                     "[--reverse] [--out FILE] [--upload URL]")
+                     .arg(why));
+        return 2;
+    };
+    if (const QString why = CheckArgs(raw, a,
+                                      {QStringLiteral("log"), QStringLiteral("day"), QStringLiteral("out"),
+                                       QStringLiteral("upload"), QStringLiteral("reverse")});
+        !why.isEmpty())
+        return usage(why);
+    const QString logPath = a.Value(QStringLiteral("log"));
+    const QString out = a.Value(QStringLiteral("out"));
+    const QString upload = a.Value(QStringLiteral("upload"));
+    if (logPath.isEmpty())
+        return usage(QStringLiteral("--log FILE is required"));
+    const QDate day = ParseDay(a.Value(QStringLiteral("day")));
+    if (!day.isValid())
+        return usage(QStringLiteral("--day YYYY-MM-DD is required"));
+    if (out.isEmpty() && upload.isEmpty())
+        return usage(QStringLiteral("give --out FILE, --upload URL or both"));
+
+    const std::unique_ptr<CDatabase> log = OpenLog(QStringLiteral("netlog"), logPath);
+    if (!log)
+        return 1;
+    const std::optional<QByteArray> page = NetLog::BuildPage(*log, day, a.Has(QStringLiteral("reverse")));
+    if (!page) {
+        CliError(NetLog::NoRecordsMessage(day));
+        return 1;
+    }
+    if (out == QLatin1String("-")) {
+        std::fwrite(page->constData(), 1, size_t(page->size()), stdout);
+        std::fflush(stdout);
+    } else if (!out.isEmpty()) {
+        CAtomicFile::WriteFile(out, *page);
+    }
+    if (upload.isEmpty())
+        return 0;
+
+    CWebRequest request(OptionsFromSettings());
+    request.SetServer(upload);
+    const CWebResponse response = NetLog::UploadPage(request, *page);
+    if (!response.IsSuccess()) {
+        CliError(QStringLiteral("logwarden-cli netlog: Upload failed: %1").arg(response.FailureText()));
+        return 1;
+    }
+    CliError(QStringLiteral("Uploaded to %1: %2 %3")
+                 .arg(response.Url(), response.StatusText(), response.TookText()));
+    return 0;
+}
+
+int RunPreNet(const QStringList& raw)
+{
+    const CCliArgs a(raw, {QStringLiteral("server"), QStringLiteral("log"), QStringLiteral("day")});
+    const auto usage = [](const QString& why) {
+        CliError(QStringLiteral("logwarden-cli prenet: %1\nUsage: logwarden-cli prenet --server HOST "
+                                "[--log FILE --day YYYY-MM-DD]")
+                     .arg(why));
+        return 2;
+    };
+    if (const QString why =
+            CheckArgs(raw, a, {QStringLiteral("server"), QStringLiteral("log"), QStringLiteral("day")});
+        !why.isEmpty())
+        return usage(why);
+    const QString server = a.Value(QStringLiteral("server"));
+    if (server.isEmpty())
+        return usage(QStringLiteral("--server HOST is required"));
+    if (a.Has(QStringLiteral("log")) != a.Has(QStringLiteral("day")))
+        return usage(QStringLiteral("--log and --day go together"));
+    CCallSet dayCalls;
+    if (a.Has(QStringLiteral("log"))) {
+        const QDate day = ParseDay(a.Value(QStringLiteral("day")));
+        if (!day.isValid())
+            return usage(
+                QStringLiteral("'%1' is not a day (YYYY-MM-DD)").arg(a.Value(QStringLiteral("day"))));
+        const std::unique_ptr<CDatabase> log =
+            OpenLog(QStringLiteral("prenet"), a.Value(QStringLiteral("log")));
+        if (!log)
+            return 1;
+        dayCalls = CCallSet::OfDay(*log, day);
+    }
+
+    CWebRequest request(OptionsFromSettings());
+    CPreNetFetch fetch = PreNet::FetchPreNet(request, server);
+    if (!fetch.response.Answered()) {
+        CliError(QStringLiteral("logwarden-cli prenet: %1").arg(fetch.response.Message()));
+        return 1;
+    }
+    if (fetch.page.status != CPreNetPage::Entries) {
+        CliError(fetch.page.Message());
+        return 1;
+    }
+    PreNet::MarkLogged(fetch.page.entries, dayCalls);
+    QString text;
+    for (const CPreNetEntry& e : fetch.page.entries)
+        text += QStringLiteral("%1|%2|%3|%4\n")
+                    .arg(e.logged ? QLatin1Char('1') : QLatin1Char('0'))
+                    .arg(e.call, e.name, e.location);
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+    return 0;
+}
+
+int RunEchoLink(const QStringList& raw)
+{
+    const CCliArgs a(raw, {QStringLiteral("server")});
+    if (const QString why = CheckArgs(raw, a, {QStringLiteral("server")});
+        !why.isEmpty() || a.Value(QStringLiteral("server")).isEmpty()) {
+        CliError(QStringLiteral("logwarden-cli echolink: %1\nUsage: logwarden-cli echolink --server HOST")
+                     .arg(why.isEmpty() ? QStringLiteral("--server HOST is required") : why));
+        return 2;
+    }
+    CWebRequest request(OptionsFromSettings());
+    const CEchoLinkFetch fetch = PreNet::FetchEchoLink(request, a.Value(QStringLiteral("server")));
+    if (!fetch.response.IsSuccess()) {
+        CliError(QStringLiteral("logwarden-cli echolink: %1").arg(fetch.response.FailureText()));
+        return 1;
+    }
+    QString text;
+    for (const QString& station : fetch.stations)
+        text += station + QLatin1Char('\n');
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+    return 0;
+}
+
+CCliRegistrar netlogReg{
+    {QStringLiteral("netlog"),
+     QStringLiteral("netlog --log FILE --day YYYY-MM-DD [--reverse] [--out FILE] [--upload URL]"),
+     QStringLiteral("Write the day's net-log page as the window does (--out - writes to standard "
+                    "output) and/or post it to URL; exit 0 only when the server answered 2xx."),
+     &RunNetLog}};
+CCliRegistrar prenetReg{
+    {QStringLiteral("prenet"), QStringLiteral("prenet --server HOST [--log FILE --day YYYY-MM-DD]"),
+     QStringLiteral("List the pre-net check-ins of the club server as Ack|Call|Name|Location "
+                    "(Ack 1: already in the day's log)."),
+     &RunPreNet}};
+CCliRegistrar echolinkReg{
+    {QStringLiteral("echolink"), QStringLiteral("echolink --server HOST"),
+     QStringLiteral("List the stations of the club server's EchoLink listing, one per line."), &RunEchoLink}};
+
+} // namespace

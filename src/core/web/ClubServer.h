@@ -1,0 +1,71 @@
+#pragma once
+
+#include "core/web/NetReport.h"
+#include "core/web/PreNet.h"
+#include "core/web/WebRequest.h"
+#include "core/web/WebWorker.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <mutex>
+
+Q_DECLARE_METATYPE(CPreNetFetch)
+Q_DECLARE_METATYPE(CEchoLinkFetch)
+Q_DECLARE_METATYPE(CWebResponse)
+
+// The exchanges of the main form with the club's server (setting PreNet/Server), each run off the window's
+// thread by a worker of its own: a slow pre-net page never holds up the EchoLink listing, and two
+// refreshes of one kind never overlap (a refresh asked for while one runs is dropped; the running one
+// brings the news). Credentials the operator gives when the server asks are kept for the session.
+class CClubServer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CClubServer(QObject* parent = nullptr);
+    ~CClubServer() override;
+
+    // Read from the settings on the window's thread; they apply from the next exchange on.
+    void SetServer(const QString& server) { m_server = server; }
+    const QString& Server() const { return m_server; }
+    void SetOptions(const CWebOptions& options) { m_options = options; }
+
+    // Each returns false, and does nothing, while the previous exchange of its kind still runs.
+    bool RefreshPreNet();
+    bool RefreshEchoLink();
+    // Sends the report (store it in the settings first: NetReport::Store).
+    bool SendReport(const CNetReport& report);
+
+    CWebWorker& PreNetWorker() { return m_preNet; }
+    CWebWorker& EchoLinkWorker() { return m_echoLink; }
+    CWebWorker& ReportWorker() { return m_report; }
+
+Q_SIGNALS:
+    // Entries come unmarked: mark them against the day's calls (PreNet::MarkLogged).
+    void preNetFetched(const CPreNetFetch& fetch);
+    void echoLinkFetched(const CEchoLinkFetch& fetch);
+    void reportSent(const CWebResponse& response);
+
+private:
+    struct CSlot
+    {
+        CPreNetFetch preNet;
+        CEchoLinkFetch echoLink;
+        CWebResponse report;
+    };
+    // Runs one exchange of the worker with the current server, options and credentials.
+    bool Run(CWebWorker& worker, std::function<void(CWebRequest&)> exchange);
+    void KeepCredentials(const CWebRequest& request, const CWebResponse& response);
+
+    QString m_server;
+    CWebOptions m_options;
+    std::mutex m_credentialsLock;
+    QString m_user;
+    QString m_password;
+    CSlot m_results; // each written by its worker, read after that worker's finished()
+
+    // Last: destroyed first, so running exchanges stop before what they use goes.
+    CWebWorker m_preNet;
+    CWebWorker m_echoLink;
+    CWebWorker m_report;
+};

@@ -1,0 +1,72 @@
+#include "core/web/NetLogUploader.h"
+
+#include "core/app/Clock.h"
+#include "core/db/Database.h"
+
+CNetLogUploader::CNetLogUploader(QString logPath, QString folder, const CClock& clock, QObject* parent)
+    : QObject(parent), m_logPath(std::move(logPath)), m_folder(std::move(folder)), m_clock(clock)
+{
+    qRegisterMetaType<CNetLogUpload>();
+    connect(&m_worker, &CWebWorker::finished, this, &CNetLogUploader::OnFinished);
+}
+
+CNetLogUploader::~CNetLogUploader() = default;
+
+void CNetLogUploader::RequestUpload(const QDate& day, bool reverse)
+{
+    m_pending = true;
+    m_pendingDay = day;
+    m_pendingReverse = reverse;
+    if (!m_worker.IsBusy())
+        StartNext();
+}
+
+void CNetLogUploader::StartNext()
+{
+    if (!m_pending)
+        return;
+    m_pending = false;
+    m_result = NetLog::CResult();
+    const QDate day = m_pendingDay;
+    const bool reverse = m_pendingReverse;
+    const bool started = m_worker.Start([this, day, reverse, server = m_server, options = m_options,
+                                         user = m_user, password = m_password](CWebWorker& worker) {
+        CWebRequest request(options);
+        NetLog::ConfigureUpload(request, server);
+        request.SetUserName(user);
+        request.SetPassword(password);
+        worker.Attach(request);
+        CDatabase log(m_logPath, CDatabase::ReadOnly);
+        m_result = NetLog::Publish(log, day, reverse, m_folder, request);
+        // Credentials the operator gave are kept for the uploads that follow.
+        if (m_result.ok) {
+            m_user = request.GetUserName();
+            m_password = request.GetPassword();
+        }
+    });
+    if (started)
+        Q_EMIT uploadStarted();
+    else
+        m_pending = true; // cannot happen: only called while idle
+}
+
+void CNetLogUploader::OnFinished()
+{
+    CNetLogUpload upload;
+    upload.result = m_result;
+    const QString error = m_worker.TakeError();
+    if (!error.isEmpty()) {
+        upload.result.ok = false;
+        upload.result.message = error;
+    }
+    upload.finishedAt = m_clock.Now();
+    if (upload.result.ok) {
+        m_failing = false;
+        m_lastGood = upload.finishedAt;
+    } else {
+        upload.firstFailureOfRun = !m_failing;
+        m_failing = true;
+    }
+    Q_EMIT uploadFinished(upload);
+    StartNext();
+}

@@ -1,0 +1,140 @@
+#include "core/web/PreNet.h"
+
+#include "core/Exceptions.h"
+#include "core/app/Settings.h"
+#include "core/licdb/FccLookup.h"
+#include "core/log/CheckinQuery.h"
+#include "core/log/LogFilter.h"
+#include "core/log/LogQueries.h"
+
+#include <algorithm>
+
+// ---------------------------------------------------------------------------------------------------------
+
+CCallSet::CCallSet(const QStringList& calls)
+{
+    for (const QString& c : calls)
+        Insert(c);
+}
+
+QString CCallSet::Key(const QString& call)
+{
+    return call.trimmed().toUpper();
+}
+
+void CCallSet::Insert(const QString& call)
+{
+    m_calls.insert(Key(call));
+}
+
+bool CCallSet::Contains(const QString& call) const
+{
+    return m_calls.contains(Key(call));
+}
+
+CCallSet CCallSet::OfDay(CDatabase& log, const QDate& day)
+{
+    CCallSet set;
+    CheckinQuery::ForEach(log, LogFilter::Day(day), LogSort::kId,
+                          [&](const CCheckinRecord& r) { set.Insert(r.callSign); });
+    return set;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+
+namespace PreNet {
+
+void MarkLogged(std::vector<CPreNetEntry>& entries, const CCallSet& dayCalls)
+{
+    for (CPreNetEntry& e : entries)
+        e.logged = dayCalls.Contains(e.call);
+}
+
+std::vector<CPreNetEntry> EntriesToMove(const std::vector<CPreNetEntry>& entries, CCallSet dayCalls)
+{
+    std::vector<CPreNetEntry> out;
+    for (const CPreNetEntry& e : entries) {
+        if (dayCalls.Contains(e.call))
+            continue;
+        dayCalls.Insert(e.call);
+        out.push_back(e);
+    }
+    return out;
+}
+
+CMove Resolve(CDatabase& log, const QString& fccDbPath, const CPreNetEntry& entry)
+{
+    CMove m;
+    const QString call = CCallSet::Key(entry.call);
+    if (const std::optional<CCheckinRecord> newest = LogQueries::NewestCheckin(log, call)) {
+        m.source = CMove::History;
+        m.record = *newest;
+        m.record.id = 0;
+        m.record.comment.clear();
+        m.record.hasComments = m.record.hasTraffic = m.record.acknowledged = false;
+    } else {
+        bool found = false;
+        if (!fccDbPath.isEmpty()) {
+            try {
+                const CFccLookupResult f = FccLookUp(fccDbPath, call);
+                if (f.found) {
+                    found = true;
+                    m.source = CMove::Fcc;
+                    m.record.name = f.name;
+                    m.record.street = f.addr1;
+                    m.record.location = f.addr2;
+                    m.record.cls = f.operatorClass;
+                }
+            } catch (const CLogwardenException& e) {
+                m.fccError = e.Message();
+            }
+        }
+        if (!found) {
+            m.source = CMove::PreNetEntry;
+            m.record.name = entry.name;
+            m.record.location = entry.location;
+        }
+    }
+    m.record.callSign = call;
+    m.record.date = CDateTime();
+    return m;
+}
+
+int RefreshIntervalMs(const QString& secondsText)
+{
+    const int seconds = CSettings::LeadingDigits(secondsText);
+    // A day at most: the box is a few digits wide, and the product must fit.
+    return seconds > 0 ? std::min(seconds, 86400) * 1000 : 0;
+}
+
+namespace {
+
+void Configure(CWebRequest& request, const QString& server, const QString& path)
+{
+    request.SetServer(server);
+    request.SetPort(QString());
+    request.SetObjectPath(path);
+}
+
+} // namespace
+
+CPreNetFetch FetchPreNet(CWebRequest& request, const QString& server)
+{
+    Configure(request, server, kPreNetPath);
+    CPreNetFetch f;
+    f.response = request.Get();
+    f.page = ParsePage(f.response.Answered() ? f.response.BodyWithoutCr() : QByteArray());
+    return f;
+}
+
+CEchoLinkFetch FetchEchoLink(CWebRequest& request, const QString& server)
+{
+    Configure(request, server, kEchoLinkPath);
+    CEchoLinkFetch f;
+    f.response = request.Get();
+    if (f.response.Answered())
+        f.stations = ParseEchoLink(f.response.Text());
+    return f;
+}
+
+} // namespace PreNet

@@ -1,0 +1,524 @@
+#include "core/web/WebRequest.h"
+
+#include "core/app/Settings.h"
+
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <chrono>
+#include <curl/curl.h>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char kNoSession[] = "Not a good session identifier";
+const char kInvalidUrl[] = "Invalid URL";
+const char kAccessDenied[] = "Access denied: Invalid password";
+const char kNoErrorText[] = "Exception Occured";
+
+void GlobalInit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// CURL and CURLM may be the same type to the compiler: one deleter each.
+struct CEasyDeleter
+{
+    void operator()(CURL* c) const { curl_easy_cleanup(c); }
+};
+struct CMultiDeleter
+{
+    void operator()(CURLM* m) const { curl_multi_cleanup(m); }
+};
+struct CUrlDeleter
+{
+    void operator()(CURLU* u) const { curl_url_cleanup(u); }
+};
+struct CListDeleter
+{
+    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+};
+
+// Percent-encodes what may not stand in a URL as it is; '%' and the delimiters stay as given.
+QByteArray EncodeUnsafe(const QString& text)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size());
+    for (const char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' || c == '`' ||
+            c == '{' || c == '|' || c == '}') {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+QString UrlPart(CURLU* u, CURLUPart part)
+{
+    char* text = nullptr;
+    if (curl_url_get(u, part, &text, 0) != CURLUE_OK || !text)
+        return {};
+    const QString s = QString::fromUtf8(text);
+    curl_free(text);
+    return s;
+}
+
+// State of one attempt, shared with libcurl's callbacks.
+struct CAttempt
+{
+    QByteArray body;
+    qint64 maxBody = 0;
+    bool tooLarge = false;
+    int status = 0;
+    QByteArray reason;
+    bool sawStatusLine = false;
+    qint64 headerBytes = 0;
+    QList<QPair<QByteArray, QByteArray>> headers;
+};
+
+size_t OnHeader(char* data, size_t size, size_t count, void* user)
+{
+    auto* a = static_cast<CAttempt*>(user);
+    const size_t bytes = size * count;
+    a->headerBytes += qint64(bytes);
+    const QByteArray line = QByteArray(data, qsizetype(bytes)).trimmed();
+    if (line.startsWith("HTTP/")) {
+        // A new answer begins (after an authentication round, say): forget the previous head.
+        a->headers.clear();
+        a->sawStatusLine = true;
+        const QList<QByteArray> parts = line.split(' ');
+        a->status = parts.size() > 1 ? parts[1].toInt() : 0;
+        const qsizetype space = line.indexOf(' ', line.indexOf(' ') + 1);
+        a->reason = space > 0 ? line.mid(space + 1).trimmed() : QByteArray();
+    } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
+        a->headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+    }
+    return bytes;
+}
+
+size_t OnBody(char* data, size_t size, size_t count, void* user)
+{
+    auto* a = static_cast<CAttempt*>(user);
+    const size_t bytes = size * count;
+    if (a->body.size() + qint64(bytes) > a->maxBody) {
+        a->tooLarge = true;
+        return 0; // stops the transfer with a write error
+    }
+    a->body.append(data, qsizetype(bytes));
+    return bytes;
+}
+
+// Scheme ("basic", "digest") and realm of a WWW-Authenticate header.
+void ReadChallenge(const QByteArray& header, QByteArray& scheme, QString& realm)
+{
+    const qsizetype space = header.indexOf(' ');
+    scheme = (space < 0 ? header : header.left(space)).toLower();
+    static const QRegularExpression realmRe(QStringLiteral("realm\\s*=\\s*\"([^\"]*)\""),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = realmRe.match(QString::fromLatin1(header));
+    realm = m.hasMatch() ? m.captured(1) : QString();
+}
+
+bool IsConnectFailure(CURLcode rc)
+{
+    switch (rc) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT: // only the connect time-out is libcurl's own
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CERTPROBLEM:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Worth another attempt: nothing reached the server.
+bool MayRetry(CURLcode rc)
+{
+    return rc == CURLE_COULDNT_RESOLVE_HOST || rc == CURLE_COULDNT_CONNECT || rc == CURLE_OPERATION_TIMEDOUT;
+}
+
+QString Seconds(int ms)
+{
+    return QString::number(ms / 1000.0, 'f', ms % 1000 ? 1 : 0);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------
+
+CWebOptions CWebOptions::FromSettings(const CSettings& settings)
+{
+    const auto value = [&](const CSettingDef& def) {
+        const int v = settings.GetInt(def);
+        return v > 0 ? v : CSettings::LeadingDigits(QString::fromLatin1(def.defaultValue));
+    };
+    CWebOptions o;
+    o.connectTimeoutMs = value(Setting::NetConTO);
+    o.connectRetries = value(Setting::NetRetNum);
+    // The control-channel values are applied first and then replaced, as they always were.
+    o.receiveTimeoutMs = value(Setting::NetCtrlRecTO);
+    o.sendTimeoutMs = value(Setting::NetCtrlSndTO);
+    o.dataReceiveTimeoutMs = value(Setting::NetDataRecTO);
+    o.dataSendTimeoutMs = value(Setting::NetDataSndTO);
+    o.receiveTimeoutMs = value(Setting::NetRecTO);
+    o.sendTimeoutMs = value(Setting::NetSndTO);
+    return o;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+
+QString CWebResponse::StatusText() const
+{
+    if (m_status == 0)
+        return {};
+    return m_reason.isEmpty() ? QString::number(m_status)
+                              : QStringLiteral("%1 %2").arg(m_status).arg(m_reason);
+}
+
+QByteArray CWebResponse::BodyWithoutCr() const
+{
+    QByteArray out = m_body;
+    out.replace('\r', QByteArray());
+    return out;
+}
+
+QString CWebResponse::Text() const
+{
+    const QByteArray bytes = BodyWithoutCr();
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
+}
+
+QByteArray CWebResponse::Header(const QByteArray& name) const
+{
+    for (auto it = m_headers.crbegin(); it != m_headers.crend(); ++it) {
+        if (it->first.compare(name, Qt::CaseInsensitive) == 0)
+            return it->second;
+    }
+    return {};
+}
+
+QString CWebResponse::FailureText() const
+{
+    if (IsSuccess())
+        return {};
+    return Answered() ? StatusText() : m_message;
+}
+
+QString CWebResponse::FetchText() const
+{
+    switch (m_outcome) {
+    case Outcome::Answered:
+        return Text();
+    case Outcome::NoSession:
+    case Outcome::InvalidUrl:
+    case Outcome::AccessDenied:
+        return m_message;
+    default:
+        return {};
+    }
+}
+
+QString CWebResponse::TookText() const
+{
+    return QString::asprintf("Post took %5.3f seconds.", m_seconds);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+
+CWebRequest::CWebRequest() = default;
+
+CWebRequest::CWebRequest(const CWebOptions& options) : m_options(options) {}
+
+CWebRequest::~CWebRequest() = default;
+
+QString CWebRequest::BuildUrl(const QString& server, const QString& port, const QString& objectPath)
+{
+    GlobalInit();
+    QString text = server.trimmed();
+    static const QRegularExpression schemeRe(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+    if (!schemeRe.match(text).hasMatch())
+        text.prepend(QLatin1String("http://"));
+    std::unique_ptr<CURLU, CUrlDeleter> u(curl_url());
+    if (!u || curl_url_set(u.get(), CURLUPART_URL, EncodeUnsafe(text).constData(),
+                           CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK)
+        return {};
+    const QString scheme = UrlPart(u.get(), CURLUPART_SCHEME).toLower();
+    const QString host = UrlPart(u.get(), CURLUPART_HOST);
+    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || host.isEmpty())
+        return {};
+    QString ownPort = UrlPart(u.get(), CURLUPART_PORT);
+    const QString portText = port.trimmed();
+    if (ownPort.isEmpty() && !portText.isEmpty() && scheme == QLatin1String("http")) {
+        bool ok = false;
+        const int number = portText.toInt(&ok);
+        if (!ok || number < 1 || number > 65535)
+            return {};
+        ownPort = QString::number(number);
+    }
+    QString url = scheme + QLatin1String("://") + host;
+    if (!ownPort.isEmpty())
+        url += QLatin1Char(':') + ownPort;
+    QString path = UrlPart(u.get(), CURLUPART_PATH);
+    if (objectPath.isEmpty()) {
+        url += path.isEmpty() ? QStringLiteral("/") : path;
+        const QString query = UrlPart(u.get(), CURLUPART_QUERY);
+        if (!query.isEmpty())
+            url += QLatin1Char('?') + query;
+    } else {
+        while (path.endsWith(QLatin1Char('/')))
+            path.chop(1);
+        url += path + QLatin1Char('/') + QString::fromLatin1(EncodeUnsafe(objectPath));
+    }
+    // What libcurl itself will not take is no address either.
+    std::unique_ptr<CURLU, CUrlDeleter> check(curl_url());
+    if (!check || curl_url_set(check.get(), CURLUPART_URL, url.toUtf8().constData(), 0) != CURLUE_OK)
+        return {};
+    return url;
+}
+
+CWebResponse CWebRequest::Get()
+{
+    return Run(nullptr, {});
+}
+
+CWebResponse CWebRequest::Post(const QByteArray& body, const QByteArray& contentType)
+{
+    return Run(&body, contentType);
+}
+
+QString CWebRequest::Fetch()
+{
+    return Get().FetchText();
+}
+
+CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentType)
+{
+    m_cancel = false;
+    GlobalInit();
+    CWebResponse r;
+    std::unique_ptr<CURL, CEasyDeleter> easy(curl_easy_init());
+    std::unique_ptr<CURLM, CMultiDeleter> multi(curl_multi_init());
+    if (!easy || !multi) {
+        r.m_outcome = CWebResponse::Outcome::NoSession;
+        r.m_message = QString::fromLatin1(kNoSession);
+        return r;
+    }
+    r.m_url = BuildUrl(m_server, m_port, m_objectPath);
+    if (r.m_url.isEmpty()) {
+        r.m_outcome = CWebResponse::Outcome::InvalidUrl;
+        r.m_message = QString::fromLatin1(kInvalidUrl);
+        return r;
+    }
+
+    const QByteArray url = r.m_url.toUtf8();
+    const QByteArray caFile = m_options.caFile.toLocal8Bit();
+    std::unique_ptr<curl_slist, CListDeleter> headers;
+    for (const char* h : {"Pragma: no-cache", "Cache-Control: no-cache", "Expect:"})
+        headers.reset(curl_slist_append(headers.release(), h));
+    if (body) {
+        const QByteArray h = "Content-Type: " + contentType;
+        headers.reset(curl_slist_append(headers.release(), h.constData()));
+    }
+    const qint64 bodySize = body ? body->size() : 0;
+    bool prompted = false;
+
+    for (int attempt = 0;;) {
+        CAttempt a;
+        a.maxBody = m_options.maxBodyBytes;
+        char errorText[CURL_ERROR_SIZE] = {};
+        const QByteArray user = m_user.toUtf8();
+        const QByteArray password = m_password.toUtf8();
+        CURL* c = easy.get();
+        curl_easy_reset(c);
+        curl_easy_setopt(c, CURLOPT_URL, url.constData());
+        curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
+        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
+        curl_easy_setopt(c, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
+        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(m_options.connectTimeoutMs));
+        curl_easy_setopt(c, CURLOPT_USERAGENT, "Logwarden/" LOGWARDEN_VERSION);
+        curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+        curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);
+        curl_easy_setopt(c, CURLOPT_HEADERDATA, &a);
+        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnBody);
+        curl_easy_setopt(c, CURLOPT_WRITEDATA, &a);
+        if (!caFile.isEmpty())
+            curl_easy_setopt(c, CURLOPT_CAINFO, caFile.constData());
+        if (!m_user.isEmpty() || !m_password.isEmpty()) {
+            curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
+            curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
+            curl_easy_setopt(c, CURLOPT_HTTPAUTH,
+                             m_authScheme == "digest" ? CURLAUTH_DIGEST : CURLAUTH_BASIC);
+        }
+        if (body) {
+            curl_easy_setopt(c, CURLOPT_POST, 1L);
+            curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(bodySize));
+            curl_easy_setopt(c, CURLOPT_POSTFIELDS, body->constData());
+        } else {
+            curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
+        }
+
+        // The exchange, driven here so that the inactivity limits, the progress and Cancel() are looked at
+        // every few milliseconds.
+        enum Phase
+        {
+            Connecting,
+            Sending,
+            Awaiting,
+            Reading
+        } phase = Connecting;
+        const Clock::time_point start = Clock::now();
+        Clock::time_point lastActivity = start;
+        curl_off_t lastUp = -1, lastDown = -1;
+        qint64 lastHeader = -1;
+        CWebResponse::Outcome ownEnd = CWebResponse::Outcome::Answered;
+        QString ownMessage;
+        CURLcode rc = CURLE_OK;
+        curl_multi_add_handle(multi.get(), c);
+        for (;;) {
+            int running = 0;
+            const CURLMcode mc = curl_multi_perform(multi.get(), &running);
+            if (mc != CURLM_OK) {
+                ownEnd = CWebResponse::Outcome::TransportError;
+                ownMessage = QString::fromUtf8(curl_multi_strerror(mc));
+                break;
+            }
+            if (running == 0) {
+                int left = 0;
+                while (CURLMsg* msg = curl_multi_info_read(multi.get(), &left)) {
+                    if (msg->msg == CURLMSG_DONE)
+                        rc = msg->data.result;
+                }
+                break;
+            }
+            curl_off_t up = 0, down = 0, downTotal = -1, pretransfer = 0;
+            curl_easy_getinfo(c, CURLINFO_SIZE_UPLOAD_T, &up);
+            curl_easy_getinfo(c, CURLINFO_SIZE_DOWNLOAD_T, &down);
+            curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &downTotal);
+            curl_easy_getinfo(c, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
+            const Clock::time_point now = Clock::now();
+            const bool moved = up != lastUp || down != lastDown || a.headerBytes != lastHeader;
+            Phase next = Connecting;
+            int limit = 0;
+            if (pretransfer <= 0) {
+                next = Connecting; // libcurl's connect time-out applies
+            } else if (a.sawStatusLine) {
+                // The answer has begun (a server may answer before it has taken the whole request).
+                next = Reading;
+                limit = m_options.dataReceiveTimeoutMs;
+            } else if (up < bodySize) {
+                next = Sending;
+                limit = up == 0 ? m_options.sendTimeoutMs : m_options.dataSendTimeoutMs;
+            } else {
+                next = Awaiting;
+                limit = m_options.receiveTimeoutMs;
+            }
+            if (moved || next != phase || next == Connecting)
+                lastActivity = now;
+            const bool progressed = moved;
+            phase = next;
+            lastUp = up;
+            lastDown = down;
+            lastHeader = a.headerBytes;
+            if (limit > 0 && now - lastActivity > std::chrono::milliseconds(limit)) {
+                ownEnd = CWebResponse::Outcome::TimedOut;
+                ownMessage = phase == Sending
+                                 ? QStringLiteral("Timed out: the server took nothing for %1 seconds")
+                                       .arg(Seconds(limit))
+                                 : QStringLiteral("Timed out: the server sent nothing for %1 seconds")
+                                       .arg(Seconds(limit));
+                break;
+            }
+            if (Cancelled()) {
+                ownEnd = CWebResponse::Outcome::Cancelled;
+                break;
+            }
+            if (m_progressDisplay && m_progress && (progressed || phase != Connecting)) {
+                CWebProgress p{qint64(up), bodySize, qint64(down), downTotal >= 0 ? qint64(downTotal) : -1};
+                if (!m_progress(p)) {
+                    ownEnd = CWebResponse::Outcome::Cancelled;
+                    break;
+                }
+            }
+            curl_multi_poll(multi.get(), nullptr, 0, 50, nullptr);
+        }
+        curl_multi_remove_handle(multi.get(), c);
+        r.m_seconds = std::chrono::duration<double>(Clock::now() - start).count();
+
+        if (ownEnd != CWebResponse::Outcome::Answered) {
+            r.m_outcome = ownEnd;
+            r.m_message =
+                ownEnd == CWebResponse::Outcome::Cancelled ? QStringLiteral("Cancelled") : ownMessage;
+            return r;
+        }
+        if (rc != CURLE_OK) {
+            if (Cancelled()) {
+                r.m_outcome = CWebResponse::Outcome::Cancelled;
+                r.m_message = QStringLiteral("Cancelled");
+                return r;
+            }
+            if (IsConnectFailure(rc) && MayRetry(rc) && attempt < m_options.connectRetries) {
+                ++attempt;
+                continue;
+            }
+            r.m_outcome = IsConnectFailure(rc) ? CWebResponse::Outcome::ConnectFailed
+                                               : CWebResponse::Outcome::TransportError;
+            if (a.tooLarge)
+                r.m_message =
+                    QStringLiteral("The answer is larger than %1 bytes").arg(m_options.maxBodyBytes);
+            else if (errorText[0])
+                r.m_message = QString::fromUtf8(errorText);
+            else if (const char* s = curl_easy_strerror(rc); s && *s)
+                r.m_message = QString::fromUtf8(s);
+            else
+                r.m_message = QString::fromLatin1(kNoErrorText);
+            return r;
+        }
+
+        long status = 0;
+        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+        r.m_outcome = CWebResponse::Outcome::Answered;
+        r.m_status = int(status);
+        r.m_reason = QString::fromLatin1(a.reason);
+        r.m_headers = std::move(a.headers);
+        r.m_body = std::move(a.body);
+        if (status != 401)
+            return r;
+
+        // Credentials: ask once, try once more with what the prompt answers.
+        QByteArray scheme;
+        QString realm;
+        ReadChallenge(r.Header("WWW-Authenticate"), scheme, realm);
+        QString newUser = m_user, newPassword = m_password;
+        if (prompted || !m_prompt || !m_prompt(r.m_url, realm, newUser, newPassword) || Cancelled()) {
+            const bool cancelled = Cancelled();
+            r.m_outcome = cancelled ? CWebResponse::Outcome::Cancelled : CWebResponse::Outcome::AccessDenied;
+            r.m_message = cancelled ? QStringLiteral("Cancelled") : QString::fromLatin1(kAccessDenied);
+            return r;
+        }
+        prompted = true;
+        m_user = newUser;
+        m_password = newPassword;
+        m_authScheme = scheme == "digest" ? scheme : QByteArray("basic");
+        r = CWebResponse();
+        r.m_url = QString::fromUtf8(url);
+    }
+}

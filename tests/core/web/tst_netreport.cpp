@@ -1,0 +1,112 @@
+// The net report: what the dialog offers, the settings written on "Send" only, and its query (sent in
+// tst_webworkers).
+#include "core/app/Clock.h"
+#include "core/app/Settings.h"
+#include "core/web/NetReport.h"
+#include "support/TestSupport.h"
+
+#include <QtTest>
+
+using namespace TestSupport;
+
+class TestNetReport : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void encodeValue_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("encoded");
+        QTest::newRow("blank") << "Jo Ann"
+                               << "Jo%20Ann";
+        QTest::newRow("query delimiters") << "A&B=C#1?x"
+                                          << "A%26B%3DC%231%3Fx";
+        QTest::newRow("percent and plus") << "50%+1"
+                                          << "50%25%2B1";
+        QTest::newRow("date keeps its slashes") << "03/07/2024"
+                                                << "03/07/2024";
+        QTest::newRow("non-ASCII as UTF-8") << "Zoë"
+                                            << "Zo%C3%AB";
+        QTest::newRow("control characters") << "a\tb\nc"
+                                            << "a%09b%0Ac";
+        QTest::newRow("the rest as typed") << "W4ABC-1_x.y~z!$'()*,;:@/"
+                                           << "W4ABC-1_x.y~z!$'()*,;:@/";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+
+    void encodeValue()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, encoded);
+        QCOMPARE(NetReport::EncodeValue(value), encoded);
+    }
+
+    void initialValuesAndQuery_data()
+    {
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("defaults")
+            << false
+            << "cgi-bin/netReport?f=Replace%20with%20Your%20First%20Name"
+               "&s=Replace%20with%20Your%20Call%20Sign&d=03/07/2024"
+               "&m=Your%20Message%20Number%20Here&c=12&t=Your%20Traffic%20Count%20Here&a=No";
+        QTest::newRow("stored values")
+            << true
+            << "cgi-bin/netReport?f=Jo%20%26%20Al&s=W4ABC&d=03/07/2024&m=%2342&c=12"
+               "&t=3&a=Yes";
+    }
+
+    void initialValuesAndQuery()
+    {
+        QFETCH(bool, stored);
+        QFETCH(QString, path);
+        CScratch s;
+        CSettings settings(s.File("Logwarden.ini"), s.Path());
+        if (stored) {
+            settings.SetString(Setting::ReportName, "Jo & Al");
+            settings.SetString(Setting::ReportCall, "W4ABC");
+            settings.SetString(Setting::ReportMessage, "#42");
+            settings.SetString(Setting::ReportTraffic, "3");
+            settings.SetString(Setting::ReportCheckIns, "99"); // never offered: the day's count is
+            settings.SetString(Setting::ReportDate, "01/01/2000");
+            settings.SetInt(Setting::ReportAnnounce, 1);
+        }
+        const CFixedClock clock(QDateTime(QDate(2024, 3, 7), QTime(21, 0)));
+        const CNetReport r = NetReport::Initial(settings, clock, 12);
+        QCOMPARE(r.date, QStringLiteral("03/07/2024"));
+        QCOMPARE(r.checkIns, QStringLiteral("12"));
+        QCOMPARE(NetReport::ObjectPath(r), path);
+    }
+
+    void settingsWrittenOnSendOnly()
+    {
+        CScratch s;
+        const QString ini = s.File("Logwarden.ini");
+        {
+            CSettings settings(ini, s.Path());
+            const CFixedClock clock(QDateTime(QDate(2024, 3, 7), QTime(21, 0)));
+            CNetReport r = NetReport::Initial(settings, clock, 5);
+            settings.Sync();
+            for (const CSettingDef* key :
+                 {&Setting::ReportName, &Setting::ReportCall, &Setting::ReportDate, &Setting::ReportMessage,
+                  &Setting::ReportCheckIns, &Setting::ReportTraffic, &Setting::ReportAnnounce})
+                QVERIFY2(!settings.Contains(*key), key->key); // offering writes nothing (Cancel keeps all)
+            r.name = "Jo";
+            r.announce = true;
+            r.checkIns = "5 + 2 late";
+            NetReport::Store(settings, r);
+        }
+        CSettings again(ini, s.Path());
+        QCOMPARE(again.GetString(Setting::ReportName), QStringLiteral("Jo"));
+        QCOMPARE(again.GetString(Setting::ReportDate), QStringLiteral("03/07/2024"));
+        QCOMPARE(again.GetString(Setting::ReportCheckIns), QStringLiteral("5 + 2 late"));
+        QCOMPARE(again.GetString(Setting::ReportCall), QStringLiteral("Replace with Your Call Sign"));
+        QVERIFY(again.Contains(Setting::ReportCall));
+        QCOMPARE(again.GetInt(Setting::ReportAnnounce), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNetReport)
+#include "tst_netreport.moc"

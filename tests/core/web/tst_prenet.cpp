@@ -1,0 +1,314 @@
+// The pre-net check-ins and the EchoLink listing: reading the club server's pages, the "Ack" marks, what
+// "Move all" logs and what each moved station is filled with.
+#include "core/db/Database.h"
+#include "core/log/LogwardenSet.h"
+#include "core/web/PreNet.h"
+#include "support/HttpServer.h"
+#include "support/UlsFiles.h"
+
+#include <QtTest>
+
+using namespace TestSupport;
+
+namespace {
+
+const QDate kDay(2024, 3, 7);
+
+// A page as the club server writes it: a head long enough to pass the short-page rule, the form, then the
+// entries.
+QByteArray Page(const QByteArray& items, const QByteArray& beforeForm = {})
+{
+    return "<html><head><title>Pre Net</title><!--" + QByteArray(1400, '.') + "--></head>\n<body>\n" +
+           beforeForm +
+           "<form action=\"/cgi-bin/preCheckIn\" method=\"post\"><input name=\"call\"></form>\n<ol>\n" +
+           items + "</ol>\n</body></html>\n";
+}
+
+QByteArray OfSize(qsizetype size, const QByteArray& items = "<li>W4ABC, Al</li>")
+{
+    QByteArray page = "<html><body><form></form>" + items;
+    page += QByteArray(size - page.size() - 14, ' ') + "</body></html>";
+    return page;
+}
+
+// The server's empty page of the day (1357 bytes) with CR LF line ends: longer until the CRs are dropped.
+QByteArray EmptyPageWithCrLf()
+{
+    QByteArray page = OfSize(1357, "");
+    for (int i = 30; i < 50; ++i)
+        page[i] = '\n';
+    return page.replace("\n", "\r\n");
+}
+
+QStringList Entries(const std::vector<CPreNetEntry>& entries)
+{
+    QStringList out;
+    for (const CPreNetEntry& e : entries)
+        out << QStringLiteral("%1|%2|%3|%4").arg(e.logged ? "1" : "0", e.call, e.name, e.location);
+    return out;
+}
+
+} // namespace
+
+class TestPreNet : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void parsePage_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("entries");
+        const int E = CPreNetPage::Entries, N = CPreNetPage::NothingFound, B = CPreNetPage::BadServer;
+        QTest::newRow("name with +, location") << Page("<li>W4ABC, John+Smith, Springfield</li>\n") << E
+                                               << QStringList{"0|W4ABC|JohnSmith|Springfield"};
+        QTest::newRow("no location: the name ends at the tag")
+            << Page("<li>K4XYZ, Mary+Ann</li>\n") << E << QStringList{"0|K4XYZ|MaryAnn|"};
+        QTest::newRow("location taken as it stands")
+            << Page("<li>N4Q, Bob, Spring+field, SC </li>") << E << QStringList{"0|N4Q|Bob|Spring+field, SC"};
+        QTest::newRow("page order")
+            << Page("<li>W4ABC, Al, Here</li><li>K4XYZ, Bo</li>\n<li>N4Q, Cy, There</li>") << E
+            << QStringList{"0|W4ABC|Al|Here", "0|K4XYZ|Bo|", "0|N4Q|Cy|There"};
+        QTest::newRow("call with + and blanks")
+            << Page("<li> +W4+ABC , Al</li>") << E << QStringList{"0|W4ABC|Al|"};
+        QTest::newRow("no blank after the comma")
+            << Page("<li>W4ABC,John,Macon</li>") << E << QStringList{"0|W4ABC|John|Macon"};
+        QTest::newRow("lists before the form are no entries")
+            << Page("<li>W4ABC, Al</li>", "<ul><li>Home</li><li>Nets, Times</li></ul>") << E
+            << QStringList{"0|W4ABC|Al|"};
+        QTest::newRow("no form: every list item")
+            << "<html><!--" + QByteArray(1400, '.') + "--><li>W4ABC, Al</li></html>" << E
+            << QStringList{"0|W4ABC|Al|"};
+        QTest::newRow("entry without a comma stays in its element")
+            << Page("<li>W4ABC</li><li>K4XYZ, Mary</li>") << E << QStringList{"0|W4ABC||", "0|K4XYZ|Mary|"};
+        QTest::newRow("empty elements skipped")
+            << Page("<li></li><li> , Nobody</li><li>W4ABC, Al</li>") << E << QStringList{"0|W4ABC|Al|"};
+        QTest::newRow("last entry not closed") << Page("<li>W4ABC, Al, Macon") + "<li>K4XYZ, Bo" << E
+                                               << QStringList{"0|W4ABC|Al|Macon", "0|K4XYZ|Bo|"};
+        QTest::newRow("UTF-8 name") << Page("<li>W4ABC, Zo\xc3\xab</li>") << E << QStringList{"0|W4ABC|Zoë|"};
+        QTest::newRow("Latin-1 name") << Page("<li>W4ABC, Zo\xeb</li>") << E << QStringList{"0|W4ABC|Zoë|"};
+        QTest::newRow("long page without entries: nothing found") << Page("") << N << QStringList{};
+        QTest::newRow("1357 bytes: nothing found") << OfSize(1357) << N << QStringList{};
+        QTest::newRow("1375 bytes: bad server") << OfSize(1375) << B << QStringList{};
+        QTest::newRow("1376 bytes: entries") << OfSize(1376) << E << QStringList{"0|W4ABC|Al|"};
+        QTest::newRow("a 404 anywhere: bad server")
+            << Page("<li>W4ABC, Al, Room 404</li>") << B << QStringList{};
+        QTest::newRow("empty: bad server") << QByteArray() << B << QStringList{};
+    }
+
+    void parsePage()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        QFETCH(QStringList, entries);
+        const CPreNetPage page = PreNet::ParsePage(body);
+        QCOMPARE(int(page.status), status);
+        QCOMPARE(Entries(page.entries), entries);
+        const QString message = status == CPreNetPage::NothingFound ? "Nothing found so far for today"
+                                : status == CPreNetPage::BadServer  ? "Bad Server Name perhaps?"
+                                                                    : "";
+        QCOMPARE(page.Message(), message);
+    }
+
+    void wholeCallsMarkAndMove_data()
+    {
+        QTest::addColumn<QStringList>("logged"); // the day's calls
+        QTest::addColumn<QStringList>("page");
+        QTest::addColumn<QStringList>("marked"); // Ack|Call
+        QTest::addColumn<QStringList>("moved");
+        QTest::newRow("case and blanks ignored") << QStringList{"W4ABC"} << QStringList{"w4abc", " W4ABC "}
+                                                 << QStringList{"1|w4abc", "1| W4ABC "} << QStringList{};
+        QTest::newRow("a shorter call is another station")
+            << QStringList{"W4AB"} << QStringList{"W4ABC", "W4AB"} << QStringList{"0|W4ABC", "1|W4AB"}
+            << QStringList{"W4ABC"};
+        QTest::newRow("a longer call is another station")
+            << QStringList{"KH6/W4ABC"} << QStringList{"W4ABC", "KH6/W4ABC"}
+            << QStringList{"0|W4ABC", "1|KH6/W4ABC"} << QStringList{"W4ABC"};
+        QTest::newRow("an empty call in the log matches nobody")
+            << QStringList{""} << QStringList{"W4ABC", "K4XYZ"} << QStringList{"0|W4ABC", "0|K4XYZ"}
+            << QStringList{"W4ABC", "K4XYZ"};
+        QTest::newRow("a call twice on the page moves once")
+            << QStringList{} << QStringList{"W4ABC", "K4XYZ", "w4abc"}
+            << QStringList{"0|W4ABC", "0|K4XYZ", "0|w4abc"} << QStringList{"W4ABC", "K4XYZ"};
+    }
+
+    void wholeCallsMarkAndMove()
+    {
+        QFETCH(QStringList, logged);
+        QFETCH(QStringList, page);
+        QFETCH(QStringList, marked);
+        QFETCH(QStringList, moved);
+        std::vector<CPreNetEntry> entries;
+        for (const QString& call : page)
+            entries.push_back({call, "Name", "Place"});
+        const CCallSet day(logged);
+        PreNet::MarkLogged(entries, day);
+        QStringList marks;
+        for (const CPreNetEntry& e : entries)
+            marks << QStringLiteral("%1|%2").arg(e.logged ? "1" : "0", e.call);
+        QCOMPARE(marks, marked);
+        QStringList toMove;
+        for (const CPreNetEntry& e : PreNet::EntriesToMove(entries, day))
+            toMove << e.call;
+        QCOMPARE(toMove, moved);
+    }
+
+    void resolve_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<bool>("withFcc");
+        QTest::addColumn<int>("source");
+        QTest::addColumn<QStringList>("record"); // call, name, street, location, class, comment
+        QTest::newRow("history first, comment and flags cleared")
+            << "w4abc" << true << int(PreNet::CMove::History)
+            << QStringList{"W4ABC", "Al Logged", "1 Elm St", "Macon, GA", "G", ""};
+        QTest::newRow("then the FCC licence")
+            << "K1NEW" << true << int(PreNet::CMove::Fcc)
+            << QStringList{"K1NEW", "NEW, NORA", "12 MAIN ST", "SPRINGFIELD, IL 62701", "G", ""};
+        QTest::newRow("else the pre-net entry") << "N0NE" << true << int(PreNet::CMove::PreNetEntry)
+                                                << QStringList{"N0NE", "Web Name", "", "Web Place", "", ""};
+        QTest::newRow("no FCC database") << "K1NEW" << false << int(PreNet::CMove::PreNetEntry)
+                                         << QStringList{"K1NEW", "Web Name", "", "Web Place", "", ""};
+    }
+
+    void resolve()
+    {
+        QFETCH(QString, call);
+        QFETCH(bool, withFcc);
+        QFETCH(int, source);
+        QFETCH(QStringList, record);
+        CScratch s;
+        CDatabase db(s.File("Logwarden-97.db"));
+        CLogwardenSet::PrepareDatabase(db);
+        AddCheckin(db, {"W4ABC", QDateTime(kDay.addDays(-14), QTime(19, 0)), "Al Old"});
+        AddCheckin(db, {"W4ABC", QDateTime(kDay.addDays(-7), QTime(19, 0)), "Al Logged", "wet", true, true,
+                        true, "Macon, GA", "1 Elm St", "G", "EM82", "al@example.org"});
+        if (withFcc) {
+            WriteUlsFiles(
+                s.Path(), CrLf({AmLine(105, "K1NEW", "G")}),
+                CrLf({EnLine(105, "K1NEW", "NEW, NORA", "  12 MAIN ST", "SPRINGFIELD", "IL", "62701")}),
+                CrLf({HdLine(105, "K1NEW")}));
+            QCOMPARE(BuildFccDb(s.Path(), s.File("FCC97.db")).state, CFccDbBuild::Succeeded);
+        }
+        const PreNet::CMove m = PreNet::Resolve(db, s.File("FCC97.db"), {call, "Web Name", "Web Place"});
+        QCOMPARE(int(m.source), source);
+        const CCheckinRecord& r = m.record;
+        QCOMPARE((QStringList{r.callSign, r.name, r.street, r.location, r.cls, r.comment}), record);
+        QVERIFY(!r.hasComments && !r.hasTraffic && !r.acknowledged);
+        QCOMPARE(r.id, 0);
+        QVERIFY(r.date.IsNull());
+        QCOMPARE(m.fccError.isEmpty(), withFcc);
+        if (source == PreNet::CMove::History)
+            QCOMPARE(r.email, QStringLiteral("al@example.org"));
+    }
+
+    void echoLink_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QStringList>("stations");
+        QTest::newRow("each ended by a blank") << "<html><body>W1AW-R K1ABC-L N0CALL </body></html>"
+                                               << QStringList{"W1AW-R", "K1ABC-L", "N0CALL"};
+        QTest::newRow("last one without its blank")
+            << "<body>W1AW-R K1ABC-L N0CALL</body>" << QStringList{"W1AW-R", "K1ABC-L"};
+        QTest::newRow("two blanks end the list")
+            << "<body>W1AW-R  K1ABC-L N0CALL </body>" << QStringList{"W1AW-R"};
+        QTest::newRow("one without any blank") << "<body>W1AW-R</body>" << QStringList{"W1AW-R"};
+        QTest::newRow("leading blank: no empty line")
+            << "<body> W1AW K1ABC </body>" << QStringList{"W1AW", "K1ABC"};
+        QTest::newRow("line ends trimmed")
+            << "<body>\nW1AW \nK1ABC \n</body>" << QStringList{"W1AW", "K1ABC"};
+        QTest::newRow("empty body") << "<body></body>" << QStringList{};
+        QTest::newRow("no body") << "<html>W1AW </html>" << QStringList{};
+        QTest::newRow("no end of body") << "<body>W1AW K1ABC " << QStringList{};
+    }
+
+    void echoLink()
+    {
+        QFETCH(QString, body);
+        QFETCH(QStringList, stations);
+        QCOMPARE(PreNet::ParseEchoLink(body), stations);
+    }
+
+    void reselect_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("previous");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("selected");
+        const QStringList lines{"K1ABC-L", "N0CALL", "W1AW-R"};
+        QTest::newRow("found again") << lines << "W1AW-R" << 2 << 2;
+        QTest::newRow("prefix, case ignored") << lines << "n0c" << 1 << 1;
+        QTest::newRow("first line found last") << lines << "K1ABC-L" << 0 << 0;
+        QTest::newRow("gone") << lines << "W9XYZ" << 1 << -1;
+        QTest::newRow("list shorter than the old index") << lines << "W1AW-R" << 4 << -1;
+        QTest::newRow("nothing selected") << lines << "" << -1 << -1;
+    }
+
+    void reselect()
+    {
+        QFETCH(QStringList, lines);
+        QFETCH(QString, previous);
+        QFETCH(int, index);
+        QFETCH(int, selected);
+        QCOMPARE(PreNet::Reselect(lines, previous, index), selected);
+    }
+
+    void refreshInterval_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("ms");
+        QTest::newRow("seconds") << "5" << 5000;
+        QTest::newRow("leading digits") << "30s" << 30000;
+        QTest::newRow("zero: no timer") << "0" << 0;
+        QTest::newRow("empty: no timer") << "" << 0;
+        QTest::newRow("negative: no timer") << "-5" << 0;
+    }
+
+    void refreshInterval()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, ms);
+        QCOMPARE(PreNet::RefreshIntervalMs(text), ms);
+    }
+
+    void fetchFromTheServer_data()
+    {
+        QTest::addColumn<QJsonObject>("route");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("entries");
+        QTest::newRow("entries, CR LF lines")
+            << QJsonObject{{"body",
+                            QString::fromLatin1(Page("<li>W4ABC, Al</li>\r\n<li>K4XYZ, Bo</li>\r\n"))}}
+            << int(CPreNetPage::Entries) << 2;
+        QTest::newRow("the empty page of the day, CR LF lines")
+            << QJsonObject{{"body", QString::fromLatin1(EmptyPageWithCrLf())}}
+            << int(CPreNetPage::NothingFound) << 0;
+        QTest::newRow("404 page") << QJsonObject{{"status", 404},
+                                                 {"body",
+                                                  QString::fromLatin1(Page("<li>404 Not Found</li>"))}}
+                                  << int(CPreNetPage::BadServer) << 0;
+        QTest::newRow("entries whatever the status")
+            << QJsonObject{{"status", 500}, {"body", QString::fromLatin1(Page("<li>W4ABC</li>"))}}
+            << int(CPreNetPage::Entries) << 1;
+    }
+
+    void fetchFromTheServer()
+    {
+        QFETCH(QJsonObject, route);
+        QFETCH(int, status);
+        QFETCH(int, entries);
+        CHttpServer server;
+        server.Route("/cgi-bin/preCheckIn", route);
+        CWebRequest request;
+        request.SetUserName("left over");
+        const CPreNetFetch f = PreNet::FetchPreNet(request, server.Host());
+        QVERIFY(f.response.Answered());
+        QCOMPARE(int(f.page.status), status);
+        QCOMPARE(int(f.page.entries.size()), entries);
+        QCOMPARE(server.Requests().value(0).path, QStringLiteral("/cgi-bin/preCheckIn"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPreNet)
+#include "tst_prenet.moc"
