@@ -62,7 +62,7 @@ std::vector<CPreNetEntry> EntriesToMove(const std::vector<CPreNetEntry>& entries
     return out;
 }
 
-CMove Resolve(CDatabase& log, const QString& fccDbPath, const CPreNetEntry& entry)
+CMove Resolve(CDatabase& log, CFccDatabase& fcc, const QString& fccDbPath, const CPreNetEntry& entry)
 {
     CMove m;
     const QString call = CCallSet::Key(entry.call);
@@ -76,7 +76,7 @@ CMove Resolve(CDatabase& log, const QString& fccDbPath, const CPreNetEntry& entr
         bool found = false;
         if (!fccDbPath.isEmpty()) {
             try {
-                const CFccLookupResult f = FccLookUp(fccDbPath, call);
+                const CFccLookupResult f = fcc.LookUp(fccDbPath, call);
                 if (f.found) {
                     found = true;
                     m.source = CMove::Fcc;

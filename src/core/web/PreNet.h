@@ -11,6 +11,7 @@
 #include <vector>
 
 class CDatabase;
+class CFccDatabase;
 
 // A set of call signs compared as whole calls, trimmed and without regard to case: W4AB does not
 // contain W4ABC, and "w4abc " is W4ABC.
@@ -96,7 +97,7 @@ struct CMove
     CCheckinRecord record;
     QString fccError;
 };
-CMove Resolve(CDatabase& log, const QString& fccDbPath, const CPreNetEntry& entry);
+CMove Resolve(CDatabase& log, CFccDatabase& fcc, const QString& fccDbPath, const CPreNetEntry& entry);
 
 // The EchoLink refresh period of the "Refresh Every" box (whole seconds, leading digits), in
 // milliseconds; 0 when the box holds no positive number: then no timer is started.

@@ -1,6 +1,7 @@
 // The pre-net check-ins and the EchoLink listing: reading the club server's pages, the "Ack" marks, what
 // "Move all" logs and what each moved station is filled with.
 #include "core/db/Database.h"
+#include "core/licdb/FccLookup.h"
 #include "core/log/LogwardenSet.h"
 #include "core/web/PreNet.h"
 #include "support/HttpServer.h"
@@ -191,7 +192,8 @@ private Q_SLOTS:
                 CrLf({HdLine(105, "K1NEW")}));
             QCOMPARE(BuildFccDb(s.Path(), s.File("FCC97.db")).state, CFccDbBuild::Succeeded);
         }
-        const PreNet::CMove m = PreNet::Resolve(db, s.File("FCC97.db"), {call, "Web Name", "Web Place"});
+        CFccDatabase fcc;
+        const PreNet::CMove m = PreNet::Resolve(db, fcc, s.File("FCC97.db"), {call, "Web Name", "Web Place"});
         QCOMPARE(int(m.source), source);
         const CCheckinRecord& r = m.record;
         QCOMPARE((QStringList{r.callSign, r.name, r.street, r.location, r.cls, r.comment}), record);
