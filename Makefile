@@ -16,7 +16,7 @@ FUZZ_BUILD ?= build-fuzz
 PKG_BUILD  ?= build-package
 JOBS       ?= $(shell nproc)
 WERROR     ?= OFF
-FUZZ_SECONDS ?= 60
+FUZZ_SECONDS ?= 30
 
 CMAKE_COMMON = -G Ninja -DLOGWARDEN_WERROR=$(WERROR)
 

@@ -508,9 +508,80 @@ private Q_SLOTS:
         QCOMPARE(Day()[0].comment, QStringLiteral("early Distance: 760 miles"));
 
         TypeCall("W1XX");
-        Box("yourGrid")->setText("FN31");
-        emit Box("yourGrid")->textEdited("FN31");
+        Box("yourGrid")->setText("FN3IPR");
         QCOMPARE(W<QLabel>("distance")->text(), QStringLiteral("Distance: Unknown"));
+        Box("yourGrid")->setText("FN31");
+        QCOMPARE(W<QLabel>("distance")->text(), QStringLiteral("Distance: 738 miles"));
+    }
+
+    void oneDayEverywhere()
+    {
+        // A day outside the tree, then today again with the calendar: the list, the date picker, the tree,
+        // the caption and F5 all follow.
+        AddCheckin(m_f->Db(), {"OLDTIMER", At(19, 0, QDate(2020, 1, 4))});
+        m_f->Restart();
+        QCalendarWidget* calendar = W<QCalendarWidget>("calendar");
+        calendar->setSelectedDate(QDate(2020, 1, 4));
+        QVERIFY(!m_f->Frame().LeftView()->SelectedDay().isValid()); // the tree holds no such day
+        QTRY_COMPARE(Form().DayListModel()->rowCount(), 1);
+        calendar->setSelectedDate(kDay);
+        QCOMPARE(m_f->Frame().LeftView()->SelectedDay(), kDay);
+        QCOMPARE(W<QDateTimeEdit>("datePicker")->date(), kDay);
+        QVERIFY(m_f->Frame().windowTitle().startsWith(QLatin1String("Thursday, March 07, 2024")));
+        QTRY_COMPARE(Form().DayListModel()->rowCount(), 0);
+        TypeCall("K1NOW");
+        Key(Qt::Key_F5);
+        QCOMPARE(int(Day().size()), 1);
+        QCOMPARE(int(Day(QDate(2020, 1, 4)).size()), 1);
+        QTRY_COMPARE(Form().DayListModel()->rowCount(), 1);
+    }
+
+    void clearRightAfterF5StaysClear()
+    {
+        Log({{"K1A", At(19, 0)}});
+        TypeCall("K1B");
+        Box("name")->setText("Bob");
+        Key(Qt::Key_F5);
+        // Escape before the list's refresh (250 ms), then the next call.
+        Key(Qt::Key_Escape);
+        QTest::keyClicks(QApplication::focusWidget(), "W4N");
+        QTest::qWait(400);
+        QCOMPARE(Box("callSign")->text(), QStringLiteral("W4N"));
+        QCOMPARE(Box("name")->text(), QString());
+        QCOMPARE(int(Day().size()), 2);
+    }
+
+    void theMatchesFromTheKeyboard()
+    {
+        QList<CCheckin> log;
+        for (const char* call : {"K1A", "K1B", "K1C", "K1D", "K1E"})
+            log << CCheckin{QString::fromLatin1(call), At(19, 0, kDay.addDays(-7)), QStringLiteral("N%1").arg(call)};
+        Log(log);
+        TypeCall("K1");
+        QCOMPARE(Matches().size(), 5);
+        for (int i = 0; i < 4; ++i)
+            QTest::keyClick(Box("callSign"), Qt::Key_Down);
+        QCOMPARE(Box("name")->text(), QString()); // walking the list takes nothing
+        QTest::keyClick(Box("callSign"), Qt::Key_Return);
+        QCOMPARE(Box("callSign")->text(), QStringLiteral("K1D"));
+        QCOMPARE(Box("name")->text(), QStringLiteral("NK1D"));
+    }
+
+    void spaceTicksAckAndDeleteNeedsASelection()
+    {
+        Log({{"K1A", At(19, 0)}, {"K1B", At(19, 1)}});
+        QTableView* list = Form().DayList();
+        m_f->Focus(list);
+        list->selectRow(1);
+        QTest::keyClick(list, Qt::Key_Space);
+        QVERIFY(Day()[1].acknowledged);
+        QTest::keyClick(list, Qt::Key_Space);
+        QVERIFY(!Day()[1].acknowledged);
+        list->clearSelection();
+        m_f->Prompts().Answer(true);
+        QTest::keyClick(list, Qt::Key_Delete);
+        QCOMPARE(int(Day().size()), 2);
+        QCOMPARE(m_f->Prompts().AnswersLeft(), 1); // nothing was even asked
     }
 
     void theRefreshKeepsWhatIsBeingTyped()

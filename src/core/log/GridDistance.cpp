@@ -7,16 +7,28 @@ namespace GridDistance {
 
 std::optional<CPosition> Locate(const QString& grid)
 {
-    if (grid.size() != 6)
+    // Blanks around a grid are no part of it; case does not matter.
+    const QString g = grid.trimmed().toUpper();
+    if (g.size() != 4 && g.size() != 6)
         return std::nullopt;
-    const QString g = grid.toUpper().trimmed();
-    // A grid with blanks at its ends is short after trimming: it names no subsquare.
-    if (g.size() != 6)
+    auto in = [&](int i, char low, char high) { return g[i] >= QLatin1Char(low) && g[i] <= QLatin1Char(high); };
+    // Fields A-R, squares 0-9, subsquares A-X: anything else is a typing error, not a place.
+    if (!in(0, 'A', 'R') || !in(1, 'A', 'R') || !in(2, '0', '9') || !in(3, '0', '9'))
+        return std::nullopt;
+    if (g.size() == 6 && (!in(4, 'A', 'X') || !in(5, 'A', 'X')))
         return std::nullopt;
     auto c = [&](int i) { return static_cast<double>(g[i].unicode()); };
     CPosition p;
-    p.longitude = 20.0 * (c(0) - 'A') + 2.0 * (c(2) - '0') + (c(4) - 'A' + 0.5) / 12.0 - 180.0;
-    p.latitude = 10.0 * (c(1) - 'A') + (c(3) - '0') + (c(5) - 'A' + 0.5) / 24.0 - 90.0;
+    p.longitude = 20.0 * (c(0) - 'A') + 2.0 * (c(2) - '0') - 180.0;
+    p.latitude = 10.0 * (c(1) - 'A') + (c(3) - '0') - 90.0;
+    if (g.size() == 6) {
+        p.longitude += (c(4) - 'A' + 0.5) / 12.0;
+        p.latitude += (c(5) - 'A' + 0.5) / 24.0;
+    } else {
+        // The centre of the square.
+        p.longitude += 1.0;
+        p.latitude += 0.5;
+    }
     return p;
 }
 

@@ -3,8 +3,9 @@
 #include <QString>
 #include <optional>
 
-// Great-circle distance between two six-character Maidenhead grid squares, from the centres of their
-// subsquares.
+// Great-circle distance between two Maidenhead grid locators: six characters (field letters A-R, square
+// digits, subsquare letters A-X, either case) give the centre of the subsquare, four the centre of the
+// square; anything else is no locator.
 namespace GridDistance {
 
 inline constexpr double kEarthRadiusMiles = 3964.0;
@@ -19,12 +20,12 @@ struct CPosition
     double latitude;
 };
 
-// Centre of the subsquare; nullopt unless the grid is exactly six characters long as stored.
+// Centre of the subsquare (or square); nullopt for text that is no locator.
 std::optional<CPosition> Locate(const QString& grid);
 // Whole distance in the unit ("kilometers" gives kilometres; any other text, miles), truncated.
 std::optional<long long> Distance(const QString& from, const QString& to, const QString& unit, double pi = kPi);
 // "760 miles", "1,223 kilometers": one comma before the last three digits when there are more than
-// three (and only one). Empty when either grid is not six characters long.
+// three (and only one). Empty when either grid is no locator.
 QString DistanceText(const QString& from, const QString& to, const QString& unit, double pi = kPi);
 QString WithOneComma(long long value);
 

@@ -76,7 +76,13 @@ private Q_SLOTS:
         QTest::newRow("same grid near the pole") << "AR09AX" << "AR09AX" << "miles" << "0 miles";
         QTest::newRow("lower case") << "em84cx" << "fn31pr" << "miles" << "760 miles";
         QTest::newRow("unknown unit is miles") << "EM84CX" << "FN31PR" << "leagues" << "760 leagues";
-        QTest::newRow("four characters") << "EM84" << "FN31PR" << "miles" << "";
+        QTest::newRow("four characters: the square's centre") << "EM84" << "FN31PR" << "miles" << "749 miles";
+        QTest::newRow("both four characters") << "EM84" << "FN31" << "miles" << "728 miles";
+        QTest::newRow("letter I typed for a digit") << "EM84CX" << "FN3IPR" << "miles" << "";
+        QTest::newRow("field beyond R") << "SM84CX" << "FN31PR" << "miles" << "";
+        QTest::newRow("subsquare beyond X") << "EM84CY" << "FN31PR" << "miles" << "";
+        QTest::newRow("digits for letters") << "1234" << "FN31PR" << "miles" << "";
+        QTest::newRow("five characters") << "EM84C" << "FN31PR" << "miles" << "";
         QTest::newRow("seven characters") << "EM84CXA" << "FN31PR" << "miles" << "";
         QTest::newRow("blank at the end") << "EM84C " << "FN31PR" << "miles" << "";
         QTest::newRow("antipodes") << "AA00AA" << "RR99XX" << "miles" << "12,450 miles";
@@ -97,7 +103,7 @@ private Q_SLOTS:
         QVERIFY(qAbs(p->longitude - -83.791667) < 1e-5);
         QVERIFY(qAbs(p->latitude - 34.979167) < 1e-5);
         QCOMPARE(GridDistance::FormText("EM84CX", "FN31PR"), QStringLiteral("Distance: 760 miles"));
-        QCOMPARE(GridDistance::FormText("EM84", "FN31PR"), QStringLiteral("Distance: Unknown"));
+        QCOMPARE(GridDistance::FormText("FN3IPR", "FN31PR"), QStringLiteral("Distance: Unknown"));
         QCOMPARE(GridDistance::WithOneComma(1234), QStringLiteral("1,234"));
         QCOMPARE(GridDistance::WithOneComma(1234567), QStringLiteral("1234,567"));
         QCOMPARE(GridDistance::WithOneComma(999), QStringLiteral("999"));

@@ -1,0 +1,329 @@
+// The check-in form's rules without widgets, on a real log with a fixed clock: which check-in the boxes
+// belong to, what each command may write, and what the log's writer announces.
+#include "core/app/Clock.h"
+#include "core/db/Database.h"
+#include "core/licdb/FccLookup.h"
+#include "core/log/CheckinForm.h"
+#include "core/log/CheckinStore.h"
+#include "core/log/LogMaintenance.h"
+#include "core/log/LogQueries.h"
+#include "core/log/LogwardenSet.h"
+#include "support/TestSupport.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace TestSupport;
+
+namespace {
+
+const QDate kDay(2024, 3, 7);
+
+QDateTime At(int hour, int minute, const QDate& day = kDay)
+{
+    return QDateTime(day, QTime(hour, minute));
+}
+
+} // namespace
+
+class TestFormRules : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<CScratch> m_scratch;
+    std::unique_ptr<CDatabase> m_db;
+    std::unique_ptr<CCheckinStore> m_store;
+    std::unique_ptr<CFixedClock> m_clock;
+    std::unique_ptr<CCheckinForm> m_form;
+
+    CCheckinForm& Form() { return *m_form; }
+    std::vector<CCheckinRecord> Day(const QDate& day = kDay) { return LogQueries::DayCheckins(*m_db, day); }
+    // Two stations on the net day, and one a week before.
+    void LogNet()
+    {
+        AddCheckin(*m_db, {"W9OLD", At(19, 0, kDay.addDays(-7)), "Old Timer", "", false, false, false,
+                           "Springfield, IL", "1 Elm St", "E", "EN52", "old@example.org"});
+        AddCheckin(*m_db, {"K1A", At(19, 0), "Al", "first"});
+        AddCheckin(*m_db, {"K1B", At(19, 1), "Bo", "second"});
+        Form().SelectDay(kDay);
+    }
+    void Type(const QString& call, const QString& name = {})
+    {
+        CCheckinRecord e = Form().Entry();
+        e.callSign = call;
+        if (!name.isNull())
+            e.name = name;
+        Form().SetEntry(e);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_scratch = std::make_unique<CScratch>();
+        m_db = std::make_unique<CDatabase>(m_scratch->File(QStringLiteral("Logwarden-97.db")));
+        CLogwardenSet::PrepareDatabase(*m_db);
+        m_store = std::make_unique<CCheckinStore>(*m_db);
+        m_clock = std::make_unique<CFixedClock>(At(19, 2));
+        m_form = std::make_unique<CCheckinForm>(*m_store, *m_clock);
+    }
+    void cleanup()
+    {
+        m_form.reset();
+        m_store.reset();
+        m_db.reset();
+        m_scratch.reset();
+    }
+
+    void f6SavesOnlyIntoTheCheckinTheBoxesShow_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("after taking a match") << "match";
+        QTest::newRow("after Clear and a new call") << "clear";
+        QTest::newRow("after a look-up") << "lookup";
+        QTest::newRow("after F5, the next station") << "add";
+    }
+    void f6SavesOnlyIntoTheCheckinTheBoxesShow()
+    {
+        QFETCH(QString, how);
+        LogNet();
+        Form().MoveTo(1); // K1B selected
+        QVERIFY(Form().IsBound());
+        if (how == QLatin1String("match")) {
+            QVERIFY(Form().TakeMatch(QStringLiteral("W9OLD")));
+        } else if (how == QLatin1String("clear")) {
+            Form().Clear();
+            Type(QStringLiteral("N0NEW"), QStringLiteral("Nina"));
+        } else if (how == QLatin1String("lookup")) {
+            CFccLookupResult r;
+            r.found = true;
+            r.callSign = QStringLiteral("N0FCC");
+            r.name = QStringLiteral("LICENSEE");
+            Form().ApplyLookup(r, {});
+        } else {
+            Type(QStringLiteral("N0ADD"));
+            QVERIFY(Form().Add());
+            Type(QStringLiteral("N0NEXT"), QStringLiteral("Ned"));
+        }
+        QVERIFY(!Form().IsBound());
+        QSignalSpy message(&Form(), &CCheckinForm::message);
+        QVERIFY(!Form().Save());
+        QCOMPARE(message.size(), 1);
+        QVERIFY2(message.first().first().toString().contains(QLatin1String("F5")),
+                 qPrintable(message.first().first().toString()));
+        const auto day = Day();
+        QCOMPARE(day[1].callSign, QStringLiteral("K1B"));
+        QCOMPARE(day[1].name, QStringLiteral("Bo"));
+    }
+
+    void f6OnADayWithoutCheckins()
+    {
+        Form().SelectDay(kDay);
+        QSignalSpy message(&Form(), &CCheckinForm::message);
+        QVERIFY(!Form().Save()); // no call sign: refused as F5 refuses it
+        QCOMPARE(message.size(), 1);
+        QVERIFY(Day().empty());
+        Type(QStringLiteral("N0NEW"));
+        QVERIFY(Form().Save()); // the day's first check-in, with the picker's date as it is
+        QCOMPARE(int(Day().size()), 1);
+        QCOMPARE(Day()[0].date.ToStorage(), QStringLiteral("2024-03-07 00:00:00"));
+        QVERIFY(Form().IsBound());
+    }
+
+    void afterF5TheBoxesAreReadyForTheNextStation()
+    {
+        LogNet();
+        QVERIFY(Form().TakeMatch(QStringLiteral("W9OLD")));
+        QVERIFY(Form().Add());
+        const auto day = Day();
+        QCOMPARE(int(day.size()), 3);
+        QCOMPARE(day[2].street, QStringLiteral("1 Elm St"));
+        QCOMPARE(day[2].date.ToStorage(), QStringLiteral("2024-03-07 19:02:00"));
+        // Nothing of the station just logged stays in the boxes but the date and time.
+        const CCheckinRecord& e = Form().Entry();
+        for (const QString* box : {&e.callSign, &e.name, &e.street, &e.location, &e.cls, &e.yourGrid, &e.email,
+                                   &e.comment})
+            QCOMPARE(*box, QString());
+        QCOMPARE(e.date.ToStorage(), QStringLiteral("2024-03-07 19:02:00"));
+        QVERIFY(!Form().IsBound());
+        // The new check-in is the current one.
+        QCOMPARE(Form().CurrentRow(), 2);
+        QCOMPARE(Form().Current()->callSign, QStringLiteral("W9OLD"));
+    }
+
+    void aCheckinIsShownInItsOwnDay()
+    {
+        LogNet();
+        QSignalSpy dayChanged(&Form(), &CCheckinForm::dayChanged);
+        Form().Clear();
+        Type(QStringLiteral("N0LATE"));
+        Form().SetEntryDate(At(0, 0, kDay.addDays(-1)));
+        QVERIFY(Form().Add());
+        QCOMPARE(Form().Day(), kDay.addDays(-1));
+        QCOMPARE(dayChanged.size(), 1);
+        QCOMPARE(Form().Current()->callSign, QStringLiteral("N0LATE"));
+        QCOMPARE(int(Day(kDay.addDays(-1)).size()), 1);
+        QCOMPARE(int(Day().size()), 2);
+    }
+
+    void everyMoveSavesTheEditsOfTheShownCheckin_data()
+    {
+        QTest::addColumn<QString>("move");
+        QTest::newRow("row click or slider") << "row";
+        QTest::newRow("next record") << "next";
+        QTest::newRow("last record") << "last";
+        QTest::newRow("another day") << "day";
+    }
+    void everyMoveSavesTheEditsOfTheShownCheckin()
+    {
+        QFETCH(QString, move);
+        LogNet();
+        QCOMPARE(Form().Current()->callSign, QStringLiteral("K1A"));
+        Type(QStringLiteral("K1A"), QStringLiteral("Alice"));
+        if (move == QLatin1String("row"))
+            Form().MoveTo(1);
+        else if (move == QLatin1String("next"))
+            Form().Move(CCheckinForm::Step::Next);
+        else if (move == QLatin1String("last"))
+            Form().Move(CCheckinForm::Step::Last);
+        else
+            Form().SelectDay(kDay.addDays(1));
+        QCOMPARE(Day()[0].name, QStringLiteral("Alice"));
+        QCOMPARE(Day()[0].comment, QStringLiteral("first"));
+    }
+
+    void changesElsewhereNeverOverwriteWhatIsTyped()
+    {
+        LogNet();
+        const int id = Form().Current()->id;
+        // Not typed into: the boxes follow the stored check-in.
+        CCheckinRecord changed = *m_store->Get(id);
+        changed.name = QStringLiteral("Al From Elsewhere");
+        m_store->Save(changed);
+        QCOMPARE(Form().Entry().name, QStringLiteral("Al From Elsewhere"));
+        // Typed into: they keep the typing, and a flag ticked meanwhile is not undone by F6.
+        Type(QStringLiteral("K1A"), QStringLiteral("Albert"));
+        changed.name = QStringLiteral("Other");
+        m_store->Save(changed);
+        QVERIFY(Form().SetFlag(0, LogQueries::Flag::Acknowledged, true));
+        QCOMPARE(Form().Entry().name, QStringLiteral("Albert"));
+        QVERIFY(Form().Save());
+        QCOMPARE(Day()[0].name, QStringLiteral("Albert"));
+        QVERIFY(Day()[0].acknowledged);
+    }
+
+    void camelCaseKeepsTheRestOfWhatWasTyped()
+    {
+        LogNet();
+        CCheckinRecord e = Form().Entry();
+        e.name = QStringLiteral("ALICE SMITH");
+        e.location = QStringLiteral("AIKEN SC 29801");
+        e.email = QStringLiteral("typed@example.org");
+        Form().SetEntry(e);
+        QVERIFY(Form().CamelCase());
+        QCOMPARE(Day()[0].name, QStringLiteral("Alice Smith"));
+        QCOMPARE(Day()[0].location, QStringLiteral("Aiken SC 29801"));
+        QCOMPARE(Day()[0].email, QString()); // not saved by Camel Case...
+        QCOMPARE(Form().Entry().email, QStringLiteral("typed@example.org")); // ...but not thrown away
+        QCOMPARE(Form().Entry().name, QStringLiteral("Alice Smith"));
+        QVERIFY(Form().IsEdited());
+    }
+
+    void aCallTheLicenceDatabaseDoesNotKnowLeavesNothingBehind()
+    {
+        LogNet();
+        QVERIFY(Form().TakeMatch(QStringLiteral("W9OLD")));
+        Type(QStringLiteral("N0UNK"));
+        CFccLookupResult unknown;
+        unknown.callSign = QStringLiteral("N0UNK");
+        QSignalSpy status(&Form(), &CCheckinForm::status);
+        Form().ApplyLookup(unknown, QStringLiteral("N0UNK is not in the FCC licence database"));
+        const CCheckinRecord& e = Form().Entry();
+        QCOMPARE(e.callSign, QStringLiteral("N0UNK"));
+        for (const QString* box : {&e.name, &e.street, &e.location, &e.cls, &e.yourGrid, &e.email})
+            QCOMPARE(*box, QString());
+        QCOMPARE(status.last().first().toString(), QStringLiteral("N0UNK is not in the FCC licence database"));
+    }
+
+    void theDistanceIsWrittenOnlyWhenAddingOrSaving()
+    {
+        AddCheckin(*m_db, {"W1AW", At(19, 0), "", "no grid yet", false, false, false, "", "", "", "FN31PR"});
+        Form().SelectDay(kDay);
+        // Looking at an old check-in with both grids known writes nothing.
+        Form().SetMyGrid(QStringLiteral("EM84CX"));
+        Form().MoveTo(0);
+        QCOMPARE(Form().DistanceText(), QStringLiteral("Distance: 760 miles"));
+        QCOMPARE(Day()[0].comment, QStringLiteral("no grid yet"));
+        // Saving it does, once.
+        QVERIFY(Form().Save());
+        QCOMPARE(Day()[0].comment, QStringLiteral("no grid yet Distance: 760 miles"));
+        QVERIFY(Form().Save());
+        QCOMPARE(Day()[0].comment, QStringLiteral("no grid yet Distance: 760 miles"));
+        // A mistyped grid writes nothing at all.
+        Form().Clear();
+        Type(QStringLiteral("K2X"));
+        CCheckinRecord e = Form().Entry();
+        e.yourGrid = QStringLiteral("FN3IPR");
+        Form().SetEntry(e);
+        QVERIFY(Form().Add());
+        QCOMPARE(Day()[1].comment, QString());
+    }
+
+    void deleting_data()
+    {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<QString>("current");
+        QTest::newRow("nothing selected") << QList<int>{} << 2 << "K1A";
+        QTest::newRow("the second") << QList<int>{1} << 1 << "K1A";
+        QTest::newRow("both") << QList<int>{0, 1} << 0 << "";
+    }
+    void deleting()
+    {
+        QFETCH(QList<int>, rows);
+        QFETCH(int, left);
+        QFETCH(QString, current);
+        LogNet();
+        Form().MoveTo(1);
+        Form().MoveTo(0);
+        Form().DeleteRows(rows);
+        QCOMPARE(int(Day().size()), left);
+        QCOMPARE(Form().RowCount(), left);
+        QCOMPARE(Form().Current() ? Form().Current()->callSign : QString(), current);
+    }
+
+    void theWriterAnnouncesEveryChange()
+    {
+        QSignalSpy added(m_store.get(), &CCheckinStore::checkinAdded);
+        QSignalSpy changed(m_store.get(), &CCheckinStore::checkinChanged);
+        QSignalSpy removed(m_store.get(), &CCheckinStore::checkinsRemoved);
+        QSignalSpy reset(m_store.get(), &CCheckinStore::logReset);
+        CCheckinRecord r;
+        r.callSign = QStringLiteral("K1A");
+        r.date = CDateTime(At(19, 0));
+        const int a = m_store->Add(r);
+        const int b = m_store->Add(r);
+        QCOMPARE(added.size(), 2);
+        QCOMPARE(added.last().first().value<CCheckinRecord>().id, b);
+        r.id = a;
+        r.name = QStringLiteral("Al");
+        QVERIFY(m_store->Save(r));
+        QVERIFY(m_store->SetFlag(b, LogQueries::Flag::HasTraffic, true));
+        QCOMPARE(changed.size(), 2);
+        QCOMPARE(changed.first().first().value<CCheckinRecord>().name, QStringLiteral("Al"));
+        QVERIFY(changed.last().first().value<CCheckinRecord>().hasTraffic);
+        // Only what is really gone is announced.
+        QCOMPARE(m_store->Remove({a, 999}), 1);
+        QCOMPARE(removed.last().first().value<QList<int>>(), QList<int>{a});
+        QVERIFY(!m_store->Save(r)); // gone: nothing written, nothing announced
+        QCOMPARE(changed.size(), 2);
+        CPurgeSelection all(kDay, kDay);
+        all.CountAll(*m_db);
+        QCOMPARE(m_store->Purge(all), 1L);
+        QCOMPARE(removed.last().first().value<QList<int>>(), QList<int>{b});
+        m_store->Empty();
+        QCOMPARE(reset.size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFormRules)
+#include "tst_formrules.moc"
