@@ -19,6 +19,8 @@ std::vector<const CSettingDef*> MakeTable()
         &ReportAnnounce, &ReportCall, &ReportCheckIns, &ReportMessage, &ReportName, &ReportTraffic, &ReportDate,
         &TransmitterProgram, &TransmitterScript, &TransmitterHost, &TransmitterTimeOut,
         &WaveName, &WavePath, &WaveRemember,
+        &MailServer, &MailPort, &MailSecurity, &MailUser, &MailFrom, &MailPause, &MailCaFile,
+        &MailConnectTimeOut, &MailReplyTimeOut,
     };
     for (const CSettingDef& def : ColumnWidth)
         table.push_back(&def);
