@@ -41,6 +41,26 @@ if [[ $status -ne 0 ]]; then
   exit 1
 fi
 
+# The mail formatting: stored message texts, names, addresses, subjects (fields separated by zero bytes).
+mkdir -p "$work/mail-corpus"
+printf 'Dear <NAME>,\n.\n..x\nline\0Invitation\0"N0CALL Net" <n0call@example.org>\0"Bob" <bob@example.org>;x@y\0W4ABC (Bob)\0bob@example.org' \
+  >"$work/mail-corpus/seed1"
+printf 'caf\xe9 \x80\r\0Pr\xc3\xbcfung\0n0call@example.org\0\0J\xc3\xb6rg\0j@b\xc3\xbccher.example' >"$work/mail-corpus/seed2"
+status=0
+(
+  cd "$work/cwd"
+  TMPDIR="$work/tmp" ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    "$build/fuzz/fuzz_mail" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=1024 -max_len=8192 \
+    -artifact_prefix="$work/artifacts/" -print_final_stats=1 "$work/mail-corpus"
+) || status=$?
+if [[ $status -ne 0 ]]; then
+  echo "fuzz_mail failed (exit $status); the input that did it:" >&2
+  ls -l "$work/artifacts" >&2 || true
+  mkdir -p "$build/fuzz/artifacts" && cp -r "$work/artifacts/." "$build/fuzz/artifacts/" || true
+  exit 1
+fi
+echo "fuzz_mail: ${seconds} s, no findings"
+
 # Nothing outside the temporary folder: the working directory stays empty, the target's own folder
 # holds only its jail, and nothing in the source tree changed.
 fail=0

@@ -44,7 +44,7 @@ bool CMailMessage::GetRecipient(int index, QString& address, QString& name) cons
 QString CMailMessage::GetEnvelopeSender() const
 {
     const auto box = MailText::ParseMailbox(m_sFrom);
-    return box ? box->address : QString();
+    return box ? MailText::WireAddress(box->address) : QString();
 }
 
 QString CMailMessage::Check() const
@@ -89,12 +89,13 @@ void CMailMessage::AddHeaderLine(const QByteArray& line)
 
 QByteArray CMailMessage::FromHeaderText() const
 {
-    if (MailText::IsAscii(m_sFrom))
-        return m_sFrom.toLatin1();
     const auto box = MailText::ParseMailbox(m_sFrom);
-    if (!box)
-        return MailText::EncodedWords(m_sFrom);
-    return MailText::DisplayName(box->name) + '<' + box->address.toUtf8() + '>';
+    if (!box) // refused by Check()
+        return MailText::HeaderText(m_sFrom);
+    // A bare address as typed; a display form rebuilt, which leaves a well-formed one as it was.
+    if (!m_sFrom.contains(QLatin1Char('<')))
+        return MailText::WireAddress(m_sFrom.trimmed()).toLatin1();
+    return MailText::DisplayName(box->name) + '<' + MailText::WireAddress(box->address).toLatin1() + '>';
 }
 
 void CMailMessage::FormatHeader()
@@ -105,7 +106,8 @@ void CMailMessage::FormatHeader()
     for (size_t i = 0; i < m_recipients.size(); ++i) {
         if (i > 0)
             to += ',';
-        to += MailText::DisplayName(m_recipients[i].name) + '<' + m_recipients[i].address.toUtf8() + '>';
+        to += MailText::DisplayName(m_recipients[i].name) + '<' +
+              MailText::WireAddress(m_recipients[i].address).toLatin1() + '>';
     }
     AddHeaderLine(to);
 

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLocale>
 #include <QStringDecoder>
+#include <QUrl>
 
 namespace MailText {
 
@@ -219,7 +220,24 @@ QString CheckAddress(const QString& address)
         if (c.isSpace() || c == QLatin1Char('<') || c == QLatin1Char('>'))
             return QStringLiteral("the address \"%1\" holds a blank or an angle bracket").arg(address);
     }
+    if (WireAddress(address).isEmpty())
+        return QStringLiteral(
+                   "the address \"%1\" has characters outside ASCII before the @ or an invalid domain")
+            .arg(address);
     return {};
+}
+
+QString WireAddress(const QString& address)
+{
+    if (IsAscii(address))
+        return address;
+    const qsizetype at = address.lastIndexOf(QLatin1Char('@'));
+    if (at < 0 || !IsAscii(address.left(at)))
+        return {};
+    const QByteArray domain = QUrl::toAce(address.mid(at + 1));
+    if (domain.isEmpty())
+        return {};
+    return address.left(at + 1) + QString::fromLatin1(domain);
 }
 
 namespace {

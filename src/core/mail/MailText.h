@@ -44,8 +44,12 @@ struct CMailbox
 std::optional<CMailbox> ParseMailbox(const QString& text);
 
 // What keeps an address safe inside "<...>" of an SMTP command: no control characters, blanks or
-// angle brackets. Empty text when it is; otherwise why not.
+// angle brackets, and ASCII before the "@" (international local parts need an extension this client
+// does not speak). Empty text when it is; otherwise why not.
 QString CheckAddress(const QString& address);
+// The address as it goes into the envelope and the header: an international domain in its ASCII
+// (IDNA) form. Empty when the domain has no such form.
+QString WireAddress(const QString& address);
 
 // Text of a stored message file: read up to its first zero byte, as UTF-8, or as Windows-1252 when it is
 // not valid UTF-8 (files written on Windows). Raises CFileException when the file cannot be read.

@@ -2,6 +2,7 @@
 
 #include "core/mail/Base64.h"
 #include "core/mail/MailMessage.h"
+#include "core/mail/MailText.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -476,7 +477,7 @@ bool CSMTP::Transmit(CMailMessage& message)
     for (int i = 0; i < message.GetNumRecipients(); ++i) {
         QString address, name;
         message.GetRecipient(i, address, name);
-        if (!Send("RCPT TO: <" + address.toUtf8() + ">\r\n"))
+        if (!Send("RCPT TO: <" + MailText::WireAddress(address).toLatin1() + ">\r\n"))
             return false;
         // A refused recipient leaves its text in the last error; the others still get the message.
         if (GetResponse(RecipientOk))

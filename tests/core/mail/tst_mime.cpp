@@ -427,6 +427,9 @@ private Q_SLOTS:
         QTest::newRow("bracket in the address")
             << from << QStringLiteral("Hi") << QStringLiteral("bob@example.org> x") << QString()
             << QStringLiteral("address");
+        QTest::newRow("international local part")
+            << from << QStringLiteral("Hi") << QStringLiteral("jörg@example.org") << QString()
+            << QStringLiteral("outside ASCII");
         QTest::newRow("line break in the name")
             << from << QStringLiteral("Hi") << to << QStringLiteral("Bob\r\nBcc: x@example.org")
             << QStringLiteral("name");
@@ -466,6 +469,19 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QByteArray, shown);
         QCOMPARE(MailText::DisplayName(name), shown);
+    }
+
+    void internationalDomain()
+    {
+        // The domain goes in its ASCII form, in the header as in the envelope.
+        CMailMessage m;
+        m.SetFrom(QStringLiteral("Jörg <dl1abc@bücher.example>"));
+        m.AddRecipient(QStringLiteral("bob@bücher.example"));
+        QVERIFY(m.Check().isEmpty());
+        QVERIFY(m.FormatMessage());
+        QVERIFY(m.GetHeader().startsWith("From: =?UTF-8?B?SsO2cmc=?= <dl1abc@xn--bcher-kva.example>\r\n"
+                                         "To: <bob@xn--bcher-kva.example>\r\n"));
+        QCOMPARE(m.GetEnvelopeSender(), QStringLiteral("dl1abc@xn--bcher-kva.example"));
     }
 
     void boundaryInTheText()
