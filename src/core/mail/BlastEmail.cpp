@@ -76,6 +76,17 @@ void CBlastEmail::ApplySettings(const CSettings& settings, CBlastRequest& reques
     request.pauseMs = std::max(0, settings.GetInt(Setting::MailPause)) * 1000;
 }
 
+void CBlastEmail::StoreSettings(CSettings& settings, const CBlastRequest& request)
+{
+    settings.SetString(Setting::MailServer, request.server);
+    settings.SetInt(Setting::MailPort, request.port);
+    settings.SetString(Setting::MailSecurity, SecurityName(request.smtp.security));
+    settings.SetString(Setting::MailUser, request.smtp.user);
+    settings.SetString(Setting::MailCaFile, request.smtp.caFile);
+    settings.SetString(Setting::MailFrom, request.from);
+    settings.SetInt(Setting::MailPause, request.pauseMs / 1000);
+}
+
 QString CBlastEmail::ProgressText(int index, int total, const CBlastStation& station)
 {
     return QStringLiteral("%1 of %2: %3").arg(index + 1).arg(total).arg(station.callSign);

@@ -75,6 +75,8 @@ public:
     // Server, port, security, user, CA file, time-outs, sender and pause from the settings; the password
     // is the caller's to add (CSecretStore).
     static void ApplySettings(const CSettings& settings, CBlastRequest& request);
+    // The same, back into the settings (what the window shows and the user may have changed).
+    static void StoreSettings(CSettings& settings, const CBlastRequest& request);
     static CSMTP::Security ParseSecurity(const QString& text); // "none", "starttls", "tls"
     static QString SecurityName(CSMTP::Security security);
 

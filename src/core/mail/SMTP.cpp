@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QHostAddress>
+#include <QNetworkProxy>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslSocket>
@@ -399,6 +400,7 @@ bool CSMTP::Connect()
     if (!QThread::currentThread()->eventDispatcher())
         QEventLoop makesDispatcher;
     m_socket = std::make_unique<QSslSocket>();
+    m_socket->setProxy(QNetworkProxy::NoProxy);
     m_socket->setSslConfiguration(config);
     m_socket->setPeerVerifyName(m_sServer);
     if (m_options.security == Security::Tls)

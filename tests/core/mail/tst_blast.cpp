@@ -1,4 +1,5 @@
 // Test labels: threads
+#include "core/app/Settings.h"
 #include "core/db/Database.h"
 #include "core/log/LogwardenSet.h"
 #include "core/mail/Base64.h"
@@ -97,6 +98,35 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, expected);
         QCOMPARE(CBlastEmail::Personalise(text, {u"W4ABC"_s, name, {}}), expected);
+    }
+
+    void settings()
+    {
+        // What the window stores comes back, the password never among it.
+        CScratch scratch;
+        CSettings settings(scratch.File(u"Logwarden.ini"_s), scratch.Path());
+        CBlastRequest request;
+        CBlastEmail::ApplySettings(settings, request);
+        QCOMPARE(request.port, 25);
+        QCOMPARE(request.pauseMs, 5000);
+        QCOMPARE(request.from, uR"("N0CALL Net" <n0call@example.org>)"_s);
+        request.server = u"mail.example.org"_s;
+        request.port = 465;
+        request.smtp = {.security = CSMTP::Security::Tls,
+                        .user = u"n0call"_s,
+                        .password = u"pw"_s,
+                        .caFile = u"/ca.pem"_s};
+        request.pauseMs = 2000;
+        CBlastEmail::StoreSettings(settings, request);
+        settings.Sync();
+        CBlastRequest back;
+        CBlastEmail::ApplySettings(CSettings(scratch.File(u"Logwarden.ini"_s), scratch.Path()), back);
+        QCOMPARE(back.server + u':' + QString::number(back.port) + u':' + back.smtp.user + u':' +
+                     back.smtp.caFile,
+                 u"mail.example.org:465:n0call:/ca.pem"_s);
+        QCOMPARE(back.smtp.security, CSMTP::Security::Tls);
+        QCOMPARE(back.pauseMs, 2000);
+        QVERIFY(!ReadFile(scratch.File(u"Logwarden.ini"_s)).contains("pw"));
     }
 
     void blast()
