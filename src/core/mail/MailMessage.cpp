@@ -102,12 +102,20 @@ void CMailMessage::FormatHeader()
 {
     AddHeaderLine("From: " + FromHeaderText());
 
+    // Recipients after the first go on a continuation line when the line would pass 78 characters.
     QByteArray to = "To: ";
+    qsizetype lineStart = 0;
     for (size_t i = 0; i < m_recipients.size(); ++i) {
-        if (i > 0)
+        const QByteArray mailbox = MailText::DisplayName(m_recipients[i].name) + '<' +
+                                   MailText::WireAddress(m_recipients[i].address).toLatin1() + '>';
+        if (i > 0) {
             to += ',';
-        to += MailText::DisplayName(m_recipients[i].name) + '<' +
-              MailText::WireAddress(m_recipients[i].address).toLatin1() + '>';
+            if (to.size() - lineStart + mailbox.size() > 78) {
+                to += "\r\n ";
+                lineStart = to.size() - 1;
+            }
+        }
+        to += mailbox;
     }
     AddHeaderLine(to);
 
@@ -115,8 +123,8 @@ void CMailMessage::FormatHeader()
     const QDateTime now = (m_clock ? m_clock : &systemClock)->Now();
     m_tDateTime = now.toSecsSinceEpoch();
     AddHeaderLine("Date: " + MailText::DateText(now));
-    AddHeaderLine("Subject: " + MailText::HeaderText(m_sSubject));
-    AddHeaderLine("X-Mailer: " + MailText::HeaderText(m_sMailer));
+    AddHeaderLine("Subject: " + MailText::HeaderText(m_sSubject, 9));
+    AddHeaderLine("X-Mailer: " + MailText::HeaderText(m_sMailer, 10));
 
     // Some providers refuse mail without a Message-ID. Its right side is the sender's domain, the
     // usual choice of a client without a host name of its own.

@@ -72,9 +72,32 @@ QByteArray EncodedWords(const QString& text)
     return out;
 }
 
-QByteArray HeaderText(const QString& text)
+QByteArray HeaderText(const QString& text, int used)
 {
-    return IsAscii(text) ? text.toLatin1() : EncodedWords(text);
+    if (!IsAscii(text))
+        return EncodedWords(text);
+    const QByteArray ascii = text.toLatin1();
+    if (used + ascii.size() <= 78)
+        return ascii;
+    // Folding puts a line break before a blank; unfolding takes the break out and leaves the text.
+    QByteArray out;
+    qsizetype line = used;
+    qsizetype longest = 0;
+    const QList<QByteArray> words = ascii.split(' ');
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        if (i > 0) {
+            if (line + 1 + words[i].size() > 78 && line > 0) {
+                longest = std::max(longest, line);
+                out += "\r\n";
+                line = 0;
+            }
+            out += ' ';
+            ++line;
+        }
+        out += words[i];
+        line += words[i].size();
+    }
+    return std::max(longest, line) > 998 ? EncodedWords(text) : out;
 }
 
 namespace {
@@ -123,8 +146,11 @@ QByteArray DisplayName(const QString& name)
     const QString trimmed = name.trimmed();
     if (trimmed.isEmpty())
         return {};
-    if (!IsAscii(trimmed))
+    if (!IsAscii(name))
         return EncodedWords(IsQuotedString(trimmed) ? Unquote(trimmed) : trimmed) + ' ';
+    // A name too long for a header line goes as encoded words, which fold.
+    if (trimmed.size() > 200)
+        return EncodedWords(trimmed) + ' ';
     if (IsQuotedString(trimmed))
         return name.toLatin1();
     const bool plain = std::all_of(trimmed.begin(), trimmed.end(),
@@ -211,6 +237,8 @@ QString CheckAddress(const QString& address)
 {
     if (address.isEmpty())
         return QStringLiteral("the address is empty");
+    if (address.size() > 254)
+        return QStringLiteral("the address is longer than 254 characters");
     if (HasControl(address))
         return QStringLiteral("the address \"%1\" holds a line break or another control character")
             .arg(QString(address)

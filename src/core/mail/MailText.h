@@ -20,8 +20,10 @@ bool IsAscii(const QString& text);
 // RFC 2047 "B" encoded words of UTF-8 text, each at most 64 characters (so that a line holding one and a
 // field name stays within 76), folded onto continuation lines ("\r\n ").
 QByteArray EncodedWords(const QString& text);
-// Header text: ASCII as it stands, anything else as encoded words.
-QByteArray HeaderText(const QString& text);
+// Header text after a field name of `used` characters: ASCII as it stands, folded at blanks when the
+// line would pass 78 characters; anything else, or ASCII that cannot be folded within SMTP's 998, as
+// encoded words.
+QByteArray HeaderText(const QString& text, int used = 0);
 // The display name of a mailbox, ready to be followed by "<address>": a name that is ASCII words, or
 // already a quoted string, as it stands; other ASCII names quoted (so "<", ">", ";" or "," in them
 // cannot be read as addresses); non-ASCII names as encoded words. Empty for an empty name.
@@ -44,8 +46,8 @@ struct CMailbox
 std::optional<CMailbox> ParseMailbox(const QString& text);
 
 // What keeps an address safe inside "<...>" of an SMTP command: no control characters, blanks or
-// angle brackets, and ASCII before the "@" (international local parts need an extension this client
-// does not speak). Empty text when it is; otherwise why not.
+// angle brackets, at most 254 characters, and ASCII before the "@" (international local parts need an
+// extension this client does not speak). Empty text when it is; otherwise why not.
 QString CheckAddress(const QString& address);
 // The address as it goes into the envelope and the header: an international domain in its ASCII
 // (IDNA) form. Empty when the domain has no such form.

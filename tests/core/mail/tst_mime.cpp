@@ -136,6 +136,26 @@ private Q_SLOTS:
                     .hasMatch());
     }
 
+    void longHeaders()
+    {
+        // Folded at blanks within 78 characters; unfolding gives the text back.
+        CMailMessage m;
+        m.SetFrom(u"n0call@example.org"_s);
+        QString subject;
+        for (int i = 0; i < 40; ++i) {
+            subject += u"word%1 "_s.arg(i);
+            m.AddRecipient(u"station%1@example.org"_s.arg(i), u"Op %1"_s.arg(i));
+        }
+        m.SetSubject(subject);
+        QVERIFY(m.FormatMessage());
+        QByteArray header = m.GetHeader();
+        for (const QByteArray& line : header.split('\n'))
+            QVERIFY2(line.size() <= 79, line.constData());
+        header.replace("\r\n ", " ");
+        QVERIFY(header.contains("\r\nSubject: " + subject.toLatin1() + "\r\n"));
+        QCOMPARE(header.count("@example.org>,"), 39);
+    }
+
     void wrap_data()
     {
         QTest::addColumn<QString>("text");
