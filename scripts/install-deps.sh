@@ -8,12 +8,14 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlitecpp-dev libsqlite3-dev libcurl4-openssl-dev zlib1g-dev libasound2-dev
+  qtkeychain-qt6-dev
   # run (offscreen and xcb platform plugins, a font, a virtual display for headless machines)
   qt6-qpa-plugins libqt6gui6 fonts-dejavu-core xvfb xauth
   ca-certificates  # https to the club's server
   # tests and benchmarks
   python3 python3-pyftpdlib zip unzip sqlite3 time
   alsa-utils
+  python3-aiosmtpd openssl curl
   # fuzzing and sanitizer runtimes
   clang libclang-rt-14-dev
   # installing and packaging: manual pages, validators of the desktop files, the Debian package and lintian

@@ -60,6 +60,15 @@ QString CCliArgs::Value(const QString& option, const QString& fallback) const
     return fallback;
 }
 
+QStringList CCliArgs::Values(const QString& option) const
+{
+    QStringList values;
+    for (const auto& v : m_values)
+        if (v.first == option)
+            values << v.second;
+    return values;
+}
+
 void CliPrint(const QString& text)
 {
     std::fputs(text.toLocal8Bit().constData(), stdout);

@@ -31,6 +31,8 @@ public:
 
     bool Has(const QString& option) const;
     QString Value(const QString& option, const QString& fallback = {}) const;
+    // Every value of an option given more than once, in order.
+    QStringList Values(const QString& option) const;
     const QStringList& Positional() const { return m_positional; }
     // Empty when the arguments parsed; otherwise what was wrong.
     const QString& Error() const { return m_error; }

@@ -142,5 +142,18 @@ inline constexpr T WaveRemember{"WaveFile", "Remember", T::Integer, "0"};
 inline constexpr T CaptureDevice{"Audio", "CaptureDevice", T::String, "default"};
 inline constexpr T PlaybackDevice{"Audio", "PlaybackDevice", T::String, "default"};
 inline constexpr T MixerCard{"Audio", "MixerCard", T::String, "default"};
+// Outgoing mail (the blast e-mail): server, port, security ("none", "starttls" or "tls"), user name for
+// AUTH (empty: none; the password is in the keyring), the sender in display form, the pause between
+// two messages (seconds), a CA file trusted besides the system's, and the time-outs (milliseconds) of
+// the connection and of each reply.
+inline constexpr T MailServer{"Mail", "Server", T::String, "smtp.example.org"};
+inline constexpr T MailPort{"Mail", "Port", T::Integer, "25"};
+inline constexpr T MailSecurity{"Mail", "Security", T::String, "none"};
+inline constexpr T MailUser{"Mail", "User", T::String, ""};
+inline constexpr T MailFrom{"Mail", "From", T::String, "\"N0CALL Net\" <n0call@example.org>"};
+inline constexpr T MailPause{"Mail", "PauseSeconds", T::Integer, "5"};
+inline constexpr T MailCaFile{"Mail", "CaFile", T::String, ""};
+inline constexpr T MailConnectTimeOut{"Mail", "ConnectTimeOut", T::Integer, "20000"};
+inline constexpr T MailReplyTimeOut{"Mail", "ReplyTimeOut", T::Integer, "60000"};
 
 } // namespace Setting

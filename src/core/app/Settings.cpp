@@ -21,6 +21,8 @@ std::vector<const CSettingDef*> MakeTable()
         &TransmitterProgram, &TransmitterScript, &TransmitterHost, &TransmitterTimeOut,
         &WaveName, &WavePath, &WaveRemember,
         &CaptureDevice, &PlaybackDevice, &MixerCard,
+        &MailServer, &MailPort, &MailSecurity, &MailUser, &MailFrom, &MailPause, &MailCaFile,
+        &MailConnectTimeOut, &MailReplyTimeOut,
     };
     for (const CSettingDef& def : ColumnWidth)
         table.push_back(&def);
