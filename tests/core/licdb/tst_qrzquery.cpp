@@ -250,10 +250,14 @@ private Q_SLOTS:
                                                     << "miles"
                                                     << "K1LOW"
                                                     << "760 miles";
-        QTest::newRow("home grid of four characters") << "EM84"
-                                                      << "miles"
-                                                      << "W1AW"
-                                                      << "";
+        QTest::newRow("home grid of four characters: its square's centre") << "EM84"
+                                                                           << "miles"
+                                                                           << "W1AW"
+                                                                           << "749 miles";
+        QTest::newRow("a home grid that is no locator") << "EM8ICX"
+                                                        << "miles"
+                                                        << "W1AW"
+                                                        << "";
     }
     void distance()
     {
