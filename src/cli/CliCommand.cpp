@@ -69,15 +69,31 @@ QStringList CCliArgs::Values(const QString& option) const
     return values;
 }
 
+QString CliPrintable(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        // Control characters (an entry name of an archive may hold any) would drive the terminal.
+        if ((u < 0x20 && u != '\n' && u != '\t') || u == 0x7F || (u >= 0x80 && u < 0xA0))
+            out += u < 0x100 ? QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'))
+                             : QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
 void CliPrint(const QString& text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fputs(CliPrintable(text).toLocal8Bit().constData(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
 
 void CliError(const QString& text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fputs(CliPrintable(text).toLocal8Bit().constData(), stderr);
     std::fputc('\n', stderr);
 }

@@ -44,6 +44,8 @@ private:
     QString m_error;
 };
 
-// Messages for the terminal.
-void CliPrint(const QString& text);      // standard output, with a line feed
-void CliError(const QString& text);      // standard error, with a line feed
+// Messages for the terminal, with control characters written as escapes ("\x1b"), so that a name from a
+// file (an archive's entry, a call sign from a web page) can never drive the terminal.
+void CliPrint(const QString& text); // standard output, with a line feed
+void CliError(const QString& text); // standard error, with a line feed
+QString CliPrintable(const QString& text);

@@ -22,17 +22,17 @@ void OnInterrupt(int)
 
 int RunUlsDownload(const QStringList& argv)
 {
-    CCliArgs args(argv, {QStringLiteral("url"), QStringLiteral("dir")});
+    CCliArgs args(argv, {QStringLiteral("url"), QStringLiteral("dir"), QStringLiteral("data-dir")});
     if (!args.Error().isEmpty() || !args.Positional().isEmpty() || !args.Has(QStringLiteral("dir"))) {
-        CliError(args.Error().isEmpty() ? QStringLiteral("usage: logwarden-cli uls-download [--url URL] --dir DIR")
-                                        : args.Error());
+        CliError(args.Error().isEmpty()
+                     ? QStringLiteral("usage: logwarden-cli uls-download [--url URL] --dir DIR")
+                     : args.Error());
         return 2;
     }
+    const CSettings settings(CSettings::DefaultPath(), DataFolder::Resolve(QCoreApplication::arguments()));
     QString url = args.Value(QStringLiteral("url"));
-    if (url.isEmpty()) {
-        const CSettings settings(CSettings::DefaultPath(), DataFolder::Resolve(QCoreApplication::arguments()));
+    if (url.isEmpty())
         url = UlsArchive::ArchiveUrl(settings);
-    }
     const QString folder = args.Value(QStringLiteral("dir"));
     std::signal(SIGINT, &OnInterrupt);
     std::signal(SIGTERM, &OnInterrupt);
@@ -40,10 +40,13 @@ int RunUlsDownload(const QStringList& argv)
     CCliProgress bar(QStringLiteral("l_amat.zip"));
     bool done = false;
     try {
-        done = UlsArchive::Download(url, folder, [&](qint64 received, qint64 total) {
-            bar.Update(received, total);
-            return !g_interrupted.load();
-        });
+        done = UlsArchive::Download(
+            url, folder,
+            [&](qint64 received, qint64 total) {
+                bar.Update(received, total);
+                return !g_interrupted.load();
+            },
+            UlsArchive::DownloadOptions(settings));
     } catch (const CDownloadException& e) {
         bar.Finish();
         CliError(QStringLiteral("logwarden-cli uls-download: %1\n(%2)").arg(e.Message(), e.Detail()));
@@ -54,13 +57,16 @@ int RunUlsDownload(const QStringList& argv)
         CliError(QStringLiteral("logwarden-cli uls-download: interrupted; nothing was replaced"));
         return 130;
     }
-    CliPrint(QStringLiteral("Saved %1").arg(QDir(folder).filePath(QString::fromLatin1(UlsArchive::kArchiveName))));
+    CliPrint(
+        QStringLiteral("Saved %1").arg(QDir(folder).filePath(QString::fromLatin1(UlsArchive::kArchiveName))));
     return 0;
 }
 
-const CCliRegistrar reg{{QStringLiteral("uls-download"), QStringLiteral("uls-download [--url URL] --dir DIR"),
-                         QStringLiteral("Download the FCC's licence archive l_amat.zip into DIR (the URL defaults "
-                                        "to the FccArchiveUrl setting)."),
-                         &RunUlsDownload}};
+const CCliRegistrar reg{
+    {QStringLiteral("uls-download"), QStringLiteral("uls-download [--url URL] --dir DIR"),
+     QStringLiteral("Download the FCC's licence archive l_amat.zip into DIR (the URL defaults "
+                    "to the FccArchiveUrl setting). The old archive is replaced only by a "
+                    "complete one holding AM.dat, EN.dat and HD.dat."),
+     &RunUlsDownload}};
 
 } // namespace

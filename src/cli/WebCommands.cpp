@@ -2,6 +2,7 @@
 #include "cli/CliCommand.h"
 #include "core/Exceptions.h"
 #include "core/app/AtomicFile.h"
+#include "core/app/OutputCheck.h"
 #include "core/app/Settings.h"
 #include "core/db/Database.h"
 #include "core/log/LogwardenSet.h"
@@ -98,6 +99,7 @@ int RunNetLog(const QStringList& raw)
         std::fwrite(page->constData(), 1, size_t(page->size()), stdout);
         std::fflush(stdout);
     } else if (!out.isEmpty()) {
+        OutputCheck::Refuse(out, OutputCheck::Builds::Text, {logPath});
         CAtomicFile::WriteFile(out, *page);
     }
     if (upload.isEmpty())
@@ -162,7 +164,7 @@ int RunPreNet(const QStringList& raw)
         text += QStringLiteral("%1|%2|%3|%4\n")
                     .arg(e.logged ? QLatin1Char('1') : QLatin1Char('0'))
                     .arg(e.call, e.name, e.location);
-    const QByteArray bytes = text.toUtf8();
+    const QByteArray bytes = CliPrintable(text).toUtf8(); // text from a web page
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     std::fflush(stdout);
     return 0;
@@ -186,7 +188,7 @@ int RunEchoLink(const QStringList& raw)
     QString text;
     for (const QString& station : fetch.stations)
         text += station + QLatin1Char('\n');
-    const QByteArray bytes = text.toUtf8();
+    const QByteArray bytes = CliPrintable(text).toUtf8(); // text from a web page
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     std::fflush(stdout);
     return 0;

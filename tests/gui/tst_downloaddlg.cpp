@@ -58,7 +58,9 @@ private Q_SLOTS:
             {{"out", m_served.File("big.zip")},
              {"entries", QJsonArray{QJsonObject{{"name", "AM.dat"}, {"random", 600000}, {"method", 0}}}}});
         MakeZip({{"out", m_served.File("damaged.zip")},
-                 {"entries", QJsonArray{QJsonObject{{"name", "AM.dat"}, {"data", "x"}, {"crc_xor", 1}}}}});
+                 {"entries", QJsonArray{QJsonObject{{"name", "AM.dat"}, {"data", "x"}, {"crc_xor", 1}},
+                                        QJsonObject{{"name", "EN.dat"}, {"data", "e"}},
+                                        QJsonObject{{"name", "HD.dat"}, {"data", "h"}}}}});
         m_http =
             std::make_unique<CServerProcess>(QStringLiteral("http_server.py"), QStringList{m_served.Path()});
     }
@@ -134,7 +136,8 @@ private Q_SLOTS:
         QTest::newRow("missing")
             << "/files/absent.zip"
             << "The File specified could not be found. Check your spelling and try again!!";
-        QTest::newRow("refused") << "" << "Could not connect to the server: ";
+        QTest::newRow("refused") << ""
+                                 << "Could not connect to the server: ";
     }
 
     void failedDownloadKeepsTheArchive()

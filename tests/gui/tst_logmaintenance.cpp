@@ -113,6 +113,16 @@ private Q_SLOTS:
         Commands().exportDay->trigger();
         QVERIFY2(ReadFile(path).startsWith("Num|UUID|"), ReadFile(path).constData());
 
+        // The log's own file is refused before any question, and the log goes on as it was.
+        const QString log = m_f->Scratch().File(QStringLiteral("Logwarden-97.db"));
+        AnswerFileDialog(log);
+        const int asked = int(m_f->Prompts().Shown().size());
+        Commands().exportAll->trigger();
+        QCOMPARE(int(m_f->Prompts().Shown().size()), asked + 1);
+        QVERIFY2(m_f->Prompts().Last().contains(QLatin1String("is the log")),
+                 qPrintable(m_f->Prompts().Last()));
+        QCOMPARE(Total(), 5L);
+
         // Cancelling the file dialog writes nothing.
         const QString before = Status();
         AnswerFileDialog(QString());

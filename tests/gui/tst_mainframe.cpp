@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
@@ -179,6 +180,40 @@ private Q_SLOTS:
         f.Frame().Commands().about->trigger();
         QCOMPARE(caption, QStringLiteral("About Logwarden"));
         QVERIFY(text.contains(QStringLiteral("Logwarden Version 1.0")));
+    }
+
+    void aPlacementNoScreenCanShowIsFitted_data()
+    {
+        QTest::addColumn<int>("left");
+        QTest::addColumn<int>("top");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("20000 by 20000") << 200 << 100 << 20000 << 20000;
+        QTest::newRow("the largest number") << 200 << 100 << 2147483647 << 2147483647;
+        QTest::newRow("hanging off the right edge") << 1500 << 900 << 875 << 700;
+    }
+    void aPlacementNoScreenCanShowIsFitted()
+    {
+        QFETCH(int, left);
+        QFETCH(int, top);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        CGuiFixture f(QDateTime(QDate(2026, 1, 5), QTime(19, 0)), false);
+        f.Settings().SetInt(Setting::WindowLeft, left);
+        f.Settings().SetInt(Setting::WindowTop, top);
+        f.Settings().SetInt(Setting::WindowWidth, width);
+        f.Settings().SetInt(Setting::WindowHeight, height);
+        f.Restart();
+        const QRect room = f.Frame().screen()->availableGeometry();
+        QVERIFY2(room.contains(QRect(f.Frame().pos(), f.Frame().size())),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(f.Frame().x())
+                                .arg(f.Frame().y())
+                                .arg(f.Frame().width())
+                                .arg(f.Frame().height())));
+        // Closed again, it saves the mended placement.
+        f.Frame().close();
+        QVERIFY(f.Settings().GetInt(Setting::WindowWidth) <= room.width());
     }
 
     void placementIsSavedOnlyWithinRange()

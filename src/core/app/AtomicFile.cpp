@@ -14,6 +14,7 @@
 #include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -63,8 +64,7 @@ constexpr time_t kStaleAfterSeconds = 60;
 
 } // namespace
 
-CAtomicFile::CAtomicFile(const QString& targetPath)
-    : m_target(targetPath)
+CAtomicFile::CAtomicFile(const QString& targetPath) : m_target(targetPath)
 {
     const QFileInfo info(targetPath);
     m_folder = QFile::encodeName(info.absolutePath());
@@ -81,7 +81,8 @@ CAtomicFile::CAtomicFile(const QString& targetPath)
         mode = st.st_mode & 07777 & ~mode_t(S_ISUID | S_ISGID);
     for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
         m_tempName = "." + m_name.left(200) + "." + RandomSuffix() + ".part";
-        m_fd = ::openat(m_dirFd, m_tempName.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        m_fd = ::openat(m_dirFd, m_tempName.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        0600);
         if (m_fd < 0 && errno != EEXIST)
             break;
     }
@@ -112,7 +113,8 @@ CAtomicFile::~CAtomicFile()
 
 void CAtomicFile::Fail(const QString& what, int error) const
 {
-    throw CFileException(what.arg(m_target) + QStringLiteral(": ") + ErrnoText(error) + QLatin1Char('.'), m_target);
+    throw CFileException(what.arg(m_target) + QStringLiteral(": ") + ErrnoText(error) + QLatin1Char('.'),
+                         m_target);
 }
 
 QString CAtomicFile::TempPath() const
@@ -166,13 +168,27 @@ void CAtomicFile::WriteFile(const QString& path, const QByteArray& bytes)
     file.Commit();
 }
 
+void CAtomicFile::RequireFreeSpace(const QString& folder, qint64 bytes)
+{
+    struct statvfs fs = {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &fs) != 0)
+        return; // the writing itself will say what is wrong
+    const qint64 available = qint64(fs.f_bavail) * qint64(fs.f_frsize);
+    if (available >= bytes)
+        return;
+    auto megabytes = [](qint64 n) { return QString::number(double(n) / (1024.0 * 1024.0), 'f', 1); };
+    throw CFileException(QStringLiteral("Not enough room in \"%1\": %2 MB are needed, %3 MB are free.")
+                             .arg(folder, megabytes(bytes), megabytes(available)),
+                         folder);
+}
+
 bool CAtomicFile::IsTemporaryName(const QString& fileName)
 {
     // Also the names of earlier versions: a random part of 4 to 13 characters, the download's visible
     // "<name>.XXXXXX.part", and the licence database build's ".<name>.db.XXXXXX".
-    static const QRegularExpression kPattern(
-        QStringLiteral("^(\\..+\\.[A-Za-z0-9]{4,13}\\.part|[^.].*\\.[A-Za-z0-9]{6}\\.part|\\..+\\.db\\.[A-Za-z0-9]{6})"
-                       "(-journal|-wal|-shm)?$"));
+    static const QRegularExpression kPattern(QStringLiteral(
+        "^(\\..+\\.[A-Za-z0-9]{4,13}\\.part|[^.].*\\.[A-Za-z0-9]{6}\\.part|\\..+\\.db\\.[A-Za-z0-9]{6})"
+        "(-journal|-wal|-shm)?$"));
     return kPattern.match(fileName).hasMatch();
 }
 

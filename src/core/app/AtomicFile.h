@@ -44,6 +44,10 @@ public:
     // Replaces the file at path with bytes, atomically.
     static void WriteFile(const QString& path, const QByteArray& bytes);
 
+    // Raises CFileException, saying how much room is needed, when folder's file system has fewer than
+    // bytes free (for a user who is not root).
+    static void RequireFreeSpace(const QString& folder, qint64 bytes);
+
     // True for a name of the form the program gives its temporary files: ".<name>.XXXXXX.part", with
     // "-journal", "-wal" or "-shm" after it for a database being built.
     static bool IsTemporaryName(const QString& fileName);

@@ -2,10 +2,11 @@
 
 #include "core/Exceptions.h"
 #include "core/app/AtomicFile.h"
+#include "core/app/OutputCheck.h"
 #include "core/db/Database.h"
+#include "core/jobs/MThreadedJobQ.h"
 #include "core/licdb/DbCompiler.h"
 #include "core/licdb/FccSchema.h"
-#include "core/jobs/MThreadedJobQ.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,6 +33,12 @@ QString CFccDbBuild::CompleteText()
 QString CFccDbBuild::CancelledText()
 {
     return QStringLiteral("Compile Cancelled");
+}
+
+QString CFccDbBuild::NothingLoadedText(const QString& filePath)
+{
+    return QStringLiteral("No licence could be loaded from %1: it is empty or not an FCC ULS file.")
+        .arg(filePath);
 }
 
 QString CFccDbBuild::MissingFileText(const QString& fileName)
@@ -109,6 +116,7 @@ void CFccDbBuild::Start(const QString& inputPath, const QString& outputPath)
     if (output.isDir())
         throw CFileException(
             QStringLiteral("Cannot create the database \"%1\": it is a folder.").arg(outputPath), outputPath);
+    OutputCheck::Refuse(outputPath, OutputCheck::Builds::FccDatabase);
     CAtomicFile::RemoveStale(output.absolutePath());
     auto file = std::make_unique<CAtomicFile>(outputPath);
     const QString tempPath = file->TempPath();
@@ -147,6 +155,13 @@ void CFccDbBuild::OnStageDone(CDbCompiler& stage)
 {
     if (!stage.GetErrorText().isEmpty()) {
         Finish(Failed, stage.GetErrorText());
+        return;
+    }
+    // A licence table that loads nothing (an empty, blank or binary file) would give a database that
+    // knows no call sign: keep the one there is.
+    if (!stage.WasCancelled() && !m_cancel && stage.GetStats().loaded == 0 &&
+        (&stage.Table() == &FccSchema::kAM || &stage.Table() == &FccSchema::kEN)) {
+        Finish(Failed, NothingLoadedText(stage.InputFile()));
         return;
     }
     const int next = stage.Table().stageNumber; // stage numbers count from 1

@@ -72,6 +72,8 @@ public:
     static QString CancelledText();
     // "Couldn't open the AM.dat file:\nPlease make sure it is in selected directory, and try again."
     static QString MissingFileText(const QString& fileName);
+    // A build in which AM or EN loads no record fails with this, naming the file.
+    static QString NothingLoadedText(const QString& filePath);
 
 private:
     void OnStageDone(CDbCompiler& stage);

@@ -2,6 +2,7 @@
 
 #include "core/Exceptions.h"
 #include "core/app/AtomicFile.h"
+#include "core/app/OutputCheck.h"
 #include "core/db/Database.h"
 #include "core/licdb/QrzCsv.h"
 #include "core/licdb/QrzSchema.h"
@@ -368,6 +369,7 @@ CQRZCDb::CResult CQRZCDb::Compile()
         throw CFileException(
             QStringLiteral("Cannot create the database \"%1\": it is a folder.").arg(m_strOutputPath),
             m_strOutputPath);
+    OutputCheck::Refuse(m_strOutputPath, OutputCheck::Builds::QrzDatabase);
     CAtomicFile::RemoveStale(output.absolutePath());
     CAtomicFile target(m_strOutputPath);
     const QString tempPath = target.TempPath();

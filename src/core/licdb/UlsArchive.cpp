@@ -1,5 +1,6 @@
 #include "core/licdb/UlsArchive.h"
 
+#include "core/app/AtomicFile.h"
 #include "core/app/Settings.h"
 #include "core/web/FileDownload.h"
 #include "core/zip/ParallelExtract.h"
@@ -18,6 +19,20 @@ bool IsDataFile(const QString& entryName)
     return false;
 }
 
+QStringList MissingDataFiles(const CZipArchive& archive)
+{
+    QStringList missing;
+    for (const char* name : {"AM.dat", "EN.dat", "HD.dat"}) {
+        bool found = false;
+        for (int i = 0; i < archive.GetEntryCount() && !found; ++i)
+            found = !archive.Header(i).IsDirectory() &&
+                    archive.Header(i).m_fileName.contains(QLatin1String(name), Qt::CaseSensitive);
+        if (!found)
+            missing << QString::fromLatin1(name);
+    }
+    return missing;
+}
+
 QString StorageFolder(const CSettings& settings)
 {
     const QString folder = settings.GetString(Setting::FccStorageLocation);
@@ -29,11 +44,28 @@ QString ArchiveUrl(const CSettings& settings)
     return settings.GetString(Setting::FccArchiveUrl);
 }
 
+CDownloadOptions DownloadOptions(const CSettings& settings)
+{
+    CDownloadOptions options;
+    if (const int connect = settings.GetInt(Setting::NetConTO); connect > 0)
+        options.connectTimeoutMs = connect;
+    if (const int speed = settings.GetInt(Setting::DownloadMinBytesPerSecond); speed > 0)
+        options.minBytesPerSecond = speed;
+    if (const int stall = settings.GetInt(Setting::DownloadStallSeconds); stall > 0)
+        options.stallSeconds = stall;
+    return options;
+}
+
 CExtractResult ExtractDataFiles(const QString& archivePath, const QString& folder, const Progress& progress,
                                 int threads)
 {
     CZipArchive archive;
     archive.OpenArchive(archivePath);
+    // Three files of one week or none: a part of them would leave files of different weeks side by side.
+    if (const QStringList missing = MissingDataFiles(archive); !missing.isEmpty())
+        throw CZipException(
+            CZipException::badZipFile, archivePath,
+            QStringLiteral("it holds no %1: nothing was extracted").arg(missing.join(QStringLiteral(", "))));
     std::vector<int> picked;
     CExtractResult result;
     for (int i = 0; i < archive.GetEntryCount(); ++i) {
@@ -53,21 +85,30 @@ CExtractResult ExtractDataFiles(const QString& archivePath, const QString& folde
     return result;
 }
 
-bool Download(const QString& url, const QString& folder, const Progress& progress)
+bool Download(const QString& url, const QString& folder, const Progress& progress,
+              const CDownloadOptions& options)
 {
     if (!QDir().mkpath(folder))
         throw CFileException(QStringLiteral("Cannot create the folder \"%1\".").arg(folder), folder);
     const QString target = QDir(folder).filePath(QString::fromLatin1(kArchiveName));
-    return CFileDownload::Fetch(url, target, progress, [](const QString& temp) {
-        // An error page or a cut-off file must not replace a good archive.
-        try {
+    CAtomicFile::RemoveStale(folder);
+    return CFileDownload::Fetch(
+        url, target, progress,
+        [](const QString& temp) {
+            // An error page, a cut-off file or another archive must not replace a good one.
             CZipArchive check;
-            check.OpenArchive(temp);
-        } catch (const CZipException& e) {
-            throw CDownloadException(CDownloadException::Rejected,
-                                     QStringLiteral("it is not a ZIP archive (%1)").arg(e.Detail()));
-        }
-    });
+            try {
+                check.OpenArchive(temp);
+            } catch (const CZipException& e) {
+                throw CDownloadException(CDownloadException::Rejected,
+                                         QStringLiteral("it is not a ZIP archive (%1)").arg(e.Detail()));
+            }
+            if (const QStringList missing = MissingDataFiles(check); !missing.isEmpty())
+                throw CDownloadException(
+                    CDownloadException::Rejected,
+                    QStringLiteral("the archive holds no %1").arg(missing.join(QStringLiteral(", "))));
+        },
+        options);
 }
 
 } // namespace UlsArchive

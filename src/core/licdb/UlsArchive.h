@@ -1,10 +1,13 @@
 #pragma once
 
+#include "core/web/FileDownload.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
 
 class CSettings;
+class CZipArchive;
 
 // The FCC's complete amateur licence archive "l_amat.zip": where it is kept, fetching it, and taking
 // out the three files the ULS compiler loads.
@@ -14,12 +17,16 @@ inline constexpr char kArchiveName[] = "l_amat.zip";
 
 // True for an entry name that contains "HD.dat", "EN.dat" or "AM.dat" (case matters).
 bool IsDataFile(const QString& entryName);
+// Of AM.dat, EN.dat and HD.dat, those the archive does not hold (as files).
+QStringList MissingDataFiles(const CZipArchive& archive);
 
 // The folder the archive is downloaded to and extracted in: "StorageLocation", or the data folder when
 // that is empty.
 QString StorageFolder(const CSettings& settings);
 // The archive's address: the "FccArchiveUrl" setting.
 QString ArchiveUrl(const CSettings& settings);
+// The connection time-out and the least speed of a download, from the settings.
+CDownloadOptions DownloadOptions(const CSettings& settings);
 
 struct CExtractResult
 {
@@ -32,13 +39,16 @@ struct CExtractResult
 using Progress = std::function<bool(qint64 done, qint64 total)>;
 
 // Extracts every entry of archivePath that IsDataFile() into folder, several at a time (threads 0: one
-// per core). Raises CZipException or CFileException; files complete before a failure stay.
+// per core), all or nothing: the three files are put in place together once each is complete and checked,
+// so the folder never holds files of different weeks. An archive without all three is refused. Raises
+// CZipException or CFileException; the old files then stay.
 CExtractResult ExtractDataFiles(const QString& archivePath, const QString& folder,
                                 const Progress& progress = {}, int threads = 0);
 
-// Downloads url to folder/l_amat.zip. The previous archive is replaced only by a complete download
-// that opens as a ZIP archive. False when progress cancelled it. Raises CDownloadException,
-// CFileException.
-bool Download(const QString& url, const QString& folder, const Progress& progress = {});
+// Downloads url to folder/l_amat.zip. The previous archive is replaced only by a complete download that
+// opens as a ZIP archive holding AM.dat, EN.dat and HD.dat. False when progress cancelled it. Raises
+// CDownloadException, CFileException.
+bool Download(const QString& url, const QString& folder, const Progress& progress = {},
+              const CDownloadOptions& options = {});
 
 } // namespace UlsArchive

@@ -2,6 +2,8 @@
 
 #include "core/Exceptions.h"
 #include "core/app/AtomicFile.h"
+#include "core/app/OutputCheck.h"
+#include "core/db/Database.h"
 #include "core/log/CheckinQuery.h"
 #include "core/log/LogFilter.h"
 
@@ -86,12 +88,15 @@ long Write(CDatabase& db, const std::optional<QDate>& day, QIODevice& out)
 
 long WriteFile(CDatabase& db, const std::optional<QDate>& day, const QString& path)
 {
+    // Never over the log being exported, nor over any other database.
+    OutputCheck::Refuse(path, OutputCheck::Builds::Text, {db.GetPath()});
     CAtomicFile file(path);
     long written = 0;
     try {
         written = Write(db, day, file.Device());
     } catch (const CFileException&) {
-        throw CFileException(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.Device().errorString()), path);
+        throw CFileException(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.Device().errorString()),
+                             path);
     }
     file.Commit();
     return written;

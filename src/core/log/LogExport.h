@@ -29,7 +29,8 @@ QByteArray Line(int number, const CCheckinRecord& record);
 // of check-ins written. Raises CDBException, or CFileException when the device fails.
 long Write(CDatabase& db, const std::optional<QDate>& day, QIODevice& out);
 // The same into a file, which is replaced only once it is complete: a failed export leaves an existing
-// file as it was. Raises CFileException naming the file.
+// file as it was. A path that is the log itself or another database is refused before anything is
+// written. Raises CFileException naming the file.
 long WriteFile(CDatabase& db, const std::optional<QDate>& day, const QString& path);
 
 } // namespace LogExport

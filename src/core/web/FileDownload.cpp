@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <curl/curl.h>
@@ -83,13 +84,19 @@ QString CDownloadException::Compose(Kind kind, const QString& detail, bool ftp)
         if (ftp)
             return QString::fromLatin1(kConnectText);
         return QStringLiteral("Could not connect to the server: %1. The previous file was kept.").arg(detail);
-    case NotFound: return QString::fromLatin1(kNotFoundText);
+    case NotFound:
+        return QString::fromLatin1(kNotFoundText);
     case Incomplete:
         return QStringLiteral("The download is incomplete (%1). The previous file was kept.").arg(detail);
     case Rejected:
-        return QStringLiteral("The downloaded file was not accepted: %1. The previous file was kept.").arg(detail);
+        return QStringLiteral("The downloaded file was not accepted: %1. The previous file was kept.")
+            .arg(detail);
+    case TooSlow:
+        return QStringLiteral("The download was given up: the server sent %1. The previous file was kept.")
+            .arg(detail);
     case Failed:
-    default: return QStringLiteral("The download failed: %1. The previous file was kept.").arg(detail);
+    default:
+        return QStringLiteral("The download failed: %1. The previous file was kept.").arg(detail);
     }
 }
 
@@ -100,7 +107,8 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
     const QUrl parsed(url);
     const QString scheme = parsed.scheme().toLower();
     if (!parsed.isValid() || parsed.host().isEmpty() ||
-        (scheme != QLatin1String("http") && scheme != QLatin1String("https") && scheme != QLatin1String("ftp")))
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
+         scheme != QLatin1String("ftp")))
         throw CDownloadException(CDownloadException::ConnectFailed,
                                  QStringLiteral("\"%1\" is not an http, https or ftp address").arg(url));
 
@@ -119,12 +127,13 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
     // A secure address is never redirected to an insecure one.
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, scheme == QLatin1String("https") ? "https" : "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR,
+                     scheme == QLatin1String("https") ? "https" : "http,https");
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(options.connectTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, long(std::max(1, options.minBytesPerSecond)));
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(options.stallSeconds));
     curl_easy_setopt(c, CURLOPT_USERAGENT, "Logwarden/" LOGWARDEN_VERSION);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnData);
@@ -143,9 +152,11 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
     if (transfer.cancelled)
         return false;
     const bool ftp = scheme == QLatin1String("ftp");
-    const QString detail = errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(rc));
+    const QString detail =
+        errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(rc));
     switch (rc) {
-    case CURLE_OK: break;
+    case CURLE_OK:
+        break;
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_CONNECT:
@@ -155,10 +166,16 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
     case CURLE_FTP_WEIRD_SERVER_REPLY:
     case CURLE_FTP_ACCEPT_FAILED:
         throw CDownloadException(CDownloadException::ConnectFailed, detail, ftp);
-    case CURLE_OPERATION_TIMEDOUT:
-        if (transfer.received == 0)
+    case CURLE_OPERATION_TIMEDOUT: {
+        curl_off_t connected = 0;
+        curl_easy_getinfo(c, CURLINFO_CONNECT_TIME_T, &connected);
+        if (transfer.received == 0 && connected == 0)
             throw CDownloadException(CDownloadException::ConnectFailed, detail, ftp);
-        throw CDownloadException(CDownloadException::Failed, detail);
+        throw CDownloadException(CDownloadException::TooSlow,
+                                 QStringLiteral("slower than %1 bytes a second for %2 seconds")
+                                     .arg(std::max(1, options.minBytesPerSecond))
+                                     .arg(options.stallSeconds));
+    }
     case CURLE_REMOTE_FILE_NOT_FOUND:
         throw CDownloadException(CDownloadException::NotFound, detail);
     case CURLE_HTTP_RETURNED_ERROR: {
@@ -170,9 +187,10 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
     }
     case CURLE_WRITE_ERROR:
         if (transfer.writeErrno)
-            throw CFileException(QStringLiteral("Cannot write \"%1\": %2.")
-                                     .arg(targetPath, QString::fromLocal8Bit(std::strerror(transfer.writeErrno))),
-                                 targetPath);
+            throw CFileException(
+                QStringLiteral("Cannot write \"%1\": %2.")
+                    .arg(targetPath, QString::fromLocal8Bit(std::strerror(transfer.writeErrno))),
+                targetPath);
         throw CDownloadException(CDownloadException::Failed, detail);
     case CURLE_PARTIAL_FILE:
         throw CDownloadException(CDownloadException::Incomplete, detail);
@@ -183,8 +201,9 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
     curl_off_t announced = -1;
     curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
     if (announced >= 0 && announced != transfer.received)
-        throw CDownloadException(CDownloadException::Incomplete,
-                                 QStringLiteral("%1 of %2 bytes received").arg(transfer.received).arg(announced));
+        throw CDownloadException(
+            CDownloadException::Incomplete,
+            QStringLiteral("%1 of %2 bytes received").arg(transfer.received).arg(announced));
     if (check)
         check(part.TempPath());
     part.Commit();

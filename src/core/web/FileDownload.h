@@ -10,12 +10,14 @@
 class CDownloadException : public CNetException
 {
 public:
-    enum Kind {
+    enum Kind
+    {
         ConnectFailed, // no connection to the server
         NotFound,      // the server has no such file
         Failed,        // the transfer broke off, timed out, or the file could not be written
         Incomplete,    // fewer bytes arrived than the server announced
         Rejected,      // what arrived is not what was asked for
+        TooSlow,       // the server kept the transfer below the least speed for too long
     };
     // ftp: the address was an FTP server's (a connection failure then has its well-known text).
     CDownloadException(Kind kind, QString detail, bool ftp = false);
@@ -31,7 +33,9 @@ private:
 struct CDownloadOptions
 {
     int connectTimeoutMs = 15000;
-    // A transfer slower than one byte a second for this long is abandoned.
+    // A transfer slower than minBytesPerSecond for stallSeconds in a row is given up: a server that
+    // trickles would otherwise hold the download for ever.
+    int minBytesPerSecond = 1024;
     int stallSeconds = 60;
 };
 

@@ -1,12 +1,18 @@
 #include "core/zip/ParallelExtract.h"
 
+#include "core/Exceptions.h"
+#include "core/app/AtomicFile.h"
 #include "core/zip/ZipArchive.h"
+#include "core/zip/ZipException.h"
+
+#include <QDir>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -42,6 +48,22 @@ CResult ExtractEntries(const CZipArchive& archive, const std::vector<int>& indic
     for (int i : order)
         total += archive.Header(i).m_uncompressedSize;
 
+    // Room for every file before the first byte is written, and a temporary file for each beside its
+    // target; what earlier runs that were killed left there goes first.
+    if (!QDir().mkpath(folder))
+        throw CFileException(QStringLiteral("Cannot create the folder \"%1\".").arg(folder), folder);
+    CAtomicFile::RemoveStale(folder);
+    CAtomicFile::RequireFreeSpace(folder, total);
+    std::vector<std::unique_ptr<CAtomicFile>> files;
+    for (int i : order) {
+        const QString base = CZipArchive::SafeBaseName(archive.Header(i).m_fileName);
+        if (base.isEmpty())
+            throw CZipException(CZipException::badZipFile, archive.GetArchivePath(),
+                                QStringLiteral("the entry name \"%1\" is not a usable file name")
+                                    .arg(archive.Header(i).m_fileName));
+        files.push_back(std::make_unique<CAtomicFile>(QDir(folder).filePath(base)));
+    }
+
     std::atomic<size_t> next{0};
     std::atomic<qint64> done{0};
     std::atomic<bool> stop{false};
@@ -54,12 +76,12 @@ CResult ExtractEntries(const CZipArchive& archive, const std::vector<int>& indic
     auto work = [&] {
         try {
             for (size_t k = next++; k < order.size() && !stop; k = next++) {
-                const bool ok = archive.ExtractEntry(order[k], folder, CZipArchive::kDefaultBufferSize,
-                                                     [&](qint64 bytes) {
-                                                         done += bytes;
-                                                         return !stop.load();
-                                                     });
-                if (!ok && !stop)
+                const CZipArchive::EntryWrite written = archive.WriteEntry(
+                    order[k], *files[k], CZipArchive::kDefaultBufferSize, [&](qint64 bytes) {
+                        done += bytes;
+                        return !stop.load();
+                    });
+                if (written == CZipArchive::EntryWrite::AttributesNotSet)
                     attributesSet = false;
             }
         } catch (...) {
@@ -97,9 +119,15 @@ CResult ExtractEntries(const CZipArchive& archive, const std::vector<int>& indic
     }
     for (auto& t : pool)
         t.join();
+    // A failure or a cancel leaves every old file as it was (the temporary files go with their objects);
+    // only when every entry is complete and checked do they all replace the old ones.
     if (error)
         std::rethrow_exception(error);
-    if (progress && !result.cancelled)
+    if (result.cancelled)
+        return result;
+    for (auto& file : files)
+        file->Commit();
+    if (progress)
         progress(done.load(), total);
     result.attributesSet = attributesSet;
     return result;

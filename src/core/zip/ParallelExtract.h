@@ -11,7 +11,7 @@ class CZipArchive;
 namespace ParallelExtract {
 
 // Called on the caller's thread, a few times a second: bytes written so far and in all. Returning
-// false stops the extraction; entries already complete stay, the one in progress leaves nothing.
+// false stops the extraction, which then leaves every old file as it was.
 using Progress = std::function<bool(qint64 done, qint64 total)>;
 
 struct CResult
@@ -24,9 +24,12 @@ struct CResult
 // The number of threads worth using: the cores available, at most `entries`.
 int DefaultThreads(int entries);
 
-// Extracts the entries into folder with up to `threads` workers, the largest entries first; the result
-// is that of extracting them one after the other in archive order. The first error stops the other
-// workers and is raised again here (CZipException, CFileException).
+// Extracts the entries into folder with up to `threads` workers, the largest entries first, all or
+// nothing: each into a temporary file beside its target, and only when every one is complete and checked
+// do they all replace the old files (the result is that of extracting them one after the other in
+// archive order). A folder without room for what the entries declare is refused before anything is
+// written. The first error stops the other workers and is raised again here (CZipException,
+// CFileException); the old files stay.
 CResult ExtractEntries(const CZipArchive& archive, const std::vector<int>& indices, const QString& folder,
                        int threads, const Progress& progress = {});
 

@@ -1,8 +1,10 @@
 #include "gui/app/LogwardenApp.h"
 
 #include "core/Exceptions.h"
+#include "core/app/AtomicFile.h"
 #include "core/app/Clock.h"
 #include "core/app/DataFolder.h"
+#include "core/app/FolderLock.h"
 #include "core/app/Settings.h"
 #include "core/app/Version.h"
 #include "core/log/LogwardenSet.h"
@@ -15,6 +17,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <cstdio>
 
 int RunLogwarden(int argc, char** argv)
 {
@@ -44,6 +47,18 @@ int RunLogwarden(int argc, char** argv)
         Prompt::Error(nullptr, e.Message());
         return 1;
     }
+
+    // One window per data folder.
+    CFolderLock lock;
+    QString holder;
+    if (!lock.Acquire(folder, &holder)) {
+        const QString text = CFolderLock::InUseText(folder, holder);
+        std::fprintf(stderr, "logwarden: %s\n", text.toLocal8Bit().constData());
+        Prompt::Error(nullptr, text);
+        return 1;
+    }
+    // What runs that were killed left half-written is cleared away.
+    CAtomicFile::RemoveStale(folder);
 
     CSettings settings(CSettings::DefaultPath(), folder);
     // A new user starts with the sample net preamble.

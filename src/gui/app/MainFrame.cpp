@@ -13,6 +13,7 @@
 #include "gui/log/LogwardenView.h"
 #include "gui/widgets/Icons.h"
 #include "gui/widgets/ProgressPane.h"
+#include "gui/widgets/WindowPlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -341,8 +342,10 @@ void CMainFrame::RestorePlacement()
     // A bar state that cannot be read is ignored.
     restoreState(QByteArray::fromBase64(m_settings.GetString(Setting::BarState).toLatin1()));
     m_commands.viewToolbar->setChecked(!m_toolBar->isHidden());
-    move(m_settings.GetInt(Setting::WindowLeft), m_settings.GetInt(Setting::WindowTop));
-    resize(m_settings.GetInt(Setting::WindowWidth), m_settings.GetInt(Setting::WindowHeight));
+    // Fitted to the screen: a size or place in the settings that no screen can show is mended at start.
+    WindowPlacement::Apply(this, m_settings.GetInt(Setting::WindowLeft),
+                           m_settings.GetInt(Setting::WindowTop), m_settings.GetInt(Setting::WindowWidth),
+                           m_settings.GetInt(Setting::WindowHeight));
 }
 
 void CMainFrame::SavePlacement()

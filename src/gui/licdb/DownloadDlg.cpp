@@ -163,9 +163,11 @@ void CDownloadDlg::OnDownload()
     m_bar->setFormat(QStringLiteral("%p%"));
     m_status->setText(QStringLiteral("Connecting to %1 ...").arg(url));
     SetBusy(true);
-    m_job->Start([url, folder](CBackgroundJob& job) {
-        UlsArchive::Download(url, folder,
-                             [&job](qint64 received, qint64 total) { return job.Report(received, total); });
+    const CDownloadOptions options = UlsArchive::DownloadOptions(m_settings);
+    m_job->Start([url, folder, options](CBackgroundJob& job) {
+        UlsArchive::Download(
+            url, folder, [&job](qint64 received, qint64 total) { return job.Report(received, total); },
+            options);
     });
 }
 

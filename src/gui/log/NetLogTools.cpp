@@ -2,6 +2,8 @@
 
 #include "core/Exceptions.h"
 #include "core/app/Clock.h"
+#include "core/app/OutputCheck.h"
+#include "core/db/Database.h"
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
 #include "core/log/LogExport.h"
@@ -156,6 +158,11 @@ void CNetLogTools::OnExport(bool wholeLog)
     if (path.isEmpty())
         return;
     m_exportFolder = QFileInfo(path).absolutePath();
+    // The log itself or another database is refused before any question.
+    if (!Prompt::Guard(&m_frame, [&] {
+            OutputCheck::Refuse(path, OutputCheck::Builds::Text, {m_doc.GetDatabase().GetPath()});
+        }))
+        return;
     if (QFileInfo::exists(path) &&
         !Prompt::Ask(&m_frame, QStringLiteral("File ") + path + QStringLiteral(" exists! Overwrite?")))
         return;

@@ -45,12 +45,16 @@ private Q_SLOTS:
     void initTestCase()
     {
         MakeZip({{"out", m_served.File("l_amat.zip")},
-                 {"entries", QJsonArray{QJsonObject{{"name", "AM.dat"}, {"random", 300000}, {"method", 0}},
-                                        QJsonObject{{"name", "EN.dat"}, {"data", "EN|1\r\n"}, {"repeat", 1000}}}}});
+                 {"entries",
+                  QJsonArray{QJsonObject{{"name", "AM.dat"}, {"random", 300000}, {"method", 0}},
+                             QJsonObject{{"name", "EN.dat"}, {"data", "EN|1\r\n"}, {"repeat", 1000}},
+                             QJsonObject{{"name", "HD.dat"}, {"data", "HD|1\r\n"}, {"repeat", 1000}}}}});
         m_archive = ReadFile(m_served.File("l_amat.zip"));
         WriteFile(m_served.File("error.html"), "<html><body>Service unavailable</body></html>");
-        m_http = std::make_unique<CServerProcess>(QStringLiteral("http_server.py"), QStringList{m_served.Path()});
-        m_ftp = std::make_unique<CServerProcess>(QStringLiteral("ftp_server.py"), QStringList{m_served.Path()});
+        m_http =
+            std::make_unique<CServerProcess>(QStringLiteral("http_server.py"), QStringList{m_served.Path()});
+        m_ftp =
+            std::make_unique<CServerProcess>(QStringLiteral("ftp_server.py"), QStringList{m_served.Path()});
     }
 
     void cleanupTestCase()
@@ -64,18 +68,30 @@ private Q_SLOTS:
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("failure"); // -1: success, else CDownloadException::Kind
-        QTest::newRow("http") << "http" << "/files/l_amat.zip" << -1;
-        QTest::newRow("http redirect") << "http" << "/redirect/l_amat.zip" << -1;
-        QTest::newRow("ftp anonymous") << "ftp" << "/l_amat.zip" << -1;
-        QTest::newRow("http missing") << "http" << "/files/absent.zip" << int(CDownloadException::NotFound);
-        QTest::newRow("ftp missing") << "ftp" << "/pub/uls/complete/l_amat.zip" << int(CDownloadException::NotFound);
-        QTest::newRow("refused") << "closed" << "/l_amat.zip" << int(CDownloadException::ConnectFailed);
-        QTest::newRow("ftp refused") << "closed ftp" << "/l_amat.zip" << int(CDownloadException::ConnectFailed);
-        QTest::newRow("no such host") << "no such host" << "/l_amat.zip" << int(CDownloadException::ConnectFailed);
-        QTest::newRow("interrupted") << "http" << "/truncate/l_amat.zip" << int(CDownloadException::Incomplete);
-        QTest::newRow("not an archive") << "http" << "/files/error.html" << int(CDownloadException::Rejected);
-        QTest::newRow("not a URL") << "none" << "l_amat.zip" << int(CDownloadException::ConnectFailed);
-        QTest::newRow("other scheme") << "none" << "file:///etc/passwd" << int(CDownloadException::ConnectFailed);
+        QTest::newRow("http") << "http"
+                              << "/files/l_amat.zip" << -1;
+        QTest::newRow("http redirect") << "http"
+                                       << "/redirect/l_amat.zip" << -1;
+        QTest::newRow("ftp anonymous") << "ftp"
+                                       << "/l_amat.zip" << -1;
+        QTest::newRow("http missing") << "http"
+                                      << "/files/absent.zip" << int(CDownloadException::NotFound);
+        QTest::newRow("ftp missing") << "ftp"
+                                     << "/pub/uls/complete/l_amat.zip" << int(CDownloadException::NotFound);
+        QTest::newRow("refused") << "closed"
+                                 << "/l_amat.zip" << int(CDownloadException::ConnectFailed);
+        QTest::newRow("ftp refused") << "closed ftp"
+                                     << "/l_amat.zip" << int(CDownloadException::ConnectFailed);
+        QTest::newRow("no such host") << "no such host"
+                                      << "/l_amat.zip" << int(CDownloadException::ConnectFailed);
+        QTest::newRow("interrupted") << "http"
+                                     << "/truncate/l_amat.zip" << int(CDownloadException::Incomplete);
+        QTest::newRow("not an archive") << "http"
+                                        << "/files/error.html" << int(CDownloadException::Rejected);
+        QTest::newRow("not a URL") << "none"
+                                   << "l_amat.zip" << int(CDownloadException::ConnectFailed);
+        QTest::newRow("other scheme") << "none"
+                                      << "file:///etc/passwd" << int(CDownloadException::ConnectFailed);
     }
 
     void download()
@@ -109,14 +125,17 @@ private Q_SLOTS:
         }
         // The FTP server's text for an FTP server only; otherwise the cause.
         if (failure == CDownloadException::ConnectFailed && server == QLatin1String("closed ftp"))
-            QCOMPARE(message, QStringLiteral("Could not connect to ftp server!! \nPlease ensure you have correct "
-                                             "address and access rights!"));
+            QCOMPARE(message,
+                     QStringLiteral("Could not connect to ftp server!! \nPlease ensure you have correct "
+                                    "address and access rights!"));
         else if (failure == CDownloadException::ConnectFailed && server != QLatin1String("none"))
             QVERIFY2(message.startsWith(QLatin1String("Could not connect to the server: ")) &&
                          !message.contains(QLatin1String("ftp")),
                      qPrintable(message));
         if (failure == CDownloadException::NotFound)
-            QCOMPARE(message, QStringLiteral("The File specified could not be found. Check your spelling and try again!!"));
+            QCOMPARE(
+                message,
+                QStringLiteral("The File specified could not be found. Check your spelling and try again!!"));
         QCOMPARE(QDir(s.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"l_amat.zip"});
     }
 
@@ -125,15 +144,18 @@ private Q_SLOTS:
         CScratch s;
         QVERIFY(UlsArchive::Download(Url("http", "/files/l_amat.zip"), s.File("new/folder"), {}));
         QCOMPARE(ReadFile(s.File("new/folder/l_amat.zip")), m_archive);
-        QCOMPARE(QFileInfo(s.File("new/folder/l_amat.zip")).permissions() & QFile::ReadOther, QFile::ReadOther);
+        QCOMPARE(QFileInfo(s.File("new/folder/l_amat.zip")).permissions() & QFile::ReadOther,
+                 QFile::ReadOther);
     }
 
     void cancelKeepsTheOldArchive_data()
     {
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("path");
-        QTest::newRow("http") << "http" << "/slow/l_amat.zip";
-        QTest::newRow("ftp") << "ftp" << "/l_amat.zip";
+        QTest::newRow("http") << "http"
+                              << "/slow/l_amat.zip";
+        QTest::newRow("ftp") << "ftp"
+                             << "/l_amat.zip";
     }
 
     void cancelKeepsTheOldArchive()
