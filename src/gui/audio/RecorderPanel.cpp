@@ -103,7 +103,13 @@ CRecorderPanel::CRecorderPanel(CMainFrame& frame, QWidget* parent)
     connect(m_recorder, &CSessionRecorder::ended, this, &CRecorderPanel::OnEnded);
 }
 
-CRecorderPanel::~CRecorderPanel() = default;
+CRecorderPanel::~CRecorderPanel()
+{
+    // A recording still running when the window goes without closing is finished by the recorder and
+    // offered at the next start; its last signals must not reach this half-destroyed panel.
+    disconnect(m_recorder, nullptr, this, nullptr);
+    delete m_recorder;
+}
 
 bool CRecorderPanel::IsRecording() const
 {
