@@ -1,6 +1,7 @@
 #include "gui/app/Modules.h"
 
 #include "gui/app/MainFrame.h"
+#include "gui/audio/AudioModule.h"
 #include "gui/licdb/LicDbBuildModule.h"
 #include "gui/licdb/LicDbDownloadModule.h"
 #include "gui/log/NetLogTools.h"
@@ -10,4 +11,5 @@ void InstallModules(CMainFrame& frame)
     InstallNetLogTools(frame);
     CLicDbDownloadModule::Install(frame);
     CLicDbBuildModule::Install(frame);
+    CAudioModule::Install(frame);
 }
