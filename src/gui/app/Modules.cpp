@@ -4,10 +4,12 @@
 #include "gui/licdb/LicDbBuildModule.h"
 #include "gui/licdb/LicDbDownloadModule.h"
 #include "gui/log/NetLogTools.h"
+#include "gui/web/WebModule.h"
 
 void InstallModules(CMainFrame& frame)
 {
     InstallNetLogTools(frame);
     CLicDbDownloadModule::Install(frame);
     CLicDbBuildModule::Install(frame);
+    CWebModule::Install(frame);
 }
