@@ -108,7 +108,7 @@ private Q_SLOTS:
     // the window keeps taking check-ins, and the one logged meanwhile follows in one more upload.
     void autoModeUploadsWithoutBlocking()
     {
-        m_server->Route("/cgi-bin/netlog.cgi", {{"delay_ms", 2000}, {"body", "stored"}});
+        m_server->Route("/cgi-bin/netlog.cgi", {{"delay_ms", 2000}, {"store", "served.html"}});
         QTest::mouseClick(Publisher().AutoModeBox(), Qt::LeftButton);
         QVERIFY(Publisher().IsAutoMode());
         QSignalSpy done(&Publisher(), &CNetLogPublisher::uploadFinished);
@@ -130,6 +130,9 @@ private Q_SLOTS:
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(posts.last().body, saved.readAll());
         QVERIFY(posts.last().body.contains("W4ABC") && posts.last().body.contains("K1XYZ"));
+        QFile served(m_server->Root() + "/served.html");
+        QVERIFY(served.open(QIODevice::ReadOnly));
+        QCOMPARE(served.readAll(), posts.last().body);
         QVERIFY2(Status().startsWith("Post took 2."), qPrintable(Status()));
         QCOMPARE(Publisher().LastUploadLabel()->text(), QStringLiteral("Last: 19:02:30"));
         QVERIFY(!m_f->Frame().Progress().Task("uploadProgress"));
