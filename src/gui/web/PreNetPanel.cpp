@@ -6,7 +6,6 @@
 #include "core/licdb/FccLookup.h"
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
-#include "core/log/GridDistance.h"
 #include "core/web/ClubServer.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
@@ -40,15 +39,6 @@ enum Column
 };
 
 const QColor kRowColour(249, 249, 233);
-
-// What F5 does to a comment: the distance to the station's grid, when both grids are known.
-CCheckinRecord WithDistance(CCheckinRecord record, const QString& myGrid)
-{
-    const QString text = GridDistance::FormText(myGrid, record.yourGrid);
-    if (!text.endsWith(QLatin1String("Unknown")) && !record.comment.contains(QLatin1String("Distance:")))
-        record.comment += QLatin1Char(' ') + text;
-    return record;
-}
 
 QString SourceText(const PreNet::CMove& m)
 {
@@ -320,7 +310,7 @@ int CPreNetPanel::MovePreNetToLog()
             const PreNet::CMove m = PreNet::Resolve(log, m_doc.FccDatabase(), fccPath, e);
             if (fccError.isEmpty())
                 fccError = m.fccError;
-            CCheckinRecord record = WithDistance(m.record, form.MyGrid());
+            CCheckinRecord record = form.WithDistance(m.record);
             record.date = CDateTime(day, m_doc.Clock().Now().time());
             m_doc.Store().Add(record);
             ++moved;
