@@ -25,6 +25,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
@@ -323,7 +324,12 @@ private Q_SLOTS:
         RefreshPreNet();
         QLineEdit* name = Form().findChild<QLineEdit*>("name");
         QLineEdit* addr2 = Form().findChild<QLineEdit*>("addr2");
-        PreNet().OnPreNetDoubleClick(1);
+        Form().CalendarTabs()->setCurrentWidget(&PreNet());
+        QTableWidget* table = PreNet().PreNetList();
+        // A real double click: press, release, then the double click.
+        const QPoint at = table->visualItemRect(table->item(1, 1)).center();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
         QCOMPARE(Form().CallSignBox()->text(), QStringLiteral("KD9NEW"));
         QCOMPARE(name->text() + "|" + addr2->text(), QStringLiteral("New|Peoria"));
         QVERIFY(Form().CallSignBox()->hasFocus());
@@ -333,13 +339,15 @@ private Q_SLOTS:
         QSignalSpy shown(&PreNet(), &CPreNetPanel::echoLinkShown);
         PreNet().RefreshEchoLink();
         QVERIFY(shown.wait(10000));
+        Form().CalendarTabs()->setCurrentWidget(PreNet().EchoLinkPage());
         QListWidget* list = PreNet().EchoLinkList();
         QCOMPARE(list->count(), 2);
         QCOMPARE(list->item(0)->text(), QStringLiteral("k1his"));
         Form().OnClear();
         Form().CallSignBox()->setText("N0CALL");
-        list->setCurrentRow(0);
-        PreNet().OnEchoLinkDoubleClick();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                           list->visualItemRect(list->item(0)).center());
         QCOMPARE(Form().CallSignBox()->text() + "|" + name->text(), QStringLiteral("K1HIS|Hal Story"));
     }
 
