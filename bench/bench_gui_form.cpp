@@ -6,6 +6,7 @@
 #include "core/app/Clock.h"
 #include "core/app/Settings.h"
 #include "core/db/Database.h"
+#include "core/log/CheckinForm.h"
 #include "core/log/LogwardenSet.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
@@ -97,18 +98,18 @@ int main(int argc, char** argv)
            Measure(
                runs,
                [&](int) {
-                   form.OnDaySelected(QStringLiteral("2024 03 07"));
+                   form.Form().SelectDay(QDate(2024, 3, 7));
                    form.RefreshList();
                },
                [&](int) {
-                   form.OnDaySelected(before);
+                   form.Form().SelectDay(QDate::fromString(before, QStringLiteral("yyyy MM dd")));
                    form.RefreshList();
                }),
            failures);
     shown = form.DayListModel()->rowCount();
     std::printf("rows shown for the busy day: %d (the day before: %s)\n", shown, qPrintable(before));
 
-    form.OnDaySelected(QStringLiteral("2024 03 09"));
+    form.Form().SelectDay(QDate(2024, 3, 9));
     form.RefreshList();
     Report("add one check-in (F5, durable)", Measure(runs, [&](int i) {
                call->setText(QStringLiteral("ZZ%1").arg(i, 5, 10, QLatin1Char('0')));

@@ -21,6 +21,7 @@ Keys of a route (all optional):
   auth               "user:password": Basic credentials required, else 401 with a "Club" realm
   redirect           answer 302 with this Location
   echo               answer 200 with the request's body
+  store              write the request's body to ROOT/<store> (then served by /files/<store>), answer 200
   delay_ms           wait this long before answering
   gate               wait until the file ROOT/<gate> exists before answering
   hang               never answer (hold the connection until the client goes, a minute at most)
@@ -178,6 +179,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", "0")
             self.end_headers()
             return
+        if route.get("store"):
+            name = os.path.basename(route["store"])
+            with open(os.path.join(self.server.root, name + ".part"), "wb") as f:
+                f.write(body)
+            os.replace(os.path.join(self.server.root, name + ".part"), os.path.join(self.server.root, name))
         if route.get("echo"):
             answer = body
         elif "body_file" in route:

@@ -71,6 +71,8 @@ public:
     void SetMyGrid(const QString& grid);
     // "Distance: 760 miles" or "Distance: Unknown" for the boxes' grid.
     QString DistanceText() const;
+    // The check-in as it is written when it is logged: the distance to its grid added to the comment.
+    CCheckinRecord WithDistance(CCheckinRecord record) const;
 
     // --- Commands. Each returns false when it was refused (the reason went to message()). ---
     bool Add();       // F5
@@ -114,7 +116,6 @@ private:
     void SetNewStation(const CCheckinRecord& entry);
     bool SaveBoundEdits();
     bool Report(const std::exception& e);
-    CCheckinRecord WithDistance(CCheckinRecord record) const;
     QDate EntryDay() const;
 
     CCheckinStore& m_store;

@@ -5,6 +5,7 @@
 #include "gui/licdb/LicDbBuildModule.h"
 #include "gui/licdb/LicDbDownloadModule.h"
 #include "gui/log/NetLogTools.h"
+#include "gui/web/WebModule.h"
 
 void InstallModules(CMainFrame& frame)
 {
@@ -12,4 +13,5 @@ void InstallModules(CMainFrame& frame)
     CLicDbDownloadModule::Install(frame);
     CLicDbBuildModule::Install(frame);
     CAudioModule::Install(frame);
+    CWebModule::Install(frame);
 }

@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTextCharFormat>
 #include <QTimer>
@@ -95,7 +97,15 @@ void CLogwardenView::BuildLayout()
     m_calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     m_calendar->setMinimumDate(QDate(1970, 1, 1));
     m_calendar->setMaximumHeight(190);
-    calendarColumn->addWidget(m_calendar);
+    m_calendar->setMinimumHeight(136);
+    // The calendar shares its place with the lists other subsystems keep at hand during a net (the day
+    // tree chooses the day as well).
+    m_calendarTabs = new QTabWidget(page);
+    m_calendarTabs->setObjectName(QStringLiteral("calendarTabs"));
+    m_calendarTabs->setDocumentMode(true);
+    m_calendarTabs->addTab(m_calendar, QStringLiteral("Calendar"));
+    m_calendarTabs->tabBar()->setVisible(false); // until a second page comes
+    calendarColumn->addWidget(m_calendarTabs);
     m_clockLabel = new QLabel(page);
     m_clockLabel->setObjectName(QStringLiteral("clock"));
     QFont clockFont = m_clockLabel->font();
@@ -113,6 +123,12 @@ void CLogwardenView::BuildLayout()
     m_slots[static_cast<int>(Slot::SidePanel)] = side;
     lower->addLayout(side, 0);
     outer->addLayout(lower, 1);
+}
+
+void CLogwardenView::AddCalendarPage(QWidget* page, const QString& title)
+{
+    m_calendarTabs->addTab(page, title);
+    m_calendarTabs->tabBar()->setVisible(true);
 }
 
 QBoxLayout* CLogwardenView::SlotLayout(Slot slot) const

@@ -14,6 +14,7 @@ class QCalendarWidget;
 class QLabel;
 class QLineEdit;
 class QScrollArea;
+class QTabWidget;
 class QTableView;
 class QTimer;
 struct CCommands;
@@ -42,6 +43,9 @@ public:
     // Connects the commands the form carries out and enables them.
     void ConnectCommands(CCommands& commands);
     QBoxLayout* SlotLayout(Slot slot) const;
+    // A page in a tab beside the calendar's, in its place: lists the operator switches to during a net.
+    void AddCalendarPage(QWidget* page, const QString& title);
+    QTabWidget* CalendarTabs() const { return m_calendarTabs; }
 
     CCheckinForm& Form() const { return m_form; }
     CEntryPanel* Entry() const { return m_entry; }
@@ -84,6 +88,7 @@ private:
     CLookupPanel* m_lookups = nullptr;
     CDayListPanel* m_dayListPanel = nullptr;
     QCalendarWidget* m_calendar = nullptr;
+    QTabWidget* m_calendarTabs = nullptr;
     QLabel* m_clockLabel = nullptr;
     QTimer* m_clockTimer = nullptr;
     QBoxLayout* m_slots[static_cast<int>(Slot::SlotCount)] = {};
