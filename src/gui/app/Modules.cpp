@@ -4,10 +4,12 @@
 #include "gui/licdb/LicDbBuildModule.h"
 #include "gui/licdb/LicDbDownloadModule.h"
 #include "gui/log/NetLogTools.h"
+#include "gui/mail/BlastEmailModule.h"
 
 void InstallModules(CMainFrame& frame)
 {
     InstallNetLogTools(frame);
     CLicDbDownloadModule::Install(frame);
     CLicDbBuildModule::Install(frame);
+    CBlastEmailModule::Install(frame);
 }
