@@ -3,6 +3,7 @@
 #include "core/app/Settings.h"
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
+#include "gui/log/LogwardenView.h"
 #include "gui/mail/BlastEmailDlg.h"
 #include "gui/mail/BlastEmailModule.h"
 #include "gui/widgets/ProgressPane.h"
@@ -19,6 +20,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QToolButton>
@@ -117,6 +120,9 @@ private Q_SLOTS:
 
     void listOfTheShownDay()
     {
+        // The button fits the form at the window's usual size.
+        QCOMPARE(m_f->Frame().size(), QSize(875, 700));
+        QVERIFY(!m_f->Frame().FormView()->findChild<QScrollArea*>()->verticalScrollBar()->isVisible());
         CBlastEmailDlg* dlg = Open();
         QCOMPARE(dlg->windowTitle(), u"Blast Email Dialog"_s);
         QCOMPARE(dlg->Day(), kDay);
