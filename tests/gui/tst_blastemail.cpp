@@ -291,6 +291,11 @@ private Q_SLOTS:
             CProgressTask* task = m_f->Frame().Progress().Task(u"blastProgress"_s);
             QVERIFY(task);
             QCOMPARE(task->Text(), u"Blast Email 1 of 3: W4ABC"_s);
+            // Closing the window asks too; No keeps it open and sending.
+            m_f->Prompts().Answer(false);
+            QVERIFY(!m_f->Frame().close());
+            QVERIFY(m_f->Prompts().Last().startsWith(u"The blast is still sending (1 of 3: W4ABC). Quit"_s));
+            QVERIFY(Module().Blast().IsRunning());
             QTest::mouseClick(task->findChild<QToolButton*>(u"cancel"_s), Qt::LeftButton);
         }
         QCOMPARE(Summary(), u"Warning: 1 of 3 messages sent. Stopped on request; 2 not tried."_s);

@@ -9,6 +9,7 @@
 #include "gui/widgets/ProgressPane.h"
 
 #include <QBoxLayout>
+#include <QEvent>
 #include <QPushButton>
 
 void CBlastEmailModule::Install(CMainFrame& frame)
@@ -30,6 +31,7 @@ CBlastEmailModule::CBlastEmailModule(CMainFrame& frame) : QObject(&frame), m_fra
     connect(&m_blast, &CBlastEmail::progress, this, &CBlastEmailModule::OnProgress);
     connect(&m_blast, &CBlastEmail::stationDone, this, &CBlastEmailModule::OnStationDone);
     connect(&m_blast, &CBlastEmail::finished, this, &CBlastEmailModule::OnFinished);
+    frame.installEventFilter(this);
 }
 
 CBlastEmailModule::~CBlastEmailModule() = default;
@@ -70,6 +72,22 @@ void CBlastEmailModule::OnBlastEmail()
     if (m_blast.IsRunning() && m_total > 0)
         m_dialog->ShowProgress(m_index, m_total, m_progressText);
     m_dialog->open();
+}
+
+bool CBlastEmailModule::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &m_frame && event->type() == QEvent::Close && m_blast.IsRunning()) {
+        if (!Prompt::Ask(&m_frame,
+                         QStringLiteral("The blast is still sending (%1). Quit anyway? It stops after the "
+                                        "current message; the stations after it get nothing.")
+                             .arg(m_progressText),
+                         false, QStringLiteral("Blast Email"))) {
+            event->ignore();
+            return true;
+        }
+        m_blast.Cancel();
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void CBlastEmailModule::OnProgress(int index, int total, const QString& text)

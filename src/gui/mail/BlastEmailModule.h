@@ -36,6 +36,8 @@ public:
     CProgressTask* Task() const;
 
 private:
+    // Closing the window during a blast asks first: the stations not yet sent would get nothing.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void OnProgress(int index, int total, const QString& text);
     void OnStationDone();
     void OnFinished();
