@@ -6,6 +6,7 @@
 #include "gui/licdb/LicDbDownloadModule.h"
 #include "gui/log/NetLogTools.h"
 #include "gui/web/WebModule.h"
+#include "gui/mail/BlastEmailModule.h"
 
 void InstallModules(CMainFrame& frame)
 {
@@ -14,4 +15,5 @@ void InstallModules(CMainFrame& frame)
     CLicDbBuildModule::Install(frame);
     CAudioModule::Install(frame);
     CWebModule::Install(frame);
+    CBlastEmailModule::Install(frame);
 }

@@ -90,6 +90,12 @@ void CPromptScript::Choose(const QString& path)
     m_paths << path;
 }
 
+void CPromptScript::Choose(const QStringList& paths)
+{
+    // No file name holds a NUL, so the names travel as one answer.
+    m_paths << paths.join(QChar(0));
+}
+
 QString CPromptScript::Last() const
 {
     if (m_shown.isEmpty())
@@ -153,13 +159,19 @@ QString WithSuffix(const QString& path, const CFileRequest& r)
     return path + QLatin1Char('.') + r.defaultSuffix;
 }
 
-QString RunFileDialog(QWidget* parent, const CFileRequest& r, QFileDialog::AcceptMode mode)
+QStringList RunFileDialog(QWidget* parent, const CFileRequest& r, QFileDialog::AcceptMode mode, bool many)
 {
-    if (g_script)
-        return WithSuffix(CPromptAccess::NextPath(r), r);
+    if (g_script) {
+        const QString answer = CPromptAccess::NextPath(r);
+        if (many)
+            return answer.split(QChar(0), Qt::SkipEmptyParts);
+        return {WithSuffix(answer, r)};
+    }
     QFileDialog dialog(parent, r.caption);
     dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
+                       : many                          ? QFileDialog::ExistingFiles
+                                                       : QFileDialog::ExistingFile);
     // The question whether to overwrite is the program's own, with its own text.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (!r.filters.isEmpty())
@@ -172,19 +184,26 @@ QString RunFileDialog(QWidget* parent, const CFileRequest& r, QFileDialog::Accep
         dialog.selectFile(r.proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return WithSuffix(dialog.selectedFiles().constFirst(), r);
+    if (many)
+        return dialog.selectedFiles();
+    return {WithSuffix(dialog.selectedFiles().constFirst(), r)};
 }
 
 } // namespace
 
 QString SaveFileName(QWidget* parent, const CFileRequest& request)
 {
-    return RunFileDialog(parent, request, QFileDialog::AcceptSave);
+    return RunFileDialog(parent, request, QFileDialog::AcceptSave, false).value(0);
 }
 
 QString OpenFileName(QWidget* parent, const CFileRequest& request)
 {
-    return RunFileDialog(parent, request, QFileDialog::AcceptOpen);
+    return RunFileDialog(parent, request, QFileDialog::AcceptOpen, false).value(0);
+}
+
+QStringList OpenFileNames(QWidget* parent, const CFileRequest& request)
+{
+    return RunFileDialog(parent, request, QFileDialog::AcceptOpen, true);
 }
 
 QString FolderName(QWidget* parent, const QString& caption, const QString& folder)

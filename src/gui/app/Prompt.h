@@ -40,6 +40,8 @@ struct CFileRequest
 };
 QString SaveFileName(QWidget* parent, const CFileRequest& request);
 QString OpenFileName(QWidget* parent, const CFileRequest& request);
+// Several existing files at once, in the order the dialog gives them; empty when cancelled.
+QStringList OpenFileNames(QWidget* parent, const CFileRequest& request);
 QString FolderName(QWidget* parent, const QString& caption, const QString& folder);
 
 // Runs a command and shows what the core raised in an error box: the command ends, the window stays
@@ -70,6 +72,8 @@ public:
     void Answer(bool yes);
     // The name the next file or folder dialog returns; an empty name cancels it.
     void Choose(const QString& path);
+    // The names the next dialog for several files returns.
+    void Choose(const QStringList& paths);
 
     // Every message and question shown, in order, as "<kind>: <text>".
     const QStringList& Shown() const { return m_shown; }
