@@ -162,7 +162,7 @@ private Q_SLOTS:
 
         // The next recording is offered beside the last one.
         Record();
-        Prompts().Choose({});
+        Prompts().Choose(QString());
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(Prompts().FileRequests().last().folder, Data("net"));
     }
@@ -253,7 +253,7 @@ private Q_SLOTS:
         struct rlimit small = saved;
         small.rlim_cur = 1 << 20;
         QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
-        Prompts().Choose({});
+        Prompts().Choose(QString());
         QTest::mouseClick(Recorder().Button(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!Recorder().IsRecording(), 20000);
         ::setrlimit(RLIMIT_FSIZE, &saved);

@@ -5,8 +5,8 @@
 #include "gui/licdb/LicDbBuildModule.h"
 #include "gui/licdb/LicDbDownloadModule.h"
 #include "gui/log/NetLogTools.h"
-#include "gui/web/WebModule.h"
 #include "gui/mail/BlastEmailModule.h"
+#include "gui/web/WebModule.h"
 
 void InstallModules(CMainFrame& frame)
 {

@@ -82,6 +82,15 @@ void CLogwardenView::BuildLayout()
     m_lookups = new CLookupPanel(m_doc, page);
     outer->addWidget(m_lookups);
     m_slots[static_cast<int>(Slot::LookupButtons)] = m_lookups->Row();
+    // The clock at the end of the look-up row, where it costs the net column no height.
+    m_clockLabel = new QLabel(page);
+    m_clockLabel->setObjectName(QStringLiteral("clock"));
+    QFont clockFont = m_clockLabel->font();
+    clockFont.setPointSize(clockFont.pointSize() + 6);
+    clockFont.setBold(true);
+    m_clockLabel->setFont(clockFont);
+    m_clockLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_lookups->Row()->addWidget(m_clockLabel);
     auto* audio = new QHBoxLayout;
     m_slots[static_cast<int>(Slot::AudioRow)] = audio;
     outer->addLayout(audio);
@@ -106,17 +115,12 @@ void CLogwardenView::BuildLayout()
     m_calendarTabs->addTab(m_calendar, QStringLiteral("Calendar"));
     m_calendarTabs->tabBar()->setVisible(false); // until a second page comes
     calendarColumn->addWidget(m_calendarTabs);
-    m_clockLabel = new QLabel(page);
-    m_clockLabel->setObjectName(QStringLiteral("clock"));
-    QFont clockFont = m_clockLabel->font();
-    clockFont.setPointSize(clockFont.pointSize() + 6);
-    clockFont.setBold(true);
-    m_clockLabel->setFont(clockFont);
-    m_clockLabel->setAlignment(Qt::AlignCenter);
-    calendarColumn->addWidget(m_clockLabel);
     auto* net = new QVBoxLayout;
     m_slots[static_cast<int>(Slot::NetColumn)] = net;
     calendarColumn->addLayout(net);
+    auto* netButtons = new QHBoxLayout;
+    m_slots[static_cast<int>(Slot::NetButtons)] = netButtons;
+    calendarColumn->addLayout(netButtons);
     calendarColumn->addStretch(1);
     lower->addLayout(calendarColumn, 0);
     auto* side = new QVBoxLayout;

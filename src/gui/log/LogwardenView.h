@@ -32,7 +32,8 @@ public:
         EntryButtons,  // beside "&Clear", "Add New [F5] log", "Save Current [F6]": history and the like
         LookupButtons, // the row under them: licence and callbook look-ups
         AudioRow,      // phonetic spelling, hearing the call, volume, recording
-        NetColumn,     // under the calendar: NCS label, letter ranges, transmitter, mail, net report
+        NetColumn,     // under the calendar: NCS label, letter ranges, transmitter
+        NetButtons,    // the row at the foot of the net column: mail, net report
         SidePanel,     // beside the calendar: pre-net check-ins and the station listing
         SlotCount
     };

@@ -25,7 +25,7 @@ CBlastEmailModule::CBlastEmailModule(CMainFrame& frame) : QObject(&frame), m_fra
     m_button->setObjectName(QStringLiteral("blastEmailButton"));
     m_button->setAutoDefault(false);
     m_button->setToolTip(QStringLiteral("E-mail an invitation to the stations of this day"));
-    form.SlotLayout(CLogwardenView::Slot::NetColumn)->addWidget(m_button);
+    form.SlotLayout(CLogwardenView::Slot::NetButtons)->addWidget(m_button);
     connect(m_button, &QPushButton::clicked, this, &CBlastEmailModule::OnBlastEmail);
 
     connect(&m_blast, &CBlastEmail::progress, this, &CBlastEmailModule::OnProgress);

@@ -39,7 +39,7 @@ CWebModule::CWebModule(CMainFrame& frame) : QObject(&frame), m_frame(frame)
     m_reportButton->setObjectName(QStringLiteral("sendNetReportButton"));
     m_reportButton->setAutoDefault(false);
     m_reportButton->setFocusPolicy(Qt::TabFocus);
-    view.SlotLayout(CLogwardenView::Slot::NetColumn)->addWidget(m_reportButton);
+    view.SlotLayout(CLogwardenView::Slot::NetButtons)->addWidget(m_reportButton);
     m_reportTask = new CWebTask(frame.Progress(), m_club->ReportWorker(), QStringLiteral("reportProgress"),
                                 QStringLiteral("Sending the net report"), this);
     connect(m_reportButton, &QPushButton::clicked, this, &CWebModule::OnSendNetReport);
