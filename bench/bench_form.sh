@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The check-in form on a log of 200,000 check-ins over ten years (generated once into bench/data/).
+# The check-in form on a log of 1,000,000 check-ins over ten years (generated once into bench/data/).
 set -euo pipefail
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$here/data"
-log="$here/data/log-200k.db"
-[[ -f "$log" ]] || python3 "$here/make_log.py" --out "$log"
+log="$here/data/log-1m.db"
+[[ -f "$log" ]] || python3 "$here/make_log.py" --out "$log" --checkins 1000000
 "$build/bench/bench_gui_form" "$log" "${FORM_RUNS:-200}"

@@ -1,6 +1,7 @@
-// Timings of the check-in form on a large log, through the real widgets (offscreen):
-// rebuilding the matches for a one- and a two-letter prefix, switching to a day of 300 check-ins and
-// refreshing its list, and adding one check-in (committed durably before the command returns).
+// Timings of the check-in form on a large log, through the real widgets (offscreen): how soon the window
+// is usable after start, rebuilding the matches for a one- and a two-letter prefix, switching to a day of
+// 300 check-ins and refreshing its list, and adding one check-in (committed durably before the command
+// returns).
 //
 //   bench_gui_form LOG.db [runs]
 #include "core/app/Clock.h"
@@ -71,11 +72,16 @@ int main(int argc, char** argv)
 
     CSettings settings(dir.filePath(QStringLiteral("Logwarden.ini")), dir.path());
     CFixedClock clock(QDateTime(QDate(2024, 3, 7), QTime(19, 30)));
+    // From opening the log to a window that shows today's check-ins and takes keys.
+    QElapsedTimer start;
+    start.start();
     CLogwardenDoc doc(settings, clock);
     doc.OpenLog(log);
     CMainFrame frame(doc);
     frame.show();
     QApplication::processEvents();
+    frame.FormView()->RefreshList();
+    const double usable = start.nsecsElapsed() / 1e6;
     CLogwardenView& form = *frame.FormView();
     QLineEdit* call = form.CallSignBox();
 
@@ -84,6 +90,9 @@ int main(int argc, char** argv)
     std::printf("log: %lld check-ins; synchronous=%s; %d runs each\n", total, sync == 2 ? "FULL" : "not FULL", runs);
 
     int failures = 0;
+    std::printf("%-46s %7.1f ms   %s\n", "window usable after start (today's list shown)", usable,
+                usable < 500 ? "(goal < 500 ms: met)" : "(goal < 500 ms: MISSED)");
+    failures += usable < 500 ? 0 : 1;
     Report("matches for a one-letter prefix (K)", Measure(runs, [&](int i) { call->setText(i % 2 ? "K" : "W"); }),
            failures);
     Report("matches for a two-letter prefix (KB)", Measure(runs, [&](int i) { call->setText(i % 2 ? "KB" : "WA"); }),

@@ -158,15 +158,15 @@ private Q_SLOTS:
         const QByteArray items =
             "<li>w4abc, Jo+Ann, Springfield</li>\n<li>W4AB, Al</li>\n<li>KH6/W4AB, Kai, Hilo, HI</li>";
         QTest::newRow("without a log") << PreNetPage(items) << QStringList{} << 0
-                                       << "0|w4abc|JoAnn|Springfield\n0|W4AB|Al|\n0|KH6/W4AB|Kai|Hilo, HI\n"
+                                       << "0|w4abc|Jo Ann|Springfield\n0|W4AB|Al|\n0|KH6/W4AB|Kai|Hilo, HI\n"
                                        << "";
         QTest::newRow("marked against the day")
             << PreNetPage(items) << QStringList{"--log", "LOG", "--day", "2024-03-07"} << 0
-            << "1|w4abc|JoAnn|Springfield\n0|W4AB|Al|\n1|KH6/W4AB|Kai|Hilo, HI\n"
+            << "1|w4abc|Jo Ann|Springfield\n0|W4AB|Al|\n1|KH6/W4AB|Kai|Hilo, HI\n"
             << "";
         QTest::newRow("another day") << PreNetPage(items)
                                      << QStringList{"--log", "LOG", "--day", "2024-02-29"} << 0
-                                     << "0|w4abc|JoAnn|Springfield\n0|W4AB|Al|\n0|KH6/W4AB|Kai|Hilo, HI\n"
+                                     << "0|w4abc|Jo Ann|Springfield\n0|W4AB|Al|\n0|KH6/W4AB|Kai|Hilo, HI\n"
                                      << "";
         QTest::newRow("no entries") << PreNetPage("") << QStringList{} << 1 << ""
                                     << "Nothing found so far for today\n";

@@ -244,8 +244,8 @@ private Q_SLOTS:
         QCOMPARE(m_f->Settings().GetString(Setting::PreNetServer), m_server->Host());
         RefreshPreNet();
         QCOMPARE(PreNetRows(),
-                 (QStringList{"1|W4ABC|JaneDoe|Springfield", "0|k1his|Hal|Somewhere", "0|N1FCC|Nancy|",
-                              "0|KD9NEW|NewComer|Peoria, IL", "0|W4AB|Short|Call"}));
+                 (QStringList{"1|W4ABC|Jane Doe|Springfield", "0|k1his|Hal|Somewhere", "0|N1FCC|Nancy|",
+                              "0|KD9NEW|New Comer|Peoria, IL", "0|W4AB|Short|Call"}));
         QVERIFY2(Status().startsWith("Post took"), qPrintable(Status()));
 
         Log("W4AB");
@@ -273,7 +273,7 @@ private Q_SLOTS:
         QCOMPARE(logged.mid(2),
                  (QStringList{"K1HIS|Hal Story|2 Old Rd|Oldtown, GA|G|EM73||2026-01-05 19:02:30|0",
                               "N1FCC|NANCY FCC|1 FCC WAY|HARTFORD, CT 06001|E|||2026-01-05 19:02:30|0",
-                              "KD9NEW|NewComer||Peoria, IL||||2026-01-05 19:02:30|0"}));
+                              "KD9NEW|New Comer||Peoria, IL||||2026-01-05 19:02:30|0"}));
         // The page follows the log: the last upload carries every station.
         QTRY_VERIFY_WITH_TIMEOUT(!Publisher().Uploader().IsBusy() && !Publisher().Uploader().HasPending(),
                                  10000);

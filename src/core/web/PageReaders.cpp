@@ -68,10 +68,11 @@ CPreNetPage ParsePage(const QByteArray& body)
         if (comma >= 0) {
             const QByteArrayView rest = item.sliced(comma + 1);
             const qsizetype comma2 = rest.indexOf(',');
+            // The club's web form sends a blank as "+": John+Smith is John Smith.
             e.name = text(comma2 < 0 ? rest : rest.first(comma2))
-                         .remove(QLatin1Char('+'))
+                         .replace(QLatin1Char('+'), QLatin1Char(' '))
                          .remove(QLatin1Char(','))
-                         .trimmed();
+                         .simplified();
             if (comma2 >= 0)
                 e.location = text(rest.sliced(comma2 + 1)).trimmed();
         }

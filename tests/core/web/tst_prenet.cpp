@@ -63,9 +63,9 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("entries");
         const int E = CPreNetPage::Entries, N = CPreNetPage::NothingFound, B = CPreNetPage::BadServer;
         QTest::newRow("name with +, location") << Page("<li>W4ABC, John+Smith, Springfield</li>\n") << E
-                                               << QStringList{"0|W4ABC|JohnSmith|Springfield"};
+                                               << QStringList{"0|W4ABC|John Smith|Springfield"};
         QTest::newRow("no location: the name ends at the tag")
-            << Page("<li>K4XYZ, Mary+Ann</li>\n") << E << QStringList{"0|K4XYZ|MaryAnn|"};
+            << Page("<li>K4XYZ, Mary+Ann</li>\n") << E << QStringList{"0|K4XYZ|Mary Ann|"};
         QTest::newRow("location taken as it stands")
             << Page("<li>N4Q, Bob, Spring+field, SC </li>") << E << QStringList{"0|N4Q|Bob|Spring+field, SC"};
         QTest::newRow("page order")
