@@ -129,12 +129,10 @@ void CNetLogTools::OnHistory()
 
 void CNetLogTools::ShowHistory(const QString& callSign)
 {
-    try {
+    Prompt::Guard(&m_form, [&] {
         CHistoryDlg dlg(m_doc.GetDatabase(), m_doc.Settings(), callSign, &m_form);
         dlg.exec();
-    } catch (const CLogwardenException& e) {
-        ReportError(e.Message());
-    }
+    });
 }
 
 // --- Export --------------------------------------------------------------------------------------------

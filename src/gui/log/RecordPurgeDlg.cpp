@@ -104,27 +104,23 @@ void CRecordPurgeDlg::CountAll()
 {
     m_countTimer->stop();
     m_fromChanged = m_toChanged = false;
-    try {
+    Prompt::Guard(this, [&] {
         const CPurgeSelection::CCount count = m_selection.CountAll(m_doc.GetDatabase());
         Show(count);
         ShowContained(count.count);
-    } catch (const CLogwardenException& e) {
-        Prompt::Error(this, e.Message());
-    }
+    });
 }
 
 void CRecordPurgeDlg::Refresh()
 {
     if (m_countTimer->isActive())
         OnPickerChanged();
-    try {
+    Prompt::Guard(this, [&] {
         CDatabase& db = m_doc.GetDatabase();
         ShowContained(CheckinQuery::Count(db, {}));
         if (!m_selection.IsWholeLog())
             ShowSelected(m_selection.Recount(db));
-    } catch (const CLogwardenException& e) {
-        Prompt::Error(this, e.Message());
-    }
+    });
 }
 
 void CRecordPurgeDlg::OnPickerChanged()
@@ -132,7 +128,7 @@ void CRecordPurgeDlg::OnPickerChanged()
     m_countTimer->stop();
     const bool from = m_fromChanged, to = m_toChanged;
     m_fromChanged = m_toChanged = false;
-    try {
+    Prompt::Guard(this, [&] {
         CDatabase& db = m_doc.GetDatabase();
         CPurgeSelection::CCount count;
         // Both pickers may have changed before the count; each becomes its bound.
@@ -144,16 +140,14 @@ void CRecordPurgeDlg::OnPickerChanged()
             return;
         Show(count);
         ShowSelected(count.count);
-    } catch (const CLogwardenException& e) {
-        Prompt::Error(this, e.Message());
-    }
+    });
 }
 
 void CRecordPurgeDlg::OnPurgeSelection()
 {
     if (m_countTimer->isActive())
         OnPickerChanged();
-    try {
+    Prompt::Guard(this, [&] {
         CDatabase& db = m_doc.GetDatabase();
         // Counted again now: the log may have grown since the dates were chosen.
         const long count = m_selection.Recount(db);
@@ -174,7 +168,5 @@ void CRecordPurgeDlg::OnPurgeSelection()
         Q_EMIT purged(deleted);
         Q_EMIT statusText(QStringLiteral("%1 check-in(s) purged.").arg(deleted));
         Refresh();
-    } catch (const CLogwardenException& e) {
-        Prompt::Error(this, e.Message());
-    }
+    });
 }
