@@ -34,7 +34,7 @@ class TestQrzQuery : public QObject
 
     std::unique_ptr<CQrzService> m_qrz;
     std::unique_ptr<CScratch> m_folder;
-    CCurlHttpGet m_http;
+    CHttpGet m_http;
 
     CQRZAccount Account() const
     {
@@ -250,10 +250,11 @@ private Q_SLOTS:
                                                     << "miles"
                                                     << "K1LOW"
                                                     << "760 miles";
+        // As the form measures it: from the centre of the square.
         QTest::newRow("home grid of four characters") << "EM84"
                                                       << "miles"
                                                       << "W1AW"
-                                                      << "";
+                                                      << "749 miles";
     }
     void distance()
     {
