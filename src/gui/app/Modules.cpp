@@ -3,6 +3,7 @@
 #include "gui/app/MainFrame.h"
 #include "gui/licdb/LicDbBuildModule.h"
 #include "gui/licdb/LicDbDownloadModule.h"
+#include "gui/licdb/QrzModule.h"
 #include "gui/log/NetLogTools.h"
 
 void InstallModules(CMainFrame& frame)
@@ -10,4 +11,5 @@ void InstallModules(CMainFrame& frame)
     InstallNetLogTools(frame);
     CLicDbDownloadModule::Install(frame);
     CLicDbBuildModule::Install(frame);
+    CQrzModule::Install(frame);
 }
