@@ -4,6 +4,7 @@
 #include "gui/licdb/FCCDbInfoDlg.h"
 #include "gui/licdb/QrzDbModule.h"
 #include "gui/licdb/QrzModule.h"
+#include "gui/log/LogwardenView.h"
 #include "gui/widgets/ProgressPane.h"
 #include "support/QrzService.h"
 #include "support/ServerProcess.h"
@@ -12,6 +13,8 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QToolBar>
 #include <QtTest>
@@ -126,15 +129,30 @@ private Q_SLOTS:
     }
     void cleanup() { m_f.reset(); }
 
+    // Beside "FCC DB: ", every button in sight at the window's default size.
     void theBarSitsBesideTheFccBar()
     {
         QToolBar* bar = Db().Bar();
+        QToolBar* fcc = m_f->Frame().CommandBar();
+        QCOMPARE(m_f->Frame().size(), QSize(875, 700));
         QCOMPARE(m_f->Frame().toolBarArea(bar), Qt::TopToolBarArea);
-        QVERIFY(!m_f->Frame().toolBarBreak(bar));
+        QCOMPARE(bar->geometry().top(), fcc->geometry().top());
+        QVERIFY(bar->geometry().left() > fcc->geometry().left());
         QStringList texts;
-        for (QAction* a : bar->actions())
-            texts << (a->isEnabled() ? a->text() : QStringLiteral("(%1)").arg(a->text()));
-        QCOMPARE(texts.mid(1), (QStringList{"Check", "(DLoad)", "(Extract)", "Compile"}));
+        for (QToolBar* b : {fcc, bar}) {
+            for (QAction* a : b->actions()) {
+                QWidget* w = b->widgetForAction(a);
+                QVERIFY2(w && w->isVisible() && b->rect().contains(w->geometry()), qPrintable(a->text()));
+                texts << (a->isEnabled() ? a->text() : QStringLiteral("(%1)").arg(a->text()));
+            }
+        }
+        QCOMPARE(texts, (QStringList{"", "Check", "DLoad", "Extract", "Compile", "", "Check", "(DLoad)",
+                                     "(Extract)", "Compile"}));
+        // The row they take leaves the form whole.
+        auto* form = m_f->Frame().FormView()->findChild<QScrollArea*>();
+        QVERIFY(form);
+        QVERIFY(!form->verticalScrollBar()->isVisible());
+        QVERIFY(!form->horizontalScrollBar()->isVisible());
     }
 
     void compileRunsInTheBackground()
