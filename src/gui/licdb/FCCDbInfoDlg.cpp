@@ -72,6 +72,8 @@ void CFCCDbInfoDlg::showEvent(QShowEvent* event)
         ShowTexts();
     }
     QDialog::showEvent(event);
+    // The check is what the dialog is opened for: Space presses it, Return still means OK.
+    m_check->setFocus();
 }
 
 void CFCCDbInfoDlg::done(int result)
