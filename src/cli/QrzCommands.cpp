@@ -4,6 +4,7 @@
 #include "cli/CliProgress.h"
 #include "core/Exceptions.h"
 #include "core/app/DataFolder.h"
+#include "core/app/SecretStore.h"
 #include "core/app/Settings.h"
 #include "core/licdb/FCCDbInfo.h"
 #include "core/licdb/HttpGet.h"
@@ -121,9 +122,19 @@ int RunQrz(const QStringList& rawArgs)
     CQRZAccount account;
     account.host = args.Value(QStringLiteral("host"), settings.GetString(Setting::QrzXmlHost));
     account.userName = args.Value(QStringLiteral("user"), settings.GetString(Setting::QrzUserName));
-    account.password = QString::fromLocal8Bit(qgetenv("LOGWARDEN_QRZ_PASSWORD"));
+    // The environment first (scripts), else the keyring, where the window's account dialog keeps it.
+    QString keyringNote;
+    if (qEnvironmentVariableIsSet("LOGWARDEN_QRZ_PASSWORD")) {
+        account.password = QString::fromLocal8Bit(qgetenv("LOGWARDEN_QRZ_PASSWORD"));
+    } else if (!account.userName.isEmpty()) {
+        CSecretStore keyring;
+        if (const std::optional<QString> password = keyring.Read(CSecretStore::QrzAccount(account.userName)))
+            account.password = *password;
+        else if (keyring.IsSessionOnly())
+            keyringNote = QStringLiteral(" (The keyring cannot be reached: %1.)").arg(keyring.KeyringError());
+    }
 
-    CCurlHttpGet http(HttpGetOptions(settings));
+    CHttpGet http(CWebOptions::FromSettings(settings));
     CQRZQuery query(http, folder);
     query.SetAccount(account);
     query.SetHomeGrid(settings.GetString(Setting::QrzHomeGrid),
@@ -132,9 +143,10 @@ int RunQrz(const QStringList& rawArgs)
     if (!query.Query(args.Positional()[0].trimmed().toUpper())) {
         QString text = query.GetLastError();
         if (query.GetFailure() == CQRZQuery::Failure::NoAccount)
-            text +=
-                QStringLiteral(" Give the user name with --user (or the QrzAccount/UserName setting) and the "
-                               "password in LOGWARDEN_QRZ_PASSWORD.");
+            text += QStringLiteral(" Give the user name with --user (or the QrzAccount/UserName setting) and "
+                                   "the password in LOGWARDEN_QRZ_PASSWORD or the desktop keyring (the "
+                                   "window's QRZ account dialog keeps it there).") +
+                    keyringNote;
         CliError(QStringLiteral("logwarden-cli qrz: %1").arg(text));
         return 1;
     }
@@ -164,7 +176,7 @@ int RunFccStatus(const QStringList& rawArgs)
     if (archiveFolder.isEmpty())
         archiveFolder = folder;
 
-    CCurlHttpGet http(HttpGetOptions(settings));
+    CHttpGet http(CWebOptions::FromSettings(settings));
     CFCCDbInfo info;
     info.Apply(CFCCDbInfo::CheckFccWebsite(
         http, host, QDir(archiveFolder).filePath(QLatin1String(UlsArchive::kArchiveName))));
@@ -186,7 +198,8 @@ const CCliRegistrar g_qrz{
     {QStringLiteral("qrz"), kQrzUsage,
      QStringLiteral(
          "Look CALL up in the QRZ XML callbook and print what \"Pull from QRZ\" fills in. Host and "
-         "user default to the QrzAccount settings; the password is read from LOGWARDEN_QRZ_PASSWORD. "
+         "user default to the QrzAccount settings; the password is read from LOGWARDEN_QRZ_PASSWORD, else "
+         "from the desktop keyring. "
          "Exit status 1 when QRZ answers with an error or does not know CALL."),
      &RunQrz}};
 const CCliRegistrar g_fccStatus{

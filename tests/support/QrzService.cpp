@@ -23,7 +23,7 @@ void CQrzService::Reset()
     m_config = QJsonObject();
     m_stations.clear();
     SetAccount(QStringLiteral("n0tst"), QStringLiteral("secret"));
-    CCurlHttpGet http;
+    CHttpGet http;
     const CHttpGetReply reply = http.Get(HttpHost() + QStringLiteral("/control/reset"));
     QVERIFY(reply.received && reply.status == 200);
     ClearLog();
@@ -82,7 +82,7 @@ QString CQrzService::BareHost() const
 
 void CQrzService::Control(const QString& what)
 {
-    CCurlHttpGet http;
+    CHttpGet http;
     const CHttpGetReply reply = http.Get(HttpHost() + QStringLiteral("/control/") + what);
     QVERIFY2(reply.received && reply.status == 200, qPrintable(what));
     ClearLog();

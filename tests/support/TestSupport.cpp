@@ -43,8 +43,12 @@ CCliRun RunCli(const QStringList& args, const QList<QPair<QString, QString>>& en
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const auto& [name, value] : environment)
-        env.insert(name, value);
+    for (const auto& [name, value] : environment) {
+        if (value.isNull())
+            env.remove(name);
+        else
+            env.insert(name, value);
+    }
     p.setProcessEnvironment(env);
     p.start(CliPath(), args);
     if (!p.waitForFinished(120000))

@@ -51,7 +51,8 @@ struct CCliRun
     QString err;
     QByteArray rawOut;
 };
-// Runs logwarden-cli with the arguments, adding the variables to the test's own environment.
+// Runs logwarden-cli with the arguments, adding the variables to the test's own environment (a null
+// value removes the variable).
 CCliRun RunCli(const QStringList& args, const QList<QPair<QString, QString>>& environment = {});
 
 // The file's bytes, or "<missing>" when it cannot be read.

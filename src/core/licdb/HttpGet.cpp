@@ -1,43 +1,105 @@
 #include "core/licdb/HttpGet.h"
 
-#include "core/app/Settings.h"
-
 #include <QUrl>
-#include <curl/curl.h>
-#include <memory>
-#include <mutex>
 
-namespace {
-
-struct CBody
+CHttpGet::CHttpGet(const CWebOptions& options) : m_request(options)
 {
-    QByteArray data;
-    qint64 limit = 0;
-    bool tooLarge = false;
-};
-
-size_t OnData(char* data, size_t size, size_t count, void* user)
-{
-    auto* body = static_cast<CBody*>(user);
-    const size_t bytes = size * count;
-    if (body->data.size() + qint64(bytes) > body->limit) {
-        body->tooLarge = true;
-        return 0; // stops the transfer
-    }
-    body->data.append(data, qsizetype(bytes));
-    return bytes;
+    // These answers are small and nobody watches them arrive.
+    m_request.SetProgressDisplay(false);
+    m_request.SetCancelCheck([this] { return m_cancelled.load(); });
 }
 
-struct CCurlDeleter
-{
-    void operator()(CURL* c) const { curl_easy_cleanup(c); }
-};
-struct CListDeleter
-{
-    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
-};
+CHttpGet::~CHttpGet() = default;
 
-} // namespace
+void CHttpGet::Cancel()
+{
+    m_cancelled = true;
+    m_request.Cancel();
+}
+
+bool CHttpGet::Split(const QString& url, QString& server, QString& port, QString& object)
+{
+    const qsizetype schemeEnd = url.indexOf(QLatin1String("://"));
+    if (schemeEnd <= 0)
+        return false;
+    const QString scheme = url.left(schemeEnd).toLower();
+    const bool https = scheme == QLatin1String("https");
+    if (!https && scheme != QLatin1String("http"))
+        return false;
+    const qsizetype hostStart = schemeEnd + 3;
+    qsizetype hostEnd = hostStart;
+    while (hostEnd < url.size() && url[hostEnd] != QLatin1Char('/') && url[hostEnd] != QLatin1Char('?') &&
+           url[hostEnd] != QLatin1Char('#'))
+        ++hostEnd;
+    QString authority = url.mid(hostStart, hostEnd - hostStart);
+    // Credentials are never part of these addresses; a user part would only be dropped by the client.
+    if (authority.contains(QLatin1Char('@')))
+        authority = authority.mid(authority.lastIndexOf(QLatin1Char('@')) + 1);
+    // host, host:port, [v6], [v6]:port
+    QString host = authority, portText;
+    const qsizetype bracket = authority.lastIndexOf(QLatin1Char(']'));
+    const qsizetype colon = authority.lastIndexOf(QLatin1Char(':'));
+    if (colon > bracket) {
+        host = authority.left(colon);
+        portText = authority.mid(colon + 1);
+        bool ok = false;
+        const int number = portText.toInt(&ok);
+        if (!ok || number < 1 || number > 65535)
+            return false;
+        portText = QString::number(number);
+    }
+    if (host.isEmpty() || host == QLatin1String("[]"))
+        return false;
+
+    // The port text counts for plain http only; an https port stays part of the server.
+    server = scheme + QLatin1String("://") + host;
+    if (https) {
+        if (!portText.isEmpty())
+            server += QLatin1Char(':') + portText;
+        port.clear();
+    } else {
+        port = portText.isEmpty() ? QStringLiteral("80") : portText;
+    }
+    object = url.mid(hostEnd);
+    const qsizetype fragment = object.indexOf(QLatin1Char('#'));
+    if (fragment >= 0)
+        object.truncate(fragment);
+    while (object.startsWith(QLatin1Char('/')))
+        object.remove(0, 1);
+    return true;
+}
+
+CHttpGetReply CHttpGet::Get(const QString& url)
+{
+    CHttpGetReply reply;
+    QString server, port, object;
+    if (!Split(url, server, port, object)) {
+        reply.error = QStringLiteral("Invalid URL");
+        return reply;
+    }
+    if (m_cancelled) {
+        reply.error = QStringLiteral("Cancelled");
+        return reply;
+    }
+    m_request.SetServer(server);
+    m_request.SetPort(port);
+    m_request.SetObjectPath(object);
+    // Never an https request answered over plain http: the address asked must keep the scheme given.
+    const QString asked = CWebRequest::BuildUrl(server, port, object);
+    if (asked.isEmpty() || !asked.startsWith(server.left(server.indexOf(QLatin1Char(':')) + 3))) {
+        reply.error = QStringLiteral("Invalid URL");
+        return reply;
+    }
+    const CWebResponse response = m_request.Get();
+    if (!response.Answered()) {
+        reply.error = response.Message().isEmpty() ? response.FailureText() : response.Message();
+        return reply;
+    }
+    reply.received = true;
+    reply.status = response.Status();
+    reply.body = response.Body();
+    return reply;
+}
 
 QString HttpBaseUrl(const QString& host)
 {
@@ -58,76 +120,4 @@ QString HttpBaseUrl(const QString& host)
         !url.userInfo().isEmpty())
         return {};
     return base;
-}
-
-CHttpGetOptions HttpGetOptions(const CSettings& settings)
-{
-    CHttpGetOptions options;
-    options.connectTimeoutMs = settings.GetInt(Setting::NetConTO);
-    options.receiveTimeoutMs = settings.GetInt(Setting::NetRecTO);
-    return options;
-}
-
-CCurlHttpGet::CCurlHttpGet(CHttpGetOptions options) : m_options(std::move(options))
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-CHttpGetReply CCurlHttpGet::Get(const QString& url)
-{
-    CHttpGetReply reply;
-    const QUrl parsed(url);
-    const QString scheme = parsed.scheme().toLower();
-    if (!parsed.isValid() || parsed.host().isEmpty() ||
-        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        reply.error = QStringLiteral("Invalid URL");
-        return reply;
-    }
-    std::unique_ptr<CURL, CCurlDeleter> curl(curl_easy_init());
-    if (!curl) {
-        reply.error = QStringLiteral("libcurl cannot start");
-        return reply;
-    }
-    CURL* c = curl.get();
-    CBody body;
-    body.limit = m_options.maxBodyBytes;
-    char errorText[CURL_ERROR_SIZE] = {};
-    const QByteArray urlBytes = parsed.toEncoded();
-    const QByteArray protocol = scheme.toLatin1();
-    const QByteArray caFile = m_options.caFile.toLocal8Bit();
-    std::unique_ptr<curl_slist, CListDeleter> headers(
-        curl_slist_append(curl_slist_append(nullptr, "Pragma: no-cache"), "Cache-Control: no-cache"));
-    curl_easy_setopt(c, CURLOPT_URL, urlBytes.constData());
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, protocol.constData());
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(c, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
-                     long(m_options.connectTimeoutMs > 0 ? m_options.connectTimeoutMs : 0));
-    // No byte for the receive time-out in a row ends the exchange.
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME,
-                     long(m_options.receiveTimeoutMs > 0 ? (m_options.receiveTimeoutMs + 999) / 1000 : 0));
-    curl_easy_setopt(c, CURLOPT_USERAGENT, "Logwarden/" LOGWARDEN_VERSION);
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnData);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &body);
-    if (!caFile.isEmpty())
-        curl_easy_setopt(c, CURLOPT_CAINFO, caFile.constData());
-
-    const CURLcode rc = curl_easy_perform(c);
-    if (body.tooLarge) {
-        reply.error = QStringLiteral("the reply is larger than %1 bytes").arg(m_options.maxBodyBytes);
-        return reply;
-    }
-    if (rc != CURLE_OK) {
-        reply.error = errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(rc));
-        return reply;
-    }
-    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
-    reply.received = true;
-    reply.body = std::move(body.data);
-    return reply;
 }

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "core/web/WebRequest.h"
+
 #include <QByteArray>
 #include <QString>
-
-class CSettings;
+#include <atomic>
 
 // What one HTTP GET brought back.
 struct CHttpGetReply
@@ -16,43 +17,34 @@ struct CHttpGetReply
     QString error;
 };
 
-// The one HTTP exchange the callbook look-up and the database status check need: GET a URL, get the
-// body back. The callers build whole URLs ("https://host/path?query"); the transport keeps to the
-// URL's scheme (never an https request answered over plain http), follows no redirection and keeps no
-// cache. Calls come from one thread at a time.
+// The one HTTP exchange the callbook look-up and the database status check need: GET a whole URL
+// ("https://host:port/path?query"), get the body back. It goes through the program's HTTP client
+// (CWebRequest, with its time-outs, no cache and no redirection): the URL is split into the request's
+// server, port and object, and the URL's scheme is kept, so an https address is never asked over plain
+// http. Calls come from one thread at a time; Cancel() from any thread.
 class CHttpGet
 {
 public:
-    virtual ~CHttpGet() = default;
-    virtual CHttpGetReply Get(const QString& url) = 0;
-};
+    explicit CHttpGet(const CWebOptions& options = {});
+    ~CHttpGet();
+    CHttpGet(const CHttpGet&) = delete;
+    CHttpGet& operator=(const CHttpGet&) = delete;
 
-struct CHttpGetOptions
-{
-    int connectTimeoutMs = 15000;
-    // An answer that stalls this long is given up.
-    int receiveTimeoutMs = 5000;
-    // A body larger than this is cut off and reported as an error (pages and callbook replies are small).
-    qint64 maxBodyBytes = 16 * 1024 * 1024;
-    // Certificate authorities to trust instead of the system's (for a test server); empty: the system's.
-    QString caFile;
+    CHttpGetReply Get(const QString& url);
+
+    // Stops the exchange under way and refuses every later one (the owner is going away).
+    void Cancel();
+
+    // The server text, port text and object path a URL is asked with; false when the URL names no
+    // http or https host.
+    static bool Split(const QString& url, QString& server, QString& port, QString& object);
+
+private:
+    CWebRequest m_request;
+    std::atomic<bool> m_cancelled{false};
 };
 
 // The address of a host setting: "https://" is put in front of a host that names no scheme, a trailing
 // "/" is dropped. Empty when the host is empty, names a scheme other than http and https, or carries
 // a user, a query or a fragment.
 QString HttpBaseUrl(const QString& host);
-
-// The time-outs of the settings (NetSettings/NetConTO and NetRecTO).
-CHttpGetOptions HttpGetOptions(const CSettings& settings);
-
-// A plain libcurl GET, HTTP/1.0, no cache, no redirection.
-class CCurlHttpGet final : public CHttpGet
-{
-public:
-    explicit CCurlHttpGet(CHttpGetOptions options = {});
-    CHttpGetReply Get(const QString& url) override;
-
-private:
-    CHttpGetOptions m_options;
-};

@@ -14,6 +14,7 @@ CQRZLookupWorker::~CQRZLookupWorker()
         std::lock_guard lock(m_mutex);
         m_stop = true;
     }
+    m_http->Cancel();
     m_changed.notify_all();
     m_thread.join();
 }
@@ -22,8 +23,17 @@ void CQRZLookupWorker::Submit(CRequest request)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_queue.push_back(std::move(request));
+        m_queue.push_back({false, std::move(request)});
         ++m_pending;
+    }
+    m_changed.notify_all();
+}
+
+void CQRZLookupWorker::DropSession()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back({true, {}});
     }
     m_changed.notify_all();
 }
@@ -37,15 +47,20 @@ int CQRZLookupWorker::Pending() const
 void CQRZLookupWorker::Run()
 {
     for (;;) {
-        CRequest request;
+        CItem item;
         {
             std::unique_lock lock(m_mutex);
             m_changed.wait(lock, [this] { return m_stop || !m_queue.empty(); });
             if (m_stop)
                 return;
-            request = std::move(m_queue.front());
+            item = std::move(m_queue.front());
             m_queue.pop_front();
         }
+        if (item.dropSession) {
+            m_query.DropSession();
+            continue;
+        }
+        CRequest& request = item.request;
         m_query.SetAccount(request.account);
         m_query.SetHomeGrid(request.homeGrid, request.unit);
         CResult result;
@@ -62,7 +77,13 @@ void CQRZLookupWorker::Run()
         }
         result.request = std::move(request);
         result.request.account.password.clear();
-        if (m_done)
+        bool stopping = false;
+        {
+            std::lock_guard lock(m_mutex);
+            stopping = m_stop;
+        }
+        // A look-up cut short because the owner is going away is nobody's business any more.
+        if (m_done && !stopping)
             m_done(result);
         {
             std::lock_guard lock(m_mutex);

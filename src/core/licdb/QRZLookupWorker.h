@@ -42,12 +42,15 @@ public:
     using Done = std::function<void(const CResult& result)>;
 
     CQRZLookupWorker(std::unique_ptr<CHttpGet> http, const QString& folder, Done done);
-    // Finishes the look-up under way; requests not yet started are dropped.
+    // Stops the look-up under way and drops the requests not yet started; none of them is reported.
     ~CQRZLookupWorker();
     CQRZLookupWorker(const CQRZLookupWorker&) = delete;
     CQRZLookupWorker& operator=(const CQRZLookupWorker&) = delete;
 
     void Submit(CRequest request);
+    // Forgets the session key (memory and file) once the requests submitted before are done: the
+    // account was changed, and a key of the old one must not be used by the next run either.
+    void DropSession();
     // Requests submitted and not yet answered.
     int Pending() const;
 
@@ -59,7 +62,12 @@ private:
     Done m_done;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<CRequest> m_queue;
+    struct CItem
+    {
+        bool dropSession = false;
+        CRequest request;
+    };
+    std::deque<CItem> m_queue;
     int m_pending = 0;
     bool m_stop = false;
     std::thread m_thread; // last: starts once everything above exists

@@ -41,12 +41,16 @@ QString CQRZQuery::RetryObject(const QString& key, const QString& callSign)
 
 void CQRZQuery::SetAccount(const CQRZAccount& account)
 {
-    if (m_accountSet && (account.host != m_account.host || account.userName != m_account.userName)) {
-        m_strKey.clear();
-        QFile::remove(QDir(m_strFolder).filePath(QLatin1String(kSessionKeyFile)));
-    }
+    if (m_accountSet && (account.host != m_account.host || account.userName != m_account.userName))
+        DropSession();
     m_account = account;
     m_accountSet = true;
+}
+
+void CQRZQuery::DropSession()
+{
+    m_strKey.clear();
+    QFile::remove(QDir(m_strFolder).filePath(QLatin1String(kSessionKeyFile)));
 }
 
 void CQRZQuery::SetHomeGrid(const QString& grid, const QString& unit)

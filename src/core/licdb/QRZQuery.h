@@ -58,6 +58,8 @@ public:
     // A change of host or user name drops the session key (in memory and its file): it belongs to the
     // previous account.
     void SetAccount(const CQRZAccount& account);
+    // Forgets the session key, in memory and its file (the account was changed).
+    void DropSession();
     const CQRZAccount& GetAccount() const { return m_account; }
     // The home grid and unit of the distance (StorageSettings/GridSquare and MeasurementUnit).
     void SetHomeGrid(const QString& grid, const QString& unit);

@@ -4,6 +4,7 @@
 #include "gui/audio/AudioModule.h"
 #include "gui/licdb/LicDbBuildModule.h"
 #include "gui/licdb/LicDbDownloadModule.h"
+#include "gui/licdb/QrzModule.h"
 #include "gui/log/NetLogTools.h"
 #include "gui/mail/BlastEmailModule.h"
 #include "gui/web/WebModule.h"
@@ -16,4 +17,5 @@ void InstallModules(CMainFrame& frame)
     CAudioModule::Install(frame);
     CWebModule::Install(frame);
     CBlastEmailModule::Install(frame);
+    CQrzModule::Install(frame);
 }

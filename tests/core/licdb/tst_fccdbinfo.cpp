@@ -93,7 +93,7 @@ private Q_SLOTS:
         CQrzService server;
         CScratch dir;
         const QString archive = dir.File(QStringLiteral("l_amat.zip"));
-        CCurlHttpGet http;
+        CHttpGet http;
         CFCCDbInfo info;
         QCOMPARE(info.m_strAvailable, QStringLiteral("Unknown"));
         QCOMPARE(info.m_strCurrent, QStringLiteral("Unknown"));

@@ -34,7 +34,7 @@ class TestQrzQuery : public QObject
 
     std::unique_ptr<CQrzService> m_qrz;
     std::unique_ptr<CScratch> m_folder;
-    CCurlHttpGet m_http;
+    CHttpGet m_http;
 
     CQRZAccount Account() const
     {

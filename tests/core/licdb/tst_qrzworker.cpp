@@ -44,7 +44,7 @@ private Q_SLOTS:
                        QStringLiteral("<call>W1AW</call><name>Maxim</name><grid>FN31pr</grid>"));
         qrz.AddStation(QStringLiteral("K1LOW"), QStringLiteral("<call>K1LOW</call>"));
         CScratch folder;
-        CQRZLookupWorker worker(std::make_unique<CCurlHttpGet>(), folder.Path(), Collect());
+        CQRZLookupWorker worker(std::make_unique<CHttpGet>(), folder.Path(), Collect());
         const CQRZAccount account{qrz.HttpHost(), QStringLiteral("n0tst"), QStringLiteral("secret")};
         const QStringList calls{"W1AW", "N0NONE", "K1LOW"};
         for (int i = 0; i < calls.size(); ++i)
@@ -69,7 +69,7 @@ private Q_SLOTS:
         CQrzService qrz;
         CScratch folder;
         {
-            CQRZLookupWorker worker(std::make_unique<CCurlHttpGet>(), folder.Path(), Collect());
+            CQRZLookupWorker worker(std::make_unique<CHttpGet>(), folder.Path(), Collect());
             const CQRZAccount account{qrz.HttpHost(), QStringLiteral("n0tst"), QStringLiteral("secret")};
             for (int i = 0; i < 50; ++i)
                 worker.Submit({QStringLiteral("K%1").arg(i), account, QString(), QStringLiteral("miles"), i});
