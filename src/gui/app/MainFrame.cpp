@@ -270,6 +270,14 @@ void CMainFrame::CreateToolBars()
     connect(m_toolBar, &QToolBar::visibilityChanged, c.viewToolbar, &QAction::setChecked);
 }
 
+void CMainFrame::AddCommandBar(QToolBar* bar)
+{
+    if (!m_secondBarRow)
+        addToolBarBreak(Qt::TopToolBarArea);
+    m_secondBarRow = true;
+    addToolBar(Qt::TopToolBarArea, bar);
+}
+
 void CMainFrame::CreateStatusBar()
 {
     QStatusBar* bar = statusBar();

@@ -30,6 +30,9 @@ public:
     CLogwardenView* FormView() const { return m_formView; }
     QToolBar* ToolBar() const { return m_toolBar; }
     QToolBar* CommandBar() const { return m_commandBar; }
+    // A command bar of a subsystem ("Upload: ", "QRZ DB: "): on the second row of bars, under the tool bar
+    // and the "FCC DB: " bar, which is as much as a window of the usual width shows.
+    void AddCommandBar(QToolBar* bar);
 
     // The first pane of the status bar; "Ready" when idle.
     void SetStatusText(const QString& text);
@@ -63,6 +66,7 @@ private:
     CLogwardenView* m_formView = nullptr;
     QToolBar* m_toolBar = nullptr;
     QToolBar* m_commandBar = nullptr;
+    bool m_secondBarRow = false;
     QLabel* m_message = nullptr;
     CProgressPane* m_progress = nullptr;
 };

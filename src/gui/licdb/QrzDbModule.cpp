@@ -54,11 +54,7 @@ CQrzDbModule::CQrzDbModule(CMainFrame& frame, CQrzAccounts& accounts)
     extract->setEnabled(false);
     connect(m_check, &QAction::triggered, this, &CQrzDbModule::OnQrzStatus);
     connect(m_compile, &QAction::triggered, this, &CQrzDbModule::OnCompile);
-    // Beside "FCC DB: ". The two database bars take a row of their own: beside the standard tool bar they
-    // would not fit the window's width and their buttons would hide behind the bar's extension arrow.
-    frame.addToolBar(m_bar);
-    if (QToolBar* fcc = frame.CommandBar())
-        frame.insertToolBarBreak(fcc);
+    frame.AddCommandBar(m_bar);
 
     m_compileJob = new CBackgroundJob(this);
     connect(m_compileJob, &CBackgroundJob::progress, this, [this](qint64 done, qint64 total) {

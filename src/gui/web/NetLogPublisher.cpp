@@ -46,9 +46,7 @@ CNetLogPublisher::CNetLogPublisher(CMainFrame& frame)
     m_lastUpload->setContentsMargins(6, 0, 2, 0);
     m_lastUpload->setToolTip(QStringLiteral("Not uploaded yet"));
     m_bar->addWidget(m_lastUpload);
-    // A row of its own: beside the others it would not fit a window of the usual width.
-    frame.addToolBarBreak(Qt::TopToolBarArea);
-    frame.addToolBar(Qt::TopToolBarArea, m_bar);
+    frame.AddCommandBar(m_bar);
 
     m_task = new CWebTask(frame.Progress(), m_uploader->Worker(), QStringLiteral("uploadProgress"),
                           QStringLiteral("Uploading the net log"), this);

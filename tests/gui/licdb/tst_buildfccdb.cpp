@@ -3,6 +3,8 @@
 #include "core/licdb/FccLookup.h"
 #include "gui/licdb/BuildFCCDbDlg.h"
 #include "gui/licdb/FccWebPages.h"
+#include "gui/log/DayListPanel.h"
+#include "gui/log/LogwardenView.h"
 #include "support/UlsFiles.h"
 #include "support/gui/GuiFixture.h"
 
@@ -84,6 +86,9 @@ private Q_SLOTS:
     void createDbBuildsWhileTheWindowStaysLive()
     {
         CGuiFixture f;
+        // The day list shows its position a moment after the start; let it, so that it does not
+        // overwrite the build's text in the status bar.
+        f.Frame().FormView()->DayListPanel()->Refresh();
         WriteLicences(f.Scratch().Path(), 20000, QStringLiteral("W"), QStringLiteral("DOE, JANE"));
         CBuildFCCDbDlg* dialog = OpenDialog(f);
         QVERIFY(dialog);
