@@ -85,23 +85,28 @@ int main(int argc, char** argv)
     CLogwardenView& form = *frame.FormView();
     QLineEdit* call = form.CallSignBox();
 
-    const long long total = doc.GetDatabase().Handle().execAndGet("SELECT count(*) FROM LogwardenTab").getInt64();
+    const long long total =
+        doc.GetDatabase().Handle().execAndGet("SELECT count(*) FROM LogwardenTab").getInt64();
     const int sync = doc.GetDatabase().Handle().execAndGet("PRAGMA synchronous").getInt();
-    std::printf("log: %lld check-ins; synchronous=%s; %d runs each\n", total, sync == 2 ? "FULL" : "not FULL", runs);
+    std::printf("log: %lld check-ins; synchronous=%s; %d runs each\n", total, sync == 2 ? "FULL" : "not FULL",
+                runs);
 
     int failures = 0;
     std::printf("%-46s %7.1f ms   %s\n", "window usable after start (today's list shown)", usable,
                 usable < 500 ? "(goal < 500 ms: met)" : "(goal < 500 ms: MISSED)");
     failures += usable < 500 ? 0 : 1;
-    Report("matches for a one-letter prefix (K)", Measure(runs, [&](int i) { call->setText(i % 2 ? "K" : "W"); }),
-           failures);
-    Report("matches for a two-letter prefix (KB)", Measure(runs, [&](int i) { call->setText(i % 2 ? "KB" : "WA"); }),
-           failures);
+    Report("matches for a one-letter prefix (K)",
+           Measure(runs, [&](int i) { call->setText(i % 2 ? "K" : "W"); }), failures);
+    Report("matches for a two-letter prefix (KB)",
+           Measure(runs, [&](int i) { call->setText(i % 2 ? "KB" : "WA"); }), failures);
     // Between two timed switches to the busy day, an untimed switch to the net before it.
-    const QString before = QString::fromStdString(
-        doc.GetDatabase().Handle().execAndGet(
-            "SELECT replace(substr(\"Date\",1,10),'-',' ') FROM LogwardenTab WHERE \"Date\" < '2024-03-07' "
-            "ORDER BY \"Date\" DESC LIMIT 1").getString());
+    const QString before =
+        QString::fromStdString(doc.GetDatabase()
+                                   .Handle()
+                                   .execAndGet("SELECT replace(substr(\"Date\",1,10),'-',' ') FROM "
+                                               "LogwardenTab WHERE \"Date\" < '2024-03-07' "
+                                               "ORDER BY \"Date\" DESC LIMIT 1")
+                                   .getString());
     int shown = 0;
     Report("switch to a day of 300 check-ins + list refresh",
            Measure(
@@ -120,12 +125,17 @@ int main(int argc, char** argv)
 
     form.Form().SelectDay(QDate(2024, 3, 9));
     form.RefreshList();
-    Report("add one check-in (F5, durable)", Measure(runs, [&](int i) {
-               call->setText(QStringLiteral("ZZ%1").arg(i, 5, 10, QLatin1Char('0')));
-               form.OnNew();
-           }),
+    Report("add one check-in (F5, durable)",
+           Measure(runs,
+                   [&](int i) {
+                       call->setText(QStringLiteral("ZZ%1").arg(i, 5, 10, QLatin1Char('0')));
+                       form.OnNew();
+                   }),
            failures);
-    const long long added = doc.GetDatabase().Handle().execAndGet("SELECT count(*) FROM LogwardenTab WHERE CallSign LIKE 'ZZ%'").getInt64();
+    const long long added = doc.GetDatabase()
+                                .Handle()
+                                .execAndGet("SELECT count(*) FROM LogwardenTab WHERE CallSign LIKE 'ZZ%'")
+                                .getInt64();
     std::printf("added and committed: %lld of %d\n", added, runs);
     return failures == 0 && added == runs ? 0 : 1;
 }

@@ -49,8 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (stats.loaded < 0 || stats.skipped < 0 || stats.loaded + stats.skipped > qint64(size) + 1)
             std::abort();
         const QString required = QString::fromLatin1(table.columns[table.requiredColumn].name);
-        const QByteArray check =
-            QStringLiteral("SELECT count(*) FROM \"%1\" WHERE \"%2\" IS NULL").arg(table.name, required).toUtf8();
+        const QByteArray check = QStringLiteral("SELECT count(*) FROM \"%1\" WHERE \"%2\" IS NULL")
+                                     .arg(table.name, required)
+                                     .toUtf8();
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, check.constData(), -1, &stmt, nullptr) != SQLITE_OK ||
             sqlite3_step(stmt) != SQLITE_ROW || sqlite3_column_int64(stmt, 0) != 0)

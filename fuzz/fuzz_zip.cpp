@@ -19,7 +19,8 @@ QString g_out;  // the extraction's target folder
 
 QStringList Listing(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
 }
 
 [[noreturn]] void Escaped(const char* what)

@@ -18,6 +18,7 @@ packages=(
   python3-aiosmtpd openssl curl
   # fuzzing and sanitizer runtimes
   clang libclang-rt-14-dev
+  clang-format  # the layout check of the sources (scripts/check-format.sh)
   # installing and packaging: manual pages, validators of the desktop files, the Debian package and lintian
   man-db groff-base desktop-file-utils appstream dpkg-dev file lintian
   # redrawing the icon and the screenshots (scripts/make-icons.sh, scripts/take-screenshots.sh)

@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <unistd.h>
 
-CCliProgress::CCliProgress(QString label) : m_label(std::move(label)), m_terminal(::isatty(STDERR_FILENO) == 1)
+CCliProgress::CCliProgress(QString label)
+    : m_label(std::move(label)), m_terminal(::isatty(STDERR_FILENO) == 1)
 {
 }
 
@@ -32,7 +33,8 @@ void CCliProgress::Update(qint64 done, qint64 total)
         const int width = 30;
         const int percent = int(done * 100 / total);
         const int filled = int(done * width / total);
-        line += QLatin1Char('[') + QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char(' ')) +
+        line += QLatin1Char('[') + QString(filled, QLatin1Char('#')) +
+                QString(width - filled, QLatin1Char(' ')) +
                 QStringLiteral("] %1%  %2 of %3").arg(percent, 3).arg(Bytes(done), Bytes(total));
     } else {
         line += Bytes(done);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
 #include <QElapsedTimer>
+#include <QString>
 
 // A one-line progress bar on standard error, drawn only when that is a terminal.
 class CCliProgress

@@ -29,7 +29,8 @@ int RunUnzip(const QStringList& argv)
 {
     CCliArgs args(argv, {});
     if (!args.Error().isEmpty() || args.Positional().size() != 2) {
-        CliError(args.Error().isEmpty() ? QStringLiteral("usage: logwarden-cli unzip ARCHIVE DIR") : args.Error());
+        CliError(args.Error().isEmpty() ? QStringLiteral("usage: logwarden-cli unzip ARCHIVE DIR")
+                                        : args.Error());
         return 2;
     }
     const QString folder = args.Positional()[1];
@@ -64,9 +65,10 @@ int RunUlsExtract(const QStringList& argv)
     CCliArgs args(argv, {QStringLiteral("archive"), QStringLiteral("dir"), QStringLiteral("threads")});
     if (!args.Error().isEmpty() || !args.Positional().isEmpty() || !args.Has(QStringLiteral("archive")) ||
         !args.Has(QStringLiteral("dir"))) {
-        CliError(args.Error().isEmpty()
-                     ? QStringLiteral("usage: logwarden-cli uls-extract --archive FILE --dir DIR [--threads N]")
-                     : args.Error());
+        CliError(
+            args.Error().isEmpty()
+                ? QStringLiteral("usage: logwarden-cli uls-extract --archive FILE --dir DIR [--threads N]")
+                : args.Error());
         return 2;
     }
     const int threads = args.Value(QStringLiteral("threads"), QStringLiteral("0")).toInt();
@@ -95,11 +97,12 @@ int RunUlsExtract(const QStringList& argv)
     return 0;
 }
 
-const CCliRegistrar unzipReg{{QStringLiteral("unzip"), QStringLiteral("unzip ARCHIVE DIR"),
-                              QStringLiteral("Extract every file of a ZIP archive into DIR (under its base name)."),
-                              &RunUnzip}};
+const CCliRegistrar unzipReg{
+    {QStringLiteral("unzip"), QStringLiteral("unzip ARCHIVE DIR"),
+     QStringLiteral("Extract every file of a ZIP archive into DIR (under its base name)."), &RunUnzip}};
 const CCliRegistrar ulsExtractReg{
     {QStringLiteral("uls-extract"), QStringLiteral("uls-extract --archive FILE --dir DIR [--threads N]"),
-     QStringLiteral("Extract HD.dat, EN.dat and AM.dat from the FCC's l_amat.zip into DIR."), &RunUlsExtract}};
+     QStringLiteral("Extract HD.dat, EN.dat and AM.dat from the FCC's l_amat.zip into DIR."),
+     &RunUlsExtract}};
 
 } // namespace

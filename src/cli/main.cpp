@@ -10,12 +10,11 @@ namespace {
 
 void PrintHelp()
 {
-    QString text = QStringLiteral(
-        "Usage: logwarden-cli [--help] [--version] COMMAND [ARGS...]\n"
-        "\n"
-        "The command-line tool of Logwarden, the net-control logbook.\n"
-        "\n"
-        "Commands:\n");
+    QString text = QStringLiteral("Usage: logwarden-cli [--help] [--version] COMMAND [ARGS...]\n"
+                                  "\n"
+                                  "The command-line tool of Logwarden, the net-control logbook.\n"
+                                  "\n"
+                                  "Commands:\n");
     auto commands = CliCommands();
     std::sort(commands.begin(), commands.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
     for (const auto& c : commands)

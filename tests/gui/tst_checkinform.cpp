@@ -555,7 +555,8 @@ private Q_SLOTS:
     {
         QList<CCheckin> log;
         for (const char* call : {"K1A", "K1B", "K1C", "K1D", "K1E"})
-            log << CCheckin{QString::fromLatin1(call), At(19, 0, kDay.addDays(-7)), QStringLiteral("N%1").arg(call)};
+            log << CCheckin{QString::fromLatin1(call), At(19, 0, kDay.addDays(-7)),
+                            QStringLiteral("N%1").arg(call)};
         Log(log);
         TypeCall("K1");
         QCOMPARE(Matches().size(), 5);

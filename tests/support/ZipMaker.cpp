@@ -12,7 +12,7 @@ namespace TestSupport {
 QString Python()
 {
     return QFile::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3")
-                                                              : QStringLiteral("python3");
+                                                             : QStringLiteral("python3");
 }
 
 QString MakeZip(const QJsonObject& recipe)

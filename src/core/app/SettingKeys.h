@@ -6,7 +6,8 @@
 
 struct CSettingDef
 {
-    enum Type {
+    enum Type
+    {
         Integer,     // stored as an integer
         String,      // stored as text
         NumericText, // an integer stored as text, read with the leading-digits rule
@@ -49,12 +50,18 @@ inline constexpr T MyGrid{"UserSetting", "MyGrid", T::String, ""};
 // Widths of the day list's twelve columns.
 inline constexpr int kDayListColumns = 12;
 inline constexpr T ColumnWidth[kDayListColumns] = {
-    {"LogGridSettings", "Column00Width", T::Integer, "22"},  {"LogGridSettings", "Column01Width", T::Integer, "34"},
-    {"LogGridSettings", "Column02Width", T::Integer, "34"},  {"LogGridSettings", "Column03Width", T::Integer, "78"},
-    {"LogGridSettings", "Column04Width", T::Integer, "110"}, {"LogGridSettings", "Column05Width", T::Integer, "150"},
-    {"LogGridSettings", "Column06Width", T::Integer, "150"}, {"LogGridSettings", "Column07Width", T::Integer, "40"},
-    {"LogGridSettings", "Column08Width", T::Integer, "110"}, {"LogGridSettings", "Column09Width", T::Integer, "48"},
-    {"LogGridSettings", "Column10Width", T::Integer, "66"},  {"LogGridSettings", "Column11Width", T::Integer, "400"},
+    {"LogGridSettings", "Column00Width", T::Integer, "22"},
+    {"LogGridSettings", "Column01Width", T::Integer, "34"},
+    {"LogGridSettings", "Column02Width", T::Integer, "34"},
+    {"LogGridSettings", "Column03Width", T::Integer, "78"},
+    {"LogGridSettings", "Column04Width", T::Integer, "110"},
+    {"LogGridSettings", "Column05Width", T::Integer, "150"},
+    {"LogGridSettings", "Column06Width", T::Integer, "150"},
+    {"LogGridSettings", "Column07Width", T::Integer, "40"},
+    {"LogGridSettings", "Column08Width", T::Integer, "110"},
+    {"LogGridSettings", "Column09Width", T::Integer, "48"},
+    {"LogGridSettings", "Column10Width", T::Integer, "66"},
+    {"LogGridSettings", "Column11Width", T::Integer, "400"},
 };
 
 // Home grid and unit of the callbook look-up's distance.
@@ -111,11 +118,16 @@ inline constexpr T ReportDate{"NetReport", "Date", T::String, ""};
 // NetRoster::Entry. The defaults are placeholders for the user's own roster.
 inline constexpr int kRosterEntries = 10;
 inline constexpr T RosterName[kRosterEntries] = {
-    {"NcsRoster", "SundayName", T::String, "Sunday"},       {"NcsRoster", "MondayAName", T::String, "Monday A"},
-    {"NcsRoster", "MondayBName", T::String, "Monday B"},    {"NcsRoster", "TuesdayName", T::String, "Tuesday"},
-    {"NcsRoster", "WednesdayName", T::String, "Wednesday"}, {"NcsRoster", "ThursdayName", T::String, "Thursday"},
-    {"NcsRoster", "FridayName", T::String, "Friday"},       {"NcsRoster", "SaturdayAName", T::String, "Saturday A"},
-    {"NcsRoster", "SaturdayBName", T::String, "Saturday B"}, {"NcsRoster", "SaturdayCName", T::String, "Saturday C"},
+    {"NcsRoster", "SundayName", T::String, "Sunday"},
+    {"NcsRoster", "MondayAName", T::String, "Monday A"},
+    {"NcsRoster", "MondayBName", T::String, "Monday B"},
+    {"NcsRoster", "TuesdayName", T::String, "Tuesday"},
+    {"NcsRoster", "WednesdayName", T::String, "Wednesday"},
+    {"NcsRoster", "ThursdayName", T::String, "Thursday"},
+    {"NcsRoster", "FridayName", T::String, "Friday"},
+    {"NcsRoster", "SaturdayAName", T::String, "Saturday A"},
+    {"NcsRoster", "SaturdayBName", T::String, "Saturday B"},
+    {"NcsRoster", "SaturdayCName", T::String, "Saturday C"},
 };
 inline constexpr T RosterCall[kRosterEntries] = {
     {"NcsRoster", "SundayCall", T::String, "N0CALL"},    {"NcsRoster", "MondayACall", T::String, "N0CALL"},

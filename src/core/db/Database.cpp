@@ -23,8 +23,7 @@ int ToSqliteFlags(CDatabase::OpenMode mode)
 
 } // namespace
 
-CDatabase::CDatabase(const QString& path, OpenMode mode)
-    : m_path(path)
+CDatabase::CDatabase(const QString& path, OpenMode mode) : m_path(path)
 {
     try {
         m_db = std::make_unique<SQLite::Database>(path.toStdString(), ToSqliteFlags(mode), 5000);
@@ -44,7 +43,8 @@ CDatabase::~CDatabase() = default;
 
 void CDatabase::Raise(const std::exception& e) const
 {
-    throw CDBException(QStringLiteral("%1 (%2)").arg(QString::fromUtf8(e.what()), QFileInfo(m_path).fileName()));
+    throw CDBException(
+        QStringLiteral("%1 (%2)").arg(QString::fromUtf8(e.what()), QFileInfo(m_path).fileName()));
 }
 
 void CDatabase::MakeDurable()

@@ -12,7 +12,12 @@ class Database;
 class CDatabase
 {
 public:
-    enum OpenMode { ReadOnly, ReadWrite, ReadWriteCreate };
+    enum OpenMode
+    {
+        ReadOnly,
+        ReadWrite,
+        ReadWriteCreate
+    };
 
     // Opens (and with ReadWriteCreate creates) the file. A file that exists but is not a SQLite
     // database, or cannot be opened, raises CDBException naming the file.

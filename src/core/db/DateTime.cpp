@@ -4,10 +4,7 @@ const char* const CDateTime::kStorageFormat = "yyyy-MM-dd HH:mm:ss";
 
 // Values are wall-clock times without a time zone, as the log has always stored them; they are
 // held as UTC internally so that daylight-saving changes never shift or reject a stored time.
-CDateTime::CDateTime(const QDateTime& value)
-    : CDateTime(value.date(), value.time())
-{
-}
+CDateTime::CDateTime(const QDateTime& value) : CDateTime(value.date(), value.time()) {}
 
 CDateTime::CDateTime(const QDate& date, const QTime& time)
 {
@@ -59,7 +56,8 @@ CDateTime CDateTime::FromStorage(const QString& text, bool isNull)
     }
     const QDate date = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
     // A date without a time is read as midnight.
-    const QTime time = text.size() > 10 ? QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss")) : QTime(0, 0);
+    const QTime time =
+        text.size() > 10 ? QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss")) : QTime(0, 0);
     if (!date.isValid() || !time.isValid())
         return MakeInvalid();
     return CDateTime(date, time);

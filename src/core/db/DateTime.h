@@ -8,7 +8,12 @@
 class CDateTime
 {
 public:
-    enum Status { Valid, Invalid, Null };
+    enum Status
+    {
+        Valid,
+        Invalid,
+        Null
+    };
 
     CDateTime() = default;
     explicit CDateTime(const QDateTime& value);

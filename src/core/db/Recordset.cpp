@@ -10,14 +10,12 @@ namespace {
 
 const QString kNoCurrentRecord = QStringLiteral("No current record.");
 
-template <class... Ts>
-struct Overloaded : Ts...
+template <class... Ts> struct Overloaded : Ts...
 {
     using Ts::operator()...;
 };
 // Spelled out for compilers without aggregate deduction (clang 14, which builds the fuzz targets).
-template <class... Ts>
-Overloaded(Ts...) -> Overloaded<Ts...>;
+template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 
 void BindParam(SQLite::Statement& stmt, int index, const QVariant& value)
 {
@@ -50,10 +48,7 @@ void BindFilter(SQLite::Statement& stmt, const CQueryFilter& filter)
         BindParam(stmt, i + 1, filter.params[i]);
 }
 
-CRecordset::CRecordset(CDatabase* database)
-    : m_database(database)
-{
-}
+CRecordset::CRecordset(CDatabase* database) : m_database(database) {}
 
 CRecordset::~CRecordset() = default;
 
@@ -442,9 +437,10 @@ void CRecordset::Update()
                 marks << QStringLiteral("?");
             }
             const QString sql =
-                cols.isEmpty() ? QStringLiteral("INSERT INTO \"%1\" DEFAULT VALUES").arg(GetDefaultSQL())
-                               : QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
-                                     .arg(GetDefaultSQL(), cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+                cols.isEmpty()
+                    ? QStringLiteral("INSERT INTO \"%1\" DEFAULT VALUES").arg(GetDefaultSQL())
+                    : QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
+                          .arg(GetDefaultSQL(), cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
             SQLite::Statement stmt(db, sql.toStdString());
             for (size_t i = 0; i < changed.size(); ++i)
                 BindValue(stmt, static_cast<int>(i) + 1, *changed[i]);
@@ -487,8 +483,9 @@ void CRecordset::Delete()
     RequireUpdatable();
     RequireCurrent();
     try {
-        SQLite::Statement stmt(GetDatabase().Handle(),
-                               QStringLiteral("DELETE FROM \"%1\" WHERE rowid=?").arg(GetDefaultSQL()).toStdString());
+        SQLite::Statement stmt(
+            GetDatabase().Handle(),
+            QStringLiteral("DELETE FROM \"%1\" WHERE rowid=?").arg(GetDefaultSQL()).toStdString());
         stmt.bind(1, static_cast<int64_t>(GetCurrentKey()));
         stmt.exec();
     } catch (const std::exception& e) {

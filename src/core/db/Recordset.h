@@ -35,7 +35,11 @@ void BindFilter(SQLite::Statement& stmt, const CQueryFilter& filter);
 class CRecordset
 {
 public:
-    enum OpenType { dynaset, snapshot };
+    enum OpenType
+    {
+        dynaset,
+        snapshot
+    };
 
     // With a database the set shares its connection; without one, Open connects to the file named by
     // GetDefaultDBName() (or the path given to SetDatabasePath) and the set owns that connection.
@@ -94,7 +98,12 @@ protected:
     using FieldPointer = std::variant<int*, qint64*, float*, double*, bool*, QString*, CDateTime*>;
     using FieldValue = std::variant<int, qint64, float, double, bool, QString, CDateTime>;
 
-    enum FieldFlags { None = 0, EmptyIsNull = 1, AutoNumber = 2 };
+    enum FieldFlags
+    {
+        None = 0,
+        EmptyIsNull = 1,
+        AutoNumber = 2
+    };
     // Derived classes bind their members to the table's columns, in column order, in their constructor.
     void BindField(const char* column, FieldPointer member, int flags = None);
     virtual void SetFieldsToDefaults();
@@ -107,7 +116,12 @@ private:
         int flags;
         bool dirty = false;
     };
-    enum EditMode { noEdit, addNew, edit };
+    enum EditMode
+    {
+        noEdit,
+        addNew,
+        edit
+    };
 
     void Load();
     void LoadCurrent();
@@ -129,7 +143,7 @@ private:
 
     std::vector<Binding> m_bindings;
     std::vector<qint64> m_keys;
-    long m_pos = -1;            // -1 before the first record, m_keys.size() past the last
+    long m_pos = -1; // -1 before the first record, m_keys.size() past the last
     bool m_currentDeleted = false;
     EditMode m_editMode = noEdit;
     std::vector<FieldValue> m_original;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/licdb/UlsLoader.h"
 #include "core/jobs/Job.h"
+#include "core/licdb/UlsLoader.h"
 
 #include <QString>
 #include <atomic>

@@ -11,7 +11,9 @@ std::optional<CPosition> Locate(const QString& grid)
     const QString g = grid.trimmed().toUpper();
     if (g.size() != 4 && g.size() != 6)
         return std::nullopt;
-    auto in = [&](int i, char low, char high) { return g[i] >= QLatin1Char(low) && g[i] <= QLatin1Char(high); };
+    auto in = [&](int i, char low, char high) {
+        return g[i] >= QLatin1Char(low) && g[i] <= QLatin1Char(high);
+    };
     // Fields A-R, squares 0-9, subsquares A-X: anything else is a typing error, not a place.
     if (!in(0, 'A', 'R') || !in(1, 'A', 'R') || !in(2, '0', '9') || !in(3, '0', '9'))
         return std::nullopt;

@@ -23,7 +23,8 @@ struct CPosition
 // Centre of the subsquare (or square); nullopt for text that is no locator.
 std::optional<CPosition> Locate(const QString& grid);
 // Whole distance in the unit ("kilometers" gives kilometres; any other text, miles), truncated.
-std::optional<long long> Distance(const QString& from, const QString& to, const QString& unit, double pi = kPi);
+std::optional<long long> Distance(const QString& from, const QString& to, const QString& unit,
+                                  double pi = kPi);
 // "760 miles", "1,223 kilometers": one comma before the last three digits when there are more than
 // three (and only one). Empty when either grid is no locator.
 QString DistanceText(const QString& from, const QString& to, const QString& unit, double pi = kPi);

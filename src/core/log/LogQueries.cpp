@@ -46,7 +46,8 @@ std::optional<CCheckinRecord> NewestCheckin(CDatabase& db, const QString& callSi
 {
     std::optional<CCheckinRecord> newest;
     CheckinQuery::ForEach(
-        db, LogFilter::CallSignEquals(callSign), LogSort::kIdDesc, [&](const CCheckinRecord& r) { newest = r; }, 1);
+        db, LogFilter::CallSignEquals(callSign), LogSort::kIdDesc,
+        [&](const CCheckinRecord& r) { newest = r; }, 1);
     return newest;
 }
 

@@ -25,7 +25,12 @@ std::optional<CCheckinRecord> NewestCheckin(CDatabase& db, const QString& callSi
 std::vector<CCheckinRecord> DayCheckins(CDatabase& db, const QDate& day);
 
 // Sets one of the three flags of a check-in ("Ack", "Traffic", "Comments") and commits at once.
-enum class Flag { Acknowledged, HasTraffic, HasComments };
+enum class Flag
+{
+    Acknowledged,
+    HasTraffic,
+    HasComments
+};
 void SetFlag(CDatabase& db, int id, Flag flag, bool value);
 
 } // namespace LogQueries

@@ -24,14 +24,13 @@ bool CClubServer::Run(CWebWorker& worker, std::function<void(CWebRequest&)> exch
         user = m_user;
         password = m_password;
     }
-    return worker.Start(
-        [options = m_options, user, password, exchange = std::move(exchange)](CWebWorker& w) {
-            CWebRequest request(options);
-            request.SetUserName(user);
-            request.SetPassword(password);
-            w.Attach(request);
-            exchange(request);
-        });
+    return worker.Start([options = m_options, user, password, exchange = std::move(exchange)](CWebWorker& w) {
+        CWebRequest request(options);
+        request.SetUserName(user);
+        request.SetPassword(password);
+        w.Attach(request);
+        exchange(request);
+    });
 }
 
 void CClubServer::KeepCredentials(const CWebRequest& request, const CWebResponse& response)

@@ -62,7 +62,8 @@ time_t CFileHeader::DosToTime(uint16_t dosDate, uint16_t dosTime)
     tm.tm_mon = ((dosDate >> 5) & 0x0f) - 1;
     tm.tm_year = (dosDate >> 9) + 80;
     tm.tm_isdst = -1;
-    if (tm.tm_mday < 1 || tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_hour > 23 || tm.tm_min > 59 || tm.tm_sec > 59)
+    if (tm.tm_mday < 1 || tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_hour > 23 || tm.tm_min > 59 ||
+        tm.tm_sec > 59)
         return -1;
     return mktime(&tm);
 }

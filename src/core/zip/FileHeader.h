@@ -17,8 +17,8 @@ public:
     uint32_t m_signature = kSignature;
     uint16_t m_versionMadeBy = 0;
     uint16_t m_versionNeeded = 0;
-    uint16_t m_flags = 0;  // bit 0 encrypted, bit 3 data descriptor, bit 11 UTF-8 name
-    uint16_t m_method = 0; // 0 stored, 8 deflated
+    uint16_t m_flags = 0;   // bit 0 encrypted, bit 3 data descriptor, bit 11 UTF-8 name
+    uint16_t m_method = 0;  // 0 stored, 8 deflated
     uint16_t m_modTime = 0; // DOS format
     uint16_t m_modDate = 0; // DOS format
     uint32_t m_crc32 = 0;
@@ -31,7 +31,7 @@ public:
     uint16_t m_internalAttributes = 0;
     uint32_t m_externalAttributes = 0; // DOS attributes in the low byte, Unix mode in the high 16 bits
     uint32_t m_localHeaderOffset = 0;
-    QString m_fileName;     // decoded: UTF-8 when flag bit 11 is set, else code page 437
+    QString m_fileName;       // decoded: UTF-8 when flag bit 11 is set, else code page 437
     QByteArray m_rawFileName; // the bytes as stored
     QByteArray m_extraField;
     QString m_comment;

@@ -81,7 +81,8 @@ void CZipArchive::ReadAt(qint64 offset, void* buffer, qint64 size) const
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw CFileException(QStringLiteral("Cannot read \"%1\": %2.").arg(m_path, ErrnoText(errno)), m_path);
+            throw CFileException(QStringLiteral("Cannot read \"%1\": %2.").arg(m_path, ErrnoText(errno)),
+                                 m_path);
         }
         if (n == 0)
             Damaged(QStringLiteral("the file ends unexpectedly (it may be truncated)"));
@@ -98,12 +99,16 @@ void CZipArchive::OpenArchive(const QString& path)
     // Read-only: extracting must work on an archive we may not write, and never changes it.
     m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (m_fd < 0)
-        throw CFileException(QStringLiteral("Cannot open the archive \"%1\": %2.").arg(path, ErrnoText(errno)), path);
-    struct stat st {};
+        throw CFileException(
+            QStringLiteral("Cannot open the archive \"%1\": %2.").arg(path, ErrnoText(errno)), path);
+    struct stat st
+    {
+    };
     if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
         Close();
-        throw CFileException(QStringLiteral("Cannot open the archive \"%1\": %2.").arg(path, ErrnoText(err)), path);
+        throw CFileException(QStringLiteral("Cannot open the archive \"%1\": %2.").arg(path, ErrnoText(err)),
+                             path);
     }
     m_fileSize = st.st_size;
     try {
@@ -152,7 +157,8 @@ void CZipArchive::ReadCentralDirectory()
         throw CZipException(CZipException::noCallback, m_path);
     if (recordPos < static_cast<qint64>(dirOffset) + dirSize)
         Damaged(QStringLiteral("the central directory does not fit before its end record"));
-    m_comment = CFileHeader::DecodeName(QByteArray(reinterpret_cast<const char*>(r + 22), commentLength), false);
+    m_comment =
+        CFileHeader::DecodeName(QByteArray(reinterpret_cast<const char*>(r + 22), commentLength), false);
     m_bytesBefore = recordPos - dirSize - dirOffset;
     if ((dirSize == 0) != (entries == 0))
         Damaged(QStringLiteral("the central directory size and entry count disagree"));
@@ -247,14 +253,17 @@ bool CZipArchive::IsEntryDirectory(int index) const
 QString CZipArchive::SafeBaseName(const QString& entryName)
 {
     // Archives made on Windows may use "\" as their separator.
-    const qsizetype slash = std::max(entryName.lastIndexOf(QLatin1Char('/')), entryName.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype slash =
+        std::max(entryName.lastIndexOf(QLatin1Char('/')), entryName.lastIndexOf(QLatin1Char('\\')));
     const QString base = entryName.mid(slash + 1);
-    if (base.isEmpty() || base == QLatin1String(".") || base == QLatin1String("..") || base.contains(QChar(0)))
+    if (base.isEmpty() || base == QLatin1String(".") || base == QLatin1String("..") ||
+        base.contains(QChar(0)))
         return {};
     return base;
 }
 
-bool CZipArchive::ExtractEntry(int index, const QString& folder, int bufferSize, const Progress& progress) const
+bool CZipArchive::ExtractEntry(int index, const QString& folder, int bufferSize,
+                               const Progress& progress) const
 {
     if (bufferSize <= 0 || !IsOpen() || index < 0 || index >= GetEntryCount())
         return false;
@@ -289,7 +298,8 @@ CZipArchive::EntryWrite CZipArchive::WriteEntry(int index, CAtomicFile& file, in
                                                 const Progress& progress) const
 {
     if (bufferSize <= 0 || !IsOpen() || index < 0 || index >= GetEntryCount() || Header(index).IsDirectory())
-        throw CZipException(CZipException::generic, m_path, QStringLiteral("entry %1 is not a file").arg(index));
+        throw CZipException(CZipException::generic, m_path,
+                            QStringLiteral("entry %1 is not a file").arg(index));
     CZipEntryReader reader(*this, index);
     return WriteEntry(reader, index, file, bufferSize, progress);
 }
@@ -350,7 +360,9 @@ bool CZipArchive::CloseEntry(const QString& writtenPath)
             struct timespec times[2] = {{0, UTIME_NOW}, {mtime, 0}};
             ok = ::utimensat(AT_FDCWD, path.constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
         }
-        ok = ::fchmodat(AT_FDCWD, path.constData(), header.Permissions() & ~FileModes::ProcessUmask(), 0) == 0 && ok;
+        ok = ::fchmodat(AT_FDCWD, path.constData(), header.Permissions() & ~FileModes::ProcessUmask(), 0) ==
+                 0 &&
+             ok;
     }
     return ok;
 }

@@ -29,7 +29,7 @@ public:
     // Called with the number of bytes just written; returning false stops the extraction.
     using Progress = std::function<bool(qint64 bytes)>;
 
-    static constexpr int kReadBufferSize = 16384;   // compressed bytes read at a time
+    static constexpr int kReadBufferSize = 16384;    // compressed bytes read at a time
     static constexpr int kDefaultBufferSize = 65535; // decompressed bytes written at a time
     static constexpr qint64 kMaxCommentSize = 65535;
     static constexpr qint64 kEndRecordSize = 22;
@@ -65,7 +65,12 @@ public:
     // Writes file entry index into a temporary file that the caller commits (so that several entries
     // can be put in place together). Raises like ExtractEntry, and CZipException for an index that is
     // not a file entry.
-    enum class EntryWrite { Written, AttributesNotSet, Stopped };
+    enum class EntryWrite
+    {
+        Written,
+        AttributesNotSet,
+        Stopped
+    };
     EntryWrite WriteEntry(int index, CAtomicFile& file, int bufferSize = kDefaultBufferSize,
                           const Progress& progress = {}) const;
 

@@ -26,10 +26,12 @@ CZipEntryReader::CZipEntryReader(const CZipArchive& archive, int index)
     const uint16_t flags = U16(l + 6);
     m_descriptor = (flags & 0x0008) != 0;
     if (U32(l) != kLocalSignature || U16(l + 8) != h.m_method || U16(l + 26) != h.m_fileNameLength)
-        Damaged(QStringLiteral("the local header of \"%1\" does not match its directory entry").arg(h.m_fileName));
+        Damaged(QStringLiteral("the local header of \"%1\" does not match its directory entry")
+                    .arg(h.m_fileName));
     if (!m_descriptor && (U32(l + 14) != h.m_crc32 || U32(l + 18) != h.m_compressedSize ||
                           U32(l + 22) != h.m_uncompressedSize))
-        Damaged(QStringLiteral("the local header of \"%1\" does not match its directory entry").arg(h.m_fileName));
+        Damaged(QStringLiteral("the local header of \"%1\" does not match its directory entry")
+                    .arg(h.m_fileName));
     if (h.m_method == 0 && h.m_compressedSize != h.m_uncompressedSize)
         Damaged(QStringLiteral("the sizes of the stored entry \"%1\" differ").arg(h.m_fileName));
     m_dataStart = local + kLocalHeaderSize + U16(l + 26) + U16(l + 28);
@@ -109,7 +111,8 @@ qint64 CZipEntryReader::Read(char* buffer, qint64 size)
                                 .arg(m_header.m_fileName));
             } else if (rc == Z_BUF_ERROR || (rc == Z_OK && got == 0 && inBefore == m_stream->avail_in)) {
                 if (m_stream->avail_in == 0 && m_compressedLeft == 0)
-                    Damaged(QStringLiteral("the compressed data of \"%1\" ends too early").arg(m_header.m_fileName));
+                    Damaged(QStringLiteral("the compressed data of \"%1\" ends too early")
+                                .arg(m_header.m_fileName));
                 if (rc != Z_OK)
                     throw CZipException::FromZlib(rc, m_archive.GetArchivePath(), m_header.m_fileName);
             } else if (rc != Z_OK) {
@@ -137,14 +140,16 @@ void CZipEntryReader::ExpectStreamEnd()
         const uInt inBefore = m_stream->avail_in;
         const int rc = inflate(m_stream.get(), Z_SYNC_FLUSH);
         if (m_stream->avail_out == 0)
-            Damaged(QStringLiteral("\"%1\" holds more bytes than its header declares").arg(m_header.m_fileName));
+            Damaged(
+                QStringLiteral("\"%1\" holds more bytes than its header declares").arg(m_header.m_fileName));
         if (rc == Z_STREAM_END) {
             m_streamEnded = true;
             return;
         }
         if (rc == Z_BUF_ERROR || (rc == Z_OK && inBefore == m_stream->avail_in)) {
             if (m_stream->avail_in == 0 && m_compressedLeft == 0)
-                Damaged(QStringLiteral("the compressed data of \"%1\" ends too early").arg(m_header.m_fileName));
+                Damaged(
+                    QStringLiteral("the compressed data of \"%1\" ends too early").arg(m_header.m_fileName));
             if (rc != Z_OK)
                 throw CZipException::FromZlib(rc, m_archive.GetArchivePath(), m_header.m_fileName);
         } else if (rc != Z_OK) {

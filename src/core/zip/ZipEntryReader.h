@@ -35,8 +35,8 @@ private:
     const CZipArchive& m_archive;
     const CFileHeader& m_header;
     bool m_descriptor = false;
-    qint64 m_dataStart = 0;   // absolute offset of the compressed data
-    qint64 m_readPos = 0;     // next compressed byte to read
+    qint64 m_dataStart = 0; // absolute offset of the compressed data
+    qint64 m_readPos = 0;   // next compressed byte to read
     uint32_t m_compressedLeft = 0;
     uint32_t m_uncompressedLeft = 0;
     unsigned long m_crc = 0;

@@ -4,30 +4,46 @@
 #include <zlib.h>
 
 CZipException::CZipException(int cause, QString archivePath, QString detail)
-    : CLogwardenException(Compose(cause, archivePath, detail)), m_cause(cause), m_path(std::move(archivePath)),
-      m_detail(std::move(detail))
+    : CLogwardenException(Compose(cause, archivePath, detail)), m_cause(cause),
+      m_path(std::move(archivePath)), m_detail(std::move(detail))
 {
 }
 
 int CZipException::FromInternal(int code)
 {
     switch (code) {
-    case kBadZipFile: return badZipFile;
-    case kBadCrc: return badCrc;
-    case kNoCallback: return noCallback;
-    case kAborted: return aborted;
-    case kNonRemovable: return nonRemovable;
-    case kTooManyVolumes: return tooManyVolumes;
-    case kTooLongFileName: return tooLongFileName;
-    case Z_STREAM_END: return streamEnd;
-    case Z_NEED_DICT: return needDict;
-    case Z_ERRNO: return errNo;
-    case Z_STREAM_ERROR: return streamError;
-    case Z_DATA_ERROR: return dataError;
-    case Z_MEM_ERROR: return memError;
-    case Z_BUF_ERROR: return bufError;
-    case Z_VERSION_ERROR: return versionError;
-    default: return generic;
+    case kBadZipFile:
+        return badZipFile;
+    case kBadCrc:
+        return badCrc;
+    case kNoCallback:
+        return noCallback;
+    case kAborted:
+        return aborted;
+    case kNonRemovable:
+        return nonRemovable;
+    case kTooManyVolumes:
+        return tooManyVolumes;
+    case kTooLongFileName:
+        return tooLongFileName;
+    case Z_STREAM_END:
+        return streamEnd;
+    case Z_NEED_DICT:
+        return needDict;
+    case Z_ERRNO:
+        return errNo;
+    case Z_STREAM_ERROR:
+        return streamError;
+    case Z_DATA_ERROR:
+        return dataError;
+    case Z_MEM_ERROR:
+        return memError;
+    case Z_BUF_ERROR:
+        return bufError;
+    case Z_VERSION_ERROR:
+        return versionError;
+    default:
+        return generic;
     }
 }
 
@@ -35,12 +51,24 @@ CZipException CZipException::FromZlib(int zlibCode, const QString& archivePath, 
 {
     QString what;
     switch (zlibCode) {
-    case Z_DATA_ERROR: what = QStringLiteral("the compressed data is corrupt"); break;
-    case Z_MEM_ERROR: what = QStringLiteral("out of memory"); break;
-    case Z_NEED_DICT: what = QStringLiteral("the compressed data needs a preset dictionary"); break;
-    case Z_BUF_ERROR: what = QStringLiteral("the compressed data ends too early"); break;
-    case Z_VERSION_ERROR: what = QStringLiteral("the zlib library is incompatible"); break;
-    default: what = QStringLiteral("zlib error %1").arg(zlibCode); break;
+    case Z_DATA_ERROR:
+        what = QStringLiteral("the compressed data is corrupt");
+        break;
+    case Z_MEM_ERROR:
+        what = QStringLiteral("out of memory");
+        break;
+    case Z_NEED_DICT:
+        what = QStringLiteral("the compressed data needs a preset dictionary");
+        break;
+    case Z_BUF_ERROR:
+        what = QStringLiteral("the compressed data ends too early");
+        break;
+    case Z_VERSION_ERROR:
+        what = QStringLiteral("the zlib library is incompatible");
+        break;
+    default:
+        what = QStringLiteral("zlib error %1").arg(zlibCode);
+        break;
     }
     return CZipException(FromInternal(zlibCode), archivePath,
                          QStringLiteral("cannot inflate \"%1\": %2").arg(entryName, what));

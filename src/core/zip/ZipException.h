@@ -7,27 +7,29 @@
 class CZipException : public CLogwardenException
 {
 public:
-    enum Cause {
+    enum Cause
+    {
         generic = 1,
-        streamEnd = 2,      // zlib: stream end where none was expected
-        needDict = 3,       // zlib: a preset dictionary is needed
-        errNo = 4,          // zlib: a file-system error
-        streamError = 5,    // zlib: inconsistent stream state
-        dataError = 6,      // zlib: corrupt deflate data
-        memError = 7,       // zlib: out of memory
-        bufError = 8,       // zlib: no progress possible
-        versionError = 9,   // zlib: incompatible library version
-        badZipFile = 10,    // damaged or unsupported archive
-        badCrc = 11,        // CRC mismatch
-        noCallback = 12,    // spanned archive without a volume-change handler
-        aborted = 13,       // raised by operations this reader does not have (writing)
-        nonRemovable = 14,  // spanned archive on media that are not removable
+        streamEnd = 2,     // zlib: stream end where none was expected
+        needDict = 3,      // zlib: a preset dictionary is needed
+        errNo = 4,         // zlib: a file-system error
+        streamError = 5,   // zlib: inconsistent stream state
+        dataError = 6,     // zlib: corrupt deflate data
+        memError = 7,      // zlib: out of memory
+        bufError = 8,      // zlib: no progress possible
+        versionError = 9,  // zlib: incompatible library version
+        badZipFile = 10,   // damaged or unsupported archive
+        badCrc = 11,       // CRC mismatch
+        noCallback = 12,   // spanned archive without a volume-change handler
+        aborted = 13,      // raised by operations this reader does not have (writing)
+        nonRemovable = 14, // spanned archive on media that are not removable
         tooManyVolumes = 15,
         tooLongFileName = 16,
     };
 
     // Internal codes of the reader, turned into causes by FromInternal().
-    enum Internal {
+    enum Internal
+    {
         kBadZipFile = -101,
         kBadCrc = -102,
         kNoCallback = -103,

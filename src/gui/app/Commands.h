@@ -9,9 +9,9 @@
 struct CCommands
 {
     // File
-    QAction* fileNew = nullptr;   // Ctrl+N, F5: add the form as a new check-in
-    QAction* fileOpen = nullptr;  // Ctrl+O
-    QAction* fileSave = nullptr;  // Ctrl+S, F6: save the current check-in
+    QAction* fileNew = nullptr;  // Ctrl+N, F5: add the form as a new check-in
+    QAction* fileOpen = nullptr; // Ctrl+O
+    QAction* fileSave = nullptr; // Ctrl+S, F6: save the current check-in
     QAction* fileSaveAs = nullptr;
     QAction* exportDay = nullptr;
     QAction* exportAll = nullptr;
@@ -21,8 +21,8 @@ struct CCommands
     QAction* cut = nullptr;
     QAction* copy = nullptr;
     QAction* paste = nullptr;
-    QAction* camelCase = nullptr;     // Alt+C
-    QAction* selectMatch[3] = {};     // F1, F2, F3
+    QAction* camelCase = nullptr; // Alt+C
+    QAction* selectMatch[3] = {}; // F1, F2, F3
     // Record
     QAction* recordFirst = nullptr;
     QAction* recordPrev = nullptr;
@@ -34,17 +34,17 @@ struct CCommands
     // View
     QAction* viewToolbar = nullptr;
     QAction* viewStatusBar = nullptr;
-    QAction* netPreamble = nullptr;   // Alt+P
+    QAction* netPreamble = nullptr; // Alt+P
     QAction* fccDbStatus = nullptr;
     // Help
     QAction* about = nullptr;
     // Keys without a menu item
-    QAction* goHome = nullptr;        // F4
-    QAction* localLookUp = nullptr;   // F7
-    QAction* qrzPull = nullptr;       // F8
-    QAction* hearCall = nullptr;      // F9
-    QAction* transmit = nullptr;      // F10
-    QAction* previousPane = nullptr;  // Shift+F6
+    QAction* goHome = nullptr;       // F4
+    QAction* localLookUp = nullptr;  // F7
+    QAction* qrzPull = nullptr;      // F8
+    QAction* hearCall = nullptr;     // F9
+    QAction* transmit = nullptr;     // F10
+    QAction* previousPane = nullptr; // Shift+F6
     // "FCC DB: " command bar
     QAction* fccCheck = nullptr;
     QAction* fccDownload = nullptr;

@@ -5,8 +5,7 @@
 #include <QTimer>
 #include <optional>
 
-CLockKeyIndicator::CLockKeyIndicator(Kind kind, QWidget* parent)
-    : QLabel(parent), m_kind(kind)
+CLockKeyIndicator::CLockKeyIndicator(Kind kind, QWidget* parent) : QLabel(parent), m_kind(kind)
 {
     static const char* const texts[] = {"CAP", "NUM", "SCRL"};
     m_text = QString::fromLatin1(texts[kind]);

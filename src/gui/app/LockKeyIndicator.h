@@ -12,11 +12,17 @@ class CLockKeyIndicator : public QLabel
 {
     Q_OBJECT
 public:
-    enum Kind { Caps, Num, Scroll };
+    enum Kind
+    {
+        Caps,
+        Num,
+        Scroll
+    };
     CLockKeyIndicator(Kind kind, QWidget* parent = nullptr);
 
     // True when the lock is on; nullopt when no LED reports it.
-    static std::optional<bool> ReadState(Kind kind, const QString& ledRoot = QStringLiteral("/sys/class/leds"));
+    static std::optional<bool> ReadState(Kind kind,
+                                         const QString& ledRoot = QStringLiteral("/sys/class/leds"));
 
 private:
     void Poll();

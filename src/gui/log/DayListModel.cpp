@@ -3,7 +3,6 @@
 #include <QColor>
 #include <algorithm>
 
-
 namespace {
 
 const char* const kHeaders[CDayListModel::ColumnCount] = {"#",    "ID",      "Ack",      "Call",

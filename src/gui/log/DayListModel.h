@@ -12,9 +12,21 @@ class CDayListModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column {
-        ColNumber, ColId, ColAck, ColCall, ColName, ColStreet, ColLocation, ColClass, ColDate,
-        ColTraffic, ColHasComments, ColComment, ColumnCount
+    enum Column
+    {
+        ColNumber,
+        ColId,
+        ColAck,
+        ColCall,
+        ColName,
+        ColStreet,
+        ColLocation,
+        ColClass,
+        ColDate,
+        ColTraffic,
+        ColHasComments,
+        ColComment,
+        ColumnCount
     };
 
     using QAbstractTableModel::QAbstractTableModel;

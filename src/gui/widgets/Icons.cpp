@@ -61,9 +61,10 @@ QIcon AppIcon()
 
 QIcon Theme(const char* name, int standardPixmap)
 {
-    const QIcon fallback = standardPixmap >= 0
-                               ? QApplication::style()->standardIcon(static_cast<QStyle::StandardPixmap>(standardPixmap))
-                               : QIcon();
+    const QIcon fallback =
+        standardPixmap >= 0
+            ? QApplication::style()->standardIcon(static_cast<QStyle::StandardPixmap>(standardPixmap))
+            : QIcon();
     return QIcon::fromTheme(QString::fromLatin1(name), fallback);
 }
 

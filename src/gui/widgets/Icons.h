@@ -6,7 +6,12 @@
 // desktop's icon theme with a drawn fallback.
 namespace Icons {
 
-enum class Day { Past, Today, Future };
+enum class Day
+{
+    Past,
+    Today,
+    Future
+};
 QIcon DayIcon(Day kind);
 QIcon AppIcon();
 // A tool-bar icon from the freedesktop theme name, with the style's own icon as fallback.

@@ -1,7 +1,6 @@
 #include "gui/widgets/UpperCaseEdit.h"
 
-CUpperCaseEdit::CUpperCaseEdit(QWidget* parent)
-    : QLineEdit(parent)
+CUpperCaseEdit::CUpperCaseEdit(QWidget* parent) : QLineEdit(parent)
 {
     connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
         const QString upper = text.toUpper();

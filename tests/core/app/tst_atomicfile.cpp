@@ -65,9 +65,8 @@ private Q_SLOTS:
             ::kill(pid, SIGKILL);
             ::waitpid(pid, nullptr, 0);
             const QByteArray now = ReadFile(target);
-            QVERIFY2(now == before || now == after, qPrintable(QStringLiteral("round %1: %2 bytes of a mix")
-                                                                   .arg(round)
-                                                                   .arg(now.size())));
+            QVERIFY2(now == before || now == after,
+                     qPrintable(QStringLiteral("round %1: %2 bytes of a mix").arg(round).arg(now.size())));
             if (now == after) {
                 ++replaced;
                 CAtomicFile::WriteFile(target, before);

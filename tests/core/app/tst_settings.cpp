@@ -20,23 +20,57 @@ private Q_SLOTS:
         QTest::addColumn<QString>("section");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("window left") << "WindowSettings" << "TopLeftX" << "200";
-        QTest::newRow("window top") << "WindowSettings" << "TopLeftY" << "100";
-        QTest::newRow("window width") << "WindowSettings" << "SizeX" << "875";
-        QTest::newRow("window height") << "WindowSettings" << "SizeY" << "700";
-        QTest::newRow("history bottom") << "WindowSettings" << "HistBottom" << "800";
-        QTest::newRow("preamble width") << "PreambleSettings" << "SizeX" << "1000";
-        QTest::newRow("my grid") << "UserSetting" << "MyGrid" << "";
-        QTest::newRow("first column") << "LogGridSettings" << "Column00Width" << "22";
-        QTest::newRow("comment column") << "LogGridSettings" << "Column11Width" << "400";
-        QTest::newRow("unit") << "StorageSettings" << "MeasurementUnit" << "miles";
-        QTest::newRow("connect time-out") << "NetSettings" << "NetConTO" << "15000";
-        QTest::newRow("retries") << "NetSettings" << "NetRetNum" << "1";
-        QTest::newRow("input file") << "Settings" << "InputFolder" << "/data/AM.dat";
-        QTest::newRow("output file") << "Settings" << "OutputFolder" << "/data/FCC97.db";
-        QTest::newRow("storage") << "Settings" << "StorageLocation" << "";
-        QTest::newRow("report call") << "NetReport" << "Call" << "Replace with Your Call Sign";
-        QTest::newRow("wave name") << "WaveFile" << "Name" << "Test01.wav";
+        QTest::newRow("window left") << "WindowSettings"
+                                     << "TopLeftX"
+                                     << "200";
+        QTest::newRow("window top") << "WindowSettings"
+                                    << "TopLeftY"
+                                    << "100";
+        QTest::newRow("window width") << "WindowSettings"
+                                      << "SizeX"
+                                      << "875";
+        QTest::newRow("window height") << "WindowSettings"
+                                       << "SizeY"
+                                       << "700";
+        QTest::newRow("history bottom") << "WindowSettings"
+                                        << "HistBottom"
+                                        << "800";
+        QTest::newRow("preamble width") << "PreambleSettings"
+                                        << "SizeX"
+                                        << "1000";
+        QTest::newRow("my grid") << "UserSetting"
+                                 << "MyGrid"
+                                 << "";
+        QTest::newRow("first column") << "LogGridSettings"
+                                      << "Column00Width"
+                                      << "22";
+        QTest::newRow("comment column") << "LogGridSettings"
+                                        << "Column11Width"
+                                        << "400";
+        QTest::newRow("unit") << "StorageSettings"
+                              << "MeasurementUnit"
+                              << "miles";
+        QTest::newRow("connect time-out") << "NetSettings"
+                                          << "NetConTO"
+                                          << "15000";
+        QTest::newRow("retries") << "NetSettings"
+                                 << "NetRetNum"
+                                 << "1";
+        QTest::newRow("input file") << "Settings"
+                                    << "InputFolder"
+                                    << "/data/AM.dat";
+        QTest::newRow("output file") << "Settings"
+                                     << "OutputFolder"
+                                     << "/data/FCC97.db";
+        QTest::newRow("storage") << "Settings"
+                                 << "StorageLocation"
+                                 << "";
+        QTest::newRow("report call") << "NetReport"
+                                     << "Call"
+                                     << "Replace with Your Call Sign";
+        QTest::newRow("wave name") << "WaveFile"
+                                   << "Name"
+                                   << "Test01.wav";
     }
     void missingKeysGiveTheirDefaults()
     {
@@ -148,7 +182,8 @@ private Q_SLOTS:
         qputenv("LOGWARDEN_DATA_DIR", scratch.File(QStringLiteral("env")).toLocal8Bit());
         qputenv("XDG_DATA_HOME", scratch.File(QStringLiteral("xdg")).toLocal8Bit());
         QCOMPARE(DataFolder::Resolve({"logwarden", "--data-dir", scratch.File("arg")}), scratch.File("arg"));
-        QCOMPARE(DataFolder::Resolve({"logwarden", "--data-dir=" + scratch.File("arg2")}), scratch.File("arg2"));
+        QCOMPARE(DataFolder::Resolve({"logwarden", "--data-dir=" + scratch.File("arg2")}),
+                 scratch.File("arg2"));
         QCOMPARE(DataFolder::Resolve({"logwarden"}), scratch.File("env"));
         qunsetenv("LOGWARDEN_DATA_DIR");
         QCOMPARE(DataFolder::Resolve({"logwarden"}), scratch.File("xdg/logwarden"));

@@ -14,10 +14,12 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QDateTime>("value");
         const int V = CDateTime::Valid, I = CDateTime::Invalid;
-        QTest::newRow("usual form") << "2024-03-07 19:05:33" << V << QDateTime(QDate(2024, 3, 7), QTime(19, 5, 33));
+        QTest::newRow("usual form") << "2024-03-07 19:05:33" << V
+                                    << QDateTime(QDate(2024, 3, 7), QTime(19, 5, 33));
         QTest::newRow("last second of a leap day")
             << "2024-02-29 23:59:59" << V << QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59));
-        QTest::newRow("date only: midnight") << "2024-03-07" << V << QDateTime(QDate(2024, 3, 7), QTime(0, 0));
+        QTest::newRow("date only: midnight")
+            << "2024-03-07" << V << QDateTime(QDate(2024, 3, 7), QTime(0, 0));
         QTest::newRow("no such day") << "2023-02-29 19:00:00" << I << QDateTime();
         QTest::newRow("no such hour") << "2024-03-07 24:00:00" << I << QDateTime();
         QTest::newRow("fractions") << "2024-03-07 19:05:33.250" << I << QDateTime();

@@ -140,8 +140,8 @@ private Q_SLOTS:
         QCOMPARE(day[2].date.ToStorage(), QStringLiteral("2024-03-07 19:02:00"));
         // Nothing of the station just logged stays in the boxes but the date and time.
         const CCheckinRecord& e = Form().Entry();
-        for (const QString* box : {&e.callSign, &e.name, &e.street, &e.location, &e.cls, &e.yourGrid, &e.email,
-                                   &e.comment})
+        for (const QString* box :
+             {&e.callSign, &e.name, &e.street, &e.location, &e.cls, &e.yourGrid, &e.email, &e.comment})
             QCOMPARE(*box, QString());
         QCOMPARE(e.date.ToStorage(), QStringLiteral("2024-03-07 19:02:00"));
         QVERIFY(!Form().IsBound());
@@ -222,7 +222,7 @@ private Q_SLOTS:
         QVERIFY(Form().CamelCase());
         QCOMPARE(Day()[0].name, QStringLiteral("Alice Smith"));
         QCOMPARE(Day()[0].location, QStringLiteral("Aiken SC 29801"));
-        QCOMPARE(Day()[0].email, QString()); // not saved by Camel Case...
+        QCOMPARE(Day()[0].email, QString());                                 // not saved by Camel Case...
         QCOMPARE(Form().Entry().email, QStringLiteral("typed@example.org")); // ...but not thrown away
         QCOMPARE(Form().Entry().name, QStringLiteral("Alice Smith"));
         QVERIFY(Form().IsEdited());
@@ -241,7 +241,8 @@ private Q_SLOTS:
         QCOMPARE(e.callSign, QStringLiteral("N0UNK"));
         for (const QString* box : {&e.name, &e.street, &e.location, &e.cls, &e.yourGrid, &e.email})
             QCOMPARE(*box, QString());
-        QCOMPARE(status.last().first().toString(), QStringLiteral("N0UNK is not in the FCC licence database"));
+        QCOMPARE(status.last().first().toString(),
+                 QStringLiteral("N0UNK is not in the FCC licence database"));
     }
 
     void theDistanceIsWrittenOnlyWhenAddingOrSaving()

@@ -19,16 +19,26 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");
-        QTest::newRow("name with initial") << "JOHN Q. PUBLIC" << "John Q. Public";
-        QTest::newRow("street") << "123 MAIN ST" << "123 Main St";
-        QTest::newRow("digit 1 lifts") << "1ST AVE" << "1St Ave";
-        QTest::newRow("digit 0 lowers") << "10TH ST" << "10th St";
-        QTest::newRow("parenthesis") << "SMITH (BOB)" << "Smith (Bob)";
-        QTest::newRow("at sign") << "JOE@EXAMPLE.COM" << "Joe@Example.Com";
-        QTest::newRow("hyphen and apostrophe lower") << "O'BRIEN-SMITH" << "O'brien-smith";
-        QTest::newRow("lower case in") << "mary ann" << "Mary Ann";
-        QTest::newRow("non-ascii untouched") << "JOSÉ ÅSE" << "JosÉ Åse";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("name with initial") << "JOHN Q. PUBLIC"
+                                           << "John Q. Public";
+        QTest::newRow("street") << "123 MAIN ST"
+                                << "123 Main St";
+        QTest::newRow("digit 1 lifts") << "1ST AVE"
+                                       << "1St Ave";
+        QTest::newRow("digit 0 lowers") << "10TH ST"
+                                        << "10th St";
+        QTest::newRow("parenthesis") << "SMITH (BOB)"
+                                     << "Smith (Bob)";
+        QTest::newRow("at sign") << "JOE@EXAMPLE.COM"
+                                 << "Joe@Example.Com";
+        QTest::newRow("hyphen and apostrophe lower") << "O'BRIEN-SMITH"
+                                                     << "O'brien-smith";
+        QTest::newRow("lower case in") << "mary ann"
+                                       << "Mary Ann";
+        QTest::newRow("non-ascii untouched") << "JOSÉ ÅSE"
+                                             << "JosÉ Åse";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void camelCase()
     {
@@ -41,11 +51,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("out");
-        QTest::newRow("between blanks") << "SPRINGFIELD SC 29000" << "Springfield SC 29000";
-        QTest::newRow("at the very end") << "SPRINGFIELD, SC" << "Springfield, Sc";
-        QTest::newRow("georgia") << "ATLANTA GA 30301" << "Atlanta GA 30301";
-        QTest::newRow("north carolina") << "RALEIGH NC 27601" << "Raleigh NC 27601";
-        QTest::newRow("other state unchanged") << "SPRINGFIELD IL 62701" << "Springfield Il 62701";
+        QTest::newRow("between blanks") << "SPRINGFIELD SC 29000"
+                                        << "Springfield SC 29000";
+        QTest::newRow("at the very end") << "SPRINGFIELD, SC"
+                                         << "Springfield, Sc";
+        QTest::newRow("georgia") << "ATLANTA GA 30301"
+                                 << "Atlanta GA 30301";
+        QTest::newRow("north carolina") << "RALEIGH NC 27601"
+                                        << "Raleigh NC 27601";
+        QTest::newRow("other state unchanged") << "SPRINGFIELD IL 62701"
+                                               << "Springfield Il 62701";
     }
     void stateAbbreviations()
     {
@@ -69,23 +84,74 @@ private Q_SLOTS:
         QTest::addColumn<QString>("b");
         QTest::addColumn<QString>("unit");
         QTest::addColumn<QString>("text");
-        QTest::newRow("miles") << "EM84CX" << "FN31PR" << "miles" << "760 miles";
-        QTest::newRow("kilometres, one comma") << "EM84CX" << "FN31PR" << "kilometers" << "1,223 kilometers";
-        QTest::newRow("truncated, not rounded") << "EM84CX" << "EM85AA" << "miles" << "9 miles";
-        QTest::newRow("same grid") << "EM84CX" << "EM84CX" << "miles" << "0 miles";
-        QTest::newRow("same grid near the pole") << "AR09AX" << "AR09AX" << "miles" << "0 miles";
-        QTest::newRow("lower case") << "em84cx" << "fn31pr" << "miles" << "760 miles";
-        QTest::newRow("unknown unit is miles") << "EM84CX" << "FN31PR" << "leagues" << "760 leagues";
-        QTest::newRow("four characters: the square's centre") << "EM84" << "FN31PR" << "miles" << "749 miles";
-        QTest::newRow("both four characters") << "EM84" << "FN31" << "miles" << "728 miles";
-        QTest::newRow("letter I typed for a digit") << "EM84CX" << "FN3IPR" << "miles" << "";
-        QTest::newRow("field beyond R") << "SM84CX" << "FN31PR" << "miles" << "";
-        QTest::newRow("subsquare beyond X") << "EM84CY" << "FN31PR" << "miles" << "";
-        QTest::newRow("digits for letters") << "1234" << "FN31PR" << "miles" << "";
-        QTest::newRow("five characters") << "EM84C" << "FN31PR" << "miles" << "";
-        QTest::newRow("seven characters") << "EM84CXA" << "FN31PR" << "miles" << "";
-        QTest::newRow("blank at the end") << "EM84C " << "FN31PR" << "miles" << "";
-        QTest::newRow("antipodes") << "AA00AA" << "RR99XX" << "miles" << "12,450 miles";
+        QTest::newRow("miles") << "EM84CX"
+                               << "FN31PR"
+                               << "miles"
+                               << "760 miles";
+        QTest::newRow("kilometres, one comma") << "EM84CX"
+                                               << "FN31PR"
+                                               << "kilometers"
+                                               << "1,223 kilometers";
+        QTest::newRow("truncated, not rounded") << "EM84CX"
+                                                << "EM85AA"
+                                                << "miles"
+                                                << "9 miles";
+        QTest::newRow("same grid") << "EM84CX"
+                                   << "EM84CX"
+                                   << "miles"
+                                   << "0 miles";
+        QTest::newRow("same grid near the pole") << "AR09AX"
+                                                 << "AR09AX"
+                                                 << "miles"
+                                                 << "0 miles";
+        QTest::newRow("lower case") << "em84cx"
+                                    << "fn31pr"
+                                    << "miles"
+                                    << "760 miles";
+        QTest::newRow("unknown unit is miles") << "EM84CX"
+                                               << "FN31PR"
+                                               << "leagues"
+                                               << "760 leagues";
+        QTest::newRow("four characters: the square's centre") << "EM84"
+                                                              << "FN31PR"
+                                                              << "miles"
+                                                              << "749 miles";
+        QTest::newRow("both four characters") << "EM84"
+                                              << "FN31"
+                                              << "miles"
+                                              << "728 miles";
+        QTest::newRow("letter I typed for a digit") << "EM84CX"
+                                                    << "FN3IPR"
+                                                    << "miles"
+                                                    << "";
+        QTest::newRow("field beyond R") << "SM84CX"
+                                        << "FN31PR"
+                                        << "miles"
+                                        << "";
+        QTest::newRow("subsquare beyond X") << "EM84CY"
+                                            << "FN31PR"
+                                            << "miles"
+                                            << "";
+        QTest::newRow("digits for letters") << "1234"
+                                            << "FN31PR"
+                                            << "miles"
+                                            << "";
+        QTest::newRow("five characters") << "EM84C"
+                                         << "FN31PR"
+                                         << "miles"
+                                         << "";
+        QTest::newRow("seven characters") << "EM84CXA"
+                                          << "FN31PR"
+                                          << "miles"
+                                          << "";
+        QTest::newRow("blank at the end") << "EM84C "
+                                          << "FN31PR"
+                                          << "miles"
+                                          << "";
+        QTest::newRow("antipodes") << "AA00AA"
+                                   << "RR99XX"
+                                   << "miles"
+                                   << "12,450 miles";
     }
     void gridDistance()
     {

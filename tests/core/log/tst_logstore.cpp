@@ -104,17 +104,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("prefix W4") << "prefix" << "W4" << QStringList{"W4XYZ", "W4ABC", "W4AB", "W4'Q"};
-        QTest::newRow("prefix lower case") << "prefix" << "w4a" << QStringList{"W4ABC", "W4AB"};
+        QTest::newRow("prefix W4") << "prefix"
+                                   << "W4" << QStringList{"W4XYZ", "W4ABC", "W4AB", "W4'Q"};
+        QTest::newRow("prefix lower case") << "prefix"
+                                           << "w4a" << QStringList{"W4ABC", "W4AB"};
         QTest::newRow("prefix empty matches all")
-            << "prefix" << "" << QStringList{"W4XYZ", "W4ABC", "W4AB", "W4'Q", "KW4AB", "K_1%"};
-        QTest::newRow("prefix with wildcard characters") << "prefix" << "K_" << QStringList{"K_1%"};
-        QTest::newRow("prefix percent is literal") << "prefix" << "%" << QStringList{};
-        QTest::newRow("prefix with a quote") << "prefix" << "W4'" << QStringList{"W4'Q"};
-        QTest::newRow("exact") << "equals" << "W4AB" << QStringList{"W4AB"};
-        QTest::newRow("exact, other case") << "equals" << "w4abc" << QStringList{"W4ABC"};
-        QTest::newRow("exact with a quote") << "equals" << "W4'Q" << QStringList{"W4'Q"};
-        QTest::newRow("exact, no trailing match") << "equals" << "W4A" << QStringList{};
+            << "prefix"
+            << "" << QStringList{"W4XYZ", "W4ABC", "W4AB", "W4'Q", "KW4AB", "K_1%"};
+        QTest::newRow("prefix with wildcard characters") << "prefix"
+                                                         << "K_" << QStringList{"K_1%"};
+        QTest::newRow("prefix percent is literal") << "prefix"
+                                                   << "%" << QStringList{};
+        QTest::newRow("prefix with a quote") << "prefix"
+                                             << "W4'" << QStringList{"W4'Q"};
+        QTest::newRow("exact") << "equals"
+                               << "W4AB" << QStringList{"W4AB"};
+        QTest::newRow("exact, other case") << "equals"
+                                           << "w4abc" << QStringList{"W4ABC"};
+        QTest::newRow("exact with a quote") << "equals"
+                                            << "W4'Q" << QStringList{"W4'Q"};
+        QTest::newRow("exact, no trailing match") << "equals"
+                                                  << "W4A" << QStringList{};
     }
     void callSignPrefixAndEquality()
     {
@@ -124,15 +134,16 @@ private Q_SLOTS:
         for (const char* c : {"W4AB", "KW4AB", "W4ABC", "W4'Q", "K_1%", "W4XYZ"})
             AddCheckin(*m_db, {QString::fromLatin1(c), QDateTime(QDate(2024, 3, 7), QTime(19, 0))});
         const CQueryFilter f = mode == QLatin1String("prefix") ? LogFilter::CallSignPrefix(text)
-                                                                : LogFilter::CallSignEquals(text);
+                                                               : LogFilter::CallSignEquals(text);
         QCOMPARE(Calls(f, LogSort::kCallSignDesc), expected);
     }
 
     void searchesUseTheIndexes()
     {
         auto plan = [this](const CQueryFilter& f) {
-            SQLite::Statement stmt(m_db->Handle(),
-                                   ("EXPLAIN QUERY PLAN SELECT rowid FROM LogwardenTab WHERE " + f.where).toStdString());
+            SQLite::Statement stmt(
+                m_db->Handle(),
+                ("EXPLAIN QUERY PLAN SELECT rowid FROM LogwardenTab WHERE " + f.where).toStdString());
             for (int i = 0; i < f.params.size(); ++i)
                 stmt.bind(i + 1, f.params[i].toString().toStdString());
             QString text;
@@ -142,9 +153,11 @@ private Q_SLOTS:
         };
         QVERIFY2(plan(LogFilter::Day(QDate(2024, 3, 7))).contains(QLatin1String("LogwardenTab_Date")),
                  qPrintable(plan(LogFilter::Day(QDate(2024, 3, 7)))));
-        QVERIFY2(plan(LogFilter::CallSignPrefix(QStringLiteral("W4"))).contains(QLatin1String("LogwardenTab_CallSign")),
+        QVERIFY2(plan(LogFilter::CallSignPrefix(QStringLiteral("W4")))
+                     .contains(QLatin1String("LogwardenTab_CallSign")),
                  qPrintable(plan(LogFilter::CallSignPrefix(QStringLiteral("W4")))));
-        QVERIFY(plan(LogFilter::CallSignEquals(QStringLiteral("W4"))).contains(QLatin1String("LogwardenTab_CallSign")));
+        QVERIFY(plan(LogFilter::CallSignEquals(QStringLiteral("W4")))
+                    .contains(QLatin1String("LogwardenTab_CallSign")));
     }
 
     void dateRangeIncludesMidnightOfTheLastDayOnly()
@@ -155,7 +168,8 @@ private Q_SLOTS:
         AddCheckin(*m_db, {"ENDEVENING", QDateTime(QDate(2024, 3, 3), QTime(19, 0))});
         QCOMPARE(Calls(LogFilter::DateBetween(QDate(2024, 3, 1), QDate(2024, 3, 3))),
                  (QStringList{"FIRST", "INSIDE", "ENDMIDNIGHT"}));
-        QCOMPARE(Calls(LogFilter::DateEquals(QDateTime(QDate(2024, 3, 3), QTime(0, 0)))), QStringList{"ENDMIDNIGHT"});
+        QCOMPARE(Calls(LogFilter::DateEquals(QDateTime(QDate(2024, 3, 3), QTime(0, 0)))),
+                 QStringList{"ENDMIDNIGHT"});
     }
 
     void aFileThatIsNotADatabaseIsNamedInTheError()

@@ -22,7 +22,10 @@ namespace {
 
 QByteArray Data(const QJsonObject& entry)
 {
-    return entry.value(QStringLiteral("data")).toString().toUtf8().repeated(entry.value(QStringLiteral("repeat")).toInt(1));
+    return entry.value(QStringLiteral("data"))
+        .toString()
+        .toUtf8()
+        .repeated(entry.value(QStringLiteral("repeat")).toInt(1));
 }
 
 // Extracts every entry the way "logwarden-cli unzip" does.
@@ -35,8 +38,7 @@ void ExtractAll(const QString& archivePath, const QString& folder)
 }
 
 // Runs f and returns the cause of the CZipException it raises (0 when it raises none).
-template <typename F>
-int CauseOf(F f)
+template <typename F> int CauseOf(F f)
 {
     try {
         f();
@@ -48,7 +50,8 @@ int CauseOf(F f)
 
 QStringList Listing(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
 }
 
 } // namespace
@@ -63,12 +66,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("recipe");
         // Each entry's file must hold data * repeat under the expected name.
         QTest::addColumn<QStringList>("files");
-        QTest::newRow("deflated") << R"({"entries":[{"name":"AM.dat","data":"AM|1|K1ABC\r\n","repeat":5000}]})"
-                                  << QStringList{"AM.dat"};
+        QTest::newRow("deflated")
+            << R"({"entries":[{"name":"AM.dat","data":"AM|1|K1ABC\r\n","repeat":5000}]})"
+            << QStringList{"AM.dat"};
         QTest::newRow("stored") << R"({"entries":[{"name":"EN.dat","data":"EN|x","repeat":3,"method":0}]})"
                                 << QStringList{"EN.dat"};
-        QTest::newRow("empty file") << R"({"entries":[{"name":"HD.dat","data":""}, {"name":"e0","data":"","method":0}]})"
-                                    << QStringList{"HD.dat", "e0"};
+        QTest::newRow("empty file")
+            << R"({"entries":[{"name":"HD.dat","data":""}, {"name":"e0","data":"","method":0}]})"
+            << QStringList{"HD.dat", "e0"};
         QTest::newRow("descriptor with signature")
             << R"({"entries":[{"name":"a","data":"abc","repeat":70000,"descriptor":"signed"},
                               {"name":"b","data":"b","descriptor":"signed","method":0}]})"
@@ -81,14 +86,15 @@ private Q_SLOTS:
             << R"({"entries":[{"name":"data/","data":"","external":16},{"name":"data/AM.dat","data":"am"},
                               {"name":"x/y/z/EN.dat","data":"en"}]})"
             << QStringList{"AM.dat", "EN.dat"};
-        QTest::newRow("comment of 65535 bytes") << R"({"comment_len":65535,"entries":[{"name":"c","data":"c"}]})"
-                                                << QStringList{"c"};
+        QTest::newRow("comment of 65535 bytes")
+            << R"({"comment_len":65535,"entries":[{"name":"c","data":"c"}]})" << QStringList{"c"};
         QTest::newRow("stub before the archive")
             << R"({"stub":"#!/bin/sh\necho self-extracting stub\nexit 0\n","entries":[{"name":"a","data":"A","repeat":9},{"name":"b","data":"B"}]})"
             << QStringList{"a", "b"};
-        QTest::newRow("python zipfile") << R"({"writer":"zipfile","entries":[{"name":"AM.dat","data":"am|","repeat":999},
+        QTest::newRow("python zipfile")
+            << R"({"writer":"zipfile","entries":[{"name":"AM.dat","data":"am|","repeat":999},
                                                 {"name":"s","data":"stored","method":0}]})"
-                                        << QStringList{"AM.dat", "s"};
+            << QStringList{"AM.dat", "s"};
         QTest::newRow("python zipfile streamed") << R"({"writer":"zipfile-streamed","comment":"hi",
                                                         "entries":[{"name":"d/HD.dat","data":"hd|","repeat":40000},
                                                                    {"name":"s","data":"stored","method":0}]})"
@@ -96,8 +102,8 @@ private Q_SLOTS:
         QTest::newRow("python zipfile with stub") << R"({"writer":"zipfile","stub":"MZ-stub-bytes",
                                                         "entries":[{"name":"a","data":"a","repeat":10}]})"
                                                   << QStringList{"a"};
-        QTest::newRow("code page 437 name") << R"({"entries":[{"name":"Müller.txt","data":"m"}]})"
-                                            << QStringList{"Müller.txt"};
+        QTest::newRow("code page 437 name")
+            << R"({"entries":[{"name":"Müller.txt","data":"m"}]})" << QStringList{"Müller.txt"};
         QTest::newRow("UTF-8 name") << R"({"entries":[{"name":"Überweisung €.txt","data":"u","utf8":true}]})"
                                     << QStringList{"Überweisung €.txt"};
     }
@@ -154,11 +160,14 @@ private Q_SLOTS:
         const int bad = CZipException::badZipFile;
         QTest::newRow("bad CRC") << R"({"entries":[{"name":"AM.dat","data":"x","repeat":1000,"crc_xor":1}]})"
                                  << int(CZipException::badCrc);
-        QTest::newRow("bad CRC, stored") << R"({"entries":[{"name":"AM.dat","data":"x","method":0,"crc_xor":255}]})"
-                                         << int(CZipException::badCrc);
+        QTest::newRow("bad CRC, stored")
+            << R"({"entries":[{"name":"AM.dat","data":"x","method":0,"crc_xor":255}]})"
+            << int(CZipException::badCrc);
         QTest::newRow("corrupt deflate stream")
-            << R"({"entries":[{"name":"AM.dat","data":"x","repeat":1000,"bad_deflate":true}]})" << int(CZipException::dataError);
-        QTest::newRow("end record too far from the end") << R"({"trailing":65536,"entries":[{"name":"a","data":"a"}]})" << bad;
+            << R"({"entries":[{"name":"AM.dat","data":"x","repeat":1000,"bad_deflate":true}]})"
+            << int(CZipException::dataError);
+        QTest::newRow("end record too far from the end")
+            << R"({"trailing":65536,"entries":[{"name":"a","data":"a"}]})" << bad;
         QTest::newRow("more bytes than declared")
             << R"({"entries":[{"name":"AM.dat","data":"bomb","repeat":5000,"declared_size":1000}]})" << bad;
         QTest::newRow("more bytes than declared, descriptor")
@@ -169,15 +178,18 @@ private Q_SLOTS:
         QTest::newRow("fewer bytes than declared")
             << R"({"entries":[{"name":"AM.dat","data":"short","repeat":10,"declared_size":51}]})" << bad;
         QTest::newRow("overlapping entries")
-            << R"({"entries":[{"name":"AM.dat","data":"z","repeat":100000},{"name":"EN.dat","alias_of":0}]})" << bad;
+            << R"({"entries":[{"name":"AM.dat","data":"z","repeat":100000},{"name":"EN.dat","alias_of":0}]})"
+            << bad;
         QTest::newRow("local name length differs")
             << R"({"entries":[{"name":"AM.dat","data":"a","local_name_len_delta":1}]})" << bad;
-        QTest::newRow("local method differs") << R"({"entries":[{"name":"AM.dat","data":"a","local_method":0}]})" << bad;
-        QTest::newRow("unsupported method") << R"({"entries":[{"name":"AM.dat","data":"a","local_method":12,"method":12}]})"
-                                            << bad;
+        QTest::newRow("local method differs")
+            << R"({"entries":[{"name":"AM.dat","data":"a","local_method":0}]})" << bad;
+        QTest::newRow("unsupported method")
+            << R"({"entries":[{"name":"AM.dat","data":"a","local_method":12,"method":12}]})" << bad;
         QTest::newRow("encrypted") << R"({"entries":[{"name":"AM.dat","data":"a","encrypted":true}]})" << bad;
         QTest::newRow("data descriptor differs")
-            << R"({"entries":[{"name":"AM.dat","data":"a","descriptor":"signed","descriptor_crc_xor":1}]})" << bad;
+            << R"({"entries":[{"name":"AM.dat","data":"a","descriptor":"signed","descriptor_crc_xor":1}]})"
+            << bad;
         QTest::newRow("count without directory")
             << R"({"end_patch":{"dir_size":0},"entries":[{"name":"a","data":"a"}]})" << bad;
         QTest::newRow("directory beyond its end record")
@@ -186,8 +198,8 @@ private Q_SLOTS:
             << R"({"end_patch":{"entries":2,"entries_here":2},"entries":[{"name":"a","data":"a"}]})" << bad;
         QTest::newRow("second volume") << R"({"end_patch":{"disk":1},"entries":[{"name":"a","data":"a"}]})"
                                        << int(CZipException::noCallback);
-        QTest::newRow("ZIP64 marker") << R"({"end_patch":{"dir_offset":4294967295},"entries":[{"name":"a","data":"a"}]})"
-                                      << bad;
+        QTest::newRow("ZIP64 marker")
+            << R"({"end_patch":{"dir_offset":4294967295},"entries":[{"name":"a","data":"a"}]})" << bad;
         QTest::newRow("name is ..") << R"({"entries":[{"name":"x/..","data":"evil"}]})" << bad;
         QTest::newRow("name is .") << R"({"entries":[{"name":".","data":"evil"}]})" << bad;
         QTest::newRow("name with NUL") << R"({"entries":[{"name_hex":"414d00","data":"evil"}]})" << bad;
@@ -250,7 +262,8 @@ private Q_SLOTS:
                  {"entries", QJsonArray{QJsonObject{{"name", "AM.dat"}, {"random", 20000}}}}});
         QFile f(s.File("a.zip"));
         QVERIFY(f.resize(keep > 0 ? keep : f.size() + keep));
-        QCOMPARE(CauseOf([&] { ExtractAll(s.File("a.zip"), s.File("out")); }), int(CZipException::badZipFile));
+        QCOMPARE(CauseOf([&] { ExtractAll(s.File("a.zip"), s.File("out")); }),
+                 int(CZipException::badZipFile));
         QVERIFY(!QFile::exists(s.File("out/AM.dat")));
     }
 
@@ -266,12 +279,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("lands");
-        QTest::newRow("parent") << "../evil.txt" << "evil.txt";
-        QTest::newRow("deep parent") << "a/../../../../evil.txt" << "evil.txt";
-        QTest::newRow("absolute") << "/tmp/evil.txt" << "evil.txt";
-        QTest::newRow("backslashes") << "..\\..\\evil.txt" << "evil.txt";
-        QTest::newRow("drive letter") << "C:\\Windows\\evil.txt" << "evil.txt";
-        QTest::newRow("hidden") << "../.bashrc" << ".bashrc";
+        QTest::newRow("parent") << "../evil.txt"
+                                << "evil.txt";
+        QTest::newRow("deep parent") << "a/../../../../evil.txt"
+                                     << "evil.txt";
+        QTest::newRow("absolute") << "/tmp/evil.txt"
+                                  << "evil.txt";
+        QTest::newRow("backslashes") << "..\\..\\evil.txt"
+                                     << "evil.txt";
+        QTest::newRow("drive letter") << "C:\\Windows\\evil.txt"
+                                      << "evil.txt";
+        QTest::newRow("hidden") << "../.bashrc"
+                                << ".bashrc";
     }
 
     void hostileNamesStayInside()
@@ -330,13 +349,17 @@ private Q_SLOTS:
         QFETCH(int, mode);
         CScratch s;
         MakeZip({{"out", s.File("a.zip")},
-                 {"entries", QJsonArray{QJsonObject{{"name", "f"}, {"data", "x"}, {"made_by", madeBy},
+                 {"entries", QJsonArray{QJsonObject{{"name", "f"},
+                                                    {"data", "x"},
+                                                    {"made_by", madeBy},
                                                     {"external", external},
                                                     {"date_time", QJsonArray{2024, 3, 7, 19, 45, 58}}}}}});
         CZipArchive zip;
         zip.OpenArchive(s.File("a.zip"));
         QVERIFY(zip.ExtractEntry(0, s.File("out")));
-        struct stat st {};
+        struct stat st
+        {
+        };
         QCOMPARE(::stat(QFile::encodeName(s.File("out/f")).constData(), &st), 0);
         const mode_t mask = ::umask(0);
         ::umask(mask);
@@ -352,7 +375,8 @@ private Q_SLOTS:
         // A copy of a running program with an archive appended (a self-extracting archive in use): the
         // system refuses to open it for writing even to root, so this shows the archive is only read.
         QFile::copy(QStringLiteral("/bin/sleep"), s.File("sfx"));
-        MakeZip({{"out", s.File("a.zip")}, {"entries", QJsonArray{QJsonObject{{"name", "AM.dat"}, {"data", "am"}}}}});
+        MakeZip({{"out", s.File("a.zip")},
+                 {"entries", QJsonArray{QJsonObject{{"name", "AM.dat"}, {"data", "am"}}}}});
         QFile sfx(s.File("sfx"));
         QVERIFY(sfx.open(QIODevice::Append));
         const qint64 stub = sfx.size();
@@ -381,18 +405,21 @@ private Q_SLOTS:
         f.close();
         QProcess zip;
         zip.setWorkingDirectory(s.File("src"));
-        zip.start(QStringLiteral("zip"), {QStringLiteral("-q"), QStringLiteral("-r"), s.File("z.zip"), QStringLiteral("data")});
+        zip.start(QStringLiteral("zip"),
+                  {QStringLiteral("-q"), QStringLiteral("-r"), s.File("z.zip"), QStringLiteral("data")});
         QVERIFY(zip.waitForFinished());
         QCOMPARE(zip.exitCode(), 0);
         // And once more through a pipe, which makes zip write data descriptors.
         QProcess piped;
         piped.setWorkingDirectory(s.File("src"));
         piped.setStandardOutputFile(s.File("p.zip"));
-        piped.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("zip -q - data/AM.dat | cat")});
+        piped.start(QStringLiteral("sh"),
+                    {QStringLiteral("-c"), QStringLiteral("zip -q - data/AM.dat | cat")});
         QVERIFY(piped.waitForFinished());
         for (const char* name : {"z.zip", "p.zip"}) {
             ExtractAll(s.File(name), s.File(QStringLiteral("out-") + name));
-            QCOMPARE(ReadFile(s.File(QStringLiteral("out-") + name + "/AM.dat")), ReadFile(s.File("src/data/AM.dat")));
+            QCOMPARE(ReadFile(s.File(QStringLiteral("out-") + name + "/AM.dat")),
+                     ReadFile(s.File("src/data/AM.dat")));
         }
     }
 
@@ -400,9 +427,10 @@ private Q_SLOTS:
     {
         CScratch s;
         MakeZip({{"out", s.File("a.zip")},
-                 {"entries", QJsonArray{QJsonObject{{"name", "good"}, {"data", "0123456789"}, {"repeat", 1000}},
-                                        QJsonObject{{"name", "bad"}, {"data", "x"}, {"repeat", 10}, {"crc_xor", 1}},
-                                        QJsonObject{{"name", "dir/"}, {"data", ""}, {"external", 16}}}}});
+                 {"entries",
+                  QJsonArray{QJsonObject{{"name", "good"}, {"data", "0123456789"}, {"repeat", 1000}},
+                             QJsonObject{{"name", "bad"}, {"data", "x"}, {"repeat", 10}, {"crc_xor", 1}},
+                             QJsonObject{{"name", "dir/"}, {"data", ""}, {"external", 16}}}}});
         CZipArchive zip;
         zip.OpenArchive(s.File("a.zip"));
         QCOMPARE(zip.GetEntryCount(), 3);
@@ -450,7 +478,8 @@ private Q_SLOTS:
         CScratch s;
         QJsonArray entries;
         for (int i = 0; i < 5; ++i)
-            entries.append(QJsonObject{{"name", QStringLiteral("f%1").arg(i)}, {"data", QStringLiteral("line %1\n").arg(i)},
+            entries.append(QJsonObject{{"name", QStringLiteral("f%1").arg(i)},
+                                       {"data", QStringLiteral("line %1\n").arg(i)},
                                        {"repeat", 20000 * (i + 1)}});
         MakeZip({{"out", s.File("a.zip")}, {"entries", entries}});
         CZipArchive zip;
@@ -474,18 +503,23 @@ private Q_SLOTS:
     void parallelExtractionStops()
     {
         CScratch s;
-        MakeZip({{"out", s.File("a.zip")},
-                 {"entries", QJsonArray{QJsonObject{{"name", "big"}, {"random", 3000000}, {"method", 0}},
-                                        QJsonObject{{"name", "bad"}, {"data", "x"}, {"repeat", 3000000}, {"crc_xor", 1}}}}});
+        MakeZip(
+            {{"out", s.File("a.zip")},
+             {"entries",
+              QJsonArray{QJsonObject{{"name", "big"}, {"random", 3000000}, {"method", 0}},
+                         QJsonObject{{"name", "bad"}, {"data", "x"}, {"repeat", 3000000}, {"crc_xor", 1}}}}});
         CZipArchive zip;
         zip.OpenArchive(s.File("a.zip"));
         // Cancelled at the first report: nothing partial is left.
-        const auto r = ParallelExtract::ExtractEntries(zip, {0}, s.File("out"), 2, [](qint64, qint64) { return false; });
+        const auto r =
+            ParallelExtract::ExtractEntries(zip, {0}, s.File("out"), 2, [](qint64, qint64) { return false; });
         QVERIFY(r.cancelled || QFile::exists(s.File("out/big")));
         for (const QString& f : Listing(s.File("out")))
             QVERIFY2(f == QLatin1String("big"), qPrintable(f));
         // An error in one worker is raised to the caller; no temporary file stays behind.
-        QCOMPARE(CauseOf([&] { ParallelExtract::ExtractEntries(zip, {0, 1}, s.File("out2"), 2); }),
+        QCOMPARE(CauseOf([&] {
+                     ParallelExtract::ExtractEntries(zip, {0, 1}, s.File("out2"), 2);
+                 }),
                  int(CZipException::badCrc));
         for (const QString& f : Listing(s.File("out2")))
             QVERIFY2(f == QLatin1String("big"), qPrintable(f));
