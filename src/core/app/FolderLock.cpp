@@ -34,8 +34,11 @@ bool CFolderLock::Acquire(const QString& folder, QString* holder)
     // Who holds it, for the window that finds it taken.
     const QByteArray who =
         QStringLiteral("process %1 on %2\n").arg(::getpid()).arg(QHostInfo::localHostName()).toUtf8();
-    if (::ftruncate(fd, 0) == 0)
-        (void)::pwrite(fd, who.constData(), size_t(who.size()), 0);
+    // Only a note for the message; the lock holds whether or not it could be written.
+    if (::ftruncate(fd, 0) == 0) {
+        const ssize_t written = ::pwrite(fd, who.constData(), size_t(who.size()), 0);
+        Q_UNUSED(written);
+    }
     m_fd = fd;
     return true;
 }
