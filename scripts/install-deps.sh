@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlitecpp-dev libsqlite3-dev libcurl4-openssl-dev zlib1g-dev libasound2-dev
   qtkeychain-qt6-dev

@@ -12,6 +12,11 @@ CQueryFilter UniqueSystemIdentifierEquals(qint32 identifier)
     return {QStringLiteral("UniqueSystemIdentifier = ?"), {identifier}};
 }
 
+CQueryFilter CallSignAndIdentifierEqual(const QString& callSign, qint32 identifier)
+{
+    return {QStringLiteral("CallSign = ? AND UniqueSystemIdentifier = ?"), {callSign, identifier}};
+}
+
 CQueryFilter CallSignLike(const QString& pattern)
 {
     QString like;

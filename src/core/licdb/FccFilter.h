@@ -10,6 +10,9 @@ namespace FccFilter {
 // Exactly this call sign. Call signs are stored in upper case and compared as stored.
 CQueryFilter CallSignEquals(const QString& callSign);
 CQueryFilter UniqueSystemIdentifierEquals(qint32 identifier);
+// The rows of one licence of this call sign. EN has no index on the licence's identifier: the call sign
+// takes the look-up through its index instead of through the whole table.
+CQueryFilter CallSignAndIdentifierEqual(const QString& callSign, qint32 identifier);
 // Call signs matching the pattern, without regard to case: '*' stands for any run of characters and
 // '?' for one character, every other character for itself. Without wild cards this is an equality
 // (ignoring case).

@@ -156,7 +156,7 @@ CFccLookupResult FccLookUp(CDatabase& fccDb, const QString& callSign)
 
     // The licensee of that licence; without a licence header, the last row of the call in file order.
     CFCCDbSet en(&fccDb);
-    en.SetFilter(licence ? FccFilter::UniqueSystemIdentifierEquals(licence->id)
+    en.SetFilter(licence ? FccFilter::CallSignAndIdentifierEqual(callSign, licence->id)
                          : FccFilter::CallSignEquals(callSign));
     en.SetSort(QStringLiteral("rowid"));
     en.Open();
