@@ -4,21 +4,18 @@
 #include "core/app/AtomicFile.h"
 #include "core/app/OutputCheck.h"
 #include "core/db/Database.h"
+#include "core/jobs/BatchPipe.h"
 #include "core/licdb/QrzCsv.h"
 #include "core/licdb/QrzSchema.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <fcntl.h>
 #include <memory>
-#include <mutex>
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -92,81 +89,16 @@ class CLineReader
 public:
     CLineReader(int fd, const std::atomic<bool>& stop) : m_fd(fd), m_cancel(stop)
     {
-        for (auto& b : m_batches)
-            m_free.push_back(&b);
-        m_thread = std::thread(&CLineReader::Run, this);
-    }
-
-    ~CLineReader()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_freeChanged.notify_all();
-        m_thread.join();
+        m_pipe.Start([this](Batch*& b) { Read(b); });
     }
 
     // The next batch in file order; the last one has `last` set.
-    Batch* Next()
-    {
-        std::unique_lock lock(m_mutex);
-        m_fullChanged.wait(lock, [this] { return !m_full.empty(); });
-        Batch* b = m_full.front();
-        m_full.pop_front();
-        return b;
-    }
-
-    void Release(Batch* b)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_free.push_back(b);
-        }
-        m_freeChanged.notify_one();
-    }
-
+    Batch* Next() { return m_pipe.Next(); }
+    void Release(Batch* b) { m_pipe.Release(b); }
     // Read only after the last batch has been taken.
-    const QString& Error() const { return m_error; }
+    const QString& Error() const { return m_pipe.Error(); }
 
 private:
-    Batch* Acquire()
-    {
-        std::unique_lock lock(m_mutex);
-        m_freeChanged.wait(lock, [this] { return m_stop || !m_free.empty(); });
-        if (m_stop)
-            return nullptr;
-        Batch* b = m_free.back();
-        m_free.pop_back();
-        return b;
-    }
-
-    void Push(Batch* b)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_full.push_back(b);
-        }
-        m_fullChanged.notify_one();
-    }
-
-    void Run()
-    {
-        Batch* b = nullptr;
-        try {
-            Read(b);
-        } catch (const std::exception& e) {
-            m_error = QString::fromUtf8(e.what());
-            if (!b)
-                b = Acquire();
-            if (b) {
-                b->Clear();
-                b->last = true;
-                Push(b);
-            }
-        }
-    }
-
     void AddLine(Batch& b, const char* line, size_t length, qint64 lineFeedOffset)
     {
         const qint64 index = m_lineNumber++;
@@ -189,7 +121,7 @@ private:
         qint64 base = 0;         // file offset of the block's first byte
         bool discarding = false; // inside an overlong line, up to its line feed
         for (;;) {
-            b = Acquire();
+            b = m_pipe.Acquire();
             if (!b)
                 return;
             b->Clear();
@@ -233,7 +165,7 @@ private:
                     l.kind = Kind::NoFinalLineFeed;
                 }
                 b->last = true;
-                Push(b);
+                m_pipe.Push(b);
                 b = nullptr;
                 return;
             }
@@ -249,16 +181,10 @@ private:
             tailLength = rest;
             base += qint64(length - rest);
             b->done = base;
-            Push(b);
+            m_pipe.Push(b);
             b = nullptr;
             if (m_cancel.load(std::memory_order_relaxed)) {
-                b = Acquire();
-                if (!b)
-                    return;
-                b->Clear();
-                b->last = true;
-                Push(b);
-                b = nullptr;
+                m_pipe.End(b);
                 return;
             }
         }
@@ -266,16 +192,8 @@ private:
 
     const int m_fd;
     const std::atomic<bool>& m_cancel;
-    qint64 m_lineNumber = 0; // lines read so far
-    Batch m_batches[kBatchCount];
-    std::mutex m_mutex;
-    std::condition_variable m_freeChanged;
-    std::condition_variable m_fullChanged;
-    std::vector<Batch*> m_free;
-    std::deque<Batch*> m_full;
-    bool m_stop = false;
-    QString m_error;
-    std::thread m_thread; // last: starts once everything above exists
+    qint64 m_lineNumber = 0;               // lines read so far
+    CBatchPipe<Batch, kBatchCount> m_pipe; // last: its thread ends before what it reads goes
 };
 
 class CFileHandle

@@ -2,6 +2,7 @@
 
 #include "core/Exceptions.h"
 #include "core/app/Windows1252.h"
+#include "core/jobs/BatchPipe.h"
 #include "core/licdb/FccSchema.h"
 
 #include <QFile>
@@ -9,16 +10,12 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <fcntl.h>
 #include <memory>
-#include <mutex>
 #include <sqlite3.h>
 #include <string>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -242,87 +239,21 @@ public:
     CLineReader(const CTable& table, int fd, qint64 fileSize, const std::atomic<bool>* cancel)
         : m_table(table), m_fd(fd), m_fileSize(fileSize), m_cancel(cancel)
     {
-        for (auto& b : m_batches)
-            m_free.push_back(&b);
-        m_thread = std::thread(&CLineReader::Run, this);
-    }
-
-    ~CLineReader()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_freeChanged.notify_all();
-        m_thread.join();
+        m_pipe.Start([this](Batch*& b) { Read(b); });
     }
 
     // The next batch in file order; the last one has `last` set.
-    Batch* Next()
-    {
-        std::unique_lock lock(m_mutex);
-        m_fullChanged.wait(lock, [this] { return !m_full.empty(); });
-        Batch* b = m_full.front();
-        m_full.pop_front();
-        return b;
-    }
-
-    void Release(Batch* b)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_free.push_back(b);
-        }
-        m_freeChanged.notify_one();
-    }
-
+    Batch* Next() { return m_pipe.Next(); }
+    void Release(Batch* b) { m_pipe.Release(b); }
     // Read only after the last batch has been taken.
-    const QString& Error() const { return m_error; }
+    const QString& Error() const { return m_pipe.Error(); }
     bool SawLineFeed() const { return m_sawLineFeed; }
 
 private:
-    Batch* Acquire()
-    {
-        std::unique_lock lock(m_mutex);
-        m_freeChanged.wait(lock, [this] { return m_stop || !m_free.empty(); });
-        if (m_stop)
-            return nullptr;
-        Batch* b = m_free.back();
-        m_free.pop_back();
-        return b;
-    }
-
-    void Push(Batch* b)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_full.push_back(b);
-        }
-        m_fullChanged.notify_one();
-    }
-
     quint8 Percent(qint64 offset) const
     {
         const qint64 p = offset * 100 / (m_fileSize + 1);
         return static_cast<quint8>(p < 0 ? 0 : (p > 100 ? 100 : p));
-    }
-
-    void Run()
-    {
-        Batch* b = nullptr;
-        try {
-            Read(b);
-        } catch (const std::exception& e) {
-            m_error = QString::fromUtf8(e.what());
-            // The batch in hand, or any free one, carries the end to the writer.
-            if (!b)
-                b = Acquire();
-            if (b) {
-                b->Clear();
-                b->last = true;
-                Push(b);
-            }
-        }
     }
 
     void Read(Batch*& b)
@@ -333,7 +264,7 @@ private:
         qint64 lineNumber = 0;
         bool discarding = false; // inside an overlong line, up to its line feed
         for (;;) {
-            b = Acquire();
+            b = m_pipe.Acquire();
             if (!b)
                 return;
             b->Clear();
@@ -374,7 +305,7 @@ private:
                 if (rest > 0 && !discarding)
                     ParseLine(*b, block + p, rest, base + static_cast<qint64>(p), lineNumber + 1);
                 b->last = true;
-                Push(b);
+                m_pipe.Push(b);
                 b = nullptr;
                 return;
             }
@@ -387,17 +318,11 @@ private:
             std::memcpy(tail.get(), block + length - rest, rest);
             tailLength = rest;
             base += static_cast<qint64>(length - rest);
-            Push(b);
+            m_pipe.Push(b);
             b = nullptr;
             if (m_cancel && m_cancel->load(std::memory_order_relaxed)) {
                 // Nothing more is wanted; end the stream.
-                b = Acquire();
-                if (!b)
-                    return;
-                b->Clear();
-                b->last = true;
-                Push(b);
-                b = nullptr;
+                m_pipe.End(b);
                 return;
             }
         }
@@ -505,16 +430,8 @@ private:
     const int m_fd;
     const qint64 m_fileSize;
     const std::atomic<bool>* m_cancel;
-    Batch m_batches[kBatchCount];
-    std::mutex m_mutex;
-    std::condition_variable m_freeChanged;
-    std::condition_variable m_fullChanged;
-    std::vector<Batch*> m_free;
-    std::deque<Batch*> m_full;
-    bool m_stop = false;
-    QString m_error;
     bool m_sawLineFeed = false;
-    std::thread m_thread; // last: starts once everything above exists
+    CBatchPipe<Batch, kBatchCount> m_pipe; // last: its thread ends before what it reads goes
 };
 
 class CFileHandle
