@@ -38,23 +38,6 @@ QString DataFolderOf(const CCliArgs& args)
     return DataFolder::Resolve(argv);
 }
 
-// Unknown options and stray arguments; empty when there are none.
-QString Unexpected(const QStringList& raw, const CCliArgs& args, const QStringList& known, int positional)
-{
-    if (!args.Error().isEmpty())
-        return args.Error();
-    for (const QString& arg : raw) {
-        if (arg == QLatin1String("--"))
-            break;
-        const QString name = arg.mid(2).section(QLatin1Char('='), 0, 0);
-        if (arg.startsWith(QLatin1String("--")) && !known.contains(name))
-            return QStringLiteral("unknown option --%1").arg(name);
-    }
-    if (args.Positional().size() > positional)
-        return QStringLiteral("unexpected argument '%1'").arg(args.Positional().value(positional));
-    return {};
-}
-
 QString Seconds(qint64 frames)
 {
     return QString::number(double(frames) / WaveCapture::kRate, 'f', 1);
@@ -72,7 +55,7 @@ int RunRecord(const QStringList& raw)
                 .arg(why));
         return 2;
     };
-    const QString why = Unexpected(raw, args, valueOptions, 0);
+    const QString why = args.Unexpected(valueOptions);
     if (!why.isEmpty())
         return usage(why);
     const QString out = args.Value(QStringLiteral("out"));
@@ -157,7 +140,7 @@ int RunSpell(const QStringList& raw)
 {
     const QStringList valueOptions{QStringLiteral("device"), QStringLiteral("data-dir")};
     const CCliArgs args(raw, valueOptions);
-    const QString why = Unexpected(raw, args, valueOptions + QStringList{QStringLiteral("play")}, 1);
+    const QString why = args.Unexpected(valueOptions + QStringList{QStringLiteral("play")}, 1);
     if (!why.isEmpty() || args.Positional().isEmpty()) {
         CliError(QStringLiteral(
                      "logwarden-cli spell: %1\nUsage: logwarden-cli spell CALL [--play] [--device NAME]")

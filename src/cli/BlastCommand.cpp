@@ -41,17 +41,8 @@ int RunBlast(const QStringList& argv)
                      .arg(why, QLatin1String(kUsage)));
         return 2;
     };
-    if (!a.Error().isEmpty())
-        return usage(a.Error());
-    for (const QString& arg : argv) {
-        if (arg == QLatin1String("--"))
-            break;
-        const QString name = arg.mid(2).section(QLatin1Char('='), 0, 0);
-        if (arg.startsWith(QLatin1String("--")) && !valueOptions.contains(name) && !flags.contains(name))
-            return usage(QStringLiteral("unknown option --%1").arg(name));
-    }
-    if (!a.Positional().isEmpty())
-        return usage(QStringLiteral("unexpected argument '%1'").arg(a.Positional().first()));
+    if (const QString why = a.Unexpected(valueOptions + flags); !why.isEmpty())
+        return usage(why);
     for (const char* required : {"log", "day", "server", "from", "subject", "message"}) {
         if (!a.Has(QLatin1String(required)))
             return usage(QStringLiteral("--%1 is required").arg(QLatin1String(required)));

@@ -8,7 +8,7 @@ std::vector<CCliCommand>& CliCommands()
     return commands;
 }
 
-CCliArgs::CCliArgs(const QStringList& args, const QStringList& valueOptions)
+CCliArgs::CCliArgs(const QStringList& args, const QStringList& valueOptions) : m_args(args)
 {
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -40,6 +40,22 @@ CCliArgs::CCliArgs(const QStringList& args, const QStringList& valueOptions)
             m_flags << name;
         }
     }
+}
+
+QString CCliArgs::Unexpected(const QStringList& known, qsizetype positional) const
+{
+    if (!m_error.isEmpty())
+        return m_error;
+    for (const QString& arg : m_args) {
+        if (arg == QLatin1String("--"))
+            break;
+        const QString name = arg.mid(2).section(QLatin1Char('='), 0, 0);
+        if (arg.startsWith(QLatin1String("--")) && !known.contains(name))
+            return QStringLiteral("unknown option --%1").arg(name);
+    }
+    if (m_positional.size() > positional)
+        return QStringLiteral("unexpected argument '%1'").arg(m_positional.value(positional));
+    return {};
 }
 
 bool CCliArgs::Has(const QString& option) const

@@ -36,8 +36,13 @@ public:
     const QStringList& Positional() const { return m_positional; }
     // Empty when the arguments parsed; otherwise what was wrong.
     const QString& Error() const { return m_error; }
+    // What is wrong with the arguments of a command that takes the options `known` (with or without a
+    // value) and at most `positional` other arguments: Error(), an unknown option or a stray argument.
+    // Empty when they are fine.
+    QString Unexpected(const QStringList& known, qsizetype positional = 0) const;
 
 private:
+    QStringList m_args;
     QStringList m_flags;
     QList<QPair<QString, QString>> m_values;
     QStringList m_positional;

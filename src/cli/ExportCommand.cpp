@@ -20,19 +20,10 @@ int RunExport(const QStringList& args)
                      .arg(why));
         return 2;
     };
-    if (!a.Error().isEmpty())
-        return usage(a.Error());
-    for (const QString& arg : args) {
-        if (arg == QLatin1String("--"))
-            break;
-        const QString name = arg.mid(2).section(QLatin1Char('='), 0, 0);
-        if (arg.startsWith(QLatin1String("--")) && !QStringList{QStringLiteral("log"), QStringLiteral("day"),
-                                                                QStringLiteral("out"), QStringLiteral("all")}
-                                                        .contains(name))
-            return usage(QStringLiteral("unknown option --%1").arg(name));
-    }
-    if (!a.Positional().isEmpty())
-        return usage(QStringLiteral("unexpected argument '%1'").arg(a.Positional().first()));
+    if (const QString why = a.Unexpected(
+            {QStringLiteral("log"), QStringLiteral("day"), QStringLiteral("out"), QStringLiteral("all")});
+        !why.isEmpty())
+        return usage(why);
     const QString log = a.Value(QStringLiteral("log"));
     const QString out = a.Value(QStringLiteral("out"));
     if (log.isEmpty())

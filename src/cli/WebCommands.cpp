@@ -23,23 +23,6 @@ CWebOptions OptionsFromSettings()
     return CWebOptions::FromSettings(settings);
 }
 
-// Checks the arguments: only the options named, no positional ones. Empty when they are fine.
-QString CheckArgs(const QStringList& raw, const CCliArgs& args, const QStringList& known)
-{
-    if (!args.Error().isEmpty())
-        return args.Error();
-    for (const QString& arg : raw) {
-        if (arg == QLatin1String("--"))
-            break;
-        const QString name = arg.mid(2).section(QLatin1Char('='), 0, 0);
-        if (arg.startsWith(QLatin1String("--")) && !known.contains(name))
-            return QStringLiteral("unknown option --%1").arg(name);
-    }
-    if (!args.Positional().isEmpty())
-        return QStringLiteral("unexpected argument '%1'").arg(args.Positional().first());
-    return {};
-}
-
 // Opens the log read-only; nullptr (after saying why) when it is no log.
 std::unique_ptr<CDatabase> OpenLog(const QString& command, const QString& path)
 {
@@ -71,9 +54,8 @@ int RunNetLog(const QStringList& raw)
                      .arg(why));
         return 2;
     };
-    if (const QString why = CheckArgs(raw, a,
-                                      {QStringLiteral("log"), QStringLiteral("day"), QStringLiteral("out"),
-                                       QStringLiteral("upload"), QStringLiteral("reverse")});
+    if (const QString why = a.Unexpected({QStringLiteral("log"), QStringLiteral("day"), QStringLiteral("out"),
+                                          QStringLiteral("upload"), QStringLiteral("reverse")});
         !why.isEmpty())
         return usage(why);
     const QString logPath = a.Value(QStringLiteral("log"));
@@ -127,7 +109,7 @@ int RunPreNet(const QStringList& raw)
         return 2;
     };
     if (const QString why =
-            CheckArgs(raw, a, {QStringLiteral("server"), QStringLiteral("log"), QStringLiteral("day")});
+            a.Unexpected({QStringLiteral("server"), QStringLiteral("log"), QStringLiteral("day")});
         !why.isEmpty())
         return usage(why);
     const QString server = a.Value(QStringLiteral("server"));
@@ -173,7 +155,7 @@ int RunPreNet(const QStringList& raw)
 int RunEchoLink(const QStringList& raw)
 {
     const CCliArgs a(raw, {QStringLiteral("server")});
-    if (const QString why = CheckArgs(raw, a, {QStringLiteral("server")});
+    if (const QString why = a.Unexpected({QStringLiteral("server")});
         !why.isEmpty() || a.Value(QStringLiteral("server")).isEmpty()) {
         CliError(QStringLiteral("logwarden-cli echolink: %1\nUsage: logwarden-cli echolink --server HOST")
                      .arg(why.isEmpty() ? QStringLiteral("--server HOST is required") : why));
