@@ -12,12 +12,6 @@ namespace {
 
 const QDate kDay(2024, 3, 7);
 
-QByteArray PreNetPage(const QByteArray& items)
-{
-    return "<html><head><!--" + QByteArray(1400, '-') + "--></head><body><form></form><ul>" + items +
-           "</ul></body></html>";
-}
-
 } // namespace
 
 class TestWebCli : public QObject

@@ -37,12 +37,6 @@ namespace {
 const QDate kDay(2026, 1, 5);
 const QDateTime kNow(kDay, QTime(19, 2, 30));
 
-QByteArray PreNetPage(const QByteArray& items)
-{
-    return "<html><head><!--" + QByteArray(1400, '.') + "--></head><body><form></form><ol>" + items +
-           "</ol></body></html>";
-}
-
 } // namespace
 
 class TestWebExchange : public QObject

@@ -105,4 +105,10 @@ bool CHttpServer::WaitForRequests(int count, int timeoutMs) const
     return true;
 }
 
+QByteArray PreNetPage(const QByteArray& items)
+{
+    return "<html><head><!--" + QByteArray(1400, '-') + "--></head><body><form></form><ul>" + items +
+           "</ul></body></html>";
+}
+
 } // namespace TestSupport

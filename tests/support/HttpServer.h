@@ -60,4 +60,7 @@ private:
     std::unique_ptr<CServerProcess> m_process;
 };
 
+// A pre-net page as the club's server sends it: long enough to hold stations, the items after the form.
+QByteArray PreNetPage(const QByteArray& items);
+
 } // namespace TestSupport

@@ -23,12 +23,6 @@ int RowCount(const QByteArray& page)
     return int(page.count(".) </div>"));
 }
 
-QByteArray PreNetPage(const QByteArray& items)
-{
-    return "<html><head><!--" + QByteArray(1400, '-') + "--></head><body><form></form><ul>" + items +
-           "</ul></body></html>";
-}
-
 } // namespace
 
 class TestWebWorkers : public QObject
