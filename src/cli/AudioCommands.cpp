@@ -1,7 +1,6 @@
 // logwarden-cli record and spell: the session recorder and the call-sign announcer without the window.
 #include "cli/CliCommand.h"
 #include "core/Exceptions.h"
-#include "core/app/DataFolder.h"
 #include "core/app/Settings.h"
 #include "core/audio/Phonetics.h"
 #include "core/audio/Recordings.h"
@@ -28,14 +27,6 @@ extern "C" void OnStopSignal(int)
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
     errno = saved;
-}
-
-QString DataFolderOf(const CCliArgs& args)
-{
-    QStringList argv{QStringLiteral("logwarden-cli")};
-    if (args.Has(QStringLiteral("data-dir")))
-        argv << QStringLiteral("--data-dir") << args.Value(QStringLiteral("data-dir"));
-    return DataFolder::Resolve(argv);
 }
 
 QString Seconds(qint64 frames)
@@ -79,7 +70,7 @@ int RunRecord(const QStringList& raw)
         return 1;
     }
 
-    const QString dataFolder = DataFolderOf(args);
+    const QString dataFolder = args.DataFolderPath();
     const CSettings settings(CSettings::DefaultPath(), dataFolder);
     CSessionRecorder::COptions options;
     options.device = args.Value(QStringLiteral("device"), settings.GetString(Setting::CaptureDevice));
@@ -152,7 +143,7 @@ int RunSpell(const QStringList& raw)
     CliPrint(Phonetics::Line(call));
     if (!args.Has(QStringLiteral("play")))
         return 0;
-    const CSettings settings(CSettings::DefaultPath(), DataFolderOf(args));
+    const CSettings settings(CSettings::DefaultPath(), args.DataFolderPath());
     CSoundPlayer player(args.Value(QStringLiteral("device"), settings.GetString(Setting::PlaybackDevice)));
     player.PlaySequence(Phonetics::Sounds(call), Phonetics::kIntervalMs);
     player.WaitIdle(int(call.size()) * Phonetics::kIntervalMs + 5000);

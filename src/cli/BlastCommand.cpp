@@ -10,17 +10,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QUrl>
-#include <atomic>
-#include <csignal>
 
 namespace {
-
-std::atomic<bool> g_interrupted{false};
-
-void OnInterrupt(int)
-{
-    g_interrupted = true;
-}
 
 const char kUsage[] =
     "blast --log FILE --day YYYY-MM-DD --server smtp://HOST:PORT --from TEXT --subject TEXT "
@@ -115,8 +106,7 @@ int RunBlast(const QStringList& argv)
         return 0;
     }
 
-    std::signal(SIGINT, &OnInterrupt);
-    std::signal(SIGTERM, &OnInterrupt);
+    const CCliInterrupt interrupt;
     CBlastEmail::CObserver observer;
     observer.done = [](const CBlastResult& r) {
         if (r.sent)
@@ -124,7 +114,7 @@ int RunBlast(const QStringList& argv)
         else
             CliPrint(QStringLiteral("failed %1 <%2>: %3").arg(r.station.callSign, r.station.email, r.error));
     };
-    observer.cancelled = [] { return g_interrupted.load(); };
+    observer.cancelled = [] { return CCliInterrupt::Requested(); };
     const CBlastSummary summary = CBlastEmail::Send(request, observer);
     if (!summary.refused.isEmpty()) {
         CliError(QStringLiteral("logwarden-cli blast: %1; nothing sent").arg(summary.refused));

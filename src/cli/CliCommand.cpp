@@ -1,5 +1,8 @@
 #include "cli/CliCommand.h"
 
+#include "core/app/DataFolder.h"
+
+#include <atomic>
 #include <cstdio>
 
 std::vector<CCliCommand>& CliCommands()
@@ -56,6 +59,45 @@ QString CCliArgs::Unexpected(const QStringList& known, qsizetype positional) con
     if (m_positional.size() > positional)
         return QStringLiteral("unexpected argument '%1'").arg(m_positional.value(positional));
     return {};
+}
+
+QString CCliArgs::DataFolderPath() const
+{
+    QStringList argv{QStringLiteral("logwarden-cli")};
+    if (Has(QStringLiteral("data-dir")))
+        argv << QStringLiteral("--data-dir") << Value(QStringLiteral("data-dir"));
+    return DataFolder::Resolve(argv);
+}
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+void OnInterrupt(int)
+{
+    g_interrupted = true;
+}
+
+} // namespace
+
+CCliInterrupt::CCliInterrupt()
+{
+    struct sigaction action = {};
+    action.sa_handler = &OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &m_previousInt);
+    sigaction(SIGTERM, &action, &m_previousTerm);
+}
+
+CCliInterrupt::~CCliInterrupt()
+{
+    sigaction(SIGINT, &m_previousInt, nullptr);
+    sigaction(SIGTERM, &m_previousTerm, nullptr);
+}
+
+bool CCliInterrupt::Requested()
+{
+    return g_interrupted.load();
 }
 
 bool CCliArgs::Has(const QString& option) const

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <signal.h>
 #include <vector>
 
 // A subcommand of logwarden-cli. Each one registers itself from its own source file:
@@ -40,6 +41,8 @@ public:
     // value) and at most `positional` other arguments: Error(), an unknown option or a stray argument.
     // Empty when they are fine.
     QString Unexpected(const QStringList& known, qsizetype positional = 0) const;
+    // --data-dir DIR, else $LOGWARDEN_DATA_DIR, else the usual data folder.
+    QString DataFolderPath() const;
 
 private:
     QStringList m_args;
@@ -47,6 +50,23 @@ private:
     QList<QPair<QString, QString>> m_values;
     QStringList m_positional;
     QString m_error;
+};
+
+// While an object of this class lives, Ctrl+C and SIGTERM ask the work to stop instead of ending the process,
+// so that it stops cleanly (a partly written file is removed); the earlier handlers come back when it goes.
+class CCliInterrupt
+{
+public:
+    CCliInterrupt();
+    ~CCliInterrupt();
+    CCliInterrupt(const CCliInterrupt&) = delete;
+    CCliInterrupt& operator=(const CCliInterrupt&) = delete;
+    // Whether either signal came.
+    static bool Requested();
+
+private:
+    struct sigaction m_previousInt = {};
+    struct sigaction m_previousTerm = {};
 };
 
 // Messages for the terminal, with control characters written as escapes ("\x1b"), so that a name from a

@@ -8,17 +8,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <atomic>
-#include <csignal>
 
 namespace {
-
-std::atomic<bool> g_interrupted{false};
-
-void OnInterrupt(int)
-{
-    g_interrupted = true;
-}
 
 int RunUlsDownload(const QStringList& argv)
 {
@@ -34,8 +25,7 @@ int RunUlsDownload(const QStringList& argv)
     if (url.isEmpty())
         url = UlsArchive::ArchiveUrl(settings);
     const QString folder = args.Value(QStringLiteral("dir"));
-    std::signal(SIGINT, &OnInterrupt);
-    std::signal(SIGTERM, &OnInterrupt);
+    const CCliInterrupt interrupt;
     CliPrint(QStringLiteral("Downloading %1").arg(url));
     CCliProgress bar(QStringLiteral("l_amat.zip"));
     bool done = false;
@@ -44,7 +34,7 @@ int RunUlsDownload(const QStringList& argv)
             url, folder,
             [&](qint64 received, qint64 total) {
                 bar.Update(received, total);
-                return !g_interrupted.load();
+                return !CCliInterrupt::Requested();
             },
             UlsArchive::DownloadOptions(settings));
     } catch (const CDownloadException& e) {

@@ -1,42 +1,23 @@
 // logwarden-cli uls-compile and lookup: the FCC licence database without the window.
 #include "cli/CliCommand.h"
-#include "core/app/DataFolder.h"
 #include "core/jobs/MThreadedJobQ.h"
 #include "core/licdb/FccDbBuild.h"
 #include "core/licdb/FccLookup.h"
 #include "core/licdb/FccSchema.h"
 
 #include <QDir>
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <mutex>
 #include <unistd.h>
 
 namespace {
 
-std::atomic<bool> g_interrupted{false};
-
-extern "C" void OnInterrupt(int)
-{
-    g_interrupted = true;
-}
-
-// --data-dir DIR, else $LOGWARDEN_DATA_DIR, else the usual data folder.
-QString DataFolderOf(const CCliArgs& args)
-{
-    QStringList argv{QStringLiteral("logwarden-cli")};
-    if (args.Has(QStringLiteral("data-dir")))
-        argv << QStringLiteral("--data-dir") << args.Value(QStringLiteral("data-dir"));
-    return DataFolder::Resolve(argv);
-}
-
 QString FccPathOf(const CCliArgs& args)
 {
     const QString fcc = args.Value(QStringLiteral("fcc"));
     if (!fcc.isEmpty())
         return fcc;
-    return QDir(DataFolderOf(args)).filePath(QLatin1String(FccSchema::kFileName));
+    return QDir(args.DataFolderPath()).filePath(QLatin1String(FccSchema::kFileName));
 }
 
 int RunUlsCompile(const QStringList& rawArgs)
@@ -50,7 +31,7 @@ int RunUlsCompile(const QStringList& rawArgs)
                               : args.Error()));
         return 2;
     }
-    const QString dataFolder = DataFolderOf(args);
+    const QString dataFolder = args.DataFolderPath();
     const QString input = args.Value(QStringLiteral("input"), dataFolder);
     const QString output =
         args.Value(QStringLiteral("output"), QDir(dataFolder).filePath(QLatin1String(FccSchema::kFileName)));
@@ -79,18 +60,11 @@ int RunUlsCompile(const QStringList& rawArgs)
     CFccDbBuild build(queue, observer);
     build.Start(input, output);
 
-    struct sigaction action = {};
-    struct sigaction previousInt = {}, previousTerm = {};
-    action.sa_handler = &OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousInt);
-    sigaction(SIGTERM, &action, &previousTerm);
+    const CCliInterrupt interrupt;
     while (!build.Wait(std::chrono::milliseconds(100))) {
-        if (g_interrupted)
+        if (CCliInterrupt::Requested())
             build.Cancel();
     }
-    sigaction(SIGINT, &previousInt, nullptr);
-    sigaction(SIGTERM, &previousTerm, nullptr);
 
     if (terminal) {
         std::lock_guard lock(printLock);

@@ -3,7 +3,6 @@
 #include "cli/CliCommand.h"
 #include "cli/CliProgress.h"
 #include "core/Exceptions.h"
-#include "core/app/DataFolder.h"
 #include "core/app/SecretStore.h"
 #include "core/app/Settings.h"
 #include "core/licdb/FCCDbInfo.h"
@@ -14,26 +13,9 @@
 #include "core/licdb/UlsArchive.h"
 
 #include <QDir>
-#include <atomic>
-#include <csignal>
 #include <sqlite3.h>
 
 namespace {
-
-std::atomic<bool> g_interrupted{false};
-
-void OnInterrupt(int)
-{
-    g_interrupted = true;
-}
-
-QString DataFolderOf(const CCliArgs& args)
-{
-    QStringList argv{QStringLiteral("logwarden-cli")};
-    if (args.Has(QStringLiteral("data-dir")))
-        argv << QStringLiteral("--data-dir") << args.Value(QStringLiteral("data-dir"));
-    return DataFolder::Resolve(argv);
-}
 
 bool BadArguments(const CCliArgs& args, const QString& command, const QString& usage, qsizetype positional)
 {
@@ -68,7 +50,7 @@ int RunQrzCompile(const QStringList& rawArgs)
     CCliProgress bar(QStringLiteral("QRZ"));
     compiler.SetProgress([&](qint64 done, qint64 total) {
         bar.Update(done, total);
-        return !g_interrupted.load();
+        return !CCliInterrupt::Requested();
     });
     if (args.Has(QStringLiteral("verbose"))) {
         compiler.SetSkipped([&](qint64 line, const QString& reason) {
@@ -76,12 +58,7 @@ int RunQrzCompile(const QStringList& rawArgs)
             CliError(QStringLiteral("line %1: %2").arg(line).arg(reason));
         });
     }
-    struct sigaction action = {};
-    struct sigaction previousInt = {}, previousTerm = {};
-    action.sa_handler = &OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousInt);
-    sigaction(SIGTERM, &action, &previousTerm);
+    const CCliInterrupt interrupt;
     // Nothing here asks SQLite how much memory it uses: without that count its allocations need no lock.
     // (A no-op once SQLite is running, which it is not yet in this process.)
     sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
@@ -94,8 +71,6 @@ int RunQrzCompile(const QStringList& rawArgs)
             QStringLiteral("logwarden-cli qrz-compile: %1\n%2 was left as it was.").arg(e.Message(), output));
         return 1;
     }
-    sigaction(SIGINT, &previousInt, nullptr);
-    sigaction(SIGTERM, &previousTerm, nullptr);
     bar.Finish();
     if (result.cancelled) {
         CliError(QStringLiteral("Compile Cancelled; %1 was left as it was.").arg(output));
@@ -113,7 +88,7 @@ int RunQrz(const QStringList& rawArgs)
                         {QStringLiteral("host"), QStringLiteral("user"), QStringLiteral("data-dir")});
     if (BadArguments(args, QStringLiteral("qrz"), kQrzUsage, 1))
         return 2;
-    const QString folder = DataFolderOf(args);
+    const QString folder = args.DataFolderPath();
     if (!QDir().mkpath(folder)) {
         CliError(QStringLiteral("logwarden-cli qrz: cannot create the data folder \"%1\"").arg(folder));
         return 1;
@@ -169,7 +144,7 @@ int RunFccStatus(const QStringList& rawArgs)
     const CCliArgs args(rawArgs, {QStringLiteral("host"), QStringLiteral("data-dir")});
     if (BadArguments(args, QStringLiteral("fcc-status"), kStatusUsage, 0))
         return 2;
-    const QString folder = DataFolderOf(args);
+    const QString folder = args.DataFolderPath();
     const CSettings settings(CSettings::DefaultPath(), folder);
     const QString host = args.Value(QStringLiteral("host"), settings.GetString(Setting::FccUlsWebHost));
     QString archiveFolder = settings.GetString(Setting::FccStorageLocation);

@@ -6,24 +6,8 @@
 #include "core/zip/ZipArchive.h"
 
 #include <QDir>
-#include <atomic>
-#include <csignal>
 
 namespace {
-
-std::atomic<bool> g_interrupted{false};
-
-void OnInterrupt(int)
-{
-    g_interrupted = true;
-}
-
-// Ctrl+C stops the work cleanly: a partly written file is removed.
-void CatchInterrupt()
-{
-    std::signal(SIGINT, &OnInterrupt);
-    std::signal(SIGTERM, &OnInterrupt);
-}
 
 int RunUnzip(const QStringList& argv)
 {
@@ -34,7 +18,7 @@ int RunUnzip(const QStringList& argv)
         return 2;
     }
     const QString folder = args.Positional()[1];
-    CatchInterrupt();
+    const CCliInterrupt interrupt;
     CZipArchive archive;
     archive.OpenArchive(args.Positional()[0]);
     int files = 0;
@@ -44,8 +28,8 @@ int RunUnzip(const QStringList& argv)
         if (!archive.IsEntryDirectory(i))
             CliPrint(QStringLiteral("  extracting: %1").arg(CZipArchive::SafeBaseName(h.m_fileName)));
         if (!archive.ExtractEntry(i, folder, CZipArchive::kDefaultBufferSize,
-                                  [](qint64) { return !g_interrupted.load(); })) {
-            if (g_interrupted) {
+                                  [](qint64) { return !CCliInterrupt::Requested(); })) {
+            if (CCliInterrupt::Requested()) {
                 CliError(QStringLiteral("logwarden-cli unzip: interrupted"));
                 return 130;
             }
@@ -72,13 +56,13 @@ int RunUlsExtract(const QStringList& argv)
         return 2;
     }
     const int threads = args.Value(QStringLiteral("threads"), QStringLiteral("0")).toInt();
-    CatchInterrupt();
+    const CCliInterrupt interrupt;
     CCliProgress bar(QStringLiteral("Extracting"));
     const UlsArchive::CExtractResult r = UlsArchive::ExtractDataFiles(
         args.Value(QStringLiteral("archive")), args.Value(QStringLiteral("dir")),
         [&](qint64 done, qint64 total) {
             bar.Update(done, total);
-            return !g_interrupted.load();
+            return !CCliInterrupt::Requested();
         },
         threads);
     bar.Finish();
