@@ -28,6 +28,8 @@ inline constexpr T WindowLeft{"WindowSettings", "TopLeftX", T::Integer, "200"};
 inline constexpr T WindowTop{"WindowSettings", "TopLeftY", T::Integer, "100"};
 inline constexpr T WindowWidth{"WindowSettings", "SizeX", T::Integer, "875"};
 inline constexpr T WindowHeight{"WindowSettings", "SizeY", T::Integer, "700"};
+// 1 when the window was maximised at the end of the last run (the size above is then its normal size).
+inline constexpr T WindowMaximized{"WindowSettings", "Maximized", T::Integer, "0"};
 // Which bars are shown and where (the main window's own encoding).
 inline constexpr T BarState{"LogwardenApp", "BarState", T::String, ""};
 // History dialog rectangle, screen coordinates.

@@ -12,6 +12,7 @@ std::vector<const CSettingDef*> MakeTable()
         &WindowTop,
         &WindowWidth,
         &WindowHeight,
+        &WindowMaximized,
         &BarState,
         &HistLeft,
         &HistTop,

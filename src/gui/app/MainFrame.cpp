@@ -345,6 +345,14 @@ void CMainFrame::ShowAbout()
     dlg.exec();
 }
 
+void CMainFrame::ShowAsLeft()
+{
+    if (m_settings.GetInt(Setting::WindowMaximized) != 0)
+        showMaximized();
+    else
+        show();
+}
+
 void CMainFrame::RestorePlacement()
 {
     // A bar state that cannot be read is ignored.
@@ -364,6 +372,7 @@ void CMainFrame::SavePlacement()
     const CPlacement p{r.x(), r.y(), r.width(), r.height()};
     if (!p.IsSavable())
         return;
+    m_settings.SetInt(Setting::WindowMaximized, isMaximized() ? 1 : 0);
     m_settings.SetInt(Setting::WindowLeft, p.left);
     m_settings.SetInt(Setting::WindowTop, p.top);
     m_settings.SetInt(Setting::WindowWidth, p.width);
@@ -373,6 +382,11 @@ void CMainFrame::SavePlacement()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // What the boxes hold is saved, or dropped only after the operator said so.
+    if (!m_formView->OnClosing()) {
+        event->ignore();
+        return;
+    }
     SavePlacement();
     event->accept();
 }
