@@ -46,6 +46,12 @@ std::vector<const CSettingDef*> MakeTable()
         &NetSndTO,
         &PreNetServer,
         &NetLogServer,
+        &NetLogAutoMode,
+        &NetLogReverse,
+        &ClubName,
+        &NetName,
+        &NetFrequency,
+        &NetStartTime,
         &ReportAnnounce,
         &ReportCall,
         &ReportCheckIns,
@@ -72,6 +78,7 @@ std::vector<const CSettingDef*> MakeTable()
         &MailCaFile,
         &MailConnectTimeOut,
         &MailReplyTimeOut,
+        &MailSubject,
     };
     for (const CSettingDef& def : ColumnWidth)
         table.push_back(&def);
