@@ -442,7 +442,8 @@ private Q_SLOTS:
         QCOMPARE(shown.count(), 1);
     }
 
-    // The report goes encoded to the pre-net server; the settings are written on "Send" only.
+    // The report goes encoded to the pre-net server; the settings are written on "Send" only. Check-ins and
+    // traffic are the day's counts.
     void netReport_data()
     {
         QTest::addColumn<QString>("name");
@@ -452,12 +453,10 @@ private Q_SLOTS:
         QTest::newRow("defaults")
             << QString() << false << true
             << "f=Replace%20with%20Your%20First%20Name&s=Replace%20with%20Your%20Call%20Sign"
-               "&d=01/05/2026&m=Your%20Message%20Number%20Here&c=2"
-               "&t=Your%20Traffic%20Count%20Here&a=No";
-        QTest::newRow("encoded")
-            << "Tom & Jerry" << true << true
-            << "f=Tom%20%26%20Jerry&s=Replace%20with%20Your%20Call%20Sign&d=01/05/2026"
-               "&m=Your%20Message%20Number%20Here&c=2&t=Your%20Traffic%20Count%20Here&a=Yes";
+               "&d=01/05/2026&m=Your%20Message%20Number%20Here&c=2&t=1&a=No";
+        QTest::newRow("encoded") << "Tom & Jerry" << true << true
+                                 << "f=Tom%20%26%20Jerry&s=Replace%20with%20Your%20Call%20Sign&d=01/05/2026"
+                                    "&m=Your%20Message%20Number%20Here&c=2&t=1&a=Yes";
         QTest::newRow("cancelled") << "Tom" << true << false << QString();
     }
     void netReport()
@@ -469,9 +468,12 @@ private Q_SLOTS:
         m_server->Route("/cgi-bin/netReport", {{"body", "thanks"}});
         Log("W4ABC");
         Log("K1XYZ");
+        QVERIFY(m_f->Doc().Form().SetFlag(1, LogQueries::Flag::HasTraffic, true));
         QSignalSpy done(&Web(), &CWebModule::reportFinished);
         WhenModal<CNetReportDlg>(this, [&](CNetReportDlg* dlg) {
             QCOMPARE(dlg->CheckInsBox()->text(), QStringLiteral("2"));
+            QCOMPARE(dlg->TrafficBox()->text(), QStringLiteral("1"));
+            QCOMPARE(dlg->Heading()->text(), QStringLiteral("Ostravel 2 Meter Net on 146.61"));
             if (!name.isEmpty())
                 dlg->NameBox()->setText(name);
             dlg->AnnounceBox()->setChecked(announce);
