@@ -107,6 +107,18 @@ inline constexpr T PreNetServer{"PreNet", "Server", T::String, "www.example.org"
 // "host:port" and "user@host" are understood.
 inline constexpr T NetLogServer{"NetLog", "Server", T::String, "www.example.org"};
 
+// The "Upload: " bar's "Auto Mode" and "Reverse" (0 or 1), kept so that a restart in the middle of a net
+// goes on publishing as before.
+inline constexpr T NetLogAutoMode{"NetLog", "AutoMode", T::Integer, "0"};
+inline constexpr T NetLogReverse{"NetLog", "Reverse", T::Integer, "0"};
+
+// The club and its net (View > Net Settings): on the net-log page, in the blast's subject, in the title of
+// the preamble and the net report. An empty value stands for the default.
+inline constexpr T ClubName{"Club", "Name", T::String, "Ostravel Amateur Radio Club"};
+inline constexpr T NetName{"Club", "NetName", T::String, "Ostravel 2 Meter Net"};
+inline constexpr T NetFrequency{"Club", "Frequency", T::String, "146.61"};
+inline constexpr T NetStartTime{"Club", "StartTime", T::String, "9:00 PM"};
+
 // Net report.
 inline constexpr T ReportAnnounce{"NetReport", "Announce", T::Integer, "0"};
 inline constexpr T ReportCall{"NetReport", "Call", T::String, "Replace with Your Call Sign"};
@@ -169,5 +181,8 @@ inline constexpr T MailPause{"Mail", "PauseSeconds", T::Integer, "5"};
 inline constexpr T MailCaFile{"Mail", "CaFile", T::String, ""};
 inline constexpr T MailConnectTimeOut{"Mail", "ConnectTimeOut", T::Integer, "20000"};
 inline constexpr T MailReplyTimeOut{"Mail", "ReplyTimeOut", T::Integer, "60000"};
+// The subject of the last blast; empty while it is the one made from the net's details, which then
+// follows them.
+inline constexpr T MailSubject{"Mail", "Subject", T::String, ""};
 
 } // namespace Setting

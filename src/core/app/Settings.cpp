@@ -47,6 +47,12 @@ std::vector<const CSettingDef*> MakeTable()
         &NetSndTO,
         &PreNetServer,
         &NetLogServer,
+        &NetLogAutoMode,
+        &NetLogReverse,
+        &ClubName,
+        &NetName,
+        &NetFrequency,
+        &NetStartTime,
         &ReportAnnounce,
         &ReportCall,
         &ReportCheckIns,
@@ -73,6 +79,7 @@ std::vector<const CSettingDef*> MakeTable()
         &MailCaFile,
         &MailConnectTimeOut,
         &MailReplyTimeOut,
+        &MailSubject,
     };
     for (const CSettingDef& def : ColumnWidth)
         table.push_back(&def);

@@ -29,7 +29,8 @@ void CNetLogUploader::StartNext()
     m_result = NetLog::CResult();
     const QDate day = m_pendingDay;
     const bool reverse = m_pendingReverse;
-    const bool started = m_worker.Start([this, day, reverse, server = m_server, options = m_options,
+    const CNetDetails net = m_net;
+    const bool started = m_worker.Start([this, day, reverse, net, server = m_server, options = m_options,
                                          user = m_user, password = m_password](CWebWorker& worker) {
         CWebRequest request(options);
         NetLog::ConfigureUpload(request, server);
@@ -37,7 +38,7 @@ void CNetLogUploader::StartNext()
         request.SetPassword(password);
         worker.Attach(request);
         CDatabase log(m_logPath, CDatabase::ReadOnly);
-        m_result = NetLog::Publish(log, day, reverse, m_folder, request);
+        m_result = NetLog::Publish(log, day, reverse, m_folder, request, net);
         // Credentials the operator gave are kept for the uploads that follow.
         if (m_result.ok) {
             m_user = request.GetUserName();

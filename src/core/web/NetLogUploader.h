@@ -41,6 +41,8 @@ public:
     // settings on the window's thread. They apply from the next upload on.
     void SetServer(const QString& server) { m_server = server; }
     void SetOptions(const CWebOptions& options) { m_options = options; }
+    // The club's and the net's names on the page (section "Club"), read the same way.
+    void SetNet(const CNetDetails& net) { m_net = net; }
 
     void RequestUpload(const QDate& day, bool reverse);
     bool IsBusy() const { return m_worker.IsBusy(); }
@@ -63,6 +65,7 @@ private:
     const CClock& m_clock;
     QString m_server;
     CWebOptions m_options;
+    CNetDetails m_net;
 
     bool m_pending = false;
     QDate m_pendingDay;

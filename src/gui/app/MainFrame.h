@@ -59,6 +59,8 @@ private:
     void UpdateCaption();
     void ForwardToFocus(const char* slot);
     void ShowAbout();
+    // View > Net Settings: the club's and the net's details, stored on OK.
+    void EditNetSettings();
     void SwitchPane();
 
     CLogwardenDoc& m_doc;
