@@ -502,20 +502,38 @@ private Q_SLOTS:
     }
 
     // An export onto a full disk says why in the system's words and leaves the earlier export as it was.
-    void anExportOntoAFullDiskKeepsTheOldOne()
+    void anExportOntoAFullDiskSaysWhy_data()
     {
+        QTest::addColumn<bool>("toStandardOutput");
+        QTest::newRow("a file on a full disk") << false;
+        QTest::newRow("standard output onto a full device") << true;
+    }
+    void anExportOntoAFullDiskSaysWhy()
+    {
+        QFETCH(bool, toStandardOutput);
         CScratch s;
         const QString log = MakeLog(s);
+        if (toStandardOutput) {
+            QProcess p;
+            p.setStandardOutputFile(QStringLiteral("/dev/full"));
+            p.start(CliPath(), {"export", "--log", log, "--all", "--out", "-"});
+            QVERIFY(p.waitForFinished(60000));
+            const QString err = QString::fromUtf8(p.readAllStandardError());
+            QCOMPARE(p.exitCode(), 1);
+            QVERIFY2(err.contains(QLatin1String("No space left on device")), qPrintable(err));
+            return;
+        }
         CSmallDisk disk(s.File(QStringLiteral("disk")));
         if (!disk.IsMounted())
             QSKIP("no tmpfs can be mounted here");
         const QString out = disk.File(QStringLiteral("export.txt"));
         WriteFile(out, "the earlier export\n");
+        const QByteArray before = Sha256(out);
         disk.Fill();
         const CCliRun run = RunCli({"export", "--log", log, "--all", "--out", out});
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(QLatin1String("No space left on device")), qPrintable(run.err));
-        QCOMPARE(ReadFile(out), QByteArray("the earlier export\n"));
+        QCOMPARE(Sha256(out), before);
         QCOMPARE(Files(disk.Path()), (QStringList{"export.txt", "filler"}));
     }
 
