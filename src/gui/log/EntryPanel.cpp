@@ -6,6 +6,7 @@
 #include <QDateTimeEdit>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -185,7 +186,10 @@ CEntryPanel::CEntryPanel(CCheckinForm& form, QWidget* parent) : QWidget(parent),
     connect(&m_form, &CCheckinForm::entryChanged, this, &CEntryPanel::ShowEntry);
     connect(&m_form, &CCheckinForm::dayChanged, this, [this] { m_matches->setEnabled(false); });
     connect(&m_form, &CCheckinForm::stateChanged, this, &CEntryPanel::ShowState);
-    connect(&m_form, &CCheckinForm::rowsChanged, this, &CEntryPanel::ShowState);
+    connect(&m_form, &CCheckinForm::rowsChanged, this, [this] {
+        ShowState();
+        MarkLoggedMatches();
+    });
     ShowState();
 
     // Up and Down in the call-sign box walk the matches, Return takes the highlighted one.
@@ -227,13 +231,21 @@ void CEntryPanel::ShowState()
     p.setColor(QPalette::WindowText, correcting ? QColor(122, 62, 0) : QColor(0, 97, 0));
     m_stateLine->setPalette(p);
     m_countLabel->setText(m_form.CountText());
+}
+
+void CEntryPanel::MarkLoggedMatches()
+{
     // The calls already logged on the day stand out in the matches.
+    QHash<QString, int> logged;
+    const std::vector<CCheckinRecord>& rows = m_form.Rows();
+    for (size_t i = 0; i < rows.size(); ++i)
+        logged.insert(rows[i].callSign.trimmed().toUpper(), int(i) + 1);
+    QFont italic = m_matches->font();
+    italic.setItalic(true);
     for (int r = 0; r < m_matches->count(); ++r) {
         QListWidgetItem* item = m_matches->item(r);
-        const int entry = m_form.EntryOfCall(item->text());
-        QFont f = m_matches->font();
-        f.setItalic(entry != 0);
-        item->setFont(f);
+        const int entry = logged.value(item->text().toUpper());
+        item->setFont(entry != 0 ? italic : m_matches->font());
         item->setForeground(entry != 0 ? QBrush(Qt::gray) : QBrush());
         item->setToolTip(entry != 0 ? CCheckinForm::AlreadyLoggedText(item->text(), entry) : QString());
     }
@@ -296,7 +308,7 @@ void CEntryPanel::RebuildMatches()
     m_matches->addItems(calls);
     m_suppressMatch = false;
     m_matchesLabel->setText(QStringLiteral("%1 Matches :").arg(calls.size()));
-    ShowState();
+    MarkLoggedMatches();
 }
 
 void CEntryPanel::TakeMatch(int row)

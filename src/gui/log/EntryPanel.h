@@ -54,6 +54,7 @@ private:
     void TakeMatch(int row);
     void StepMatch(int step);
     void ShowState();
+    void MarkLoggedMatches();
     void ResetMatches();
 
     CCheckinForm& m_form;
