@@ -509,16 +509,19 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::ReadWrite));
             QVERIFY(f.setFileTime(when, QFileDevice::FileModificationTime));
         };
-        makeTemp(".FCC97.db.aaaaaa", 3600); // a killed build's
-        makeTemp(".FCC97.db.bbbbbb", 0);    // just created by a build starting elsewhere
-        makeTemp(".FCC97.db.cccccc", 3600); // a build still running in another process
-        makeTemp(".FCC97.db.keep", 3600);   // not a name a build gives
-        const int fd = ::open(QFile::encodeName(m_scratch->File(".FCC97.db.cccccc")).constData(), O_RDONLY);
+        makeTemp(".FCC97.db.lw-aaaaaa.part", 3600); // a killed build's
+        makeTemp(".FCC97.db.lw-bbbbbb.part", 0);    // just created by a build starting elsewhere
+        makeTemp(".FCC97.db.lw-cccccc.part", 3600); // a build still running in another process
+        makeTemp(".FCC97.db.aaaaaa", 3600);         // unmarked: not provably a build's, left alone
+        makeTemp(".FCC97.db.keep", 3600);           // not a name a build gives
+        const int fd =
+            ::open(QFile::encodeName(m_scratch->File(".FCC97.db.lw-cccccc.part")).constData(), O_RDONLY);
         QVERIFY(fd >= 0);
         QCOMPARE(::flock(fd, LOCK_EX), 0);
         QCOMPARE(Build({}, {}, {}).state, CFccDbBuild::Succeeded);
         ::close(fd);
-        QCOMPARE(LeftoverFiles(), (QStringList{".FCC97.db.bbbbbb", ".FCC97.db.cccccc", ".FCC97.db.keep"}));
+        QCOMPARE(LeftoverFiles(), (QStringList{".FCC97.db.aaaaaa", ".FCC97.db.keep",
+                                               ".FCC97.db.lw-bbbbbb.part", ".FCC97.db.lw-cccccc.part"}));
     }
 
     void theNewDatabaseKeepsTheOldOnesPermissions()
