@@ -44,6 +44,7 @@ std::vector<const CSettingDef*> MakeTable()
         &NetDataSndTO,
         &NetRecTO,
         &NetSndTO,
+        &NetExchangeTO,
         &PreNetServer,
         &NetLogServer,
         &ReportAnnounce,
