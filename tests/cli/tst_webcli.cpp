@@ -84,6 +84,9 @@ private Q_SLOTS:
                                      << "logwarden-cli netlog: Upload failed: 503 Service Unavailable";
         QTest::newRow("never answers") << QJsonObject{{"hang", true}} << false << 1
                                        << "logwarden-cli netlog: Upload failed: Timed out: ";
+        // The status is all an upload needs: a page trickled after it is not waited for.
+        QTest::newRow("accepted, then trickles its page")
+            << QJsonObject{{"body", QString(40, QLatin1Char('x'))}, {"trickle_ms", 1000}} << false << 0 << "";
     }
 
     void netlogUploads()
