@@ -122,7 +122,8 @@ QString DecodeEntities(const QString& text)
     while (i < n) {
         const QChar c = text[i];
         if (c != QLatin1Char('&')) {
-            out += (c.unicode() < 0x20 || c.unicode() == 0x7F) ? QChar(u' ') : c;
+            const char16_t u = c.unicode();
+            out += (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0)) ? QChar(u' ') : c;
             ++i;
             continue;
         }

@@ -112,6 +112,10 @@ private Q_SLOTS:
         QTest::newRow("line ends and controls inside an entry")
             << Page("<li>W4ABC, Al\n1|FORGED|Mallory|Nowhere&#10;x&#27;y</li>") << E
             << QStringList{"0|W4ABC|Al 1|FORGED|Mallory|Nowhere x y|"};
+        QTest::newRow("C1 controls of a Latin-1 page") << Page("<li>W4ABC, A\x85"
+                                                               "B\x93"
+                                                               "C</li>")
+                                                       << E << QStringList{"0|W4ABC|A B C|"};
         QTest::newRow("tags in capitals")
             << Page("<LI>W4ABC, Al</LI><Li>K4XYZ, Bo</lI>") << E << QStringList{"0|W4ABC|Al|", "0|K4XYZ|Bo|"};
         QTest::newRow("an open entry ends with its list")
