@@ -2,6 +2,7 @@
 #include "cli/CliCommand.h"
 #include "core/Exceptions.h"
 #include "core/app/AtomicFile.h"
+#include "core/app/NetDetails.h"
 #include "core/app/OutputCheck.h"
 #include "core/app/Settings.h"
 #include "core/db/Database.h"
@@ -87,7 +88,10 @@ int RunNetLog(const QStringList& raw)
     const std::unique_ptr<CDatabase> log = OpenLog(QStringLiteral("netlog"), logPath);
     if (!log)
         return 1;
-    const std::optional<QByteArray> page = NetLog::BuildPage(*log, day, a.Has(QStringLiteral("reverse")));
+    // The club's and the net's names as the window publishes them.
+    const CNetDetails net = CNetDetails::FromSettings(CSettings(CSettings::DefaultPath(), QString()));
+    const std::optional<QByteArray> page =
+        NetLog::BuildPage(*log, day, a.Has(QStringLiteral("reverse")), net);
     if (!page) {
         CliError(NetLog::NoRecordsMessage(day));
         return 1;

@@ -258,9 +258,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("call");
         QTest::addColumn<QString>("line");
         QTest::newRow("typed in lower case") << "w4abc"
-                                             << "Whisky - 4 - Alpha - Brovo - Charlie";
+                                             << "Whisky - 4 - Alpha - Bravo - Charlie";
         QTest::newRow("portable") << "AB1/M"
-                                  << "Alpha - Brovo - 1 - / - Mike";
+                                  << "Alpha - Bravo - 1 - / - Mike";
     }
 
     void spellPrintsThePhoneticLine()

@@ -320,10 +320,10 @@ private Q_SLOTS:
         QCOMPARE(line->text(), QStringLiteral("Whisky - 4"));
         QTest::keyClick(m_f->Frame().FormView()->CallSignBox(), Qt::Key_F1);
         QCOMPARE(m_f->Frame().FormView()->CallSignBox()->text(), QStringLiteral("W4ABC"));
-        QCOMPARE(line->text(), QStringLiteral("Whisky - 4 - Alpha - Brovo - Charlie"));
+        QCOMPARE(line->text(), QStringLiteral("Whisky - 4 - Alpha - Bravo - Charlie"));
     }
 
-    // Phonics on W4ABC: Whisky, 4, Alpha, Brovo, Charlie; a second press starts again.
+    // Phonics on W4ABC: Whisky, 4, Alpha, Bravo, Charlie; a second press starts again.
     void phonicsSpellsTheCall()
     {
         TypeCall("W4ABC");

@@ -133,12 +133,12 @@ private Q_SLOTS:
                                    dlg->ToEdit()->text(),
                                    dlg->SubjectEdit()->text(),
                                    dlg->MessageEdit()->toPlainText()};
-        QCOMPARE(defaults, (QStringList{u"smtp.example.org"_s, u"25"_s, u"None"_s,
-                                        uR"("N0CALL Net" <n0call@example.org>)"_s,
-                                        u"Use Distribution list to the right -->"_s,
-                                        u"Invitation: Check-in to the Ostravel 2m Net @ 9:00 PM on 146.61 or "
-                                        "via APRS -> (N0CALL)"_s,
-                                        u"Enter the message here."_s}));
+        QCOMPARE(
+            defaults,
+            (QStringList{u"smtp.example.org"_s, u"25"_s, u"None"_s, uR"("N0CALL Net" <n0call@example.org>)"_s,
+                         u"Use Distribution list to the right -->"_s,
+                         u"Invitation: Check-in to the Ostravel 2 Meter Net @ 9:00 PM on 146.61"_s,
+                         u"Enter the message here."_s}));
         // One line per station with an address, the newest check-in's name and address, unchecked.
         QTableWidget* list = dlg->DistributionList();
         QCOMPARE(list->horizontalHeaderItem(2)->text(), u"eMail"_s);
@@ -180,6 +180,7 @@ private Q_SLOTS:
         dlg->ServerEdit()->setText(u"127.0.0.1"_s);
         dlg->PortBox()->setValue(server.Port());
         dlg->MessageEdit()->setPlainText(u"Hello <NAME> (<CALL>)"_s);
+        dlg->SubjectEdit()->setText(u"Net tonight, via APRS -> (W4NET)"_s);
         QTest::mouseClick(dlg->findChild<QPushButton*>(u"selectAll"_s), Qt::LeftButton);
         // Attachments in two turns, after a first choice that was cleared.
         QStringList files;
@@ -216,11 +217,12 @@ private Q_SLOTS:
                         c = content.indexOf("filename=roster.csv");
         QVERIFY2(a > 0 && a < b && b < c, content.constData());
 
-        // The server shown is kept for the next time.
+        // The server shown and the subject sent are kept for the next time.
         m_f->Restart();
         dlg = Open();
         QCOMPARE(dlg->ServerEdit()->text() + u':' + QString::number(dlg->PortBox()->value()),
                  u"127.0.0.1:%1"_s.arg(server.Port()));
+        QCOMPARE(dlg->SubjectEdit()->text(), u"Net tonight, via APRS -> (W4NET)"_s);
     }
 
     void encryptedWithLogIn()
@@ -252,7 +254,12 @@ private Q_SLOTS:
         QVERIFY(!ini.contains("s3cret"));
         QTest::mouseClick(dlg->DoneButton(), Qt::LeftButton);
         QTRY_VERIFY(!Module().Dialog());
-        QCOMPARE(Open()->PasswordEdit()->text(), u"s3cret"_s);
+        // Sent with the subject made from the net's details, it follows them when they change.
+        m_f->Settings().SetString(Setting::NetName, u"Smith 6m Net"_s);
+        dlg = Open();
+        QCOMPARE(dlg->PasswordEdit()->text(), u"s3cret"_s);
+        QCOMPARE(dlg->SubjectEdit()->text(),
+                 u"Invitation: Check-in to the Smith 6m Net @ 9:00 PM on 146.61"_s);
     }
 
     void doneDuringABlast_data()

@@ -287,14 +287,17 @@ private Q_SLOTS:
               "SPRINGFIELD SC 29000",
               "10TH ST"}});
         Form().DayList()->selectRow(0);
-        Box("email")->setText("not saved by camel case");
+        Box("email")->setText("saved with the rest by F6");
         Key(Qt::Key_C, Qt::AltModifier);
+        // The boxes only: the check-in changes with F6.
+        QCOMPARE(Day()[0].name, QStringLiteral("JOHN Q. PUBLIC"));
+        QCOMPARE(Box("name")->text(), QStringLiteral("John Q. Public"));
+        Key(Qt::Key_F6);
         const auto day = Day();
         QCOMPARE(day[0].name, QStringLiteral("John Q. Public"));
         QCOMPARE(day[0].street, QStringLiteral("10th St"));
         QCOMPARE(day[0].location, QStringLiteral("Springfield SC 29000"));
-        QCOMPARE(day[0].email, QString());
-        QCOMPARE(Box("name")->text(), QStringLiteral("John Q. Public"));
+        QCOMPARE(day[0].email, QStringLiteral("saved with the rest by F6"));
 
         // A station not yet logged is capitalised in the form only.
         TypeCall("W4NEW");
@@ -467,9 +470,87 @@ private Q_SLOTS:
         TypeCall("K1");
         Key(Qt::Key_F1);
         QCOMPARE(Box("callSign")->text(), QStringLiteral("K1A"));
+        m_f->Prompts().Answer(true); // "K1A is not logged yet. Discard it?"
         c.recordNext->trigger();
         QCOMPARE(Day()[1].callSign, QStringLiteral("K1B"));
         QCOMPARE(Box("callSign")->text(), QStringLiteral("K1C"));
+    }
+
+    // The next station typed while the boxes show a logged check-in: a slip onto F6 and a row click
+    // leave that check-in as it was; the line above the boxes says which state they are in.
+    void theNextStationNeverOverwritesTheShownCheckin()
+    {
+        Log({{"K1A",
+              At(19, 0),
+              "Al",
+              {},
+              false,
+              false,
+              false,
+              "Aiken SC",
+              "1 Oak St",
+              "",
+              "",
+              "al@example.org"},
+             {"K4LMN",
+              At(19, 1),
+              "Lee",
+              {},
+              false,
+              false,
+              false,
+              "Macon GA",
+              "2 Pine Rd",
+              "",
+              "",
+              "lee@example.org"}});
+        ClickRow(1);
+        QCOMPARE(W<QLabel>("stateLine")->text(), QStringLiteral("Correcting check-in #2 (K4LMN)"));
+        QCOMPARE(W<QLabel>("dayCount")->text(), QStringLiteral("2 check-ins on 03/07/2024"));
+        QTest::keyClick(Form().DayList(), Qt::Key_Space);
+        TypeCall("N9HAND");
+        QCOMPARE(Box("name")->text(), QString()); // F4: nothing of K4LMN stays in the boxes
+        Key(Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("JOE HAND"));
+        QCOMPARE(W<QLabel>("stateLine")->text(), QStringLiteral("Entering a new station: N9HAND"));
+        Key(Qt::Key_F6); // the slip from F5
+        QVERIFY2(m_f->Prompts().Last().contains(QLatin1String("not in the log yet")),
+                 qPrintable(m_f->Prompts().Last()));
+        // A click on another row asks before the typing goes; No keeps it.
+        m_f->Prompts().Answer(false);
+        ClickRow(0);
+        QVERIFY2(m_f->Prompts().Last().contains(QLatin1String("N9HAND is not logged yet")),
+                 qPrintable(m_f->Prompts().Last()));
+        QCOMPARE(Box("callSign")->text(), QStringLiteral("N9HAND"));
+        QCOMPARE(Box("name")->text(), QStringLiteral("JOE HAND"));
+        // A tick in the list is only a tick: the boxes stay the new station's.
+        const QRect ack =
+            Form().DayList()->visualRect(Form().DayListModel()->index(0, CDayListModel::ColAck));
+        QTest::mouseClick(Form().DayList()->viewport(), Qt::LeftButton, {}, ack.center());
+        QCOMPARE(Box("callSign")->text(), QStringLiteral("N9HAND"));
+        Key(Qt::Key_F5);
+        const auto day = Day();
+        QCOMPARE(int(day.size()), 3);
+        QVERIFY(day[0].acknowledged);
+        QCOMPARE(day[1].callSign, QStringLiteral("K4LMN"));
+        QCOMPARE(day[1].name, QStringLiteral("Lee"));
+        QVERIFY(day[1].acknowledged);
+        QCOMPARE(day[2].callSign, QStringLiteral("N9HAND"));
+        QCOMPARE(day[2].street, QString());
+        QCOMPARE(day[2].email, QString());
+        QCOMPARE(m_f->Prompts().Unanswered(), 0);
+        // Typing over a correction and clicking away asks about the check-in by name; Cancel stays.
+        ClickRow(1);
+        QTest::keyClick(Box("callSign"), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(Box("callSign"), QStringLiteral("W2NEW"));
+        m_f->Prompts().AnswerCancel();
+        ClickRow(0);
+        QCOMPARE(m_f->Prompts().Last(),
+                 QStringLiteral("Change check-in #2 from K4LMN to W2NEW?\n\nYes saves what "
+                                "the boxes show into check-in #2, No leaves it as it was and "
+                                "drops what was typed, Cancel goes back to the boxes."));
+        QCOMPARE(Form().Form().CurrentRow(), 1);
+        QCOMPARE(Day()[1].callSign, QStringLiteral("K4LMN"));
     }
 
     void checkBoxesAreWrittenAtOnce()

@@ -53,8 +53,9 @@ private Q_SLOTS:
         QCOMPARE(MenuItems(f.Frame(), "&Record"),
                  (QStringList{"&First Record", "&Previous Record", "&Next Record", "&Last Record", "P&urge",
                               "&Empty Database"}));
-        QCOMPARE(MenuItems(f.Frame(), "&View"), (QStringList{"&Toolbar", "&Status Bar", "&Net Preamble",
-                                                             "&FCC Db Status", "QRZ &Account..."}));
+        QCOMPARE(MenuItems(f.Frame(), "&View"),
+                 (QStringList{"&Toolbar", "&Status Bar", "&Net Preamble", "N&et Settings...",
+                              "&FCC Db Status", "QRZ &Account..."}));
         QCOMPARE(MenuItems(f.Frame(), "&Help"), QStringList{"&About Logwarden..."});
     }
 

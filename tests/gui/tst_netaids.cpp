@@ -95,7 +95,7 @@ private Q_SLOTS:
         QVERIFY(!Preamble());
         PressAltP();
         QVERIFY(Preamble() && Preamble()->isVisible());
-        QCOMPARE(Preamble()->windowTitle(), QStringLiteral("Ostravel Two Meter Net Preamble"));
+        QCOMPARE(Preamble()->windowTitle(), QStringLiteral("Ostravel 2 Meter Net Preamble"));
         QCOMPARE(Preamble()->pos(), QPoint(100, 50));
         QCOMPARE(Preamble()->size(), QSize(1000, 700));
         QTextBrowser* text = Preamble()->TextControl();

@@ -1,9 +1,12 @@
 // The club web exchange in the window, against a real local HTTP server: the "Upload: " bar and auto mode,
 // the password dialog, the pre-net check-ins with their marks and the move into the log, the EchoLink
 // listing, and the net report.
+#include "core/app/NetDetails.h"
 #include "core/app/Settings.h"
+#include "core/log/CheckinForm.h"
 #include "core/log/LogQueries.h"
 #include "core/web/NetLogUploader.h"
+#include "gui/app/NetSettingsDlg.h"
 #include "gui/log/EntryPanel.h"
 #include "gui/log/LogwardenView.h"
 #include "gui/web/CredentialsDlg.h"
@@ -132,6 +135,63 @@ private Q_SLOTS:
         QVERIFY2(Status().startsWith("Post took 2."), qPrintable(Status()));
         QCOMPARE(Publisher().LastUploadLabel()->text(), QStringLiteral("Last: 19:02:30"));
         QVERIFY(!m_f->Frame().Progress().Task("uploadProgress"));
+    }
+
+    // "Auto Mode", "Reverse" and the net's details (View > Net Settings) outlive a restart: the window
+    // started again goes on publishing, with the names set, as before.
+    void modesAndNetSettingsAfterARestart_data()
+    {
+        QTest::addColumn<bool>("autoMode");
+        QTest::addColumn<bool>("reverse");
+        QTest::addColumn<bool>("accept"); // OK in the net settings, else Cancel
+        QTest::newRow("auto, names set") << true << false << true;
+        QTest::newRow("auto and reverse, cancelled") << true << true << false;
+        QTest::newRow("reverse only") << false << true << true;
+    }
+    void modesAndNetSettingsAfterARestart()
+    {
+        QFETCH(bool, autoMode);
+        QFETCH(bool, reverse);
+        QFETCH(bool, accept);
+        m_server->Route("/cgi-bin/netlog.cgi", {{"body", "ok"}});
+        WhenModal<CNetSettingsDlg>(this, [&](CNetSettingsDlg* dlg) {
+            QCOMPARE(dlg->NetNameBox()->text(), QStringLiteral("Ostravel 2 Meter Net"));
+            dlg->ClubNameBox()->setText(QStringLiteral("Smith & Sons <ARC>"));
+            dlg->NetNameBox()->setText(QStringLiteral(" Smith 6m Net "));
+            dlg->FrequencyBox()->clear(); // the default
+            accept ? dlg->accept() : dlg->reject();
+        });
+        m_f->Frame().Commands().netSettings->trigger();
+        if (autoMode)
+            QTest::mouseClick(Publisher().AutoModeBox(), Qt::LeftButton);
+        if (reverse)
+            QTest::mouseClick(Publisher().ReverseBox(), Qt::LeftButton);
+
+        m_f->Restart();
+        m_f->Frame().activateWindow();
+        QCOMPARE(Publisher().AutoModeBox()->isChecked(), autoMode);
+        QCOMPARE(Publisher().ReverseBox()->isChecked(), reverse);
+        CSettings onDisk(m_f->Scratch().File("config/Logwarden.ini"), m_f->Scratch().Path());
+        QCOMPARE(onDisk.GetInt(Setting::NetLogAutoMode), autoMode ? 1 : 0);
+        const CNetDetails net = CNetDetails::FromSettings(onDisk);
+        QCOMPARE(net.netName, accept ? "Smith 6m Net" : "Ostravel 2 Meter Net");
+        QCOMPARE(net.frequency, QStringLiteral("146.61"));
+
+        QSignalSpy done(&Publisher(), &CNetLogPublisher::uploadFinished);
+        Log("W4ABC");
+        Log("K1XYZ");
+        if (!autoMode) {
+            QTest::qWait(200);
+            QVERIFY(done.isEmpty());
+            QTest::mouseClick(Publisher().OstraButton(), Qt::LeftButton);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), autoMode ? 2 : 1, 10000);
+        const QByteArray page = RequestsTo("/cgi-bin/netlog.cgi").last().body;
+        QVERIFY(page.contains(accept ? "Checked in to the Smith 6m Net on 1/5/2026"
+                                     : "Checked in to the Ostravel 2 Meter Net on 1/5/2026"));
+        QVERIFY(page.contains(accept ? "2026 Smith &amp; Sons &lt;ARC&gt;</font>"
+                                     : "2026 Ostravel Amateur Radio Club</font>"));
+        QCOMPARE(page.indexOf("K1XYZ") < page.indexOf("W4ABC"), reverse);
     }
 
     // In auto mode a failing server is reported once per run of failures; "OSTRA" always answers.
@@ -471,7 +531,8 @@ private Q_SLOTS:
         QCOMPARE(shown.count(), 1);
     }
 
-    // The report goes encoded to the pre-net server; the settings are written on "Send" only.
+    // The report goes encoded to the pre-net server; the settings are written on "Send" only. Check-ins and
+    // traffic are the day's counts.
     void netReport_data()
     {
         QTest::addColumn<QString>("name");
@@ -481,12 +542,10 @@ private Q_SLOTS:
         QTest::newRow("defaults")
             << QString() << false << true
             << "f=Replace%20with%20Your%20First%20Name&s=Replace%20with%20Your%20Call%20Sign"
-               "&d=01/05/2026&m=Your%20Message%20Number%20Here&c=2"
-               "&t=Your%20Traffic%20Count%20Here&a=No";
-        QTest::newRow("encoded")
-            << "Tom & Jerry" << true << true
-            << "f=Tom%20%26%20Jerry&s=Replace%20with%20Your%20Call%20Sign&d=01/05/2026"
-               "&m=Your%20Message%20Number%20Here&c=2&t=Your%20Traffic%20Count%20Here&a=Yes";
+               "&d=01/05/2026&m=Your%20Message%20Number%20Here&c=2&t=1&a=No";
+        QTest::newRow("encoded") << "Tom & Jerry" << true << true
+                                 << "f=Tom%20%26%20Jerry&s=Replace%20with%20Your%20Call%20Sign&d=01/05/2026"
+                                    "&m=Your%20Message%20Number%20Here&c=2&t=1&a=Yes";
         QTest::newRow("cancelled") << "Tom" << true << false << QString();
     }
     void netReport()
@@ -498,9 +557,12 @@ private Q_SLOTS:
         m_server->Route("/cgi-bin/netReport", {{"body", "thanks"}});
         Log("W4ABC");
         Log("K1XYZ");
+        QVERIFY(m_f->Doc().Form().SetFlag(1, LogQueries::Flag::HasTraffic, true));
         QSignalSpy done(&Web(), &CWebModule::reportFinished);
         WhenModal<CNetReportDlg>(this, [&](CNetReportDlg* dlg) {
             QCOMPARE(dlg->CheckInsBox()->text(), QStringLiteral("2"));
+            QCOMPARE(dlg->TrafficBox()->text(), QStringLiteral("1"));
+            QCOMPARE(dlg->Heading()->text(), QStringLiteral("Ostravel 2 Meter Net on 146.61"));
             if (!name.isEmpty())
                 dlg->NameBox()->setText(name);
             dlg->AnnounceBox()->setChecked(announce);

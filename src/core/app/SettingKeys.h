@@ -28,6 +28,8 @@ inline constexpr T WindowLeft{"WindowSettings", "TopLeftX", T::Integer, "200"};
 inline constexpr T WindowTop{"WindowSettings", "TopLeftY", T::Integer, "100"};
 inline constexpr T WindowWidth{"WindowSettings", "SizeX", T::Integer, "875"};
 inline constexpr T WindowHeight{"WindowSettings", "SizeY", T::Integer, "700"};
+// 1 when the window was maximised at the end of the last run (the size above is then its normal size).
+inline constexpr T WindowMaximized{"WindowSettings", "Maximized", T::Integer, "0"};
 // Which bars are shown and where (the main window's own encoding).
 inline constexpr T BarState{"LogwardenApp", "BarState", T::String, ""};
 // History dialog rectangle, screen coordinates.
@@ -108,6 +110,18 @@ inline constexpr T PreNetServer{"PreNet", "Server", T::String, ""};
 // "host:port" and "user@host" are understood. Empty: the club's server above.
 inline constexpr T NetLogServer{"NetLog", "Server", T::String, ""};
 
+// The "Upload: " bar's "Auto Mode" and "Reverse" (0 or 1), kept so that a restart in the middle of a net
+// goes on publishing as before.
+inline constexpr T NetLogAutoMode{"NetLog", "AutoMode", T::Integer, "0"};
+inline constexpr T NetLogReverse{"NetLog", "Reverse", T::Integer, "0"};
+
+// The club and its net (View > Net Settings): on the net-log page, in the blast's subject, in the title of
+// the preamble and the net report. An empty value stands for the default.
+inline constexpr T ClubName{"Club", "Name", T::String, "Ostravel Amateur Radio Club"};
+inline constexpr T NetName{"Club", "NetName", T::String, "Ostravel 2 Meter Net"};
+inline constexpr T NetFrequency{"Club", "Frequency", T::String, "146.61"};
+inline constexpr T NetStartTime{"Club", "StartTime", T::String, "9:00 PM"};
+
 // Net report.
 inline constexpr T ReportAnnounce{"NetReport", "Announce", T::Integer, "0"};
 inline constexpr T ReportCall{"NetReport", "Call", T::String, "Replace with Your Call Sign"};
@@ -170,5 +184,8 @@ inline constexpr T MailPause{"Mail", "PauseSeconds", T::Integer, "5"};
 inline constexpr T MailCaFile{"Mail", "CaFile", T::String, ""};
 inline constexpr T MailConnectTimeOut{"Mail", "ConnectTimeOut", T::Integer, "20000"};
 inline constexpr T MailReplyTimeOut{"Mail", "ReplyTimeOut", T::Integer, "60000"};
+// The subject of the last blast; empty while it is the one made from the net's details, which then
+// follows them.
+inline constexpr T MailSubject{"Mail", "Subject", T::String, ""};
 
 } // namespace Setting

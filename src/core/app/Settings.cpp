@@ -12,6 +12,7 @@ std::vector<const CSettingDef*> MakeTable()
         &WindowTop,
         &WindowWidth,
         &WindowHeight,
+        &WindowMaximized,
         &BarState,
         &HistLeft,
         &HistTop,
@@ -47,6 +48,12 @@ std::vector<const CSettingDef*> MakeTable()
         &NetExchangeTO,
         &PreNetServer,
         &NetLogServer,
+        &NetLogAutoMode,
+        &NetLogReverse,
+        &ClubName,
+        &NetName,
+        &NetFrequency,
+        &NetStartTime,
         &ReportAnnounce,
         &ReportCall,
         &ReportCheckIns,
@@ -73,6 +80,7 @@ std::vector<const CSettingDef*> MakeTable()
         &MailCaFile,
         &MailConnectTimeOut,
         &MailReplyTimeOut,
+        &MailSubject,
     };
     for (const CSettingDef& def : ColumnWidth)
         table.push_back(&def);

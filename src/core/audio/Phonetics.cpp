@@ -11,7 +11,7 @@ static void InitSoundResources()
 
 namespace {
 
-const char* const kWords[26] = {"Alpha",  "Brovo",  "Charlie", "Delta",  "Echo",   "Foxtrot", "Golf",
+const char* const kWords[26] = {"Alpha",  "Bravo",  "Charlie", "Delta",  "Echo",   "Foxtrot", "Golf",
                                 "Hotel",  "India",  "Juliet",  "Kilo",   "Lima",   "Mike",    "November",
                                 "Oscar",  "Papa",   "Quebec",  "Romeo",  "Sierra", "Tango",   "Uniform",
                                 "Victor", "Whisky", "X-ray",   "Yankee", "Zulu"};

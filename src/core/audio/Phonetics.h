@@ -7,10 +7,10 @@
 // recordings of call signs.
 namespace Phonetics {
 
-// The word of a capital letter A to Z ("Alpha", "Brovo", ... "Zulu"); empty for anything else.
+// The word of a capital letter A to Z ("Alpha", "Bravo", ... "Zulu"); empty for anything else.
 QString Word(QChar letter);
 // The phonetic line: each capital letter becomes its word, every other character stays itself; the
-// pieces are joined by " - " ("AB1/M" gives "Alpha - Brovo - 1 - / - Mike").
+// pieces are joined by " - " ("AB1/M" gives "Alpha - Bravo - 1 - / - Mike").
 QString Line(const QString& text);
 
 // The built-in sound of a character (":/sounds/A.wav" ... ":/sounds/9.wav"): each letter its word, each

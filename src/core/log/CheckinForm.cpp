@@ -31,6 +31,16 @@ CCheckinRecord Blank(const CDateTime& date)
     return r;
 }
 
+// The boxes a station's data fills (all but the call sign and the date).
+QString CCheckinRecord::*const kDataBoxes[] = {
+    &CCheckinRecord::name, &CCheckinRecord::street,   &CCheckinRecord::location, &CCheckinRecord::comment,
+    &CCheckinRecord::cls,  &CCheckinRecord::yourGrid, &CCheckinRecord::email};
+
+bool SameCall(const QString& a, const QString& b)
+{
+    return LogText::SameCallSign(a.trimmed(), b.trimmed());
+}
+
 } // namespace
 
 CCheckinForm::CCheckinForm(CCheckinStore& store, const CClock& clock, QObject* parent)
@@ -79,12 +89,32 @@ void CCheckinForm::Reload()
     m_rows = m_store.Day(m_day);
 }
 
-void CCheckinForm::SelectDay(const QDate& day)
+bool CCheckinForm::SelectDay(const QDate& day)
 {
     if (!day.isValid())
-        return;
-    if (!SaveBoundEdits())
-        return;
+        return false;
+    if (day == m_day) {
+        // Read again; the boxes are not left for it.
+        try {
+            Reload();
+        } catch (const std::exception& e) {
+            Report(e);
+        }
+        Q_EMIT rowsChanged();
+        Q_EMIT stateChanged();
+        return true;
+    }
+    if (m_day.isValid() && !LeaveBoxes()) {
+        // The tree, the calendar and whatever else offered the other day go back to this one.
+        Q_EMIT dayChanged(m_day);
+        return false;
+    }
+    ShowDay(day);
+    return true;
+}
+
+void CCheckinForm::ShowDay(const QDate& day)
+{
     m_day = day;
     try {
         Reload();
@@ -106,12 +136,14 @@ void CCheckinForm::SelectDay(const QDate& day)
     Q_EMIT rowsChanged();
     Q_EMIT currentChanged(m_current);
     Q_EMIT entryChanged();
+    Q_EMIT stateChanged();
 }
 
 void CCheckinForm::ShowRow(int row)
 {
     m_current = row;
     m_entry = m_rows[size_t(row)];
+    m_shown = m_entry;
     m_boundId = m_entry.id;
     m_edited = false;
 }
@@ -121,30 +153,112 @@ void CCheckinForm::SetNewStation(const CCheckinRecord& entry)
     m_entry = entry;
     m_entry.id = 0;
     m_entry.acknowledged = m_entry.hasTraffic = m_entry.hasComments = false;
+    m_shown = CCheckinRecord();
     m_boundId = 0;
     m_edited = false;
 }
 
-bool CCheckinForm::SaveBoundEdits()
+bool CCheckinForm::HoldsNewStation() const
 {
-    if (!IsBound() || !m_edited)
+    if (IsBound())
+        return false;
+    if (!m_entry.callSign.trimmed().isEmpty())
         return true;
-    return Save();
+    for (const auto box : kDataBoxes)
+        if (!(m_entry.*box).trimmed().isEmpty())
+            return true;
+    return false;
 }
 
-void CCheckinForm::MoveTo(int row)
+bool CCheckinForm::OnlyCallChanged() const
+{
+    for (const auto box : kDataBoxes)
+        if (m_entry.*box != m_shown.*box)
+            return false;
+    return m_entry.date == m_shown.date;
+}
+
+CCheckinForm::Answer CCheckinForm::Ask(const QString& question, bool cancellable) const
+{
+    if (!m_ask)
+        return cancellable ? Answer::Cancel : Answer::No;
+    return m_ask(question, cancellable);
+}
+
+// Whether what the boxes hold may give way to something else, after saving or asking as the state
+// requires. A match or a look-up replaces a new station's boxes by design, and a correction in which only
+// the call sign was typed over (to find the next station) is left without a question.
+bool CCheckinForm::LeaveBoxes(bool forMatch)
+{
+    if (IsBound()) {
+        if (!m_edited)
+            return true;
+        if (SameCall(m_entry.callSign, m_shown.callSign))
+            return SaveBound(false);
+        if (forMatch && OnlyCallChanged())
+            return true;
+        const int row = RowOfId(m_boundId);
+        switch (Ask(QStringLiteral("Change check-in #%1 from %2 to %3?\n\nYes saves what the boxes show into "
+                                   "check-in #%1, No leaves it as it was and drops what was typed, Cancel "
+                                   "goes back to the boxes.")
+                        .arg(row + 1)
+                        .arg(m_shown.callSign, m_entry.callSign.trimmed()),
+                    true)) {
+        case Answer::Yes:
+            return SaveBound(true);
+        case Answer::No:
+            return true;
+        case Answer::Cancel:
+            return false;
+        }
+        return false;
+    }
+    if (forMatch || !HoldsNewStation())
+        return true;
+    const QString call = m_entry.callSign.trimmed();
+    const QString what =
+        call.isEmpty() ? QStringLiteral("The station in the boxes") : QStringLiteral("%1").arg(call);
+    return Ask(QStringLiteral("%1 is not logged yet. Discard it?").arg(what), false) == Answer::Yes;
+}
+
+bool CCheckinForm::Leave()
+{
+    return LeaveBoxes();
+}
+
+bool CCheckinForm::NewStation(bool discardTyping)
+{
+    if (!IsBound()) {
+        if (!discardTyping)
+            return true; // F4 while a new station is typed: the cursor goes back to the call sign
+    } else if (!LeaveBoxes()) {
+        return false;
+    }
+    SetNewStation(Blank(m_entry.date));
+    Q_EMIT entryChanged();
+    Q_EMIT stateChanged();
+    return true;
+}
+
+bool CCheckinForm::MoveTo(int row)
 {
     if (row < 0 || row >= RowCount())
-        return;
-    if (!SaveBoundEdits())
-        return;
-    // The save may have moved the check-in to another day.
-    if (row >= RowCount())
-        return;
+        return false;
+    const int wanted = m_rows[size_t(row)].id;
+    if (!(IsBound() && m_boundId == wanted && !m_edited) && !LeaveBoxes()) {
+        Q_EMIT currentChanged(m_current);
+        return false;
+    }
+    // Leaving may have saved a check-in into another day, which moves the rows.
+    row = RowOfId(wanted);
+    if (row < 0)
+        return false;
     ShowRow(row);
     Q_EMIT currentChanged(m_current);
     Q_EMIT entryChanged();
+    Q_EMIT stateChanged();
     Q_EMIT status(QStringLiteral("Record %1 of %2").arg(m_current + 1).arg(RowCount()));
+    return true;
 }
 
 void CCheckinForm::Move(Step step)
@@ -182,6 +296,7 @@ void CCheckinForm::SetEntry(const CCheckinRecord& entry)
     m_entry.hasTraffic = flags.hasTraffic;
     m_entry.hasComments = flags.hasComments;
     m_edited = true;
+    Q_EMIT stateChanged();
 }
 
 void CCheckinForm::SetEntryDate(const QDateTime& value)
@@ -191,6 +306,7 @@ void CCheckinForm::SetEntryDate(const QDateTime& value)
         return;
     m_entry.date = date;
     m_edited = true;
+    Q_EMIT stateChanged();
 }
 
 void CCheckinForm::SetMyGrid(const QString& grid)
@@ -206,8 +322,10 @@ QString CCheckinForm::DistanceText() const
 CCheckinRecord CCheckinForm::WithDistance(CCheckinRecord record) const
 {
     const QString text = GridDistance::FormText(m_myGrid, record.yourGrid);
-    if (!text.endsWith(QLatin1String("Unknown")) && !record.comment.contains(QLatin1String("Distance:")))
-        record.comment += QLatin1Char(' ') + text;
+    if (!text.endsWith(QLatin1String("Unknown")) && !record.comment.contains(QLatin1String("Distance:"))) {
+        const QString comment = record.comment.trimmed();
+        record.comment = comment.isEmpty() ? text : comment + QLatin1Char(' ') + text;
+    }
     return record;
 }
 
@@ -226,12 +344,18 @@ bool CCheckinForm::Add()
         // The whole call against the check-ins of the day it is logged on, as stored.
         const std::vector<CCheckinRecord> logged = m_store.Day(day);
         for (size_t i = 0; i < logged.size(); ++i) {
-            if (LogText::SameCallSign(logged[i].callSign, call)) {
+            if (SameCall(logged[i].callSign, call)) {
                 Q_EMIT message(AlreadyLoggedText(call, int(i) + 1));
                 return false;
             }
         }
         CCheckinRecord record = m_entry;
+        // Over a correction, the new station takes only what was typed: a box that still shows the
+        // corrected check-in's value belongs to that station, not to this one.
+        if (IsBound())
+            for (const auto box : kDataBoxes)
+                if (record.*box == m_shown.*box)
+                    (record.*box).clear();
         record.id = 0;
         record.callSign = call;
         record.acknowledged = record.hasTraffic = record.hasComments = false;
@@ -252,21 +376,35 @@ bool CCheckinForm::Add()
     Q_EMIT rowsChanged();
     Q_EMIT currentChanged(m_current);
     Q_EMIT entryChanged();
+    Q_EMIT stateChanged();
     return true;
 }
 
 bool CCheckinForm::Save()
 {
-    if (m_entry.callSign.trimmed().isEmpty()) {
+    return SaveBound(false);
+}
+
+// F6. confirmed: the operator already said Yes to giving the check-in the call sign the boxes show.
+bool CCheckinForm::SaveBound(bool confirmed)
+{
+    const QString call = m_entry.callSign.trimmed();
+    if (call.isEmpty()) {
         Q_EMIT message(kNoCallText);
         return false;
     }
     if (!IsBound() && !m_rows.empty()) {
         Q_EMIT message(QStringLiteral("%1 is not in the log yet: log it with F5 (Add New). F6 saves changes "
                                       "to the check-in selected in the list.")
-                           .arg(m_entry.callSign.trimmed()));
+                           .arg(call));
         return false;
     }
+    if (IsBound() && !confirmed && !SameCall(call, m_shown.callSign) &&
+        Ask(QStringLiteral("Change check-in #%1 from %2 to %3?")
+                .arg(RowOfId(m_boundId) + 1)
+                .arg(m_shown.callSign, call),
+            false) != Answer::Yes)
+        return false;
     try {
         if (!IsBound()) {
             // A day without check-ins: the boxes become its first one, with the picker's date as it is.
@@ -288,6 +426,7 @@ bool CCheckinForm::Save()
                         .arg(m_entry.callSign));
                 SetNewStation(m_entry);
                 Q_EMIT entryChanged();
+                Q_EMIT stateChanged();
                 return false;
             }
             // The boxes, with the flags as the list has them now.
@@ -300,6 +439,7 @@ bool CCheckinForm::Save()
             m_store.Save(record);
             m_writing = false;
             m_entry = record;
+            m_shown = record;
             m_edited = false;
             const QDate day = EntryDay();
             if (day != m_day) {
@@ -316,46 +456,42 @@ bool CCheckinForm::Save()
     Q_EMIT rowsChanged();
     Q_EMIT currentChanged(m_current);
     Q_EMIT entryChanged();
+    Q_EMIT stateChanged();
     return true;
 }
 
 void CCheckinForm::Clear()
 {
+    // The state stays: cleared boxes of a correction are saved by F6, those of a new station logged by F5.
     CCheckinRecord cleared = Blank(m_entry.date);
+    cleared.id = m_entry.id;
     cleared.callSign = m_entry.callSign;
-    SetNewStation(cleared);
+    cleared.acknowledged = m_entry.acknowledged;
+    cleared.hasTraffic = m_entry.hasTraffic;
+    cleared.hasComments = m_entry.hasComments;
+    if (IsBound()) {
+        m_entry = cleared;
+        m_edited = !SameBoxes(m_entry, m_shown);
+    } else {
+        SetNewStation(cleared);
+    }
     Q_EMIT entryChanged();
+    Q_EMIT stateChanged();
 }
 
 bool CCheckinForm::CamelCase()
 {
+    // Only the boxes: F6 saves a correction, F5 logs a new station.
     CCheckinRecord caps = m_entry;
     caps.name = LogText::CamelCase(caps.name);
     caps.street = LogText::CamelCase(caps.street);
     caps.location = LogText::FixStateAbbreviations(LogText::CamelCase(caps.location));
-    if (IsBound()) {
-        // The three boxes are written; whatever else was typed stays in the boxes, unsaved.
-        try {
-            std::optional<CCheckinRecord> stored = m_store.Get(m_boundId);
-            if (stored) {
-                stored->name = caps.name;
-                stored->street = caps.street;
-                stored->location = caps.location;
-                m_writing = true;
-                m_store.Save(*stored);
-                m_writing = false;
-                caps.acknowledged = stored->acknowledged;
-                caps.hasTraffic = stored->hasTraffic;
-                caps.hasComments = stored->hasComments;
-                m_edited = !SameBoxes(caps, *stored);
-            }
-        } catch (const std::exception& e) {
-            m_writing = false;
-            return Report(e);
-        }
+    if (!SameBoxes(caps, m_entry)) {
+        m_entry = caps;
+        m_edited = true;
     }
-    m_entry = caps;
     Q_EMIT entryChanged();
+    Q_EMIT stateChanged();
     return true;
 }
 
@@ -369,17 +505,24 @@ bool CCheckinForm::TakeMatch(const QString& callSign)
     }
     if (!newest)
         return false;
+    if (!LeaveBoxes(true))
+        return false;
     // Nothing is written: the boxes show the station's newest check-in, ready for F5.
     CCheckinRecord entry = *newest;
     entry.comment.clear();
     entry.date = m_entry.date;
     SetNewStation(entry);
     Q_EMIT entryChanged();
+    Q_EMIT stateChanged();
+    if (const int n = EntryOfCall(entry.callSign))
+        Q_EMIT status(AlreadyLoggedText(entry.callSign, n));
     return true;
 }
 
-void CCheckinForm::ApplyLookup(const CFccLookupResult& result, const QString& statusText)
+bool CCheckinForm::ApplyLookup(const CFccLookupResult& result, const QString& statusText)
 {
+    if (!LeaveBoxes(true))
+        return false;
     CCheckinRecord entry = Blank(m_entry.date);
     entry.callSign = m_entry.callSign;
     if (result.found) {
@@ -392,8 +535,10 @@ void CCheckinForm::ApplyLookup(const CFccLookupResult& result, const QString& st
     // A call the database does not know leaves no other station's name or address behind.
     SetNewStation(entry);
     Q_EMIT entryChanged();
+    Q_EMIT stateChanged();
     if (!statusText.isEmpty())
         Q_EMIT status(statusText);
+    return true;
 }
 
 int CCheckinForm::DeleteRows(const QList<int>& rows)
@@ -430,6 +575,38 @@ bool CCheckinForm::ToggleAck(int row)
     return SetFlag(row, LogQueries::Flag::Acknowledged, !m_rows[size_t(row)].acknowledged);
 }
 
+int CCheckinForm::EntryOfCall(const QString& callSign) const
+{
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        if (SameCall(m_rows[i].callSign, callSign))
+            return int(i) + 1;
+    return 0;
+}
+
+QString CCheckinForm::StateText() const
+{
+    if (IsBound()) {
+        const int row = RowOfId(m_boundId);
+        QString text = QStringLiteral("Correcting check-in #%1 (%2)").arg(row + 1).arg(m_shown.callSign);
+        if (m_edited)
+            text +=
+                SameCall(m_entry.callSign, m_shown.callSign)
+                    ? QStringLiteral(": changed, F6 saves")
+                    : QStringLiteral(": call sign changed to %1, F6 asks").arg(m_entry.callSign.trimmed());
+        return text;
+    }
+    const QString call = m_entry.callSign.trimmed();
+    return call.isEmpty() ? QStringLiteral("Entering a new station")
+                          : QStringLiteral("Entering a new station: %1").arg(call);
+}
+
+QString CCheckinForm::CountText() const
+{
+    const QString day = m_day.toString(QStringLiteral("MM/dd/yyyy"));
+    return RowCount() == 1 ? QStringLiteral("1 check-in on %1").arg(day)
+                           : QStringLiteral("%1 check-ins on %2").arg(RowCount()).arg(day);
+}
+
 QStringList CCheckinForm::Matches(const QString& prefix)
 {
     try {
@@ -454,8 +631,9 @@ void CCheckinForm::OnAdded(const CCheckinRecord& record)
         ++m_current;
     if (m_current < 0)
         m_current = row;
+    // The list selects the current row again; the boxes and the status bar are not the newcomer's.
     Q_EMIT rowsChanged();
-    Q_EMIT currentChanged(m_current);
+    Q_EMIT stateChanged();
 }
 
 void CCheckinForm::OnChanged(const CCheckinRecord& record)
@@ -474,9 +652,11 @@ void CCheckinForm::OnChanged(const CCheckinRecord& record)
     // Someone else changed the check-in the boxes show: they follow it unless the operator has typed.
     if (!m_writing && record.id == m_boundId && !m_edited) {
         m_entry = record;
+        m_shown = record;
         Q_EMIT entryChanged();
     }
     Q_EMIT rowsChanged();
+    Q_EMIT stateChanged();
 }
 
 void CCheckinForm::OnRemoved(const QList<int>& ids)
@@ -506,8 +686,9 @@ void CCheckinForm::OnRemoved(const QList<int>& ids)
         m_current = std::clamp(oldCurrent - before - 1, 0, RowCount() - 1);
     else
         m_current = RowOfId(currentId);
-    const bool typingNewStation = !IsBound() && !m_entry.callSign.isEmpty();
-    if (ids.contains(m_boundId) || !typingNewStation) {
+    // What the operator typed stays: a new station, or the edits of a correction that is still there.
+    const bool keepBoxes = HoldsNewStation() || (IsBound() && m_edited && !ids.contains(m_boundId));
+    if (!keepBoxes) {
         if (m_current >= 0)
             ShowRow(m_current);
         else
@@ -516,11 +697,12 @@ void CCheckinForm::OnRemoved(const QList<int>& ids)
     }
     Q_EMIT rowsChanged();
     Q_EMIT currentChanged(m_current);
+    Q_EMIT stateChanged();
 }
 
 void CCheckinForm::OnReset()
 {
     m_boundId = 0;
     m_edited = false;
-    SelectDay(m_day);
+    ShowDay(m_day);
 }

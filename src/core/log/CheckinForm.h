@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QObject>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 class CCheckinStore;
@@ -15,18 +16,19 @@ struct CFccLookupResult;
 // The rules of the check-in form, without widgets.
 //
 // The form shows one day (the selected day) and its check-ins in the order they were logged, with one of
-// them current (the selected row). The boxes hold an entry, which is either the current check-in itself
-// ("bound": the boxes show it and F6 saves into it) or a station being entered (from a match, a look-up,
-// Clear, or after F5 made the boxes ready for the next station): F5 logs it as a new check-in, and nothing
-// writes it into another one. One state, consulted by every command:
-//   - F5 logs the entry with the picker's day and the clock's time, then empties the boxes for the next
-//     station (all but the date) and makes the new check-in current;
-//   - F6 saves a bound entry into its own check-in; an entry being entered is refused (it is logged
-//     with F5) unless the day has no check-in yet;
-//   - a move of any kind (menu, slider, row click, another day) first saves a bound entry the operator
-//     has edited, then shows the check-in moved to;
-//   - the list is re-read whenever the log changes, and that never changes the boxes;
-//   - the distance is written into a comment only when a check-in is added or saved.
+// them current (the selected row). The boxes are in one of two states, and the operator always sees which:
+//   - entering a new station (bound to no check-in): from F4, Escape, F5, a match, a look-up or a pre-net
+//     double click. F5 logs it with the picker's day and the clock's time, then empties the boxes for the
+//     next station; F6 refuses it (unless the day has no check-in yet);
+//   - correcting check-in #N (bound): a row click, the arrows or the slider show a logged check-in. F6
+//     saves the boxes into it, asking first when the call sign no longer is the stored one; F5 logs a new
+//     station with only what was typed, never the shown check-in's other fields.
+// A stored check-in changes only by F6, a tick in the list, the callbook's pull, or a Yes to a question
+// that names it; Camel Case changes only the boxes. Leaving a correction with edits (a move, another day,
+// F4, Escape, closing) saves them when the call sign is unchanged and asks when it changed; leaving a new
+// station with something in the boxes asks whether to discard it. The list is re-read whenever the log
+// changes, and that never changes what was typed. The distance is written into a comment only when a
+// check-in is added or saved.
 // Views follow the signals and push the operator's typing back with SetEntry().
 class CCheckinForm : public QObject
 {
@@ -36,17 +38,19 @@ public:
 
     // --- The day and its check-ins ---
     const QDate& Day() const { return m_day; }
-    // Shows the day (a move: a bound entry with edits is saved first). Emits dayChanged even for the same
-    // day, which reads it again.
-    void SelectDay(const QDate& day);
+    // Shows another day, after leaving the boxes as every move does; the same day is only read again (the
+    // boxes stay). When the operator keeps the boxes, dayChanged still announces the day shown, so that
+    // every view that offered another one goes back to it. False when the day was not changed.
+    bool SelectDay(const QDate& day);
     const std::vector<CCheckinRecord>& Rows() const { return m_rows; }
     int RowCount() const { return static_cast<int>(m_rows.size()); }
     // The current row, -1 on a day without check-ins.
     int CurrentRow() const { return m_current; }
     const CCheckinRecord* Current() const;
     int RowOfId(int id) const;
-    // Makes the row current and shows it in the boxes (after saving a bound entry that was edited).
-    void MoveTo(int row);
+    // Makes the row current and shows it in the boxes for a correction, after leaving what the boxes held.
+    // False when the operator chose to stay (currentChanged then repeats the row that stays current).
+    bool MoveTo(int row);
     enum class Step
     {
         First,
@@ -58,9 +62,19 @@ public:
 
     // --- The boxes ---
     const CCheckinRecord& Entry() const { return m_entry; }
-    // True when the boxes show the current check-in, false for a station being entered.
+    // True while the boxes correct a logged check-in, false for a new station.
     bool IsBound() const { return m_boundId != 0; }
     int BoundId() const { return m_boundId; }
+    // The stored call sign of the check-in being corrected.
+    const QString& BoundCallSign() const { return m_shown.callSign; }
+    // A new station with something in its boxes (what leaving it would throw away).
+    bool HoldsNewStation() const;
+    // "Entering a new station" or "Correcting check-in #3 (K4LMN)", with what is pending.
+    QString StateText() const;
+    // "12 check-ins on 03/07/2024".
+    QString CountText() const;
+    // The row number (from 1) a call sign has on the selected day, 0 when it is not logged there.
+    int EntryOfCall(const QString& callSign) const;
     // The operator typed: the boxes' content (the id is ignored).
     void SetEntry(const CCheckinRecord& entry);
     bool IsEdited() const { return m_edited; }
@@ -74,15 +88,33 @@ public:
     // The check-in as it is written when it is logged: the distance to its grid added to the comment.
     CCheckinRecord WithDistance(CCheckinRecord record) const;
 
+    // The operator's answer to a question that names what it changes.
+    enum class Answer
+    {
+        Yes,
+        No,
+        Cancel
+    };
+    // Asks the operator; with cancellable, Cancel (stay where you are) is offered beside Yes and No.
+    using Asker = std::function<Answer(const QString& question, bool cancellable)>;
+    // Without an asker every question is answered as leaving everything as it is.
+    void SetAsker(Asker asker) { m_ask = std::move(asker); }
+
     // --- Commands. Each returns false when it was refused (the reason went to message()). ---
     bool Add();       // F5
     bool Save();      // F6
-    void Clear();     // "&Clear", Escape: empties the boxes but the call sign
-    bool CamelCase(); // Alt+C
+    void Clear();     // "&Clear": empties the boxes but the call sign, in whichever state
+    bool CamelCase(); // Alt+C: the boxes only
+    // F4 and Escape: leaves the boxes, then a new station with every box empty but the date. F4 keeps a
+    // new station that is being typed (it only brings the cursor back); Escape empties it.
+    bool NewStation(bool discardTyping);
+    // Whether the boxes may be left (closing the window): saves or asks as every move does.
+    bool Leave();
     // A match taken (F1-F3, the matches list): the station's newest check-in, ready for F5.
     bool TakeMatch(const QString& callSign);
     // The local look-up's answer (F7): fills the boxes or, when the call is unknown, empties them.
-    void ApplyLookup(const CFccLookupResult& result, const QString& statusText);
+    // False when the operator chose to stay with a correction.
+    bool ApplyLookup(const CFccLookupResult& result, const QString& statusText);
     // Deletes the check-ins of these rows; nothing when there are none. Returns how many went.
     int DeleteRows(const QList<int>& rows);
     bool SetFlag(int row, LogQueries::Flag flag, bool value);
@@ -99,6 +131,8 @@ Q_SIGNALS:
     // The day's check-ins changed (added, saved, removed, flags).
     void rowsChanged();
     void currentChanged(int row);
+    // StateText() or CountText() may read differently (typing, a correction begun or left).
+    void stateChanged();
     // The boxes must show Entry() again (a command changed them, not the operator).
     void entryChanged();
     // A text for the status bar.
@@ -114,7 +148,11 @@ private:
     void Reload();
     void ShowRow(int row);
     void SetNewStation(const CCheckinRecord& entry);
-    bool SaveBoundEdits();
+    bool LeaveBoxes(bool forMatch = false);
+    bool SaveBound(bool confirmed);
+    void ShowDay(const QDate& day);
+    Answer Ask(const QString& question, bool cancellable) const;
+    bool OnlyCallChanged() const;
     bool Report(const std::exception& e);
     QDate EntryDay() const;
 
@@ -124,8 +162,10 @@ private:
     std::vector<CCheckinRecord> m_rows;
     int m_current = -1;
     CCheckinRecord m_entry;
+    CCheckinRecord m_shown; // the check-in being corrected as it was shown (or stored since)
     int m_boundId = 0;
     bool m_edited = false;
     QString m_myGrid;
     bool m_writing = false; // our own change is being announced by the store
+    Asker m_ask;
 };

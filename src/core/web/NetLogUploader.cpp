@@ -35,14 +35,15 @@ void CNetLogUploader::StartNext()
     m_result = NetLog::CResult();
     const QDate day = m_pendingDay;
     const bool reverse = m_pendingReverse;
-    const bool started = m_worker.Start([this, day, reverse, server = m_server, options = m_options,
+    const CNetDetails net = m_net;
+    const bool started = m_worker.Start([this, day, reverse, net, server = m_server, options = m_options,
                                          cache = m_credentials](CWebWorker& worker) {
         CWebRequest request(options);
         NetLog::ConfigureUpload(request, server);
         request.SetCredentialCache(cache);
         worker.Attach(request);
         CDatabase log(m_logPath, CDatabase::ReadOnly);
-        m_result = NetLog::Publish(log, day, reverse, m_folder, request);
+        m_result = NetLog::Publish(log, day, reverse, m_folder, request, net);
     });
     if (started)
         Q_EMIT uploadStarted();

@@ -45,6 +45,8 @@ public:
     // Where the credentials the operator gives are kept (for that server and realm only); share the
     // club server's cache.
     void SetCredentialCache(std::shared_ptr<CCredentialCache> cache);
+    // The club's and the net's names on the page (section "Club"), read the same way.
+    void SetNet(const CNetDetails& net) { m_net = net; }
 
     void RequestUpload(const QDate& day, bool reverse);
     bool IsBusy() const { return m_worker.IsBusy(); }
@@ -67,6 +69,7 @@ private:
     const CClock& m_clock;
     QString m_server;
     CWebOptions m_options;
+    CNetDetails m_net;
 
     bool m_pending = false;
     QDate m_pendingDay;

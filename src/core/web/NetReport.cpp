@@ -1,20 +1,22 @@
 #include "core/web/NetReport.h"
 
-#include "core/app/Clock.h"
 #include "core/app/Settings.h"
+
+#include <algorithm>
 
 namespace NetReport {
 
-CNetReport Initial(const CSettings& settings, const CClock& clock, long dayCheckins)
+CNetReport Initial(const CSettings& settings, const QDate& day,
+                   const std::vector<CCheckinRecord>& dayCheckins)
 {
     CNetReport r;
     r.name = settings.GetString(Setting::ReportName);
     r.call = settings.GetString(Setting::ReportCall);
-    const QDate today = clock.Today();
-    r.date = QString::asprintf("%02d/%02d/%04d", today.month(), today.day(), today.year());
+    r.date = QString::asprintf("%02d/%02d/%04d", day.month(), day.day(), day.year());
     r.message = settings.GetString(Setting::ReportMessage);
-    r.checkIns = QString::number(dayCheckins);
-    r.traffic = settings.GetString(Setting::ReportTraffic);
+    r.checkIns = QString::number(dayCheckins.size());
+    r.traffic = QString::number(std::count_if(dayCheckins.cbegin(), dayCheckins.cend(),
+                                              [](const CCheckinRecord& c) { return c.hasTraffic; }));
     r.announce = settings.GetInt(Setting::ReportAnnounce) != 0;
     return r;
 }

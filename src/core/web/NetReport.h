@@ -1,10 +1,12 @@
 #pragma once
 
+#include "core/log/CheckinRecord.h"
 #include "core/web/WebRequest.h"
 
+#include <QDate>
 #include <QString>
+#include <vector>
 
-class CClock;
 class CSettings;
 
 // The net report the net-control operator sends to the club after the net.
@@ -25,9 +27,11 @@ namespace NetReport {
 
 inline const QString kScriptPath = QStringLiteral("cgi-bin/netReport");
 
-// What the dialog offers: name, call, message, traffic and the announce choice from section "NetReport",
-// today's date from the clock, and the day's number of check-ins. Reads the settings only.
-CNetReport Initial(const CSettings& settings, const CClock& clock, long dayCheckins);
+// What the dialog offers for the net of day: name, call, message and the announce choice from section
+// "NetReport", the day's date, its number of check-ins and of check-ins ticked "Traffic" (the counts
+// the log holds, not the last report's). Reads the settings only.
+CNetReport Initial(const CSettings& settings, const QDate& day,
+                   const std::vector<CCheckinRecord>& dayCheckins);
 
 // Writes every field into section "NetReport" (Announce as 0 or 1): what "Send" does before it sends.
 void Store(CSettings& settings, const CNetReport& report);

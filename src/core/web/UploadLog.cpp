@@ -28,7 +28,7 @@ const char kPageTemplate[] =
     "  <tr><td><img src=\"NetLog.png\" alt=\"OSTRA NetLog\" border=\"0\"></td></tr> \n"
     "</table> \n"
     "<hr> \n"
-    "<h3 align=\"center\">RECORDCOUNT Stations Checked in to the Ostravel 2 Meter Net on DATE</h3> \n"
+    "<h3 align=\"center\">RECORDCOUNT Stations Checked in to the NETNAME on DATE</h3> \n"
     "<table cellpadding=\"3\" cellspacing=\"3\" align=\"center\" border=\"0\" width=\"80%\" "
     "bgcolor=\"#182946\" "
     "class=\"TableHeight100\"> \n"
@@ -45,9 +45,8 @@ const char kPageTemplate[] =
     "<hr align=\"center\"> \n"
     "<p align=\"center\"><font size=\"-2\">Questions about the net: "
     "<a href=\"mailto:net@ostra.example.org\">net@ostra.example.org</a></font></p> \n"
-    "<p align=\"center\"><font size=\"-2\">&copy; COPYRIGHTYEAR Ostravel Amateur Radio Club "
-    "(OSTRA)</font></p> \n"
-    "<p align=\"center\"><font size=\"-2\"><a href=\"/\" target=\"_top\">Back to the OSTRA home "
+    "<p align=\"center\"><font size=\"-2\">&copy; COPYRIGHTYEAR CLUBNAME</font></p> \n"
+    "<p align=\"center\"><font size=\"-2\"><a href=\"/\" target=\"_top\">Back to the CLUBNAME home "
     "page</a></font></p> \n"
     "<p align=\"center\"><font size=\"-2\">Webmaster: "
     "<a href=\"mailto:webmaster@ostra.example.org\">webmaster@ostra.example.org</a></font></p> \n"
@@ -88,11 +87,13 @@ enum PageKey
     Count,
     Date,
     Year,
+    Net,
+    Club,
     kPageKeys
 };
 const std::array<QLatin1String, kPageKeys> kPageKeyText = {
     QLatin1String("RECORDENTRIESHERE"), QLatin1String("RECORDCOUNT"), QLatin1String("DATE"),
-    QLatin1String("COPYRIGHTYEAR")};
+    QLatin1String("COPYRIGHTYEAR"),     QLatin1String("NETNAME"),     QLatin1String("CLUBNAME")};
 
 // A template cut at its placeholders: literal, key, literal, key, ..., literal.
 struct CCompiled
@@ -200,8 +201,9 @@ void CUploadLog::ResetRows()
 
 QString CUploadLog::Page() const
 {
-    const std::array<QString, kPageKeys> values = {m_rows.join(QString()), QString::number(m_rowCount),
-                                                   NetLog::EscapeHtml(m_date), QString::number(m_year)};
+    const std::array<QString, kPageKeys> values = {
+        m_rows.join(QString()),  QString::number(m_rowCount),       NetLog::EscapeHtml(m_date),
+        QString::number(m_year), NetLog::EscapeHtml(m_net.netName), NetLog::EscapeHtml(m_net.clubName)};
     return Fill(Compile(m_pageTemplate, kPageKeyText), values);
 }
 
@@ -294,11 +296,12 @@ QByteArray ToLatin1WithReferences(const QString& text)
 }
 
 std::optional<QByteArray> BuildPage(const std::vector<CCheckinRecord>& dayCheckins, const QDate& day,
-                                    bool reverse)
+                                    bool reverse, const CNetDetails& net)
 {
     if (dayCheckins.empty())
         return std::nullopt;
     CUploadLog log;
+    log.SetNet(net);
     log.SetReverse(reverse);
     log.SetDate(DateText(day));
     log.SetYear(day.year());
@@ -308,9 +311,9 @@ std::optional<QByteArray> BuildPage(const std::vector<CCheckinRecord>& dayChecki
     return log.PageBytes();
 }
 
-std::optional<QByteArray> BuildPage(CDatabase& log, const QDate& day, bool reverse)
+std::optional<QByteArray> BuildPage(CDatabase& log, const QDate& day, bool reverse, const CNetDetails& net)
 {
-    return BuildPage(LogQueries::DayCheckins(log, day), day, reverse);
+    return BuildPage(LogQueries::DayCheckins(log, day), day, reverse, net);
 }
 
 void SavePage(const QString& folder, const QByteArray& page)
@@ -331,12 +334,13 @@ CWebResponse UploadPage(CWebRequest& request, const QByteArray& page)
     return request.Post(page, kContentType);
 }
 
-CResult Publish(CDatabase& log, const QDate& day, bool reverse, const QString& folder, CWebRequest& request)
+CResult Publish(CDatabase& log, const QDate& day, bool reverse, const QString& folder, CWebRequest& request,
+                const CNetDetails& net)
 {
     CResult result;
     const std::vector<CCheckinRecord> checkins = LogQueries::DayCheckins(log, day);
     result.rows = int(checkins.size());
-    const std::optional<QByteArray> page = BuildPage(checkins, day, reverse);
+    const std::optional<QByteArray> page = BuildPage(checkins, day, reverse, net);
     if (!page) {
         result.message = NoRecordsMessage(day);
         return result;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/app/NetDetails.h"
 #include "core/log/CheckinRecord.h"
 #include "core/web/WebRequest.h"
 
@@ -14,7 +15,8 @@ class CDatabase;
 
 // The day's net log as a web page: a page template with one row per check-in.
 //
-// Placeholders of the page: "DATE", "RECORDCOUNT", "RECORDENTRIESHERE" (and the footer's "COPYRIGHTYEAR");
+// Placeholders of the page: "DATE", "RECORDCOUNT", "RECORDENTRIESHERE", "NETNAME" and "CLUBNAME" (and the
+// footer's "COPYRIGHTYEAR");
 // of a row: "RECORD", "CALL" (twice), "NAME", "LOCATION", "COMMENTS". Each template is filled in one pass
 // from left to right: text put in for one placeholder is never read again, so a name holding "LOCATION"
 // or a call sign holding "NAME" stays as it is. Every value from the log is HTML-escaped.
@@ -28,6 +30,8 @@ public:
     void SetReverse(bool reverse) { m_reverse = reverse; }
     // The text put in for "DATE" ("3/7/2024").
     void SetDate(const QString& date) { m_date = date; }
+    // The net's and the club's names ("NETNAME", "CLUBNAME").
+    void SetNet(const CNetDetails& net) { m_net = net; }
     // The text put in for "COPYRIGHTYEAR" in the footer.
     void SetYear(int year) { m_year = year; }
     QString GetRowTemplate() const { return m_rowTemplate; }
@@ -50,6 +54,7 @@ private:
     int m_rowCount = 0;
     int m_year = 0;
     QString m_date;
+    CNetDetails m_net;
     QString m_rowTemplate;
     QString m_pageTemplate;
     QStringList m_rows; // in page order
@@ -77,8 +82,9 @@ QByteArray ToLatin1WithReferences(const QString& text);
 
 // The page of the day's check-ins (in the order they were logged); nothing when there are none.
 std::optional<QByteArray> BuildPage(const std::vector<CCheckinRecord>& dayCheckins, const QDate& day,
-                                    bool reverse);
-std::optional<QByteArray> BuildPage(CDatabase& log, const QDate& day, bool reverse);
+                                    bool reverse, const CNetDetails& net = {});
+std::optional<QByteArray> BuildPage(CDatabase& log, const QDate& day, bool reverse,
+                                    const CNetDetails& net = {});
 
 // Writes "NetLog.html" into the folder, replacing the previous page atomically. Raises CFileException.
 void SavePage(const QString& folder, const QByteArray& page);
@@ -102,6 +108,7 @@ struct CResult
 };
 
 // What "OSTRA" does: the day's page into "NetLog.html" in the folder, then to the request's address.
-CResult Publish(CDatabase& log, const QDate& day, bool reverse, const QString& folder, CWebRequest& request);
+CResult Publish(CDatabase& log, const QDate& day, bool reverse, const QString& folder, CWebRequest& request,
+                const CNetDetails& net = {});
 
 } // namespace NetLog

@@ -35,6 +35,7 @@ struct CCommands
     QAction* viewToolbar = nullptr;
     QAction* viewStatusBar = nullptr;
     QAction* netPreamble = nullptr; // Alt+P
+    QAction* netSettings = nullptr;
     QAction* fccDbStatus = nullptr;
     // Help
     QAction* about = nullptr;

@@ -75,7 +75,7 @@ int RunLogwarden(int argc, char** argv)
     }
 
     CMainFrame frame(doc);
-    frame.show();
+    frame.ShowAsLeft();
     const int rc = QApplication::exec();
     settings.Sync();
     return rc;

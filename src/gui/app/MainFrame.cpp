@@ -2,6 +2,7 @@
 
 #include "core/app/Clock.h"
 #include "core/app/DateText.h"
+#include "core/app/NetDetails.h"
 #include "core/app/Placement.h"
 #include "core/app/Settings.h"
 #include "core/app/Version.h"
@@ -10,6 +11,7 @@
 #include "gui/app/LockKeyIndicator.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/Modules.h"
+#include "gui/app/NetSettingsDlg.h"
 #include "gui/log/LogwardenView.h"
 #include "gui/widgets/Icons.h"
 #include "gui/widgets/ProgressPane.h"
@@ -175,6 +177,10 @@ void CMainFrame::CreateActions()
                            QStringLiteral("Show or hide the status bar\nToggle StatusBar"));
     c.netPreamble = make(QStringLiteral("&Net Preamble"), {QKeySequence(Qt::ALT | Qt::Key_P)},
                          QStringLiteral("Show or Hide the Net Preamble"));
+    c.netSettings = make(QStringLiteral("N&et Settings..."), {},
+                         QStringLiteral("The club's and the net's names, frequency and start time"));
+    c.netSettings->setEnabled(true);
+    connect(c.netSettings, &QAction::triggered, this, &CMainFrame::EditNetSettings);
     c.fccDbStatus = make(QStringLiteral("&FCC Db Status"), {},
                          QStringLiteral("Available FCC Database vs Current\nNeed to update?"));
     c.about = make(QStringLiteral("&About Logwarden..."), {},
@@ -233,7 +239,7 @@ void CMainFrame::CreateMenus()
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->addActions({c.viewToolbar, c.viewStatusBar});
     view->addSeparator();
-    view->addActions({c.netPreamble, c.fccDbStatus});
+    view->addActions({c.netPreamble, c.netSettings, c.fccDbStatus});
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(c.about);
@@ -327,6 +333,15 @@ void CMainFrame::SwitchPane()
         m_leftView->setFocus();
 }
 
+void CMainFrame::EditNetSettings()
+{
+    CNetSettingsDlg dlg(CNetDetails::FromSettings(m_settings), this);
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    dlg.Details().Store(m_settings);
+    SetStatusText(QStringLiteral("Net settings saved"));
+}
+
 void CMainFrame::ShowAbout()
 {
     QDialog dlg(this);
@@ -343,6 +358,14 @@ void CMainFrame::ShowAbout()
     connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
     layout->addWidget(buttons);
     dlg.exec();
+}
+
+void CMainFrame::ShowAsLeft()
+{
+    if (m_settings.GetInt(Setting::WindowMaximized) != 0)
+        showMaximized();
+    else
+        show();
 }
 
 void CMainFrame::RestorePlacement()
@@ -364,6 +387,7 @@ void CMainFrame::SavePlacement()
     const CPlacement p{r.x(), r.y(), r.width(), r.height()};
     if (!p.IsSavable())
         return;
+    m_settings.SetInt(Setting::WindowMaximized, isMaximized() ? 1 : 0);
     m_settings.SetInt(Setting::WindowLeft, p.left);
     m_settings.SetInt(Setting::WindowTop, p.top);
     m_settings.SetInt(Setting::WindowWidth, p.width);
@@ -373,6 +397,11 @@ void CMainFrame::SavePlacement()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // What the boxes hold is saved, or dropped only after the operator said so.
+    if (!m_formView->OnClosing()) {
+        event->ignore();
+        return;
+    }
     SavePlacement();
     event->accept();
 }

@@ -23,6 +23,9 @@ public:
     explicit CMainFrame(CLogwardenDoc& doc, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
+    // Shows the window at the size it had when the last run ended (maximised, if it was).
+    void ShowAsLeft();
+
     CCommands& Commands() { return m_commands; }
     CLogwardenDoc& Document() const { return m_doc; }
     CSettings& Settings() { return m_settings; }
@@ -56,6 +59,8 @@ private:
     void UpdateCaption();
     void ForwardToFocus(const char* slot);
     void ShowAbout();
+    // View > Net Settings: the club's and the net's details, stored on OK.
+    void EditNetSettings();
     void SwitchPane();
 
     CLogwardenDoc& m_doc;

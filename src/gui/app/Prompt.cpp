@@ -54,14 +54,15 @@ struct CPromptAccess
         g_script->m_shown << QString::fromLatin1(KindName(kind)) + QStringLiteral(": ") + text;
         return true;
     }
-    static bool NextAnswer()
+    static Prompt::Choice NextChoice(Prompt::Choice unanswered)
     {
         if (g_script->m_answers.isEmpty()) {
             ++g_script->m_unanswered;
-            return false;
+            return unanswered;
         }
         return g_script->m_answers.takeFirst();
     }
+    static bool NextAnswer() { return NextChoice(Prompt::Choice::No) == Prompt::Choice::Yes; }
     static QString NextPath(const Prompt::CFileRequest& request)
     {
         g_script->m_requests << request;
@@ -82,7 +83,12 @@ CPromptScript::~CPromptScript()
 
 void CPromptScript::Answer(bool yes)
 {
-    m_answers << yes;
+    m_answers << (yes ? Prompt::Choice::Yes : Prompt::Choice::No);
+}
+
+void CPromptScript::AnswerCancel()
+{
+    m_answers << Prompt::Choice::Cancel;
 }
 
 void CPromptScript::Choose(const QString& path)
@@ -154,6 +160,22 @@ bool Ask(QWidget* parent, const QString& question, bool defaultYes, const QStrin
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+
+Choice AskYesNoCancel(QWidget* parent, const QString& question, const QString& title)
+{
+    if (CPromptAccess::Record(Kind::Question, question))
+        return CPromptAccess::NextChoice(Choice::Cancel);
+    switch (QMessageBox::question(parent, Title(title), question,
+                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                  QMessageBox::Cancel)) {
+    case QMessageBox::Yes:
+        return Choice::Yes;
+    case QMessageBox::No:
+        return Choice::No;
+    default:
+        return Choice::Cancel;
+    }
 }
 
 namespace {

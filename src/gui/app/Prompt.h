@@ -28,6 +28,14 @@ void Information(QWidget* parent, const QString& text, const QString& title = {}
 void Notify(QWidget* parent, Kind kind, const QString& text, const QString& title = {});
 // A Yes/No question; true for Yes. defaultYes chooses the default button.
 bool Ask(QWidget* parent, const QString& question, bool defaultYes = false, const QString& title = {});
+// A question with Cancel beside Yes and No (Cancel is the default and what closing the box means).
+enum class Choice
+{
+    Yes,
+    No,
+    Cancel
+};
+Choice AskYesNoCancel(QWidget* parent, const QString& question, const QString& title = {});
 
 // File and folder dialogs; an empty text when the operator cancels.
 struct CFileRequest
@@ -68,8 +76,10 @@ public:
     CPromptScript(const CPromptScript&) = delete;
     CPromptScript& operator=(const CPromptScript&) = delete;
 
-    // The answer to the next question; a question without one is answered No.
+    // The answer to the next question; a question without one is answered No (Cancel where offered).
     void Answer(bool yes);
+    // Cancel for the next question that offers it (No for one that does not).
+    void AnswerCancel();
     // The name the next file or folder dialog returns; an empty name cancels it.
     void Choose(const QString& path);
     // The names the next dialog for several files returns.
@@ -87,7 +97,7 @@ public:
 
 private:
     friend struct CPromptAccess;
-    QList<bool> m_answers;
+    QList<Prompt::Choice> m_answers;
     QStringList m_paths;
     QStringList m_shown;
     QList<Prompt::CFileRequest> m_requests;

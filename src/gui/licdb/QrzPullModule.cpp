@@ -93,7 +93,8 @@ void CQrzPullModule::PullRow(int row)
     if (row < 0 || row >= form.RowCount())
         return;
     const CCheckinRecord checkin = form.Rows()[size_t(row)];
-    form.MoveTo(row);
+    if (!form.MoveTo(row))
+        return; // the operator stayed with what the boxes hold
     Submit({checkin.id, checkin.callSign.trimmed().toUpper()});
 }
 

@@ -115,7 +115,8 @@ QVariant CDayListModel::data(const QModelIndex& index, int role) const
             return r.date.IsValid() ? r.date.ToListText() + r.date.Time().toString(QStringLiteral(" HH:mm"))
                                     : r.date.ToListText();
         case ColComment:
-            return r.comment;
+            // Earlier versions began an appended distance with a blank.
+            return r.comment.trimmed();
         default:
             return {};
         }

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QTableView>
@@ -44,7 +45,7 @@ CDayListPanel::CDayListPanel(CCheckinForm& form, CSettings& settings, QWidget* p
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setShowGrid(true);
     m_list->verticalHeader()->hide();
-    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
+    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 4);
     m_list->horizontalHeader()->setHighlightSections(false);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setMinimumHeight(120);
@@ -70,6 +71,7 @@ CDayListPanel::CDayListPanel(CCheckinForm& form, CSettings& settings, QWidget* p
     connect(&m_form, &CCheckinForm::rowsChanged, this, &CDayListPanel::OnRowsChanged);
     connect(&m_form, &CCheckinForm::currentChanged, this, &CDayListPanel::OnCurrentChanged);
     connect(&m_form, &CCheckinForm::dayChanged, this, [this] {
+        m_announce = true;
         // The rows of another day must not be taken for this one's: the list empties at once.
         m_model->SetRows({});
         StartRefreshTimer();
@@ -89,22 +91,45 @@ CDayListPanel::CDayListPanel(CCheckinForm& form, CSettings& settings, QWidget* p
     });
     connect(m_slider, &QSlider::valueChanged, this, [this](int p) {
         if (!m_syncing)
-            m_form.MoveTo(p - 1);
+            MoveTo(p - 1);
     });
     connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (!m_syncing && current.isValid() && current.row() != m_form.CurrentRow())
-                    m_form.MoveTo(current.row());
+                    MoveTo(current.row());
             });
     // A click on the row that is current shows it again (the boxes may hold the next station).
     connect(m_list, &QTableView::clicked, this, [this](const QModelIndex& index) {
+        if (m_refused) {
+            m_refused = false; // the press that made this click was answered already
+            return;
+        }
         if (index.isValid() && !m_form.IsBound())
-            m_form.MoveTo(index.row());
+            MoveTo(index.row());
     });
+    // A tick in a box of the list is only a tick: it neither selects the row nor changes the boxes.
+    m_list->viewport()->installEventFilter(this);
     connect(m_list, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid())
             Q_EMIT rowActivated(index.row());
     });
+}
+
+void CDayListPanel::MoveTo(int row)
+{
+    m_refused = false;
+    if (m_form.MoveTo(row))
+        return;
+    // The operator stayed with the boxes: the list goes back to the row that stays current, once the
+    // view has finished with the click that offered the other one.
+    m_refused = true;
+    QTimer::singleShot(0, this, [this] { SelectCurrent(); });
+}
+
+bool CDayListPanel::IsTickColumn(int column)
+{
+    return column == CDayListModel::ColAck || column == CDayListModel::ColTraffic ||
+           column == CDayListModel::ColHasComments;
 }
 
 void CDayListPanel::StartRefreshTimer()
@@ -133,6 +158,9 @@ void CDayListPanel::Refresh()
 
 void CDayListPanel::OnCurrentChanged(int)
 {
+    // A move, F5 or a deletion: the position is shown after the refresh. Check-ins others add (the
+    // pre-net move, a pull) leave the status bar to the one who added them.
+    m_announce = true;
     SelectCurrent();
 }
 
@@ -162,6 +190,9 @@ void CDayListPanel::ShowPosition()
     const int count = m_form.RowCount();
     const int row = m_form.CurrentRow();
     SelectCurrent();
+    if (!m_announce)
+        return;
+    m_announce = false;
     if (count == 0)
         Q_EMIT status(QStringLiteral("No Checkins Recorded for selected Date"));
     else if (row >= 0)
@@ -172,6 +203,7 @@ void CDayListPanel::OnFindTextChanged(const QString& text)
 {
     if (text.isEmpty()) {
         m_model->ClearHighlight();
+        m_announce = true;
         Refresh();
         return;
     }
@@ -206,6 +238,19 @@ void CDayListPanel::SaveColumnWidths()
 
 bool CDayListPanel::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_list->viewport() &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+         event->type() == QEvent::MouseButtonDblClick)) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
+        if (mouse->button() == Qt::LeftButton && index.isValid() && IsTickColumn(index.column())) {
+            if (event->type() == QEvent::MouseButtonPress) {
+                const bool ticked = m_model->data(index, Qt::CheckStateRole).toInt() == Qt::Checked;
+                m_model->setData(index, ticked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+            }
+            return true;
+        }
+    }
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() == Qt::NoModifier && key->key() == Qt::Key_Delete) {

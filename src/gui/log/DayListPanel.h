@@ -46,6 +46,8 @@ private:
     void OnCurrentChanged(int row);
     void OnFindTextChanged(const QString& text);
     void SelectCurrent();
+    void MoveTo(int row);
+    static bool IsTickColumn(int column);
 
     CCheckinForm& m_form;
     CSettings& m_settings;
@@ -56,4 +58,6 @@ private:
     CDayListModel* m_model = nullptr;
     QTimer* m_refreshTimer = nullptr;
     bool m_syncing = false; // the panel itself is moving the selection or the slider
+    bool m_refused = false; // the operator stayed with the boxes when a row was offered
+    bool m_announce = true; // the next position display goes to the status bar
 };

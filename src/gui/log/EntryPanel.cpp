@@ -33,8 +33,26 @@ template <class W> W* Named(W* widget, const char* name)
 
 CEntryPanel::CEntryPanel(CCheckinForm& form, QWidget* parent) : QWidget(parent), m_form(form)
 {
-    auto* top = new QHBoxLayout(this);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    // Which check-in F5 and F6 act on, where the operator looks while typing.
+    auto* stateRow = new QHBoxLayout;
+    m_stateLine = Named(new QLabel(this), "stateLine");
+    m_stateLine->setAutoFillBackground(true);
+    m_stateLine->setContentsMargins(6, 1, 6, 1);
+    QFont stateFont = m_stateLine->font();
+    stateFont.setBold(true);
+    m_stateLine->setFont(stateFont);
+    m_countLabel = Named(new QLabel(this), "dayCount");
+    m_countLabel->setFont(stateFont);
+    m_countLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    stateRow->addWidget(m_stateLine, 1);
+    stateRow->addWidget(m_countLabel, 0);
+    column->addLayout(stateRow);
+    auto* top = new QHBoxLayout;
     top->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(top);
     auto* entry = new QGridLayout;
     entry->setHorizontalSpacing(6);
     entry->setVerticalSpacing(3);
@@ -65,7 +83,7 @@ CEntryPanel::CEntryPanel(CCheckinForm& form, QWidget* parent) : QWidget(parent),
     m_myGrid->setMaximumWidth(90);
     m_comments = Named(new QPlainTextEdit(this), "comments");
     m_comments->setTabChangesFocus(true);
-    m_comments->setMaximumHeight(56);
+    m_comments->setMaximumHeight(44);
     m_date = Named(new QDateTimeEdit(this), "datePicker");
     m_date->setTimeSpec(Qt::UTC);
     m_date->setDisplayFormat(QStringLiteral("dddd, MMMM d, yyyy"));
@@ -112,7 +130,8 @@ CEntryPanel::CEntryPanel(CCheckinForm& form, QWidget* parent) : QWidget(parent),
     m_clearButton = Named(new QPushButton(QStringLiteral("&Clear"), this), "clearButton");
     // Alt+C belongs to "Camel Case"; the button keeps its underlined letter but not the key (Escape clears).
     m_clearButton->setShortcut(QKeySequence());
-    m_clearButton->setToolTip(QStringLiteral("Empty the boxes but the call sign (Esc)"));
+    m_clearButton->setToolTip(QStringLiteral("Empty the boxes but the call sign (Esc empties them all for a "
+                                             "new station)"));
     m_addButton = Named(new QPushButton(QStringLiteral("Add New [F5] log"), this), "addButton");
     m_saveButton = Named(new QPushButton(QStringLiteral("Save Current [F6]"), this), "saveButton");
     for (QPushButton* b : {m_clearButton, m_addButton, m_saveButton}) {
@@ -165,6 +184,9 @@ CEntryPanel::CEntryPanel(CCheckinForm& form, QWidget* parent) : QWidget(parent),
     });
     connect(&m_form, &CCheckinForm::entryChanged, this, &CEntryPanel::ShowEntry);
     connect(&m_form, &CCheckinForm::dayChanged, this, [this] { m_matches->setEnabled(false); });
+    connect(&m_form, &CCheckinForm::stateChanged, this, &CEntryPanel::ShowState);
+    connect(&m_form, &CCheckinForm::rowsChanged, this, &CEntryPanel::ShowState);
+    ShowState();
 
     // Up and Down in the call-sign box walk the matches, Return takes the highlighted one.
     m_callSign->installEventFilter(this);
@@ -195,9 +217,43 @@ void CEntryPanel::ShowDistance()
     m_distance->setText(m_form.DistanceText());
 }
 
+void CEntryPanel::ShowState()
+{
+    const bool correcting = m_form.IsBound();
+    m_stateLine->setText(m_form.StateText());
+    // Green for a new station, amber for a correction: the two states never look alike.
+    QPalette p = m_stateLine->palette();
+    p.setColor(QPalette::Window, correcting ? QColor(255, 214, 153) : QColor(198, 239, 206));
+    p.setColor(QPalette::WindowText, correcting ? QColor(122, 62, 0) : QColor(0, 97, 0));
+    m_stateLine->setPalette(p);
+    m_countLabel->setText(m_form.CountText());
+    // The calls already logged on the day stand out in the matches.
+    for (int r = 0; r < m_matches->count(); ++r) {
+        QListWidgetItem* item = m_matches->item(r);
+        const int entry = m_form.EntryOfCall(item->text());
+        QFont f = m_matches->font();
+        f.setItalic(entry != 0);
+        item->setFont(f);
+        item->setForeground(entry != 0 ? QBrush(Qt::gray) : QBrush());
+        item->setToolTip(entry != 0 ? CCheckinForm::AlreadyLoggedText(item->text(), entry) : QString());
+    }
+}
+
+void CEntryPanel::ResetMatches()
+{
+    // The list belongs to what was typed: another station in the boxes leaves nothing to take from it.
+    m_suppressMatch = true;
+    m_matches->clear();
+    m_matches->setEnabled(false);
+    m_suppressMatch = false;
+    m_matchesLabel->setText(QStringLiteral("Matches :"));
+}
+
 void CEntryPanel::ShowEntry()
 {
     const CCheckinRecord& e = m_form.Entry();
+    if (!m_takingMatch && m_callSign->text() != e.callSign)
+        ResetMatches();
     m_showing = true;
     auto set = [](QLineEdit* box, const QString& text) {
         if (box->text() != text)
@@ -240,6 +296,7 @@ void CEntryPanel::RebuildMatches()
     m_matches->addItems(calls);
     m_suppressMatch = false;
     m_matchesLabel->setText(QStringLiteral("%1 Matches :").arg(calls.size()));
+    ShowState();
 }
 
 void CEntryPanel::TakeMatch(int row)
@@ -248,9 +305,11 @@ void CEntryPanel::TakeMatch(int row)
     if (!item)
         return;
     m_showing = true; // the call sign the match puts in the box does not rebuild the matches
+    m_takingMatch = true;
     m_form.TakeMatch(item->text());
-    m_showing = false;
     ShowEntry();
+    m_takingMatch = false;
+    m_showing = false;
 }
 
 bool CEntryPanel::TakeMatchAt(int index)

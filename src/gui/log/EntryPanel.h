@@ -30,6 +30,9 @@ public:
     QPushButton* ClearButton() const { return m_clearButton; }
     QPushButton* AddButton() const { return m_addButton; }
     QPushButton* SaveButton() const { return m_saveButton; }
+    // The line above the boxes that says whether they hold a new station or a correction.
+    QLabel* StateLine() const { return m_stateLine; }
+    QLabel* CountLabel() const { return m_countLabel; }
 
     // Shows the form's entry in the boxes (the matches are not rebuilt for it).
     void ShowEntry();
@@ -50,6 +53,8 @@ private:
     void ShowDistance();
     void TakeMatch(int row);
     void StepMatch(int step);
+    void ShowState();
+    void ResetMatches();
 
     CCheckinForm& m_form;
     CUpperCaseEdit* m_callSign = nullptr;
@@ -65,6 +70,8 @@ private:
     QTimeEdit* m_time = nullptr;
     QLabel* m_distance = nullptr;
     QLabel* m_matchesLabel = nullptr;
+    QLabel* m_stateLine = nullptr;
+    QLabel* m_countLabel = nullptr;
     QListWidget* m_matches = nullptr;
     QPushButton* m_clearButton = nullptr;
     QPushButton* m_addButton = nullptr;
@@ -72,4 +79,5 @@ private:
     QBoxLayout* m_buttonRow = nullptr;
     bool m_showing = false;       // the panel itself is filling the boxes
     bool m_suppressMatch = false; // the panel itself is moving in the matches list
+    bool m_takingMatch = false;   // the call sign in the box comes from the matches list
 };

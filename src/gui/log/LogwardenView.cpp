@@ -16,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QTabBar>
 #include <QTabWidget>
@@ -49,12 +50,31 @@ CLogwardenView::CLogwardenView(CLogwardenDoc& doc, QWidget* parent)
     connect(m_calendar, &QCalendarWidget::selectionChanged, this,
             [this] { m_form.SelectDay(m_calendar->selectedDate()); });
 
-    // Escape empties the form as "&Clear" does ("&Clear" has no free Alt key).
-    auto* clear = new QAction(this);
-    clear->setShortcut(QKeySequence(Qt::Key_Escape));
-    clear->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(clear, &QAction::triggered, this, &CLogwardenView::OnClear);
-    addAction(clear);
+    // Escape starts a new station with empty boxes (after leaving a correction as every move does).
+    auto* escape = new QAction(this);
+    escape->setShortcut(QKeySequence(Qt::Key_Escape));
+    escape->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QAction::triggered, this, &CLogwardenView::OnEscape);
+    addAction(escape);
+    connect(m_entry->ClearButton(), &QPushButton::clicked, this, &CLogwardenView::OnClear);
+    connect(m_entry->AddButton(), &QPushButton::clicked, this, &CLogwardenView::OnNew);
+    connect(m_entry->SaveButton(), &QPushButton::clicked, this, &CLogwardenView::OnSave);
+
+    // What the form asks before it changes a stored check-in or drops what was typed.
+    m_form.SetAsker([this](const QString& question, bool cancellable) {
+        using A = CCheckinForm::Answer;
+        if (!cancellable)
+            return Prompt::Ask(this, question) ? A::Yes : A::No;
+        switch (Prompt::AskYesNoCancel(this, question)) {
+        case Prompt::Choice::Yes:
+            return A::Yes;
+        case Prompt::Choice::No:
+            return A::No;
+        case Prompt::Choice::Cancel:
+            break;
+        }
+        return A::Cancel;
+    });
 
     m_entry->MyGridBox()->setText(m_doc.Settings().GetString(Setting::MyGrid));
 }
@@ -212,23 +232,40 @@ void CLogwardenView::ShowMessage(const QString& text)
     Prompt::Information(this, text);
 }
 
-void CLogwardenView::OnGoHome()
+void CLogwardenView::FocusCallSign()
 {
     m_entry->GoHome();
     m_scroll->ensureWidgetVisible(m_entry->CallSignBox());
 }
 
+void CLogwardenView::OnGoHome()
+{
+    m_form.NewStation(false);
+    FocusCallSign();
+}
+
+void CLogwardenView::OnEscape()
+{
+    m_form.NewStation(true);
+    FocusCallSign();
+}
+
+bool CLogwardenView::OnClosing()
+{
+    return m_form.Leave();
+}
+
 void CLogwardenView::OnNew()
 {
-    OnGoHome();
+    FocusCallSign();
     if (m_form.Add())
         m_dayListPanel->SaveColumnWidths();
-    OnGoHome();
+    FocusCallSign();
 }
 
 void CLogwardenView::OnSave()
 {
-    OnGoHome();
+    FocusCallSign();
     m_form.Save();
 }
 
@@ -240,7 +277,7 @@ void CLogwardenView::OnCamelCase()
 void CLogwardenView::OnClear()
 {
     m_form.Clear();
-    OnGoHome();
+    FocusCallSign();
 }
 
 void CLogwardenView::OnSelectMatch(int index)

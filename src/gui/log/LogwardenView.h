@@ -58,8 +58,13 @@ public:
     QCalendarWidget* Calendar() const { return m_calendar; }
     QString StatusText() const { return m_status; }
 
-    // Commands.
+    // Commands. F4 and Escape start a new station (F4 keeps one being typed).
     void OnGoHome();
+    void OnEscape();
+    // The cursor into the call-sign box, its text selected; the boxes stay as they are.
+    void FocusCallSign();
+    // Closing the window: false when the operator chose to stay with the boxes.
+    bool OnClosing();
     void OnNew();
     void OnSave();
     void OnCamelCase();

@@ -41,6 +41,11 @@ void CLookupPanel::OnLocalLookUp(bool quietly)
         QString text = r.StatusText();
         if (!r.found)
             text = QStringLiteral("%1 is not in the FCC licence database").arg(call);
+        else if (text.isEmpty())
+            // Said even when all is well, so that no earlier text stands beside the new station.
+            text = r.status == CFccLookupResult::Status::Active
+                       ? QStringLiteral("%1: licence active").arg(r.callSign)
+                       : QStringLiteral("%1: found in the FCC licence database").arg(r.callSign);
         form.ApplyLookup(r, text);
     } catch (const CLogwardenException& e) {
         if (quietly)

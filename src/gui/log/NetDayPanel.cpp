@@ -125,7 +125,7 @@ void CNetDayPanel::OnLetterRange(int index)
         return;
     m_iMyPlaceInd = index;
     m_ranges[index]->setChecked(true);
-    m_form.OnGoHome();
+    m_form.FocusCallSign();
 }
 
 void CNetDayPanel::OnTransmit()

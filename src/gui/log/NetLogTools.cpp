@@ -62,7 +62,8 @@ CNetLogTools::CNetLogTools(CMainFrame& frame)
             [this] { QTimer::singleShot(0, this, &CNetLogTools::OnHistory); });
 
     m_netDay = new CNetDayPanel(m_doc, m_form, &m_form);
-    m_form.SlotLayout(CLogwardenView::Slot::NetColumn)->addWidget(m_netDay);
+    // A page of its own beside the calendar: the day list keeps the height for the net's stations.
+    m_form.AddCalendarPage(m_netDay, QStringLiteral("Net"));
     connect(m_netDay, &CNetDayPanel::statusText, this, &CNetLogTools::Status);
     connect(&m_doc.Form(), &CCheckinForm::dayChanged, m_netDay, [this] { m_netDay->UpdateNetDay(); });
     m_netDay->UpdateNetDay();

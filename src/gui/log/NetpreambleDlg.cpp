@@ -1,6 +1,7 @@
 #include "gui/log/NetpreambleDlg.h"
 
 #include "core/Exceptions.h"
+#include "core/app/NetDetails.h"
 #include "core/app/Settings.h"
 #include "core/log/RtfReader.h"
 #include "gui/widgets/WindowPlacement.h"
@@ -22,7 +23,6 @@ namespace {
 CNetpreambleDlg::CNetpreambleDlg(CSettings& settings, QWidget* parent) : QDialog(parent), m_settings(settings)
 {
     setObjectName(QStringLiteral("netPreamble"));
-    setWindowTitle(QStringLiteral("Ostravel Two Meter Net Preamble"));
     setModal(false);
     setSizeGripEnabled(true);
     // A window of its own beside the main window, which it must not keep open when that closes.
@@ -50,6 +50,8 @@ CNetpreambleDlg::CNetpreambleDlg(CSettings& settings, QWidget* parent) : QDialog
 
 void CNetpreambleDlg::ShowPreamble()
 {
+    // The net's name as it is set now ("Ostravel 2 Meter Net Preamble").
+    setWindowTitle(CNetDetails::FromSettings(m_settings).netName + QStringLiteral(" Preamble"));
     if (!m_initialised) {
         WindowPlacement::Apply(
             this, m_settings.GetInt(Setting::PreambleLeft), m_settings.GetInt(Setting::PreambleTop),

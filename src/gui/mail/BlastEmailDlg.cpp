@@ -1,6 +1,7 @@
 #include "gui/mail/BlastEmailDlg.h"
 
 #include "core/Exceptions.h"
+#include "core/app/NetDetails.h"
 #include "core/app/SecretStore.h"
 #include "core/app/Settings.h"
 #include "core/log/CheckinStore.h"
@@ -27,8 +28,6 @@
 namespace {
 
 const char kDefaultTo[] = "Use Distribution list to the right -->";
-const char kDefaultSubject[] =
-    "Invitation: Check-in to the Ostravel 2m Net @ 9:00 PM on 146.61 or via APRS -> (N0CALL)";
 const char kDefaultMessage[] = "Enter the message here.";
 
 struct CSecurityChoice
@@ -255,7 +254,7 @@ void CBlastEmailDlg::OnInitDialog()
     m_password->setEnabled(!defaults.smtp.user.isEmpty());
     m_from->setText(defaults.from);
     m_to->setText(QLatin1String(kDefaultTo));
-    m_subject->setText(QLatin1String(kDefaultSubject));
+    m_subject->setText(CNetDetails::BlastSubject(m_settings));
     // Long texts are read from their start.
     m_from->setCursorPosition(0);
     m_subject->setCursorPosition(0);
@@ -410,6 +409,7 @@ void CBlastEmailDlg::OnSend()
         return;
     }
     CBlastEmail::StoreSettings(m_settings, request);
+    CNetDetails::RememberBlastSubject(m_settings, request.subject);
     if (!request.smtp.user.isEmpty()) {
         const QString account = CSecretStore::MailAccount(request.smtp.user, request.server);
         if (m_secrets.Read(account) != request.smtp.password &&

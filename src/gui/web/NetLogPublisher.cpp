@@ -1,6 +1,7 @@
 #include "gui/web/NetLogPublisher.h"
 
 #include "core/app/Clock.h"
+#include "core/app/NetDetails.h"
 #include "core/app/Settings.h"
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QToolBar>
+#include <utility>
 
 CNetLogPublisher::CNetLogPublisher(CMainFrame& frame)
     : QObject(&frame), m_frame(frame), m_doc(frame.Document())
@@ -42,6 +44,18 @@ CNetLogPublisher::CNetLogPublisher(CMainFrame& frame)
     m_reverse->setFocusPolicy(Qt::TabFocus);
     m_reverse->setToolTip(QStringLiteral("List the newest check-in first"));
     m_bar->addWidget(m_reverse);
+    // Both as they were when the program last ran: a restart in the middle of a net goes on publishing.
+    CSettings& settings = m_doc.Settings();
+    m_autoMode->setChecked(settings.GetInt(Setting::NetLogAutoMode) != 0);
+    m_reverse->setChecked(settings.GetInt(Setting::NetLogReverse) != 0);
+    for (auto [box, setting] :
+         {std::pair{m_autoMode, &Setting::NetLogAutoMode}, std::pair{m_reverse, &Setting::NetLogReverse}}) {
+        connect(box, &QCheckBox::toggled, this, [this, setting = setting](bool on) {
+            CSettings& s = m_doc.Settings();
+            s.SetInt(*setting, on ? 1 : 0);
+            s.Sync(); // a crash a minute later must not forget it
+        });
+    }
     m_lastUpload = new QLabel(m_bar);
     m_lastUpload->setObjectName(QStringLiteral("lastUpload"));
     m_lastUpload->setContentsMargins(6, 0, 2, 0);
@@ -112,6 +126,7 @@ void CNetLogPublisher::Request(const QDate& day)
     m_toldNoServer = false;
     m_uploader->SetServer(server);
     m_uploader->SetOptions(CWebOptions::FromSettings(settings));
+    m_uploader->SetNet(CNetDetails::FromSettings(settings));
     m_uploader->RequestUpload(day, m_reverse->isChecked());
 }
 

@@ -3,11 +3,13 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CNetReportDlg::CNetReportDlg(const CNetReport& initial, QWidget* parent) : QDialog(parent)
+CNetReportDlg::CNetReportDlg(const CNetReport& initial, const QString& heading, QWidget* parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("netReportDialog"));
     setWindowTitle(QStringLiteral("NetReport"));
@@ -19,6 +21,10 @@ CNetReportDlg::CNetReportDlg(const CNetReport& initial, QWidget* parent) : QDial
     setFont(f);
 
     auto* layout = new QVBoxLayout(this);
+    m_heading = new QLabel(heading, this);
+    m_heading->setObjectName(QStringLiteral("reportHeading"));
+    m_heading->setTextFormat(Qt::PlainText);
+    layout->addWidget(m_heading);
     auto* form = new QFormLayout;
     auto box = [this, form](const char* label, const char* name, const QString& text) {
         auto* e = new QLineEdit(text, this);

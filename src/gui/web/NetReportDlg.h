@@ -5,20 +5,23 @@
 #include <QDialog>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
 // "NetReport": what the net-control operator reports to the club after the net. Filled from the settings
-// and the day's log (NetReport::Initial); "Send" accepts, and the caller stores and sends the values.
+// and the day's log (NetReport::Initial), under a heading that names the net; "Send" accepts, and the
+// caller stores and sends the values.
 class CNetReportDlg : public QDialog
 {
     Q_OBJECT
 public:
-    explicit CNetReportDlg(const CNetReport& initial, QWidget* parent = nullptr);
+    CNetReportDlg(const CNetReport& initial, const QString& heading, QWidget* parent = nullptr);
 
     // The values as the dialog holds them now.
     CNetReport Report() const;
 
+    QLabel* Heading() const { return m_heading; }
     QLineEdit* NameBox() const { return m_name; }
     QLineEdit* CallBox() const { return m_call; }
     QLineEdit* DateBox() const { return m_date; }
@@ -29,6 +32,7 @@ public:
     QPushButton* SendButton() const { return m_send; }
 
 private:
+    QLabel* m_heading = nullptr;
     QLineEdit* m_name = nullptr;
     QLineEdit* m_call = nullptr;
     QLineEdit* m_date = nullptr;

@@ -381,7 +381,7 @@ void CPreNetPanel::OnPreNetDoubleClick(int row)
     } catch (const CLogwardenException& e) {
         Prompt::Error(this, e.Message());
     }
-    m_view.OnGoHome();
+    m_view.FocusCallSign();
 }
 
 // --- EchoLink ------------------------------------------------------------------------------------------

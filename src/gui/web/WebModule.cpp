@@ -1,6 +1,7 @@
 #include "gui/web/WebModule.h"
 
 #include "core/app/Clock.h"
+#include "core/app/NetDetails.h"
 #include "core/app/Settings.h"
 #include "core/log/CheckinForm.h"
 #include "core/web/ClubServer.h"
@@ -62,7 +63,11 @@ void CWebModule::OnSendNetReport()
     }
     if (m_preNet->ClubServer(true).isEmpty())
         return;
-    CNetReportDlg dlg(NetReport::Initial(settings, doc.Clock(), doc.Form().RowCount()), &m_frame);
+    // The selected day's net: its check-ins and traffic as the log holds them.
+    const CCheckinForm& form = doc.Form();
+    const CNetDetails net = CNetDetails::FromSettings(settings);
+    CNetReportDlg dlg(NetReport::Initial(settings, form.Day(), form.Rows()),
+                      QStringLiteral("%1 on %2").arg(net.netName, net.frequency), &m_frame);
     if (dlg.exec() != QDialog::Accepted)
         return;
     const CNetReport report = dlg.Report();

@@ -62,7 +62,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("line");
         QTest::newRow("portable") << "AB1/M"
-                                  << "Alpha - Brovo - 1 - / - Mike";
+                                  << "Alpha - Bravo - 1 - / - Mike";
         QTest::newRow("space stays a piece") << "Q2 Z"
                                              << "Quebec - 2 -   - Zulu";
         QTest::newRow("lower case stays") << "W4abc"
@@ -73,7 +73,7 @@ private Q_SLOTS:
                                     << "X-ray";
         QTest::newRow("every letter")
             << "ABCDEFGHIJKLMNOPQRSTUVWXYZ"
-            << "Alpha - Brovo - Charlie - Delta - Echo - Foxtrot - Golf - Hotel - India - "
+            << "Alpha - Bravo - Charlie - Delta - Echo - Foxtrot - Golf - Hotel - India - "
                "Juliet - Kilo - Lima - Mike - November - Oscar - Papa - Quebec - Romeo - "
                "Sierra - Tango - Uniform - Victor - Whisky - X-ray - Yankee - Zulu";
     }

@@ -193,7 +193,7 @@ private Q_SLOTS:
         QCOMPARE(Recordings::RecoverLeftOver(s.Path()).size(), 1); // now recording-2's turn
     }
 
-    // Phonics on W4ABC: Whisky, 4, Alpha, Brovo, Charlie, in that order, each whole.
+    // Phonics on W4ABC: Whisky, 4, Alpha, Bravo, Charlie, in that order, each whole.
     void phonicsPlaysEachCharactersSound()
     {
         CSoundPlayer player("played");

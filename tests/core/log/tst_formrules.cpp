@@ -78,7 +78,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("how");
         QTest::newRow("after taking a match") << "match";
-        QTest::newRow("after Clear and a new call") << "clear";
+        QTest::newRow("after Escape and a new call") << "clear";
         QTest::newRow("after a look-up") << "lookup";
         QTest::newRow("after F5, the next station") << "add";
     }
@@ -91,7 +91,7 @@ private Q_SLOTS:
         if (how == QLatin1String("match")) {
             QVERIFY(Form().TakeMatch(QStringLiteral("W9OLD")));
         } else if (how == QLatin1String("clear")) {
-            Form().Clear();
+            Form().NewStation(true);
             Type(QStringLiteral("N0NEW"), QStringLiteral("Nina"));
         } else if (how == QLatin1String("lookup")) {
             CFccLookupResult r;
@@ -113,6 +113,164 @@ private Q_SLOTS:
         const auto day = Day();
         QCOMPARE(day[1].callSign, QStringLiteral("K1B"));
         QCOMPARE(day[1].name, QStringLiteral("Bo"));
+    }
+
+    // The operator's keys, one step at a time, on a net of K1A and K1B (the table below):
+    //   row:N      a click on row N (or the arrows, the slider)      F4, Esc, F5, F6, AltC, Clear
+    //   call:X     the call-sign box typed over; name:, street:, email: the same for those boxes
+    //   match:X    a match taken (F1-F3, Return)                      ack:N   a tick of Ack in row N
+    //   day:+N     another day chosen                                  close   the window closed
+    //   yes, no, cancel   the answer to the next question
+    // Afterwards: the day's stored check-ins, "CALL/Name/Street/Email" (ack marked with a "+"), and
+    // the questions the form asked.
+    void aStoredCheckinChangesOnlyWhenTheOperatorMeansIt_data()
+    {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("questions");
+        const QString net = "K1A/Al/1 Oak St/al@example.org; K1B/Bo/2 Pine Rd/bo@example.org";
+        QTest::newRow("Alt+C on a new station typed over a shown check-in")
+            << QStringList{"row:0", "F4", "call:W3NEW", "name:cy new", "street:1 elm st", "AltC"} << net << 0;
+        QTest::newRow("Alt+C on a correction changes the boxes only")
+            << QStringList{"row:0", "name:AL ADAMS", "AltC"} << net << 0;
+        QTest::newRow("Alt+C, then F6 saves it")
+            << QStringList{"row:0", "name:AL ADAMS", "AltC", "F6"}
+            << "K1A/Al Adams/1 Oak St/al@example.org; K1B/Bo/2 Pine Rd/bo@example.org" << 0;
+        QTest::newRow("a slip onto F6 after F4 and a new station")
+            << QStringList{"row:1", "ack:1", "F4", "call:N9HAND", "name:JOE HAND", "F6"}
+            << "K1A/Al/1 Oak St/al@example.org; K1B/Bo/2 Pine Rd/bo@example.org+" << 0;
+        QTest::newRow("F6 over a correction with another call, No")
+            << QStringList{"row:1", "call:N9HAND", "name:JOE HAND", "no", "F6"} << net << 1;
+        QTest::newRow("F6 over a correction with another call, Yes")
+            << QStringList{"row:1", "call:N9HAND", "yes", "F6"}
+            << "K1A/Al/1 Oak St/al@example.org; N9HAND/Bo/2 Pine Rd/bo@example.org" << 1;
+        QTest::newRow("a row click after F4 and a new station, discarded")
+            << QStringList{"row:1", "F4", "call:W2NEW", "name:BO NEW", "yes", "row:0"} << net << 1;
+        QTest::newRow("a row click after F4 and a new station, kept, then F5")
+            << QStringList{"row:1", "F4", "call:W2NEW", "name:BO NEW", "no", "row:0", "F5"}
+            << net + "; W2NEW/BO NEW//" << 1;
+        QTest::newRow("a row click over a correction with another call, Cancel")
+            << QStringList{"row:1", "call:W2NEW", "name:BO NEW", "cancel", "row:0", "F6"} << net << 2;
+        QTest::newRow("a row click over a correction with another call, No")
+            << QStringList{"row:1", "call:W2NEW", "name:BO NEW", "no", "row:0"} << net << 1;
+        QTest::newRow("a row click saves a correction of the same station")
+            << QStringList{"row:0", "name:Alice", "row:1"}
+            << "K1A/Alice/1 Oak St/al@example.org; K1B/Bo/2 Pine Rd/bo@example.org" << 0;
+        QTest::newRow("another day over a correction with another call, Yes")
+            << QStringList{"row:0", "call:K1Z", "yes", "day:+1"}
+            << "K1Z/Al/1 Oak St/al@example.org; K1B/Bo/2 Pine Rd/bo@example.org" << 1;
+        QTest::newRow("F5 over a shown check-in takes only what was typed")
+            << QStringList{"row:0", "F4", "call:W1NEW", "name:ANN NEW", "F5"} << net + "; W1NEW/ANN NEW//"
+            << 0;
+        QTest::newRow("F5 over a correction typed over takes only what was typed")
+            << QStringList{"row:0", "call:W1NEW", "name:ANN NEW", "F5"} << net + "; W1NEW/ANN NEW//" << 0;
+        QTest::newRow("a match over a correction typed over, then F5")
+            << QStringList{"row:0", "call:W9", "match:W9OLD", "F5"}
+            << net + "; W9OLD/Old Timer/1 Elm St/old@example.org" << 0;
+        QTest::newRow("Escape empties the call and its match: F5 logs nothing")
+            << QStringList{"match:W9OLD", "Esc", "F5"} << net << 0;
+        QTest::newRow("Escape over a correction saves the same station")
+            << QStringList{"row:1", "email:bob@example.org", "Esc", "F5"}
+            << "K1A/Al/1 Oak St/al@example.org; K1B/Bo/2 Pine Rd/bob@example.org" << 0;
+        QTest::newRow("closing with a new station typed, stay")
+            << QStringList{"F4", "call:W5NEW", "no", "close", "F5"} << net + "; W5NEW///" << 1;
+        QTest::newRow("F4 keeps a new station being typed")
+            << QStringList{"call:W6NEW", "F4", "name:Di", "F5"} << net + "; W6NEW/Di//" << 0;
+        QTest::newRow("Clear over a correction keeps the call, F6 saves it")
+            << QStringList{"row:0", "Clear", "name:Al", "F6"} << "K1A/Al//; K1B/Bo/2 Pine Rd/bo@example.org"
+            << 0;
+    }
+    void aStoredCheckinChangesOnlyWhenTheOperatorMeansIt()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(QString, stored);
+        QFETCH(int, questions);
+        AddCheckin(*m_db, {"W9OLD", At(19, 0, kDay.addDays(-7)), "Old Timer", "", false, false, false,
+                           "Springfield, IL", "1 Elm St", "E", "EN52", "old@example.org"});
+        AddCheckin(*m_db, {"K1A", At(19, 0), "Al", "", false, false, false, "", "1 Oak St", "", "",
+                           "al@example.org"});
+        AddCheckin(*m_db, {"K1B", At(19, 1), "Bo", "", false, false, false, "", "2 Pine Rd", "", "",
+                           "bo@example.org"});
+        Form().SelectDay(kDay);
+        Form().NewStation(true);
+        QList<CCheckinForm::Answer> answers;
+        int asked = 0;
+        Form().SetAsker([&](const QString&, bool cancellable) {
+            ++asked;
+            const CCheckinForm::Answer a =
+                answers.isEmpty() ? CCheckinForm::Answer::Cancel : answers.takeFirst();
+            return !cancellable && a == CCheckinForm::Answer::Cancel ? CCheckinForm::Answer::No : a;
+        });
+        for (const QString& key : keys) {
+            const QString arg = key.section(QLatin1Char(':'), 1);
+            auto type = [&](QString CCheckinRecord::*box) {
+                CCheckinRecord e = Form().Entry();
+                e.*box = arg;
+                Form().SetEntry(e);
+            };
+            if (key.startsWith(QLatin1String("row:")))
+                Form().MoveTo(arg.toInt());
+            else if (key.startsWith(QLatin1String("ack:")))
+                Form().ToggleAck(arg.toInt());
+            else if (key.startsWith(QLatin1String("call:")))
+                type(&CCheckinRecord::callSign);
+            else if (key.startsWith(QLatin1String("name:")))
+                type(&CCheckinRecord::name);
+            else if (key.startsWith(QLatin1String("street:")))
+                type(&CCheckinRecord::street);
+            else if (key.startsWith(QLatin1String("email:")))
+                type(&CCheckinRecord::email);
+            else if (key.startsWith(QLatin1String("match:")))
+                Form().TakeMatch(arg);
+            else if (key.startsWith(QLatin1String("day:")))
+                Form().SelectDay(kDay.addDays(arg.toInt()));
+            else if (key == QLatin1String("yes"))
+                answers << CCheckinForm::Answer::Yes;
+            else if (key == QLatin1String("no"))
+                answers << CCheckinForm::Answer::No;
+            else if (key == QLatin1String("cancel"))
+                answers << CCheckinForm::Answer::Cancel;
+            else if (key == QLatin1String("F4") || key == QLatin1String("Esc"))
+                Form().NewStation(key == QLatin1String("Esc"));
+            else if (key == QLatin1String("F5"))
+                Form().Add();
+            else if (key == QLatin1String("F6"))
+                Form().Save();
+            else if (key == QLatin1String("AltC"))
+                Form().CamelCase();
+            else if (key == QLatin1String("Clear"))
+                Form().Clear();
+            else if (key == QLatin1String("close"))
+                Form().Leave();
+            else
+                QFAIL(qPrintable(QStringLiteral("unknown key ") + key));
+        }
+        QStringList rows;
+        for (const CCheckinRecord& r : Day())
+            rows << QStringList{r.callSign, r.name, r.street, r.email}.join(QLatin1Char('/')) +
+                        (r.acknowledged ? QStringLiteral("+") : QString());
+        QCOMPARE(rows.join(QStringLiteral("; ")), stored);
+        QCOMPARE(asked, questions);
+        QVERIFY2(answers.isEmpty(), "an answer was left for a question never asked");
+    }
+
+    void theStateIsSaidInWords()
+    {
+        LogNet();
+        QSignalSpy state(&Form(), &CCheckinForm::stateChanged);
+        QCOMPARE(Form().StateText(), QStringLiteral("Correcting check-in #1 (K1A)"));
+        QCOMPARE(Form().CountText(), QStringLiteral("2 check-ins on 03/07/2024"));
+        Type(QStringLiteral("K4LMN"));
+        QVERIFY(!state.isEmpty());
+        QCOMPARE(Form().StateText(),
+                 QStringLiteral("Correcting check-in #1 (K1A): call sign changed to K4LMN, F6 asks"));
+        Form().SetAsker([](const QString&, bool) { return CCheckinForm::Answer::No; });
+        QVERIFY(Form().NewStation(false)); // F4: the changed call is dropped after the question
+        QCOMPARE(Form().StateText(), QStringLiteral("Entering a new station"));
+        Type(QStringLiteral("K1B"));
+        QCOMPARE(Form().StateText(), QStringLiteral("Entering a new station: K1B"));
+        QCOMPARE(Form().EntryOfCall(QStringLiteral("k1b")), 2);
+        QCOMPARE(Form().EntryOfCall(QStringLiteral("K1")), 0);
     }
 
     void f6OnADayWithoutCheckins()
@@ -211,7 +369,7 @@ private Q_SLOTS:
         QVERIFY(Day()[0].acknowledged);
     }
 
-    void camelCaseKeepsTheRestOfWhatWasTyped()
+    void camelCaseChangesOnlyTheBoxes()
     {
         LogNet();
         CCheckinRecord e = Form().Entry();
@@ -220,12 +378,14 @@ private Q_SLOTS:
         e.email = QStringLiteral("typed@example.org");
         Form().SetEntry(e);
         QVERIFY(Form().CamelCase());
-        QCOMPARE(Day()[0].name, QStringLiteral("Alice Smith"));
-        QCOMPARE(Day()[0].location, QStringLiteral("Aiken SC 29801"));
-        QCOMPARE(Day()[0].email, QString());                                 // not saved by Camel Case...
-        QCOMPARE(Form().Entry().email, QStringLiteral("typed@example.org")); // ...but not thrown away
+        QCOMPARE(Day()[0].name, QStringLiteral("Al")); // stored as it was until F6
         QCOMPARE(Form().Entry().name, QStringLiteral("Alice Smith"));
+        QCOMPARE(Form().Entry().location, QStringLiteral("Aiken SC 29801"));
+        QCOMPARE(Form().Entry().email, QStringLiteral("typed@example.org"));
         QVERIFY(Form().IsEdited());
+        QVERIFY(Form().Save());
+        QCOMPARE(Day()[0].name, QStringLiteral("Alice Smith"));
+        QCOMPARE(Day()[0].email, QStringLiteral("typed@example.org"));
     }
 
     void aCallTheLicenceDatabaseDoesNotKnowLeavesNothingBehind()

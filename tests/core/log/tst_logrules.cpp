@@ -53,14 +53,34 @@ private Q_SLOTS:
         QTest::addColumn<QString>("out");
         QTest::newRow("between blanks") << "SPRINGFIELD SC 29000"
                                         << "Springfield SC 29000";
-        QTest::newRow("at the very end") << "SPRINGFIELD, SC"
-                                         << "Springfield, Sc";
+        QTest::newRow("after a comma at the very end") << "SPRINGFIELD, SC"
+                                                       << "Springfield, SC";
         QTest::newRow("georgia") << "ATLANTA GA 30301"
                                  << "Atlanta GA 30301";
         QTest::newRow("north carolina") << "RALEIGH NC 27601"
                                         << "Raleigh NC 27601";
-        QTest::newRow("other state unchanged") << "SPRINGFIELD IL 62701"
-                                               << "Springfield Il 62701";
+        QTest::newRow("tennessee after a comma") << "SPRINGFIELD, TN"
+                                                 << "Springfield, TN";
+        QTest::newRow("before a zip") << "NASHVILLE TN 37201"
+                                      << "Nashville TN 37201";
+        QTest::newRow("before a zip+4") << "COLUMBUS OH 43215-1234"
+                                        << "Columbus OH 43215-1234";
+        QTest::newRow("at the end, blanks after") << "OMAHA NE  "
+                                                  << "Omaha NE  ";
+        QTest::newRow("word inside a place name") << "LAKE IN THE HILLS, IL 60156"
+                                                  << "Lake In The Hills, IL 60156";
+        QTest::newRow("after a comma, more after") << "FORT WAYNE,IN, USA"
+                                                   << "Fort Wayne,IN, Usa";
+        QTest::newRow("territory") << "SAN JUAN PR 00901"
+                                   << "San Juan PR 00901";
+        QTest::newRow("no state code") << "SPRINGFIELD XX 62701"
+                                       << "Springfield Xx 62701";
+        QTest::newRow("six digits are no zip") << "ROOM IN 123456"
+                                               << "Room In 123456";
+        QTest::newRow("longer word after a comma") << "BOX 12, INDIANAPOLIS"
+                                                   << "Box 12, Indianapolis";
+        QTest::newRow("letters glued to digits") << "UNIT 4OH"
+                                                 << "Unit 4Oh";
     }
     void stateAbbreviations()
     {

@@ -1,5 +1,7 @@
 // The net-log page: its rows, the one-pass filling and escaping, its charset, "NetLog.html" and the
 // upload to the club's server.
+#include "core/app/NetDetails.h"
+#include "core/app/Settings.h"
 #include "core/db/Database.h"
 #include "core/log/LogwardenSet.h"
 #include "core/web/UploadLog.h"
@@ -167,6 +169,57 @@ private Q_SLOTS:
         if (!absent.isEmpty())
             QVERIFY2(!page.contains(absent), absent.constData());
         QVERIFY(page.contains("<h3 align=\"center\">1 Stations"));
+    }
+
+    // The club's and the net's names from the settings: escaped, filled in once, the defaults unchanged.
+    void clubAndNetNames_data()
+    {
+        QTest::addColumn<QString>("club");
+        QTest::addColumn<QString>("net");
+        QTest::addColumn<QByteArrayList>("expected");
+        QTest::addColumn<QByteArray>("absent");
+        QTest::newRow("defaults")
+            << QString() << QString()
+            << QByteArrayList{"1 Stations Checked in to the Ostravel 2 Meter Net on 3/7/2024</h3>",
+                              "&copy; 2024 Ostravel Amateur Radio Club</font>",
+                              "Back to the Ostravel Amateur Radio Club home page"}
+            << QByteArray("NETNAME");
+        QTest::newRow("markup escaped")
+            << "Smith & <b>Sons</b> ARC"
+            << "\"Early\" 6m Net"
+            << QByteArrayList{"Checked in to the &quot;Early&quot; 6m Net on",
+                              "&copy; 2024 Smith &amp; &lt;b&gt;Sons&lt;/b&gt; ARC</font>"}
+            << QByteArray("<b>Sons");
+        QTest::newRow("placeholders in names stay")
+            << "DATE Club"
+            << "RECORDCOUNT Net"
+            << QByteArrayList{"to the RECORDCOUNT Net on 3/7/2024", "2024 DATE Club</font>"}
+            << QByteArray("3/7/2024 Club");
+        QTest::newRow("outside Latin-1")
+            << "Klub Ŧ"
+            << "Net €" << QByteArrayList{"to the Net &#8364; on", "Klub &#358;</font>"} << QByteArray("\xc3");
+    }
+
+    void clubAndNetNames()
+    {
+        QFETCH(QString, club);
+        QFETCH(QString, net);
+        QFETCH(QByteArrayList, expected);
+        QFETCH(QByteArray, absent);
+        CSettings settings(m_scratch->File("Logwarden.ini"), m_scratch->Path());
+        if (!club.isEmpty()) {
+            CNetDetails d;
+            d.clubName = club;
+            d.netName = net;
+            d.Store(settings);
+        }
+        CCheckinRecord r;
+        r.callSign = "W4ABC";
+        const QByteArray page =
+            NetLog::BuildPage({r}, kDay, false, CNetDetails::FromSettings(settings)).value();
+        for (const QByteArray& e : expected)
+            QVERIFY2(page.contains(e), e.constData());
+        QVERIFY2(!page.contains(absent), absent.constData());
     }
 
     void aDayWithoutCheckinsHasNoPage()

@@ -1,6 +1,5 @@
 // The net report: what the dialog offers, the settings written on "Send" only, and its query (sent in
 // tst_webworkers).
-#include "core/app/Clock.h"
 #include "core/app/Settings.h"
 #include "core/web/NetReport.h"
 #include "support/TestSupport.h"
@@ -46,24 +45,26 @@ private Q_SLOTS:
         QCOMPARE(NetReport::EncodeValue(value), encoded);
     }
 
+    // The check-ins and the traffic are the day's counts, never the last report's; the date is the day's.
     void initialValuesAndQuery_data()
     {
         QTest::addColumn<bool>("stored");
+        QTest::addColumn<int>("traffic");
         QTest::addColumn<QString>("path");
-        QTest::newRow("defaults")
-            << false
-            << "cgi-bin/netReport?f=Replace%20with%20Your%20First%20Name"
-               "&s=Replace%20with%20Your%20Call%20Sign&d=03/07/2024"
-               "&m=Your%20Message%20Number%20Here&c=12&t=Your%20Traffic%20Count%20Here&a=No";
-        QTest::newRow("stored values")
-            << true
+        QTest::newRow("defaults, no traffic") << false << 0
+                                              << "cgi-bin/netReport?f=Replace%20with%20Your%20First%20Name"
+                                                 "&s=Replace%20with%20Your%20Call%20Sign&d=03/07/2024"
+                                                 "&m=Your%20Message%20Number%20Here&c=12&t=0&a=No";
+        QTest::newRow("stored values, two with traffic")
+            << true << 2
             << "cgi-bin/netReport?f=Jo%20%26%20Al&s=W4ABC&d=03/07/2024&m=%2342&c=12"
-               "&t=3&a=Yes";
+               "&t=2&a=Yes";
     }
 
     void initialValuesAndQuery()
     {
         QFETCH(bool, stored);
+        QFETCH(int, traffic);
         QFETCH(QString, path);
         CScratch s;
         CSettings settings(s.File("Logwarden.ini"), s.Path());
@@ -71,13 +72,15 @@ private Q_SLOTS:
             settings.SetString(Setting::ReportName, "Jo & Al");
             settings.SetString(Setting::ReportCall, "W4ABC");
             settings.SetString(Setting::ReportMessage, "#42");
-            settings.SetString(Setting::ReportTraffic, "3");
+            settings.SetString(Setting::ReportTraffic, "3");   // the last report's: not offered
             settings.SetString(Setting::ReportCheckIns, "99"); // never offered: the day's count is
             settings.SetString(Setting::ReportDate, "01/01/2000");
             settings.SetInt(Setting::ReportAnnounce, 1);
         }
-        const CFixedClock clock(QDateTime(QDate(2024, 3, 7), QTime(21, 0)));
-        const CNetReport r = NetReport::Initial(settings, clock, 12);
+        std::vector<CCheckinRecord> day(12);
+        for (int i = 0; i < traffic; ++i)
+            day[size_t(i * 5)].hasTraffic = true;
+        const CNetReport r = NetReport::Initial(settings, QDate(2024, 3, 7), day);
         QCOMPARE(r.date, QStringLiteral("03/07/2024"));
         QCOMPARE(r.checkIns, QStringLiteral("12"));
         QCOMPARE(NetReport::ObjectPath(r), path);
@@ -89,8 +92,7 @@ private Q_SLOTS:
         const QString ini = s.File("Logwarden.ini");
         {
             CSettings settings(ini, s.Path());
-            const CFixedClock clock(QDateTime(QDate(2024, 3, 7), QTime(21, 0)));
-            CNetReport r = NetReport::Initial(settings, clock, 5);
+            CNetReport r = NetReport::Initial(settings, QDate(2024, 3, 7), std::vector<CCheckinRecord>(5));
             settings.Sync();
             for (const CSettingDef* key :
                  {&Setting::ReportName, &Setting::ReportCall, &Setting::ReportDate, &Setting::ReportMessage,
