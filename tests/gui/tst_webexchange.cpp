@@ -396,15 +396,25 @@ private Q_SLOTS:
     void clubServerFirst_data()
     {
         QTest::addColumn<QString>("button");
-        QTest::newRow("Pre Net Refresh") << "refresh";
-        QTest::newRow("OSTRA") << "ostra";
-        QTest::newRow("Send Net Report") << "report";
+        QTest::addColumn<QString>("stored"); // what the settings hold
+        QTest::newRow("Pre Net Refresh") << "refresh"
+                                         << "";
+        QTest::newRow("OSTRA") << "ostra"
+                               << "";
+        QTest::newRow("Send Net Report") << "report"
+                                         << "";
+        // The placeholder an earlier version wrote on its first start is no server either.
+        QTest::newRow("OSTRA, old placeholder") << "ostra"
+                                                << "www.example.org";
+        QTest::newRow("Pre Net Refresh, old placeholder") << "refresh"
+                                                          << "www.example.org";
     }
     void clubServerFirst()
     {
         QFETCH(QString, button);
-        m_f->Settings().SetString(Setting::NetLogServer, QString());
-        m_f->Settings().SetString(Setting::PreNetServer, QString());
+        QFETCH(QString, stored);
+        m_f->Settings().SetString(Setting::NetLogServer, stored);
+        m_f->Settings().SetString(Setting::PreNetServer, stored);
         m_f->Restart();
         QCOMPARE(PreNet().ServerBox()->text(), QString());
         Log("W4ABC");

@@ -100,6 +100,12 @@ CMove Resolve(CDatabase& log, CFccDatabase& fcc, const QString& fccDbPath, const
     return m;
 }
 
+QString ClubServerSetting(const QString& value)
+{
+    const QString server = value.trimmed();
+    return server.compare(QLatin1String("www.example.org"), Qt::CaseInsensitive) == 0 ? QString() : server;
+}
+
 int RefreshIntervalMs(const QString& secondsText)
 {
     const int seconds = CSettings::LeadingDigits(secondsText);

@@ -73,6 +73,9 @@ inline const QString kPreNetPath = QStringLiteral("cgi-bin/preCheckIn");
 inline const QString kEchoLinkPath = QStringLiteral("cgi-bin/echoLogin");
 // What the buttons and commands that need the club's server say while none is set.
 inline const QString kSetServerFirst = QStringLiteral("Set the club's server first");
+// A club server setting as it stands, trimmed; empty for the placeholder that earlier versions stored on
+// their first start ("www.example.org"), which no club ever chose.
+QString ClubServerSetting(const QString& value);
 // No net has this many stations: a page with more is read no further.
 inline constexpr size_t kMaxEntries = 5000;
 

@@ -109,9 +109,9 @@ void CNetLogPublisher::Request(const QDate& day)
     // The server and time-outs as they are set now; the settings are read here, on the window's thread.
     CSettings& settings = m_doc.Settings();
     // The upload server of its own, else the club's server of the pre-net box; never one nobody chose.
-    QString server = settings.GetString(Setting::NetLogServer).trimmed();
+    QString server = PreNet::ClubServerSetting(settings.GetString(Setting::NetLogServer));
     if (server.isEmpty())
-        server = settings.GetString(Setting::PreNetServer).trimmed();
+        server = PreNet::ClubServerSetting(settings.GetString(Setting::PreNetServer));
     if (server.isEmpty()) {
         const bool manual = m_manualPending;
         m_manualPending = false;
