@@ -127,9 +127,12 @@ QString DecodeEntities(const QString& text)
             ++i;
             continue;
         }
-        // A reference is short: look no further than its longest form ("&#x10FFFF;").
-        const qsizetype semi = text.indexOf(QLatin1Char(';'), i + 1);
-        if (semi < 0 || semi - i > 10) {
+        // A reference is short: look no further than its longest form ("&#x10FFFF;"), so that a page of
+        // "&"s without ";" is still read in linear time.
+        const qsizetype window = qMin<qsizetype>(10, n - i - 1);
+        const qsizetype found = QStringView(text).sliced(i + 1, window).indexOf(QLatin1Char(';'));
+        const qsizetype semi = found < 0 ? -1 : i + 1 + found;
+        if (semi < 0) {
             out += c;
             ++i;
             continue;
