@@ -1,6 +1,7 @@
 // logwarden-cli export: the log's text export, the same bytes the program writes.
 #include "cli/CliCommand.h"
 #include "core/Exceptions.h"
+#include "core/app/FdDevice.h"
 #include "core/db/Database.h"
 #include "core/log/LogExport.h"
 #include "core/log/LogwardenSet.h"
@@ -8,6 +9,8 @@
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -51,10 +54,15 @@ int RunExport(const QStringList& args)
     }
     long written = 0;
     if (out == QLatin1String("-")) {
-        QFile stdOut;
-        if (!stdOut.open(stdout, QIODevice::WriteOnly))
-            throw CFileException(QStringLiteral("Cannot write to standard output"), out);
-        written = LogExport::Write(db, day, stdOut);
+        // Straight onto the descriptor: a failed write says why ("No space left on device").
+        std::fflush(stdout);
+        CFdDevice stdOut(STDOUT_FILENO);
+        try {
+            written = LogExport::Write(db, day, stdOut);
+        } catch (const CFileException&) {
+            throw CFileException(
+                QStringLiteral("Cannot write to standard output: %1.").arg(stdOut.errorString()), out);
+        }
     } else {
         written = LogExport::WriteFile(db, day, out);
         CliError(QStringLiteral("%1 check-ins written to %2").arg(written).arg(out));

@@ -100,8 +100,7 @@ int RunNetLog(const QStringList& raw)
         std::fwrite(page->constData(), 1, size_t(page->size()), stdout);
         std::fflush(stdout);
     } else if (!out.isEmpty()) {
-        OutputCheck::Refuse(out, OutputCheck::Builds::Text, {logPath});
-        CAtomicFile::WriteFile(out, *page);
+        OutputCheck::WriteText(out, *page, {logPath});
     }
     if (upload.isEmpty())
         return 0;

@@ -187,7 +187,9 @@ private Q_SLOTS:
         CWave wave;
         wave.Load(home.File("net.wav"));
         QVERIFY(wave.GetBytes().startsWith(fed));
-        QVERIFY(wave.GetSampleCount() <= fed.size() / 2 + 2048);
+        // At most a block and what the device holds at the stop come after: this device has no clock
+        // and always holds a whole buffer (half a second), read before it closes.
+        QVERIFY(wave.GetSampleCount() <= fed.size() / 2 + 2048 + WaveCapture::kRate / 2);
     }
 
     // Killed outright, the recording stays playable up to its last checkpoint, and the next start finds

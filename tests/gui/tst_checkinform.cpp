@@ -553,6 +553,23 @@ private Q_SLOTS:
         QCOMPARE(Day()[1].callSign, QStringLiteral("K4LMN"));
     }
 
+    void closingAsksBeforeTheTypingGoes()
+    {
+        Log({{"K1A", At(19, 0), "Al"}});
+        TypeCall("W5NEW");
+        m_f->Prompts().Answer(false);
+        QVERIFY(!m_f->Frame().close());
+        QCOMPARE(m_f->Prompts().Last(), QStringLiteral("W5NEW is not logged yet. Discard it?"));
+        QCOMPARE(Box("callSign")->text(), QStringLiteral("W5NEW"));
+        // A correction of the same station is saved on the way out.
+        m_f->Prompts().Answer(true); // the typed W5NEW goes
+        ClickRow(0);
+        QCOMPARE(Box("callSign")->text(), QStringLiteral("K1A"));
+        Box("name")->setText("Albert");
+        QVERIFY(m_f->Frame().close());
+        QCOMPARE(Day()[0].name, QStringLiteral("Albert"));
+    }
+
     void checkBoxesAreWrittenAtOnce()
     {
         Log({{"K1A", At(19, 0)}, {"K1B", At(19, 1)}});

@@ -2,6 +2,7 @@
 
 #include "support/TestSupport.h"
 
+#include <QFile>
 #include <QtEndian>
 #include <cmath>
 
@@ -16,6 +17,26 @@ void WriteAsoundrc(const QString& home, const QString& infile, const QString& ou
                              "  format \"raw\"\n}\n")
                   .arg(infile, outfile)
                   .toUtf8());
+}
+
+bool AddStubDevices(const QString& home, qint64 heldFrames, qint64 laterFrames)
+{
+    const QString lib = qEnvironmentVariable("LOGWARDEN_ALSA_STUB");
+    if (lib.isEmpty() || !QFile::exists(lib))
+        return false;
+    QFile rc(home + QStringLiteral("/.asoundrc"));
+    if (!rc.open(QIODevice::Append))
+        return false;
+    rc.write(QStringLiteral("pcm_type.lwstub {\n  lib \"%1\"\n}\n"
+                            "pcm.held {\n  type lwstub\n  frames %2\n  later %3\n  more \"%4/more\"\n}\n"
+                            "pcm.busy {\n  type lwstub\n  busy \"%4/release\"\n}\n"
+                            "pcm.stuck {\n  type lwstub\n  stuck \"%4/release\"\n}\n")
+                 .arg(lib)
+                 .arg(heldFrames)
+                 .arg(laterFrames)
+                 .arg(home)
+                 .toUtf8());
+    return true;
 }
 
 QByteArray TestSamples(qint64 frames, int seed)

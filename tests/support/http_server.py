@@ -10,6 +10,8 @@ Fixed paths (GET):
   /truncate/NAME     announces the full length, sends half, then closes the connection
   /slow/NAME         sends 4 kB every 50 ms (for cancelling)
   /redirect/NAME     302 to /files/NAME
+  /endless/NAME      sends without a length and without end: 64 kB at a time until the client goes
+                     (bounded: 256 MB or 60 s at most)
 
 Scripted paths: ROOT/routes.json maps a path (without its query) to what to answer, read anew for every
 request, for GET and POST alike:
@@ -60,9 +62,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if len(parts) != 3 or "/" in parts[2] or parts[2] in ("", ".", ".."):
             return False
         kind, name = parts[1], parts[2]
-        if kind not in ("files", "truncate", "slow", "redirect"):
+        if kind not in ("files", "truncate", "slow", "redirect", "endless"):
             return False
         self.record(b"")
+        if kind == "endless":
+            self.send_response(200)
+            self.send_header("Content-Type", "application/zip")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.close_connection = True
+            block = b"PK" + bytes(65534)
+            start = time.monotonic()
+            try:
+                for _ in range(4096):
+                    if time.monotonic() - start > 60:
+                        break
+                    self.wfile.write(block)
+            except (BrokenPipeError, ConnectionResetError):
+                pass
+            return True
         path = os.path.join(self.server.root, name)
         if kind == "redirect":
             self.send_response(302)

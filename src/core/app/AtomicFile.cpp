@@ -1,6 +1,8 @@
 #include "core/app/AtomicFile.h"
 
 #include "core/Exceptions.h"
+#include "core/app/DataFolder.h"
+#include "core/app/FdDevice.h"
 #include "core/app/FileModes.h"
 
 #include <QDir>
@@ -11,6 +13,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -62,6 +65,95 @@ QByteArray BaseOf(const QByteArray& name)
 
 constexpr time_t kStaleAfterSeconds = 60;
 
+// The mark that makes a temporary file provably ours.
+constexpr char kMark[] = ".lw-";
+
+// What stands at name in the folder when it is not a plain file (following links); empty for a regular
+// file or nothing at all.
+QString NotAFile(int dirFd, const QByteArray& name)
+{
+    struct stat st = {};
+    if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return {};
+    if (S_ISLNK(st.st_mode)) {
+        // /dev/stdout and the like lead to another process's open file: a rename would put a plain
+        // file in the place of the system's link.
+        char link[64] = {};
+        const ssize_t n = ::readlinkat(dirFd, name.constData(), link, sizeof link - 1);
+        if (n > 0 && std::strncmp(link, "/proc/", 6) == 0)
+            return QStringLiteral("it stands for an open file of a process");
+        if (::fstatat(dirFd, name.constData(), &st, 0) != 0)
+            return {}; // a dangling link is replaced like a file
+    }
+    if (S_ISREG(st.st_mode))
+        return {};
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("it is a folder");
+    if (S_ISCHR(st.st_mode))
+        return QStringLiteral("it is a character device, not a file");
+    if (S_ISBLK(st.st_mode))
+        return QStringLiteral("it is a block device, not a file");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("it is a named pipe, not a file");
+    if (S_ISSOCK(st.st_mode))
+        return QStringLiteral("it is a socket, not a file");
+    return QStringLiteral("it is not a regular file");
+}
+
+// A random part as earlier versions made them: 4 to 13 letters and digits of at least two of the three
+// kinds (a word such as "backup" or "draft" is somebody's name, not ours).
+bool LooksRandom(const QString& part)
+{
+    if (part.size() < 4 || part.size() > 13)
+        return false;
+    bool upper = false, lower = false, digit = false;
+    for (const QChar c : part) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            upper = true;
+        else if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            lower = true;
+        else if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            digit = true;
+        else
+            return false;
+    }
+    return int(upper) + int(lower) + int(digit) >= 2;
+}
+
+// Removes the files of folder whose names `match` that are stale: older than a minute, not a link, and
+// not locked by a live writer (nor the companion of a locked one).
+int Sweep(int dirFd, const std::function<bool(const QString&)>& match)
+{
+    QList<QByteArray> names;
+    if (DIR* dir = ::fdopendir(::dup(dirFd))) {
+        while (const dirent* e = ::readdir(dir)) {
+            const QByteArray name(e->d_name);
+            if (match(QFile::decodeName(name)))
+                names << name;
+        }
+        ::closedir(dir);
+    }
+    const time_t now = std::time(nullptr);
+    int removed = 0;
+    for (const QByteArray& name : names) {
+        struct stat st = {};
+        if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_mtime > now - kStaleAfterSeconds)
+            continue;
+        const QByteArray base = BaseOf(name);
+        // A temporary file its writer still holds is not stale, nor are the companions of one.
+        const int fd = ::openat(dirFd, base.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        bool held = false;
+        if (fd >= 0) {
+            held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+            ::close(fd);
+        }
+        if (!held && ::unlinkat(dirFd, name.constData(), 0) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
 } // namespace
 
 CAtomicFile::CAtomicFile(const QString& targetPath) : m_target(targetPath)
@@ -75,12 +167,22 @@ CAtomicFile::CAtomicFile(const QString& targetPath) : m_target(targetPath)
     if (m_dirFd < 0)
         Fail(QStringLiteral("Cannot open the folder of \"%1\""), errno);
 
+    if (const QString why = NotAFile(m_dirFd, m_name); !why.isEmpty()) {
+        ::close(m_dirFd);
+        m_dirFd = -1;
+        throw CFileException(
+            QStringLiteral("Cannot replace \"%1\": %2. Nothing was written.").arg(targetPath, why),
+            targetPath);
+    }
+    // What killed runs left beside this very target goes first.
+    Sweep(m_dirFd, [this](const QString& name) { return IsTemporaryName(name, QFile::decodeName(m_name)); });
+
     mode_t mode = 0666 & ~FileModes::ProcessUmask();
     struct stat st = {};
     if (::fstatat(m_dirFd, m_name.constData(), &st, 0) == 0 && S_ISREG(st.st_mode))
         mode = st.st_mode & 07777 & ~mode_t(S_ISUID | S_ISGID);
     for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-        m_tempName = "." + m_name.left(200) + "." + RandomSuffix() + ".part";
+        m_tempName = "." + m_name.left(200) + kMark + RandomSuffix() + ".part";
         m_fd = ::openat(m_dirFd, m_tempName.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                         0600);
         if (m_fd < 0 && errno != EEXIST)
@@ -122,12 +224,12 @@ QString CAtomicFile::TempPath() const
     return QFile::decodeName(m_folder + "/" + m_tempName);
 }
 
-QFile& CAtomicFile::Device()
+QIODevice& CAtomicFile::Device()
 {
     if (!m_device) {
-        m_device = std::make_unique<QFile>();
-        if (m_fd < 0 || !m_device->open(m_fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
-            Fail(QStringLiteral("Cannot write \"%1\""), m_fd < 0 ? EBADF : EIO);
+        if (m_fd < 0)
+            Fail(QStringLiteral("Cannot write \"%1\""), EBADF);
+        m_device = std::make_unique<CFdDevice>(m_fd);
     }
     return *m_device;
 }
@@ -145,8 +247,9 @@ void CAtomicFile::Commit()
     if (m_fd < 0)
         Fail(QStringLiteral("Cannot write \"%1\""), EBADF);
     if (m_device) {
-        if (!m_device->flush())
-            Fail(QStringLiteral("Cannot write \"%1\""), EIO);
+        const int error = static_cast<CFdDevice*>(m_device.get())->Error();
+        if (error != 0)
+            Fail(QStringLiteral("Cannot write \"%1\""), error);
         m_device.reset();
     }
     // The data must be on disk before the name points at it.
@@ -182,48 +285,53 @@ void CAtomicFile::RequireFreeSpace(const QString& folder, qint64 bytes)
                          folder);
 }
 
-bool CAtomicFile::IsTemporaryName(const QString& fileName)
+bool CAtomicFile::IsTemporaryName(const QString& fileName, const QString& targetName)
 {
-    // Also the names of earlier versions: a random part of 4 to 13 characters, the download's visible
-    // "<name>.XXXXXX.part", and the licence database build's ".<name>.db.XXXXXX".
-    static const QRegularExpression kPattern(QStringLiteral(
-        "^(\\..+\\.[A-Za-z0-9]{4,13}\\.part|[^.].*\\.[A-Za-z0-9]{6}\\.part|\\..+\\.db\\.[A-Za-z0-9]{6})"
-        "(-journal|-wal|-shm)?$"));
-    return kPattern.match(fileName).hasMatch();
+    // ".<target>.lw-XXXXXX.part", perhaps with a database engine's companion suffix.
+    static const QRegularExpression kPattern(
+        QStringLiteral("^\\.(.+)\\.lw-[A-Za-z0-9]{6}\\.part(-journal|-wal|-shm)?$"));
+    const QRegularExpressionMatch m = kPattern.match(fileName);
+    return m.hasMatch() && (targetName.isEmpty() ||
+                            QFile::encodeName(m.captured(1)) == QFile::encodeName(targetName).left(200));
 }
 
-int CAtomicFile::RemoveStale(const QString& folder)
+bool CAtomicFile::IsEarlierTemporaryName(const QString& fileName)
 {
-    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    static const QRegularExpression kPattern(
+        QStringLiteral("^(?:\\.(.+)\\.([A-Za-z0-9]+)\\.part|([^.].*)\\.([A-Za-z0-9]+)\\.part|\\.(.+\\.db)\\.("
+                       "[A-Za-z0-9]+))(?:-"
+                       "journal|-wal|-shm)?$"));
+    const QRegularExpressionMatch m = kPattern.match(fileName);
+    if (!m.hasMatch())
+        return false;
+    for (int group = 1; group <= 5; group += 2) {
+        const QString target = m.captured(group);
+        if (!target.isEmpty())
+            return DataFolder::ProgramFileNames().contains(target) && LooksRandom(m.captured(group + 1));
+    }
+    return false;
+}
+
+int CAtomicFile::RemoveStale(const QString& dataFolder)
+{
+    const int dirFd = ::open(QFile::encodeName(dataFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0)
         return 0;
-    QList<QByteArray> names;
-    if (DIR* dir = ::fdopendir(::dup(dirFd))) {
-        while (const dirent* e = ::readdir(dir)) {
-            const QByteArray name(e->d_name);
-            if (IsTemporaryName(QFile::decodeName(name)))
-                names << name;
-        }
-        ::closedir(dir);
-    }
-    const time_t now = std::time(nullptr);
-    int removed = 0;
-    for (const QByteArray& name : names) {
-        struct stat st = {};
-        if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
-            st.st_mtime > now - kStaleAfterSeconds)
-            continue;
-        const QByteArray base = BaseOf(name);
-        // A temporary file its writer still holds is not stale, nor are the companions of one.
-        const int fd = ::openat(dirFd, base.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        bool held = false;
-        if (fd >= 0) {
-            held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-            ::close(fd);
-        }
-        if (!held && ::unlinkat(dirFd, name.constData(), 0) == 0)
-            ++removed;
-    }
+    const int removed = Sweep(
+        dirFd, [](const QString& name) { return IsTemporaryName(name) || IsEarlierTemporaryName(name); });
+    ::close(dirFd);
+    return removed;
+}
+
+int CAtomicFile::RemoveStaleBeside(const QString& targetPath)
+{
+    const QFileInfo info(targetPath);
+    const int dirFd =
+        ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return 0;
+    const QString target = info.fileName();
+    const int removed = Sweep(dirFd, [&](const QString& name) { return IsTemporaryName(name, target); });
     ::close(dirFd);
     return removed;
 }

@@ -40,4 +40,23 @@ void Enter(const QString& folder)
         throw CFileException(QStringLiteral("Cannot enter the data folder \"%1\".").arg(folder), folder);
 }
 
+const QStringList& ProgramFileNames()
+{
+    static const QStringList kNames = {
+        QStringLiteral("Logwarden-97.db"),
+        QStringLiteral("FCC97.db"),
+        QStringLiteral("QRZ97.db"),
+        QStringLiteral("l_amat.zip"),
+        QStringLiteral("qrz_csv_111016.zip"),
+        QStringLiteral("AM.dat"),
+        QStringLiteral("EN.dat"),
+        QStringLiteral("HD.dat"),
+        QStringLiteral("NetLog.html"),
+        QStringLiteral("QrzSessionKey.xml"),
+        QStringLiteral("QrzCallData.xml"),
+        QStringLiteral("preamble.rtf"),
+    };
+    return kNames;
+}
+
 } // namespace DataFolder

@@ -11,5 +11,9 @@ namespace DataFolder {
 QString Resolve(const QStringList& arguments);
 // Creates the folder when missing and makes it the working directory. Raises CFileException.
 void Enter(const QString& folder);
+// The names of the files the program itself keeps in the data folder (the databases, archives, ULS
+// files, session files, the preamble): no command's output may land on one of them there, and only for
+// these are the unmarked temporary files of earlier versions recognised.
+const QStringList& ProgramFileNames();
 
 } // namespace DataFolder

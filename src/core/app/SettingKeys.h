@@ -80,6 +80,9 @@ inline constexpr T FccArchiveUrl{"Settings", "FccArchiveUrl", T::String,
 // A download slower than DownloadMinBytesPerSecond for DownloadStallSeconds in a row is given up.
 inline constexpr T DownloadMinBytesPerSecond{"Settings", "DownloadMinBytesPerSecond", T::Integer, "1024"};
 inline constexpr T DownloadStallSeconds{"Settings", "DownloadStallSeconds", T::Integer, "60"};
+// The most bytes one download may take (twice the largest archive the FCC has published); read as a
+// 64-bit number.
+inline constexpr T DownloadMaxBytes{"Settings", "DownloadMaxBytes", T::NumericText, "1073741824"};
 // Web hosts of the FCC licence page and the QRZ callbook page ("&FCC Lookup", "&QRZ Lookup").
 inline constexpr T FccLicenseHost{"Settings", "FccLicenseHost", T::String, "wireless2.fcc.gov"};
 inline constexpr T QrzWebHost{"Settings", "QrzWebHost", T::String, "www.qrz.com"};

@@ -32,6 +32,7 @@ std::vector<const CSettingDef*> MakeTable()
         &FccArchiveUrl,
         &DownloadMinBytesPerSecond,
         &DownloadStallSeconds,
+        &DownloadMaxBytes,
         &FccLicenseHost,
         &QrzWebHost,
         &FccUlsWebHost,

@@ -4,118 +4,152 @@
 #include "core/audio/Alsa.h"
 #include "core/audio/WaveReader.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
 
 constexpr unsigned kLatencyUs = 100000;
+// How long the destructor waits for the thread before leaving it to finish alone.
+constexpr auto kJoinWait = std::chrono::milliseconds(1000);
 
 } // namespace
 
-CSoundPlayer::CSoundPlayer(QString device) : m_device(std::move(device)) {}
+struct CSoundPlayer::CState
+{
+    using Clock = std::chrono::steady_clock;
+    struct CRequest
+    {
+        QStringList paths;
+        int intervalMs = 0;
+    };
+
+    explicit CState(QString device) : device(std::move(device)) {}
+
+    void Run();
+    void RunRequest(const CRequest& request, quint64 generation);
+    void PlayOne(const QString& path, quint64 generation, Clock::time_point deadline);
+    bool Superseded(quint64 generation) const { return this->generation != generation; }
+    // Waits until when, or less when a newer request comes; false then.
+    bool WaitUntil(Clock::time_point when, quint64 generation);
+    void SetError(const QString& error);
+
+    mutable std::mutex mutex; // guards what follows
+    std::condition_variable changed;
+    QString device;
+    CRequest pending;
+    bool hasPending = false;
+    bool busy = false;
+    bool quit = false;
+    bool threadStarted = false;
+    bool threadDone = false;
+    QString lastError;
+    std::atomic<quint64> generation{0};
+};
+
+CSoundPlayer::CSoundPlayer(QString device) : m_state(std::make_shared<CState>(std::move(device))) {}
 
 CSoundPlayer::~CSoundPlayer()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_quit = true;
-        ++m_generation;
-        m_changed.notify_all();
-    }
-    if (m_thread.joinable())
-        m_thread.join();
+    std::unique_lock lock(m_state->mutex);
+    m_state->quit = true;
+    ++m_state->generation;
+    m_state->changed.notify_all();
+    // The thread holds the state too: one caught in a device call that does not return (a driver that
+    // hangs) is left to end by itself rather than hold up the window's exit.
+    m_state->changed.wait_for(lock, kJoinWait,
+                              [&] { return !m_state->threadStarted || m_state->threadDone; });
 }
 
 void CSoundPlayer::SetDevice(const QString& device)
 {
-    std::lock_guard lock(m_mutex);
-    m_device = device;
+    std::lock_guard lock(m_state->mutex);
+    m_state->device = device;
 }
 
 void CSoundPlayer::Play(const QString& path)
 {
-    Submit({{path}, 0});
+    PlaySequence({path}, 0);
 }
 
 void CSoundPlayer::PlaySequence(const QStringList& paths, int intervalMs)
 {
-    Submit({paths, intervalMs});
+    CState& s = *m_state;
+    std::lock_guard lock(s.mutex);
+    ++s.generation;
+    s.pending = {paths, intervalMs};
+    s.hasPending = true;
+    s.lastError.clear();
+    if (!s.threadStarted) {
+        s.threadStarted = true;
+        std::thread([state = m_state] { state->Run(); }).detach();
+    }
+    s.changed.notify_all();
 }
 
 void CSoundPlayer::Stop()
 {
-    Submit({});
-}
-
-void CSoundPlayer::Submit(CRequest request)
-{
-    std::lock_guard lock(m_mutex);
-    ++m_generation;
-    m_pending = std::move(request);
-    m_hasPending = true;
-    m_lastError.clear();
-    if (!m_thread.joinable())
-        m_thread = std::thread([this] { Run(); });
-    m_changed.notify_all();
+    PlaySequence({}, 0);
 }
 
 bool CSoundPlayer::IsPlaying() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_busy || m_hasPending;
+    std::lock_guard lock(m_state->mutex);
+    return m_state->busy || m_state->hasPending;
 }
 
 bool CSoundPlayer::WaitIdle(int timeoutMs)
 {
-    std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                              [&] { return !m_busy && !m_hasPending; });
+    std::unique_lock lock(m_state->mutex);
+    return m_state->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                     [&] { return !m_state->busy && !m_state->hasPending; });
 }
 
 QString CSoundPlayer::GetLastError() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_lastError;
+    std::lock_guard lock(m_state->mutex);
+    return m_state->lastError;
 }
 
-void CSoundPlayer::SetError(const QString& error)
+void CSoundPlayer::CState::SetError(const QString& error)
 {
-    std::lock_guard lock(m_mutex);
-    if (m_lastError.isEmpty())
-        m_lastError = error;
+    std::lock_guard lock(mutex);
+    if (lastError.isEmpty())
+        lastError = error;
 }
 
-bool CSoundPlayer::Superseded(quint64 generation) const
+bool CSoundPlayer::CState::WaitUntil(Clock::time_point when, quint64 generation)
 {
-    return m_generation != generation;
+    std::unique_lock lock(mutex);
+    return !changed.wait_until(lock, when, [&] { return Superseded(generation); });
 }
 
-bool CSoundPlayer::WaitUntil(Clock::time_point when, quint64 generation)
+void CSoundPlayer::CState::Run()
 {
-    std::unique_lock lock(m_mutex);
-    return !m_changed.wait_until(lock, when, [&] { return Superseded(generation); });
-}
-
-void CSoundPlayer::Run()
-{
-    std::unique_lock lock(m_mutex);
+    std::unique_lock lock(mutex);
     for (;;) {
-        m_changed.wait(lock, [&] { return m_quit || m_hasPending; });
-        if (m_quit)
+        changed.wait(lock, [&] { return quit || hasPending; });
+        if (quit)
             break;
-        const CRequest request = std::move(m_pending);
-        m_hasPending = false;
-        m_busy = true;
-        const quint64 generation = m_generation;
+        const CRequest request = std::move(pending);
+        hasPending = false;
+        busy = true;
+        const quint64 current = generation;
         lock.unlock();
-        RunRequest(request, generation);
+        RunRequest(request, current);
         lock.lock();
-        m_busy = false;
-        m_changed.notify_all();
+        busy = false;
+        changed.notify_all();
     }
+    threadDone = true;
+    changed.notify_all();
 }
 
-void CSoundPlayer::RunRequest(const CRequest& request, quint64 generation)
+void CSoundPlayer::CState::RunRequest(const CRequest& request, quint64 generation)
 {
     for (int i = 0; i < request.paths.size() && !Superseded(generation); ++i) {
         const Clock::time_point start = Clock::now();
@@ -128,7 +162,7 @@ void CSoundPlayer::RunRequest(const CRequest& request, quint64 generation)
     }
 }
 
-void CSoundPlayer::PlayOne(const QString& path, quint64 generation, Clock::time_point deadline)
+void CSoundPlayer::CState::PlayOne(const QString& path, quint64 generation, Clock::time_point deadline)
 {
     std::unique_ptr<CWaveReader> reader;
     try {
@@ -138,18 +172,23 @@ void CSoundPlayer::PlayOne(const QString& path, quint64 generation, Clock::time_
         return;
     }
     const CWaveFormat format = reader->Format();
-    QString device;
+    QString name;
     {
-        std::lock_guard lock(m_mutex);
-        device = m_device;
+        std::lock_guard lock(mutex);
+        name = device;
     }
+    // Never a blocking open: one of a device another program holds waits until that program lets go.
     snd_pcm_t* pcm = nullptr;
-    int err = Alsa::OpenPcm(&pcm, device, SND_PCM_STREAM_PLAYBACK, format, kLatencyUs, 0);
+    int err = Alsa::OpenPcm(&pcm, name, SND_PCM_STREAM_PLAYBACK, format, kLatencyUs, SND_PCM_NONBLOCK);
     if (err < 0) {
-        SetError(QStringLiteral("Cannot play \"%1\" on \"%2\": %3").arg(path, device, Alsa::ErrorText(err)));
+        SetError(QStringLiteral("Cannot play \"%1\" on \"%2\": %3").arg(path, name, Alsa::ErrorText(err)));
         return;
     }
     const Clock::time_point begun = Clock::now();
+    // Never longer than the sound itself and a bit, however the device behaves.
+    const Clock::time_point latest =
+        qMin(deadline,
+             begun + std::chrono::milliseconds(reader->FrameCount() * 1000 / format.nSamplesPerSec + 1000));
     const qint64 chunk = qMax<qint64>(1, format.nSamplesPerSec / 50); // 20 ms between looks at new requests
     std::vector<char> buffer(size_t(chunk * format.nBlockAlign));
     bool cut = false;
@@ -166,6 +205,15 @@ void CSoundPlayer::PlayOne(const QString& path, quint64 generation, Clock::time_
             while (done < frames && err >= 0) {
                 snd_pcm_sframes_t n = snd_pcm_writei(pcm, buffer.data() + done * format.nBlockAlign,
                                                      snd_pcm_uframes_t(frames - done));
+                if (n == -EAGAIN) {
+                    // The device's buffer is full: wait a little for room, looking at new requests.
+                    if (Superseded(generation) || Clock::now() >= latest) {
+                        cut = true;
+                        break;
+                    }
+                    snd_pcm_wait(pcm, 20);
+                    continue;
+                }
                 if (n < 0)
                     n = snd_pcm_recover(pcm, int(n), 1);
                 if (n < 0)
@@ -173,9 +221,11 @@ void CSoundPlayer::PlayOne(const QString& path, quint64 generation, Clock::time_
                 else
                     done += n;
             }
+            if (cut)
+                break;
             if (err < 0) {
-                SetError(QStringLiteral("Cannot play \"%1\" on \"%2\": %3")
-                             .arg(path, device, Alsa::ErrorText(err)));
+                SetError(
+                    QStringLiteral("Cannot play \"%1\" on \"%2\": %3").arg(path, name, Alsa::ErrorText(err)));
                 cut = true;
                 break;
             }
@@ -188,10 +238,7 @@ void CSoundPlayer::PlayOne(const QString& path, quint64 generation, Clock::time_
         // A sound shorter than the device's start threshold has not started yet.
         if (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED)
             snd_pcm_start(pcm);
-        // Let it play out, looking for new requests; never longer than the sound itself and a bit.
-        const Clock::time_point latest = qMin(
-            deadline,
-            begun + std::chrono::milliseconds(reader->FrameCount() * 1000 / format.nSamplesPerSec + 500));
+        // Let it play out, looking for new requests.
         for (;;) {
             snd_pcm_sframes_t delay = 0;
             if (snd_pcm_state(pcm) != SND_PCM_STATE_RUNNING || snd_pcm_delay(pcm, &delay) < 0 || delay <= 0)
@@ -204,9 +251,14 @@ void CSoundPlayer::PlayOne(const QString& path, quint64 generation, Clock::time_
             }
         }
     }
-    if (cut)
+    if (cut) {
         snd_pcm_drop(pcm);
-    else
-        snd_pcm_drain(pcm);
+    } else if (snd_pcm_drain(pcm) == -EAGAIN) {
+        // Without blocking, draining goes on in the device: wait for its end, a while at most.
+        while (snd_pcm_state(pcm) == SND_PCM_STATE_DRAINING && Clock::now() < latest &&
+               !Superseded(generation))
+            WaitUntil(Clock::now() + std::chrono::milliseconds(10), generation);
+        snd_pcm_drop(pcm);
+    }
     snd_pcm_close(pcm);
 }

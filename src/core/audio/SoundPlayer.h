@@ -2,20 +2,18 @@
 
 #include <QString>
 #include <QStringList>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <memory>
 
 // Plays WAV files and built-in sounds (Qt resource names, ":/sounds/A.wav") on a playback device from a
 // thread of its own, so that the caller never waits. A new request cuts off whatever is still playing.
-// Failures (a missing or unreadable file, a busy device) yield silence; GetLastError() tells why.
+// Failures (a missing or unreadable file, a busy device) yield silence; GetLastError() tells why. The
+// device is opened without waiting (a device another program holds is busy, not a reason to hang), and
+// the destructor waits a moment at most for the thread.
 class CSoundPlayer
 {
 public:
     explicit CSoundPlayer(QString device = QStringLiteral("default"));
-    // Cuts off what is playing.
+    // Cuts off what is playing; returns within about a second even when the device does not answer.
     ~CSoundPlayer();
     CSoundPlayer(const CSoundPlayer&) = delete;
     CSoundPlayer& operator=(const CSoundPlayer&) = delete;
@@ -37,30 +35,8 @@ public:
     QString GetLastError() const;
 
 private:
-    struct CRequest
-    {
-        QStringList paths;
-        int intervalMs = 0;
-    };
-    using Clock = std::chrono::steady_clock;
-
-    void Submit(CRequest request);
-    void Run();
-    void RunRequest(const CRequest& request, quint64 generation);
-    void PlayOne(const QString& path, quint64 generation, Clock::time_point deadline);
-    bool Superseded(quint64 generation) const;
-    // Waits until when, or less when a newer request comes; false then.
-    bool WaitUntil(Clock::time_point when, quint64 generation);
-    void SetError(const QString& error);
-
-    mutable std::mutex m_mutex; // guards what follows
-    std::condition_variable m_changed;
-    QString m_device;
-    CRequest m_pending;
-    bool m_hasPending = false;
-    bool m_busy = false;
-    bool m_quit = false;
-    QString m_lastError;
-    std::atomic<quint64> m_generation{0};
-    std::thread m_thread;
+    // Everything the playing thread touches: shared with it, so that a thread still caught in a device
+    // call when the player goes can be left to finish on its own.
+    struct CState;
+    std::shared_ptr<CState> m_state;
 };

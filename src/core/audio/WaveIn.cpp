@@ -164,10 +164,40 @@ void CWaveIn::CaptureLoop()
         m_queue.push_back(std::move(full));
         m_changed.notify_all();
     }
+    if (error.isEmpty())
+        DrainDevice();
     std::lock_guard lock(m_mutex);
     m_captureError = error;
     m_running = false;
     m_changed.notify_all();
+}
+
+void CWaveIn::DrainDevice()
+{
+    // What the device captured before the stop and still holds (up to a period, less than the device
+    // wakes the loop for) belongs to the recording: read it all before the device is closed. Only what
+    // is there now: a device that keeps delivering must not hold the stop up.
+    const int frameSize = m_wave.GetFormat().nBlockAlign;
+    snd_pcm_sframes_t held = snd_pcm_avail(m_pcm);
+    while (held > 0) {
+        const snd_pcm_sframes_t want = qMin<snd_pcm_sframes_t>(held, qMax(1, m_blockFrames));
+        auto block = std::make_unique<CWaveBuffer>();
+        block->Allocate(want, frameSize);
+        snd_pcm_sframes_t n = snd_pcm_readi(m_pcm, block->GetData(), snd_pcm_uframes_t(want));
+        if (n <= 0)
+            break;
+        held -= n;
+        if (n < want) {
+            auto part = std::make_unique<CWaveBuffer>();
+            part->Allocate(n, frameSize);
+            std::memcpy(part->GetData(), block->GetData(), size_t(n * frameSize));
+            block = std::move(part);
+        }
+        std::lock_guard lock(m_mutex);
+        m_queuedBytes += n * frameSize;
+        m_queue.push_back(std::move(block));
+        m_changed.notify_all();
+    }
 }
 
 void CWaveIn::StopThread()

@@ -35,7 +35,7 @@ public:
     // running is stopped and what it had captured is dropped.
     bool Record(int bufferBytes);
     // Stops capturing and closes the device; true when nothing was open or all went well. What was
-    // captured stays in the queue.
+    // captured stays in the queue, also what the device still held at the stop.
     bool Close();
     // After Close: the wave with every captured frame, in order (the queue is emptied into it).
     CWave& GetWave();
@@ -62,6 +62,7 @@ public:
 
 private:
     void CaptureLoop();
+    void DrainDevice();
     void StopThread();
     void SetError(int error, const QString& what);
 

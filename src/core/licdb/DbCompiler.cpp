@@ -1,6 +1,7 @@
 #include "core/licdb/DbCompiler.h"
 
 #include "core/Exceptions.h"
+#include "core/db/SqliteError.h"
 #include "core/licdb/FccSchema.h"
 
 #include <QFile>
@@ -87,7 +88,7 @@ void CDbCompiler::Execute()
                          "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE; "
                          "PRAGMA cache_size=-16384;",
                          nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw CDBException(QString::fromUtf8(sqlite3_errmsg(db)));
+            throw CDBException(SqliteErrorText(db));
         CUlsLoadHooks hooks;
         hooks.cancel = m_pCancel;
         if (m_progress) {

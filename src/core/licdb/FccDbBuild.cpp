@@ -117,7 +117,6 @@ void CFccDbBuild::Start(const QString& inputPath, const QString& outputPath)
         throw CFileException(
             QStringLiteral("Cannot create the database \"%1\": it is a folder.").arg(outputPath), outputPath);
     OutputCheck::Refuse(outputPath, OutputCheck::Builds::FccDatabase);
-    CAtomicFile::RemoveStale(output.absolutePath());
     auto file = std::make_unique<CAtomicFile>(outputPath);
     const QString tempPath = file->TempPath();
     {

@@ -4,6 +4,7 @@
 #include "core/app/AtomicFile.h"
 #include "core/app/OutputCheck.h"
 #include "core/db/Database.h"
+#include "core/db/SqliteError.h"
 #include "core/jobs/BatchPipe.h"
 #include "core/licdb/QrzCsv.h"
 #include "core/licdb/QrzSchema.h"
@@ -222,8 +223,8 @@ struct CConnectionDeleter
 
 [[noreturn]] void RaiseDb(sqlite3* db, const QString& path)
 {
-    throw CDBException(QStringLiteral("Cannot build the QRZ database \"%1\": %2")
-                           .arg(path, QString::fromUtf8(sqlite3_errmsg(db))));
+    throw CDBException(
+        QStringLiteral("Cannot build the QRZ database \"%1\": %2").arg(path, SqliteErrorText(db)));
 }
 
 void Exec(sqlite3* db, const char* sql, const QString& path)
@@ -268,6 +269,18 @@ QString CQRZCDb::ResultText(const CResult& result)
     return QStringLiteral("%1 loaded, %2 skipped").arg(result.loaded).arg(result.skipped);
 }
 
+QString CQRZCDb::RefusalText(const QString& csvPath, const CResult& result)
+{
+    if (result.loaded == 0)
+        return QStringLiteral("\"%1\" holds no QRZ record (%2): nothing was built.")
+            .arg(csvPath, ResultText(result));
+    if (result.skipped > result.loaded)
+        return QStringLiteral("More lines of \"%1\" were skipped than loaded (%2): it is not QRZ's file of "
+                              "licensees, and nothing was built.")
+            .arg(csvPath, ResultText(result));
+    return {};
+}
+
 CQRZCDb::CResult CQRZCDb::Compile()
 {
     // The CSV file first: a file that cannot be read changes nothing.
@@ -288,7 +301,6 @@ CQRZCDb::CResult CQRZCDb::Compile()
             QStringLiteral("Cannot create the database \"%1\": it is a folder.").arg(m_strOutputPath),
             m_strOutputPath);
     OutputCheck::Refuse(m_strOutputPath, OutputCheck::Builds::QrzDatabase);
-    CAtomicFile::RemoveStale(output.absolutePath());
     CAtomicFile target(m_strOutputPath);
     const QString tempPath = target.TempPath();
     {
@@ -384,6 +396,9 @@ CQRZCDb::CResult CQRZCDb::Compile()
                                  m_strCsvPath);
         if (result.cancelled)
             return result; // the temporary file goes with `target`
+        // An empty, header-only or foreign file would leave a database that knows nobody: keep the old one.
+        if (const QString refusal = RefusalText(m_strCsvPath, result); !refusal.isEmpty())
+            throw CFileException(refusal, m_strCsvPath);
 
         CIndexProgress indexProgress{&m_progress, total};
         if (m_progress) {

@@ -41,7 +41,8 @@ public:
 
     // Builds the database. Raises CFileException, before anything is changed, when the CSV file cannot
     // be read or the output cannot be created; CFileException or CDBException when reading or writing
-    // fails later (the previous database then stays).
+    // fails later; CFileException with RefusalText() when the file loads no record or more lines are
+    // skipped than loaded. The previous database then stays as it was.
     CResult Compile();
 
     // QRZ97.db in the folder of the CSV file.
@@ -50,6 +51,8 @@ public:
     static QString OverwriteQuestion(const QString& outputPath);
     // "N loaded, M skipped".
     static QString ResultText(const CResult& result);
+    // Why a build with this result must not replace the database; empty when it may.
+    static QString RefusalText(const QString& csvPath, const CResult& result);
 
 private:
     QString m_strCsvPath;

@@ -188,9 +188,19 @@ Reject ParseLine(const char* line, size_t length, std::string& text, CRow& row)
         Fit(text, start, QrzSchema::kColumns[k].width, IsAscii(text.data() + start, n));
         row.cells[k] = {quint32(start), qint32(text.size() - start)};
     }
-    if (row.cells[QrzSchema::kCallSignColumn].length <= 0) {
+    const CCell& call = row.cells[QrzSchema::kCallSignColumn];
+    if (call.length <= 0) {
         text.resize(before);
         return Reject::NoCallSign;
+    }
+    // A call sign is plain letters, digits and signs: control characters or bytes beyond ASCII there
+    // mean the line is no licensee's (a binary or foreign file read as CSV).
+    for (qint32 i = 0; i < call.length; ++i) {
+        const auto c = static_cast<unsigned char>(text[size_t(call.offset) + size_t(i)]);
+        if (c < 0x20 || c > 0x7e) {
+            text.resize(before);
+            return Reject::NotACallSign;
+        }
     }
     return Reject::None;
 }
@@ -202,6 +212,8 @@ QString RejectText(Reject reject)
         return QStringLiteral("CallSign is missing");
     case Reject::UnclosedQuote:
         return QStringLiteral("a quoted field is not closed");
+    case Reject::NotACallSign:
+        return QStringLiteral("CallSign holds control characters or bytes beyond ASCII");
     case Reject::None:
         break;
     }

@@ -17,7 +17,7 @@
 //     the fifteenth.
 //   - Text fields are cut to their column's width in characters; Country is the number its leading
 //     digits give (0 when there are none). An empty field is stored as null; a line without a call
-//     sign is rejected.
+//     sign, or whose call sign holds control characters or bytes beyond ASCII, is rejected.
 //   - Text is UTF-8 when the field is valid UTF-8, otherwise Windows-1252; it is stored as UTF-8.
 namespace QrzCsv {
 
@@ -26,6 +26,7 @@ enum class Reject : quint8
     None,
     NoCallSign,
     UnclosedQuote,
+    NotACallSign, // control characters or bytes beyond ASCII in the call sign
 };
 
 struct CCell

@@ -53,6 +53,13 @@ CDownloadOptions DownloadOptions(const CSettings& settings)
         options.minBytesPerSecond = speed;
     if (const int stall = settings.GetInt(Setting::DownloadStallSeconds); stall > 0)
         options.stallSeconds = stall;
+    // The leading digits, as for every number in the settings, but in 64 bits.
+    const QString most = settings.GetString(Setting::DownloadMaxBytes).trimmed();
+    qsizetype digits = 0;
+    while (digits < most.size() && digits < 18 && most[digits].isDigit())
+        ++digits;
+    if (const qint64 bytes = most.left(digits).toLongLong(); bytes > 0)
+        options.maxBytes = bytes;
     return options;
 }
 
@@ -91,7 +98,6 @@ bool Download(const QString& url, const QString& folder, const Progress& progres
     if (!QDir().mkpath(folder))
         throw CFileException(QStringLiteral("Cannot create the folder \"%1\".").arg(folder), folder);
     const QString target = QDir(folder).filePath(QString::fromLatin1(kArchiveName));
-    CAtomicFile::RemoveStale(folder);
     return CFileDownload::Fetch(
         url, target, progress,
         [](const QString& temp) {

@@ -2,6 +2,7 @@
 
 #include "core/Exceptions.h"
 #include "core/app/Windows1252.h"
+#include "core/db/SqliteError.h"
 #include "core/jobs/BatchPipe.h"
 #include "core/licdb/FccSchema.h"
 
@@ -458,8 +459,7 @@ public:
 
 [[noreturn]] void RaiseDb(sqlite3* db, const CTable& table)
 {
-    throw CDBException(QStringLiteral("%1 (table %2)")
-                           .arg(QString::fromUtf8(sqlite3_errmsg(db)), QLatin1String(table.name)));
+    throw CDBException(QStringLiteral("%1 (table %2)").arg(SqliteErrorText(db), QLatin1String(table.name)));
 }
 
 void Exec(sqlite3* db, const CTable& table, const char* sql)
@@ -571,7 +571,7 @@ CUlsStageStats LoadUlsFile(sqlite3* db, const CTable& table, const QString& file
                         hooks.skipped(row.line,
                                       table.uniqueIdentifier
                                           ? QStringLiteral("UniqueSystemIdentifier is already loaded")
-                                          : QString::fromUtf8(sqlite3_errmsg(db)));
+                                          : SqliteErrorText(db));
                     }
                 } else {
                     RaiseDb(db, table);

@@ -2,6 +2,7 @@
 
 #include "core/Exceptions.h"
 #include "core/app/AtomicFile.h"
+#include "core/app/FdDevice.h"
 #include "core/app/OutputCheck.h"
 #include "core/db/Database.h"
 #include "core/log/CheckinQuery.h"
@@ -9,6 +10,7 @@
 
 #include <QFileInfo>
 #include <QIODevice>
+#include <unistd.h>
 
 namespace LogExport {
 
@@ -88,15 +90,29 @@ long Write(CDatabase& db, const std::optional<QDate>& day, QIODevice& out)
 
 long WriteFile(CDatabase& db, const std::optional<QDate>& day, const QString& path)
 {
-    // Never over the log being exported, nor over any other database.
-    OutputCheck::Refuse(path, OutputCheck::Builds::Text, {db.GetPath()});
+    // Never over the log being exported, its companions, nor any other database.
+    if (OutputCheck::Refuse(path, OutputCheck::Builds::Text, {db.GetPath()}) == OutputCheck::Way::Stream) {
+        // A pipe or a process's standard output is written through, never replaced.
+        const int fd = OutputCheck::OpenStream(path);
+        CFdDevice out(fd);
+        long written = 0;
+        try {
+            written = Write(db, day, out);
+        } catch (const CFileException&) {
+            ::close(fd);
+            throw CFileException(QStringLiteral("Cannot write \"%1\": %2.").arg(path, out.errorString()),
+                                 path);
+        }
+        ::close(fd);
+        return written;
+    }
     CAtomicFile file(path);
     long written = 0;
     try {
         written = Write(db, day, file.Device());
     } catch (const CFileException&) {
-        throw CFileException(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.Device().errorString()),
-                             path);
+        throw CFileException(
+            QStringLiteral("Cannot write \"%1\": %2.").arg(path, file.Device().errorString()), path);
     }
     file.Commit();
     return written;

@@ -10,8 +10,10 @@
 #include <cstring>
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <limits>
 #include <mutex>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <utility>
 
@@ -29,17 +31,65 @@ void GlobalInit()
 
 struct CTransfer
 {
+    CURL* curl = nullptr;
     int fd = -1;
     qint64 received = 0;
     int writeErrno = 0;
     const CFileDownload::Progress* progress = nullptr;
     bool cancelled = false;
+    qint64 maxBytes = 0;
+    qint64 reserveBytes = 0;
+    qint64 nextRoomCheck = 0;
+    QString givenUp; // why the transfer was stopped: too large, or too little room left
+    bool noRoom = false;
 };
+
+QString Megabytes(qint64 bytes)
+{
+    return QStringLiteral("%1 MB").arg(QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1));
+}
+
+// Whether the bytes about to arrive may be written; otherwise says why in t->givenUp.
+bool MayGrow(CTransfer* t, qint64 bytes)
+{
+    const qint64 after = t->received + bytes;
+    if (after > t->maxBytes) {
+        t->givenUp =
+            QStringLiteral("it grew past %1, the most a download may take (setting DownloadMaxBytes)")
+                .arg(Megabytes(t->maxBytes));
+        return false;
+    }
+    curl_off_t announced = -1;
+    curl_easy_getinfo(t->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    if (announced >= 0 && after > qint64(announced)) {
+        t->givenUp =
+            QStringLiteral("the server sent more than the %1 bytes it announced").arg(qint64(announced));
+        return false;
+    }
+    // The room left on the disk, looked at every few megabytes and once the length is known.
+    if (t->received >= t->nextRoomCheck || (announced >= 0 && t->received == 0)) {
+        struct statvfs fs = {};
+        if (::fstatvfs(t->fd, &fs) == 0) {
+            const qint64 free = qint64(fs.f_bavail) * qint64(fs.f_frsize);
+            const qint64 still = announced >= 0 ? qint64(announced) - t->received : bytes;
+            if (free - still < t->reserveBytes) {
+                t->givenUp = QStringLiteral("the disk would keep less than %1 free (%2 are free)")
+                                 .arg(Megabytes(t->reserveBytes), Megabytes(free));
+                t->noRoom = true;
+                return false;
+            }
+        }
+        t->nextRoomCheck = t->received + (qint64(4) << 20);
+    }
+    return true;
+}
 
 size_t OnData(char* data, size_t size, size_t count, void* user)
 {
     auto* t = static_cast<CTransfer*>(user);
     const size_t bytes = size * count;
+    if (!MayGrow(t, qint64(bytes)))
+        return 0; // makes libcurl stop with a write error
     size_t written = 0;
     while (written < bytes) {
         const ssize_t n = ::write(t->fd, data + written, bytes - written);
@@ -94,6 +144,9 @@ QString CDownloadException::Compose(Kind kind, const QString& detail, bool ftp)
     case TooSlow:
         return QStringLiteral("The download was given up: the server sent %1. The previous file was kept.")
             .arg(detail);
+    case TooLarge:
+    case NoRoom:
+        return QStringLiteral("The download was given up: %1. The previous file was kept.").arg(detail);
     case Failed:
     default:
         return QStringLiteral("The download failed: %1. The previous file was kept.").arg(detail);
@@ -117,7 +170,10 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
         throw CDownloadException(CDownloadException::Failed, QStringLiteral("libcurl cannot start"));
     CAtomicFile part(targetPath);
     CTransfer transfer;
+    transfer.curl = curl.get();
     transfer.fd = part.Fd();
+    transfer.maxBytes = options.maxBytes > 0 ? options.maxBytes : std::numeric_limits<qint64>::max();
+    transfer.reserveBytes = std::max<qint64>(0, options.reserveBytes);
     transfer.progress = &progress;
     char errorText[CURL_ERROR_SIZE] = {};
     const QByteArray urlBytes = url.toUtf8();
@@ -136,6 +192,9 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, long(std::max(1, options.minBytesPerSecond)));
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(options.stallSeconds));
     curl_easy_setopt(c, CURLOPT_USERAGENT, "Logwarden/" LOGWARDEN_VERSION);
+    // An announced length beyond the limit is refused before the first byte.
+    if (options.maxBytes > 0)
+        curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(options.maxBytes));
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnData);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress);
@@ -185,7 +244,17 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
             throw CDownloadException(CDownloadException::NotFound, detail);
         throw CDownloadException(CDownloadException::Failed, detail);
     }
+    case CURLE_FILESIZE_EXCEEDED:
+        throw CDownloadException(
+            CDownloadException::TooLarge,
+            QStringLiteral("the server announced more than %1, the most a download may take (setting "
+                           "DownloadMaxBytes)")
+                .arg(Megabytes(transfer.maxBytes)));
     case CURLE_WRITE_ERROR:
+        if (!transfer.givenUp.isEmpty())
+            throw CDownloadException(transfer.noRoom ? CDownloadException::NoRoom
+                                                     : CDownloadException::TooLarge,
+                                     transfer.givenUp);
         if (transfer.writeErrno)
             throw CFileException(
                 QStringLiteral("Cannot write \"%1\": %2.")

@@ -18,6 +18,8 @@ public:
         Incomplete,    // fewer bytes arrived than the server announced
         Rejected,      // what arrived is not what was asked for
         TooSlow,       // the server kept the transfer below the least speed for too long
+        TooLarge,      // more arrived than the size limit or the announced length allows
+        NoRoom,        // the disk would have too little room left for the log
     };
     // ftp: the address was an FTP server's (a connection failure then has its well-known text).
     CDownloadException(Kind kind, QString detail, bool ftp = false);
@@ -37,13 +39,19 @@ struct CDownloadOptions
     // trickles would otherwise hold the download for ever.
     int minBytesPerSecond = 1024;
     int stallSeconds = 60;
+    // A download is given up once it passes this size (twice the largest archive the FCC has published)
+    // or the length the server announced: a server that sends without end would fill the disk.
+    qint64 maxBytes = qint64(1) << 30;
+    // The room a download always leaves free on the target's disk, for the log and the work beside it.
+    qint64 reserveBytes = qint64(64) << 20;
 };
 
 // Fetches one file by HTTP, HTTPS or FTP (anonymous unless the URL carries a user) with libcurl.
 //
 // The file arrives in a temporary file beside the target and replaces the target only once it is
 // complete, of the size the server announced, and accepted by the check given: a failed or
-// cancelled download leaves an existing file as it was.
+// cancelled download leaves an existing file as it was. It never grows past the options' size limit
+// nor eats into the room kept free on the disk.
 class CFileDownload
 {
 public:

@@ -49,10 +49,9 @@ CResult ExtractEntries(const CZipArchive& archive, const std::vector<int>& indic
         total += archive.Header(i).m_uncompressedSize;
 
     // Room for every file before the first byte is written, and a temporary file for each beside its
-    // target; what earlier runs that were killed left there goes first.
+    // target (which first clears away what killed runs left for that target).
     if (!QDir().mkpath(folder))
         throw CFileException(QStringLiteral("Cannot create the folder \"%1\".").arg(folder), folder);
-    CAtomicFile::RemoveStale(folder);
     CAtomicFile::RequireFreeSpace(folder, total);
     std::vector<std::unique_ptr<CAtomicFile>> files;
     for (int i : order) {

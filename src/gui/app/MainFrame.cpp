@@ -80,6 +80,9 @@ CMainFrame::CMainFrame(CLogwardenDoc& doc, QWidget* parent)
 
     m_formView->ConnectCommands(m_commands);
     InstallModules(*this);
+    // Installed last, so asked first: what the boxes hold is settled before a recording or a blast
+    // is ended for the close.
+    installEventFilter(m_formView);
     form.SelectDay(m_leftView->SelectedDay());
     RestorePlacement();
     // The day tree is the active pane at start-up.
@@ -397,11 +400,6 @@ void CMainFrame::SavePlacement()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    // What the boxes hold is saved, or dropped only after the operator said so.
-    if (!m_formView->OnClosing()) {
-        event->ignore();
-        return;
-    }
     SavePlacement();
     event->accept();
 }

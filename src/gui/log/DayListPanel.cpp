@@ -100,10 +100,8 @@ CDayListPanel::CDayListPanel(CCheckinForm& form, CSettings& settings, QWidget* p
             });
     // A click on the row that is current shows it again (the boxes may hold the next station).
     connect(m_list, &QTableView::clicked, this, [this](const QModelIndex& index) {
-        if (m_refused) {
-            m_refused = false; // the press that made this click was answered already
-            return;
-        }
+        if (m_refused)
+            return; // the press that made this click offered the row, and the operator stayed
         if (index.isValid() && !m_form.IsBound())
             MoveTo(index.row());
     });
@@ -238,6 +236,8 @@ void CDayListPanel::SaveColumnWidths()
 
 bool CDayListPanel::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_refused = false;
     if (watched == m_list->viewport() &&
         (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
          event->type() == QEvent::MouseButtonDblClick)) {

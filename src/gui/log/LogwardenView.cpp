@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QCalendarWidget>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -253,6 +254,16 @@ void CLogwardenView::OnEscape()
 bool CLogwardenView::OnClosing()
 {
     return m_form.Leave();
+}
+
+bool CLogwardenView::eventFilter(QObject* watched, QEvent* event)
+{
+    // The window's close: what the boxes hold is saved, or dropped only after the operator said so.
+    if (watched == window() && event->type() == QEvent::Close && !OnClosing()) {
+        event->ignore();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void CLogwardenView::OnNew()

@@ -80,6 +80,7 @@ Q_SIGNALS:
     void statusText(const QString& text);
 
 private:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void BuildLayout();
     void SetStatus(const QString& text);
     void OnDayChanged(const QDate& day);

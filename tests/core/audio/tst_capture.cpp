@@ -14,9 +14,13 @@
 
 #include <QDir>
 #include <QSignalSpy>
+#include <QThread>
+#include <QtEndian>
 #include <QtTest>
+#include <atomic>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace TestSupport;
@@ -39,6 +43,11 @@ class TestCapture : public QObject
     CScratch m_home;
     QString m_in;
     QString m_played;
+    bool m_stubs = false;
+    // What the test device "held" has captured when the recording starts, and what it captures later
+    // without waking the reader.
+    static constexpr qint64 kHeldFrames = 10000;
+    static constexpr qint64 kLaterFrames = 3000;
 
     // Feeds these samples to the capture device.
     void Feed(const QByteArray& samples) { WriteFile(m_in, samples); }
@@ -61,6 +70,7 @@ private Q_SLOTS:
         m_in = m_home.File("in.raw");
         m_played = m_home.File("played.raw");
         WriteAsoundrc(m_home.Path(), m_in, m_played);
+        m_stubs = AddStubDevices(m_home.Path(), kHeldFrames, kLaterFrames);
         qputenv("HOME", m_home.Path().toUtf8());
     }
 
@@ -191,6 +201,80 @@ private Q_SLOTS:
         QCOMPARE(wave.GetBytes(), fed);
         Recordings::Dismiss(left[0].marker);
         QCOMPARE(Recordings::RecoverLeftOver(s.Path()).size(), 1); // now recording-2's turn
+    }
+
+    // Stopping never loses what the device has captured and still holds (the part of a period that the
+    // capture loop waits to see grow): the file ends with the device's last frame.
+    void aStopKeepsWhatTheDeviceHolds()
+    {
+        if (!m_stubs)
+            QSKIP("the test sound device was not built");
+        CScratch s;
+        CSessionRecorder recorder;
+        CSessionRecorder::COptions o = Options(s.Path(), 0);
+        o.device = "held";
+        QVERIFY2(recorder.Start(o), qPrintable(recorder.GetErrorText()));
+        // The whole blocks the device had are written (the rest waits in the capture loop's block); the loop
+        // waits for more.
+        const qint64 blockFrames = o.blockBytes / 2;
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.GetFrames() >= kHeldFrames / blockFrames * blockFrames, 15000);
+        // The device captures some more, then the operator stops.
+        WriteFile(m_home.File("more"), "");
+        QVERIFY2(recorder.Stop(), qPrintable(recorder.GetErrorText()));
+        QCOMPARE(recorder.GetFrames(), kHeldFrames + kLaterFrames);
+        const QByteArray data = WavData(recorder.GetFiles().value(0));
+        QCOMPARE(data.size(), (kHeldFrames + kLaterFrames) * 2);
+        for (qint64 i = 0; i < kHeldFrames + kLaterFrames; ++i)
+            QCOMPARE(qFromLittleEndian<qint16>(data.constData() + 2 * i), qint16(i % 32768));
+    }
+
+    // A playback device another program holds, or whose driver hangs, costs a sound, never the window: the
+    // request ends at once in silence, and the player can always be destroyed.
+    void aDeviceThatDoesNotAnswerNeverHangsThePlayer_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("held by another program") << "busy"
+                                                 << "busy";
+        QTest::newRow("a driver that hangs in close") << "stuck"
+                                                      << "";
+    }
+    void aDeviceThatDoesNotAnswerNeverHangsThePlayer()
+    {
+        QFETCH(QString, device);
+        QFETCH(QString, says);
+        if (!m_stubs)
+            QSKIP("the test sound device was not built");
+        const QString release = m_home.File("release");
+        QFile::remove(release);
+        CScratch s;
+        const QByteArray samples = TestSamples(4410, 5);
+        WriteFile(s.File("beep.wav"),
+                  CWave::Header(WaveCapture::Format(), quint32(samples.size())) + samples);
+        auto player = std::make_unique<CSoundPlayer>(device);
+        player->Play(s.File("beep.wav"));
+        if (!says.isEmpty()) {
+            // (The bounds below only keep a failing test from hanging.)
+            const bool idle = player->WaitIdle(20000);
+            WriteFile(release, "");
+            QVERIFY(idle);
+            QVERIFY2(player->GetLastError().contains(says, Qt::CaseInsensitive),
+                     qPrintable(player->GetLastError()));
+        }
+        // Closing the window destroys the player, whatever its thread is caught in.
+        std::atomic<bool> gone{false};
+        std::thread closing([&] {
+            player.reset();
+            gone = true;
+        });
+        QElapsedTimer t;
+        t.start();
+        while (!gone && t.elapsed() < 20000)
+            QThread::msleep(10);
+        const bool returned = gone;
+        WriteFile(release, "");
+        closing.join();
+        QVERIFY(returned);
     }
 
     // Phonics on W4ABC: Whisky, 4, Alpha, Bravo, Charlie, in that order, each whole.

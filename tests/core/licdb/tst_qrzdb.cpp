@@ -154,6 +154,9 @@ private Q_SLOTS:
         QTest::newRow("empty line") << QByteArray("") << noCall;
         QTest::newRow("quote not closed")
             << QByteArray("K1ABC,\"SMITH, JR,1,") << int(QrzCsv::Reject::UnclosedQuote);
+        const int notACall = int(QrzCsv::Reject::NotACallSign);
+        QTest::newRow("control characters in the call sign") << QByteArray("K1\x01\x7f,SMITH,1,") << notACall;
+        QTest::newRow("binary call sign") << QByteArray("\x89PNG\xff,SMITH,1,") << notACall;
     }
     void csvLineRejected()
     {
@@ -173,22 +176,22 @@ private Q_SLOTS:
                            "K3BAD,\"unclosed,\n" +
                            Record({"N0P2", "L", "1", "F", "J", "U", "E", "X", "S", "C", "ST", "Z", "O", "P1",
                                    "P2"}) +
-                           "N0TAIL,NO LINE FEED,1,");
+                           Record({"K4MORE", "DOE"}) + "N0TAIL,NO LINE FEED,1,");
         CQRZCDb compiler(csv, CQRZCDb::OutputPathFor(csv));
         QList<QPair<qint64, QString>> skipped;
         compiler.SetSkipped([&](qint64 line, const QString& why) { skipped.append({line, why}); });
         const CQRZCDb::CResult result = compiler.Compile();
-        QCOMPARE(result.loaded, 3);
+        QCOMPARE(result.loaded, 4);
         QCOMPARE(result.skipped, 4);
-        QCOMPARE(CQRZCDb::ResultText(result), QStringLiteral("3 loaded, 4 skipped"));
+        QCOMPARE(CQRZCDb::ResultText(result), QStringLiteral("4 loaded, 4 skipped"));
         QCOMPARE(skipped.size(), 4);
         QCOMPARE(skipped[0].first, 1); // the header
         QCOMPARE(skipped[1], qMakePair(qint64(4), QStringLiteral("CallSign is missing")));
         QCOMPARE(skipped[2], qMakePair(qint64(6), QStringLiteral("a quoted field is not closed")));
-        QCOMPARE(skipped[3], qMakePair(qint64(8), QStringLiteral("the last line has no line feed")));
+        QCOMPARE(skipped[3], qMakePair(qint64(9), QStringLiteral("the last line has no line feed")));
 
         const QList<QStringList> rows = ReadTable(dir.File(QStringLiteral("QRZ97.db")));
-        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.size(), 4);
         QCOMPARE(rows[0], (QStringList{"K1ABC", "SMITH", "291", "JOHN", "2010-01-01", "", "", ""}));
         QCOMPARE(rows[1], (QStringList{"W9XYZ", "SMITH, JR", "1", "ANNA", "", "", "", ""}));
         QCOMPARE(rows[2], (QStringList{"N0P2", "L", "1", "F", "E", "S", "ST", "P2"}));
@@ -233,6 +236,12 @@ private Q_SLOTS:
         WriteFile(dir.File(QStringLiteral("in.csv")),
                   line("K1ONE", firstLength) + line("K2TWO", secondLength));
         CQRZCDb compiler(dir.File(QStringLiteral("in.csv")), dir.File(QStringLiteral("QRZ97.db")));
+        if (loaded == 0) {
+            // Nothing to load is no database: refused, and nothing is built.
+            QVERIFY_THROWS_EXCEPTION(CFileException, compiler.Compile());
+            QVERIFY(!QFile::exists(dir.File(QStringLiteral("QRZ97.db"))));
+            return;
+        }
         const CQRZCDb::CResult result = compiler.Compile();
         QCOMPARE(result.loaded, loaded);
         QCOMPARE(result.skipped, 2 - loaded);

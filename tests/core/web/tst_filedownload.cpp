@@ -139,6 +139,61 @@ private Q_SLOTS:
         QCOMPARE(QDir(s.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"l_amat.zip"});
     }
 
+    // A download never fills the disk: it stops at the size limit, at the announced length, or when the
+    // room kept for the log would go, and the old archive stays.
+    void downloadsStopBeforeFillingTheDisk_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<qint64>("maxBytes");
+        QTest::addColumn<qint64>("reserveBytes");
+        QTest::addColumn<int>("failure");
+        const qint64 mb = 1024 * 1024;
+        const qint64 room = qint64(64) * mb;
+        QTest::newRow("without end, past the limit")
+            << "http"
+            << "/endless/l_amat.zip" << mb << room << int(CDownloadException::TooLarge);
+        QTest::newRow("an announced length past the limit")
+            << "http"
+            << "/files/l_amat.zip" << qint64(100000) << room << int(CDownloadException::TooLarge);
+        QTest::newRow("ftp past the limit")
+            << "ftp"
+            << "/l_amat.zip" << qint64(100000) << room << int(CDownloadException::TooLarge);
+        QTest::newRow("without end, too little room left")
+            << "http"
+            << "/endless/l_amat.zip" << (qint64(1) << 40) << (qint64(1) << 62)
+            << int(CDownloadException::NoRoom);
+        QTest::newRow("an announced length, too little room left")
+            << "http"
+            << "/files/l_amat.zip" << (qint64(1) << 40) << (qint64(1) << 62)
+            << int(CDownloadException::NoRoom);
+    }
+    void downloadsStopBeforeFillingTheDisk()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, path);
+        QFETCH(qint64, maxBytes);
+        QFETCH(qint64, reserveBytes);
+        QFETCH(int, failure);
+        CScratch s;
+        WriteFile(s.File("l_amat.zip"), "the previous archive");
+        CDownloadOptions options;
+        options.maxBytes = maxBytes;
+        options.reserveBytes = reserveBytes;
+        int kind = -1;
+        try {
+            UlsArchive::Download(Url(server, path), s.Path(), {}, options);
+        } catch (const CDownloadException& e) {
+            kind = e.GetKind();
+            QVERIFY2(e.Message().startsWith(QLatin1String("The download was given up: ")) &&
+                         e.Message().endsWith(QLatin1String("The previous file was kept.")),
+                     qPrintable(e.Message()));
+        }
+        QCOMPARE(kind, failure);
+        QCOMPARE(ReadFile(s.File("l_amat.zip")), QByteArray("the previous archive"));
+        QCOMPARE(QDir(s.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"l_amat.zip"});
+    }
+
     void firstDownloadCreatesTheFolder()
     {
         CScratch s;

@@ -203,6 +203,19 @@ private Q_SLOTS:
         QVERIFY(finished.wait(60000));
         QCOMPARE(Status(), QStringLiteral("%1: 200000 loaded, 2 skipped").arg(output));
         QCOMPARE(CountRows(output), 200000);
+
+        // A file without a single record is refused with its counts, as on the command line.
+        const QByteArray built = ReadFile(output);
+        WriteFile(csv, QByteArray());
+        m_f->Prompts().Choose(csv);
+        m_f->Prompts().Answer(true);
+        Db().CompileAction()->trigger();
+        QVERIFY(finished.wait(20000));
+        const QString shown = m_f->Prompts().Shown().join(QLatin1Char('\n'));
+        QVERIFY2(shown.contains(QStringLiteral("holds no QRZ record (0 loaded, 0 skipped)")),
+                 qPrintable(shown));
+        QVERIFY2(shown.contains(QStringLiteral("%1 was left as it was.").arg(output)), qPrintable(shown));
+        QCOMPARE(ReadFile(output), built);
     }
 
     void fccStatusTexts()
