@@ -48,6 +48,8 @@ seeds = {
     "web/prenet": b"<html><head><!--" + pad + b"--></head><body><form></form><ol><li>W4ABC, John+Smith, "
                   b"Springfield</li>\n<li>K4XYZ, Mary</li><li>N4Q</li></ol></body></html>",
     "web/prenet-open": b"<html><!--" + pad + b"--><li>W4ABC,Al,Macon, GA<li> , x<li>",
+    "web/prenet-tags": b"<html><!--" + pad + b"--><form></form><UL><li><b>W1AW</b>, Smith &amp; Sons, "
+                       b"Mac&#111;n&#x0a;GA</li><LI class=x>K1&lt;X, A&#43;B<!-- c, d --></ul><p>x, y</p>",
     "web/echolink": b"<html><body>W1AW-R K1ABC-L N0CALL </body></html>",
     "web/echolink-odd": b"<body> A  B C</body>",
     # Mail: stored message text, subject, sender, recipients, name, address (separated by zero bytes).

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the 36 built-in sounds res/sounds/0.wav ... 9.wav and A.wav ... Z.wav (each digit its number,
 # each letter its phonetic word) with espeak-ng and sox: PCM 44,100 Hz, 16 bit, mono, silence trimmed,
-# each under half a second, with the plain 44-byte WAV header.
+# each under half a second, faded in and out over 5 ms (a sound cut off mid-wave clicks), with the plain
+# 44-byte WAV header.
 #   bash scripts/make-sounds.sh            (needs: apt-get install espeak-ng sox)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -30,6 +31,9 @@ for key in "${!say[@]}"; do
     sox "$work/trim.wav" "$work/fit.wav" tempo -s "$factor"
     sox "$work/fit.wav" -r 44100 -b 16 -c 1 "$work/trim.wav" trim 0 "$limit"
   fi
+  # Start and end at silence: 5 ms half-sine fades, the end at the last sample.
+  sox "$work/trim.wav" "$work/faded.wav" fade h 0.005 -0 0.005
+  mv "$work/faded.wav" "$work/trim.wav"
   # The plain 44-byte header, whatever sox chose to write.
   /usr/bin/python3 - "$work/trim.wav" "$out/$key.wav" <<'PY'
 import sys, wave

@@ -59,6 +59,10 @@ int RunRecord(const QStringList& raw)
         if (!ok || !(seconds > 0) || seconds > 1e7)
             return usage(QStringLiteral("--seconds takes a number of seconds above 0"));
         frameLimit = std::llround(seconds * WaveCapture::kRate);
+        // Less than one frame would round to no limit at all.
+        if (frameLimit < 1)
+            return usage(
+                QStringLiteral("--seconds takes at least one frame (1/%1 s)").arg(WaveCapture::kRate));
     }
     const QFileInfo target(out);
     if (target.exists()) {
@@ -140,7 +144,7 @@ int RunSpell(const QStringList& raw)
     }
     // The call box takes capitals only.
     const QString call = args.Positional().first().toUpper();
-    CliPrint(Phonetics::Line(call));
+    CliPrint(CliField(Phonetics::Line(call)));
     if (!args.Has(QStringLiteral("play")))
         return 0;
     const CSettings settings(CSettings::DefaultPath(), args.DataFolderPath());

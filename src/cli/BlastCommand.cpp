@@ -108,11 +108,14 @@ int RunBlast(const QStringList& argv)
 
     const CCliInterrupt interrupt;
     CBlastEmail::CObserver observer;
+    // Call sign, address and the server's words come from outside: one line per station, whatever they hold.
     observer.done = [](const CBlastResult& r) {
         if (r.sent)
-            CliPrint(QStringLiteral("sent %1 <%2>").arg(r.station.callSign, r.station.email));
+            CliPrint(
+                QStringLiteral("sent %1 <%2>").arg(CliField(r.station.callSign), CliField(r.station.email)));
         else
-            CliPrint(QStringLiteral("failed %1 <%2>: %3").arg(r.station.callSign, r.station.email, r.error));
+            CliPrint(QStringLiteral("failed %1 <%2>: %3")
+                         .arg(CliField(r.station.callSign), CliField(r.station.email), CliField(r.error)));
     };
     observer.cancelled = [] { return CCliInterrupt::Requested(); };
     const CBlastSummary summary = CBlastEmail::Send(request, observer);
@@ -121,6 +124,14 @@ int RunBlast(const QStringList& argv)
         return 1;
     }
     CliError(QStringLiteral("%1 of %2 messages sent").arg(summary.sent).arg(summary.total));
+    if (summary.serverUnreachable) {
+        QStringList calls;
+        for (const CBlastStation& s : summary.notTried)
+            calls << CliField(s.callSign);
+        CliError(QStringLiteral("logwarden-cli blast: stopped: the mail server could not be reached for two "
+                                "stations in a row; not tried: %1")
+                     .arg(calls.join(QStringLiteral(", "))));
+    }
     if (summary.cancelled) {
         CliError(QStringLiteral("logwarden-cli blast: interrupted; %1 stations not tried")
                      .arg(summary.total - static_cast<int>(summary.results.size())));

@@ -143,6 +143,26 @@ QString CliPrintable(const QString& text)
     return out;
 }
 
+QString CliField(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool bidi = u == 0x061C || u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E) ||
+                          (u >= 0x2066 && u <= 0x2069);
+        if (u == '\\')
+            out += QLatin1String("\\\\");
+        else if (u < 0x20 || u == '|' || u == 0x7F || (u >= 0x80 && u < 0xA0))
+            out += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else if (bidi)
+            out += QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
 void CliPrint(const QString& text)
 {
     std::fputs(CliPrintable(text).toLocal8Bit().constData(), stdout);

@@ -74,3 +74,8 @@ private:
 void CliPrint(const QString& text); // standard output, with a line feed
 void CliError(const QString& text); // standard error, with a line feed
 QString CliPrintable(const QString& text);
+// One field of a printed record whose text comes from outside (a web page, a log, a server): besides the
+// control characters, line ends, "|" (the field separator) and the bidirectional controls are written as
+// escapes ("\x0a", "\x7c", "\u202e") and "\" as "\\", so that a field can neither start a record of
+// its own, shift the columns nor turn the line round.
+QString CliField(const QString& text);

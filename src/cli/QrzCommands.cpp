@@ -126,14 +126,15 @@ int RunQrz(const QStringList& rawArgs)
         return 1;
     }
     const CQRZCallData& d = query.GetData();
-    CliPrint(QStringLiteral("Name: %1").arg(QrzPull::NameText(d)));
-    CliPrint(QStringLiteral("Street: %1").arg(d.addr1));
-    CliPrint(QStringLiteral("Location: %1").arg(QrzPull::LocationText(d)));
-    CliPrint(QStringLiteral("Class: %1").arg(d.cls));
-    CliPrint(QStringLiteral("Grid: %1").arg(d.grid));
-    CliPrint(QStringLiteral("Email: %1").arg(d.email));
+    // The callbook's values may hold anything: each stays on its own line.
+    CliPrint(QStringLiteral("Name: %1").arg(CliField(QrzPull::NameText(d))));
+    CliPrint(QStringLiteral("Street: %1").arg(CliField(d.addr1)));
+    CliPrint(QStringLiteral("Location: %1").arg(CliField(QrzPull::LocationText(d))));
+    CliPrint(QStringLiteral("Class: %1").arg(CliField(d.cls)));
+    CliPrint(QStringLiteral("Grid: %1").arg(CliField(d.grid)));
+    CliPrint(QStringLiteral("Email: %1").arg(CliField(d.email)));
     CliPrint(QStringLiteral("Expires: %1").arg(d.expires.toString(Qt::ISODate)));
-    CliPrint(QStringLiteral("Distance: %1").arg(d.distance));
+    CliPrint(QStringLiteral("Distance: %1").arg(CliField(d.distance)));
     return 0;
 }
 

@@ -24,6 +24,21 @@ CWebOptions OptionsFromSettings()
     return CWebOptions::FromSettings(settings);
 }
 
+// --server, else the club's server of the settings (the window's pre-net box); empty when neither names
+// one, after saying so.
+QString ClubServer(const CCliArgs& a, const QString& command)
+{
+    QString server = a.Value(QStringLiteral("server")).trimmed();
+    if (!a.Has(QStringLiteral("server"))) {
+        const CSettings settings(CSettings::DefaultPath(), QString());
+        server = PreNet::ClubServerSetting(settings.GetString(Setting::PreNetServer));
+    }
+    if (server.isEmpty())
+        CliError(QStringLiteral("logwarden-cli %1: %2 (--server HOST, or the club's server in the window)")
+                     .arg(command, PreNet::kSetServerFirst));
+    return server;
+}
+
 // Opens the log read-only; nullptr (after saying why) when it is no log.
 std::unique_ptr<CDatabase> OpenLog(const QString& command, const QString& path)
 {
@@ -106,7 +121,7 @@ int RunPreNet(const QStringList& raw)
 {
     const CCliArgs a(raw, {QStringLiteral("server"), QStringLiteral("log"), QStringLiteral("day")});
     const auto usage = [](const QString& why) {
-        CliError(QStringLiteral("logwarden-cli prenet: %1\nUsage: logwarden-cli prenet --server HOST "
+        CliError(QStringLiteral("logwarden-cli prenet: %1\nUsage: logwarden-cli prenet [--server HOST] "
                                 "[--log FILE --day YYYY-MM-DD]")
                      .arg(why));
         return 2;
@@ -115,9 +130,6 @@ int RunPreNet(const QStringList& raw)
             a.Unexpected({QStringLiteral("server"), QStringLiteral("log"), QStringLiteral("day")});
         !why.isEmpty())
         return usage(why);
-    const QString server = a.Value(QStringLiteral("server"));
-    if (server.isEmpty())
-        return usage(QStringLiteral("--server HOST is required"));
     if (a.Has(QStringLiteral("log")) != a.Has(QStringLiteral("day")))
         return usage(QStringLiteral("--log and --day go together"));
     CCallSet dayCalls;
@@ -132,23 +144,29 @@ int RunPreNet(const QStringList& raw)
             return 1;
         dayCalls = CCallSet::OfDay(*log, day);
     }
+    const QString server = ClubServer(a, QStringLiteral("prenet"));
+    if (server.isEmpty())
+        return 1;
 
     CWebRequest request(OptionsFromSettings());
     CPreNetFetch fetch = PreNet::FetchPreNet(request, server);
-    if (!fetch.response.Answered()) {
-        CliError(QStringLiteral("logwarden-cli prenet: %1").arg(fetch.response.Message()));
+    if (fetch.page.status == CPreNetPage::Failed) {
+        CliError(QStringLiteral("logwarden-cli prenet: %1").arg(fetch.page.Message()));
         return 1;
     }
     if (fetch.page.status != CPreNetPage::Entries) {
         CliError(fetch.page.Message());
         return 1;
     }
+    if (fetch.page.capped)
+        CliError(QStringLiteral("logwarden-cli prenet: %1").arg(fetch.page.Summary()));
     PreNet::MarkLogged(fetch.page.entries, dayCalls);
     QString text;
+    // Every field escaped: a page cannot print a record of its own or shift the columns.
     for (const CPreNetEntry& e : fetch.page.entries)
         text += QStringLiteral("%1|%2|%3|%4\n")
                     .arg(e.logged ? QLatin1Char('1') : QLatin1Char('0'))
-                    .arg(e.call, e.name, e.location);
+                    .arg(CliField(e.call), CliField(e.name), CliField(e.location));
     const QByteArray bytes = CliPrintable(text).toUtf8(); // text from a web page
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     std::fflush(stdout);
@@ -158,21 +176,27 @@ int RunPreNet(const QStringList& raw)
 int RunEchoLink(const QStringList& raw)
 {
     const CCliArgs a(raw, {QStringLiteral("server")});
-    if (const QString why = a.Unexpected({QStringLiteral("server")});
-        !why.isEmpty() || a.Value(QStringLiteral("server")).isEmpty()) {
-        CliError(QStringLiteral("logwarden-cli echolink: %1\nUsage: logwarden-cli echolink --server HOST")
-                     .arg(why.isEmpty() ? QStringLiteral("--server HOST is required") : why));
+    if (const QString why = a.Unexpected({QStringLiteral("server")}); !why.isEmpty()) {
+        CliError(QStringLiteral("logwarden-cli echolink: %1\nUsage: logwarden-cli echolink [--server HOST]")
+                     .arg(why));
         return 2;
     }
+    const QString server = ClubServer(a, QStringLiteral("echolink"));
+    if (server.isEmpty())
+        return 1;
     CWebRequest request(OptionsFromSettings());
-    const CEchoLinkFetch fetch = PreNet::FetchEchoLink(request, a.Value(QStringLiteral("server")));
+    const CEchoLinkFetch fetch = PreNet::FetchEchoLink(request, server);
     if (!fetch.response.IsSuccess()) {
         CliError(QStringLiteral("logwarden-cli echolink: %1").arg(fetch.response.FailureText()));
         return 1;
     }
     QString text;
+    if (fetch.capped)
+        CliError(QStringLiteral("logwarden-cli echolink: the page holds more than %1 stations; only the "
+                                "first ones are listed")
+                     .arg(PreNet::kMaxEntries));
     for (const QString& station : fetch.stations)
-        text += station + QLatin1Char('\n');
+        text += CliField(station) + QLatin1Char('\n');
     const QByteArray bytes = CliPrintable(text).toUtf8(); // text from a web page
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     std::fflush(stdout);
@@ -186,12 +210,15 @@ CCliRegistrar netlogReg{
                     "output) and/or post it to URL; exit 0 only when the server answered 2xx."),
      &RunNetLog}};
 CCliRegistrar prenetReg{
-    {QStringLiteral("prenet"), QStringLiteral("prenet --server HOST [--log FILE --day YYYY-MM-DD]"),
-     QStringLiteral("List the pre-net check-ins of the club server as Ack|Call|Name|Location "
-                    "(Ack 1: already in the day's log)."),
+    {QStringLiteral("prenet"), QStringLiteral("prenet [--server HOST] [--log FILE --day YYYY-MM-DD]"),
+     QStringLiteral("List the pre-net check-ins of the club server (default: the window's) as "
+                    "Ack|Call|Name|Location (Ack 1: already in the day's log); line ends, | and \\ in a "
+                    "field are written as \\x0a, \\x7c and \\\\."),
      &RunPreNet}};
 CCliRegistrar echolinkReg{
-    {QStringLiteral("echolink"), QStringLiteral("echolink --server HOST"),
-     QStringLiteral("List the stations of the club server's EchoLink listing, one per line."), &RunEchoLink}};
+    {QStringLiteral("echolink"), QStringLiteral("echolink [--server HOST]"),
+     QStringLiteral("List the stations of the club server's (default: the window's) EchoLink listing, one "
+                    "per line."),
+     &RunEchoLink}};
 
 } // namespace

@@ -125,6 +125,10 @@ private Q_SLOTS:
                                      << "--seconds";
         QTest::newRow("zero seconds")
             << QStringList{"record", "--out", "%1/x.wav", "--seconds", "0"} << 2 << "--seconds";
+        // Rounds to no frame at all, which would mean no limit.
+        QTest::newRow("less than one frame")
+            << QStringList{"record", "--out", "%1/x.wav", "--seconds", "0.00001"} << 2
+            << "--seconds takes at least one frame (1/44100 s)";
         QTest::newRow("unknown option")
             << QStringList{"record", "--out", "%1/x.wav", "--rate", "8000"} << 2 << "--rate";
         QTest::newRow("existing file") << QStringList{"record", "--out", "%1/in.raw"} << 1 << "exists";

@@ -87,6 +87,53 @@ private Q_SLOTS:
         QVERIFY(wrong.out.startsWith(u"failed W4ABC <bob@example.org>: 535:SMTP authentication failed"_s));
     }
 
+    // A station's address and the server's words print on the station's own line, whatever they hold.
+    void fieldsStayOnTheirLine()
+    {
+        {
+            CDatabase db(m_scratch->File(u"Logwarden-97.db"_s));
+            AddCheckin(db, {.call = u"W9EVL"_s,
+                            .when = QDateTime(QDate(2024, 3, 7), QTime(21, 9)),
+                            .name = u"Eve"_s,
+                            .email = u"evil@example.org\r\nsent K9FAKE <x@example.org>"_s});
+        }
+        CScratch dir;
+        CServerProcess server(u"smtp_server.py"_s, {dir.Path()});
+        const CCliRun run = Blast(Args(server.Port()));
+        QCOMPARE(run.exitCode, 1);
+        const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(
+            lines[2].startsWith(u"failed W9EVL <evil@example.org\\x0d\\x0asent K9FAKE <x@example.org>>: "_s),
+            qPrintable(lines[2]));
+    }
+
+    // A server that takes the connection and never greets: two stations, then the blast stops and says
+    // which stations it did not try.
+    void stopsWhenTheServerIsOutOfReach()
+    {
+        {
+            CDatabase db(m_scratch->File(u"Logwarden-97.db"_s));
+            AddCheckin(db, {.call = u"N0NEW"_s,
+                            .when = QDateTime(QDate(2024, 3, 7), QTime(21, 9)),
+                            .name = u"Ned"_s,
+                            .email = u"ned@example.org"_s});
+        }
+        QVERIFY(QDir().mkpath(m_scratch->File(u"config/Logwarden"_s)));
+        WriteFile(m_scratch->File(u"config/Logwarden/Logwarden.ini"_s), "[Mail]\nReplyTimeOut=1000\n");
+        CScratch dir;
+        CServerProcess peer(u"smtp_peer.py"_s, {dir.Path(), u"silence"_s});
+        const CCliRun run = Blast(Args(peer.Port()));
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.out.startsWith(u"failed W4ABC <bob@example.org>: Server didn't respond."_s),
+                 qPrintable(run.out));
+        QCOMPARE(run.out.count(u'\n'), 2);
+        QVERIFY2(
+            run.err.contains(u"logwarden-cli blast: stopped: the mail server could not be reached for two "
+                             "stations in a row; not tried: N0NEW\n"_s),
+            qPrintable(run.err));
+    }
+
     void refused_data()
     {
         QTest::addColumn<QStringList>("change"); // option and value; no value removes it, "+" adds a flag

@@ -91,6 +91,45 @@ private Q_SLOTS:
         QVERIFY(run.out.startsWith(QLatin1String("Name: Maxim, Hiram P\n")));
     }
 
+    // "qrz W1AW --host A --user n0cal" then "--host B --user other": A's key goes neither to B nor with
+    // the other user; and a callbook's fields cannot print lines of their own.
+    void keyStaysWithItsAccount_data()
+    {
+        QTest::addColumn<bool>("otherHost");
+        QTest::addColumn<QString>("user");
+        QTest::newRow("another host") << true << "n0tst";
+        QTest::newRow("another user") << false << "k2new";
+    }
+    void keyStaysWithItsAccount()
+    {
+        QFETCH(bool, otherHost);
+        QFETCH(QString, user);
+        CQrzService other;
+        other.AddStation(QStringLiteral("W1AW"),
+                         QStringLiteral("<call>W1AW</call><name>Maxim\nName: Forged</name>"
+                                        "<addr1>1|2</addr1>"));
+        QCOMPARE(Cli({QStringLiteral("qrz"), QStringLiteral("W1AW"), QStringLiteral("--host"),
+                      m_qrz->HttpHost(), QStringLiteral("--user"), QStringLiteral("n0tst")})
+                     .exitCode,
+                 0);
+        m_qrz->ClearLog();
+        CQrzService& second = otherHost ? other : *m_qrz;
+        second.SetAccount(user, QStringLiteral("secret"));
+        if (!otherHost)
+            m_qrz->AddStation(QStringLiteral("W1AW"),
+                              QStringLiteral("<call>W1AW</call><name>Maxim\nName: Forged</name>"
+                                             "<addr1>1|2</addr1>"));
+        const CCliRun run = Cli({QStringLiteral("qrz"), QStringLiteral("W1AW"), QStringLiteral("--host"),
+                                 second.HttpHost(), QStringLiteral("--user"), user});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(second.Kinds(), (QStringList{"login", "query"}));
+        QCOMPARE(
+            second.Requests()[0][QStringLiteral("params")].toObject()[QStringLiteral("username")].toString(),
+            user);
+        QCOMPARE(run.out.split(QLatin1Char('\n')).mid(0, 2),
+                 (QStringList{"Name: Maxim\\x0aName: Forged,  ", "Street: 1\\x7c2"}));
+    }
+
     void lookUpFailures_data()
     {
         QTest::addColumn<QString>("call");

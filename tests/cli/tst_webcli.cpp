@@ -84,6 +84,9 @@ private Q_SLOTS:
                                      << "logwarden-cli netlog: Upload failed: 503 Service Unavailable";
         QTest::newRow("never answers") << QJsonObject{{"hang", true}} << false << 1
                                        << "logwarden-cli netlog: Upload failed: Timed out: ";
+        // The status is all an upload needs: a page trickled after it is not waited for.
+        QTest::newRow("accepted, then trickles its page")
+            << QJsonObject{{"body", QString(40, QLatin1Char('x'))}, {"trickle_ms", 1000}} << false << 0 << "";
     }
 
     void netlogUploads()
@@ -168,6 +171,15 @@ private Q_SLOTS:
                                     << "Bad Server Name perhaps?\n";
         QTest::newRow("log without day") << PreNetPage(items) << QStringList{"--log", "LOG"} << 2 << ""
                                          << "";
+        // A page cannot forge a record, shift the columns or turn a line round.
+        QTest::newRow("forged record")
+            << PreNetPage("<li>W4ABC, Al, Here&#10;1|FORGED|Mallory|Nowhere</li>") << QStringList{} << 0
+            << "0|W4ABC|Al|Here 1\\x7cFORGED\\x7cMallory\\x7cNowhere\n"
+            << "";
+        QTest::newRow("separator, backslash and bidi override in fields")
+            << PreNetPage("<li>W4|ABC, A\\l, &#x202e;ereH</li>") << QStringList{} << 0
+            << "0|W4\\x7cABC|A\\\\l|\\u202eereH\n"
+            << "";
     }
 
     void prenet()
@@ -196,6 +208,9 @@ private Q_SLOTS:
         QTest::newRow("none connected") << QJsonObject{{"body", "<html><body></body></html>"}} << 0 << "";
         QTest::newRow("server error")
             << QJsonObject{{"status", 500}, {"body", "<body>Traceback </body>"}} << 1 << "";
+        QTest::newRow("a line feed in a name")
+            << QJsonObject{{"body", "<html><body>W1AW-R\nK9FAKE N0CALL </body></html>"}} << 0
+            << "W1AW-R\\x0aK9FAKE\nN0CALL\n";
     }
 
     void echolink()
@@ -208,6 +223,42 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, exitCode);
         QCOMPARE(run.out, out);
         QCOMPARE(m_server->Requests().value(0).path, QStringLiteral("/cgi-bin/echoLogin"));
+    }
+
+    // Without --server the club's server of the settings; none set: nothing is asked of anybody.
+    void clubServerFromTheSettings_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("serverSet");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("prenet, none set") << "prenet" << false << 1;
+        QTest::newRow("echolink, none set") << "echolink" << false << 1;
+        QTest::newRow("prenet, set") << "prenet" << true << 0;
+        QTest::newRow("echolink, set") << "echolink" << true << 0;
+    }
+
+    void clubServerFromTheSettings()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, serverSet);
+        QFETCH(int, exitCode);
+        m_server->Route("/cgi-bin/preCheckIn",
+                        QJsonObject{{"body", QString::fromLatin1(PreNetPage("<li>W4ABC, Al</li>"))}});
+        m_server->Route("/cgi-bin/echoLogin", QJsonObject{{"body", "<body>W1AW </body>"}});
+        if (serverSet)
+            WriteFile(m_scratch->File("Logwarden/Logwarden.ini"),
+                      "[NetSettings]\nNetRecTO=500\n[PreNet]\nServer=" + m_server->Host().toLatin1() + "\n");
+        const CCliRun run = Cli({command});
+        QCOMPARE(run.exitCode, exitCode);
+        if (serverSet) {
+            QCOMPARE(m_server->Requests().size(), 1);
+        } else {
+            QCOMPARE(run.err,
+                     QStringLiteral("logwarden-cli %1: Set the club's server first (--server HOST, or the "
+                                    "club's server in the window)\n")
+                         .arg(command));
+            QVERIFY(m_server->Requests().isEmpty());
+        }
     }
 };
 

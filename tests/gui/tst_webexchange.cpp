@@ -21,6 +21,7 @@
 #include "support/gui/GuiFixture.h"
 #include "support/gui/ModalWatch.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -261,13 +262,27 @@ private Q_SLOTS:
             QCOMPARE(Shown("Warning: Upload failed: Access denied: Invalid password"), 1);
             return;
         }
-        // Kept for the session: the next upload goes through without asking.
+        // Kept for the session and this server: the next upload answers its 401 without asking, and
+        // never sends the password ahead of it.
         QTest::mouseClick(Publisher().OstraButton(), Qt::LeftButton);
         QVERIFY(done.wait(10000));
         QVERIFY(done.last().first().toBool());
         const QList<CRecordedRequest> posts = RequestsTo("/cgi-bin/netlog.cgi");
-        QCOMPARE(posts.size(), 3);
+        QCOMPARE(posts.size(), 4);
+        QVERIFY(!posts[2].headers.contains("authorization"));
         QCOMPARE(posts.last().headers.value("authorization"), QStringLiteral("Basic bmNzOnNlY3JldA=="));
+
+        // The club's server box changed: the new server gets nothing it did not ask for, and asks anew.
+        CHttpServer other;
+        other.Route("/cgi-bin/preCheckIn", {{"auth", "ncs:secret"}, {"body", "x"}});
+        PreNet().ServerBox()->setText(other.Host());
+        QSignalSpy shown(&PreNet(), &CPreNetPanel::preNetShown);
+        QTest::mouseClick(PreNet().RefreshButton(), Qt::LeftButton);
+        QTRY_VERIFY((dlg = m_f->Frame().findChild<CCredentialsDlg*>()) && dlg->isVisible());
+        dlg->reject();
+        QVERIFY(shown.wait(10000));
+        for (const CRecordedRequest& r : other.Requests())
+            QVERIFY(!r.headers.contains("authorization"));
     }
 
     // The pre-net list with its marks; a station logged with F5 gets its mark; "Move all" logs the rest
@@ -301,7 +316,7 @@ private Q_SLOTS:
         QCOMPARE(PreNetRows(),
                  (QStringList{"1|W4ABC|Jane Doe|Springfield", "0|k1his|Hal|Somewhere", "0|N1FCC|Nancy|",
                               "0|KD9NEW|New Comer|Peoria, IL", "0|W4AB|Short|Call"}));
-        QVERIFY2(Status().startsWith("Post took"), qPrintable(Status()));
+        QCOMPARE(Status(), QStringLiteral("Pre-net: 5 check-ins"));
 
         Log("W4AB");
         QCOMPARE(PreNetRows().last(), QStringLiteral("1|W4AB|Short|Call"));
@@ -354,20 +369,104 @@ private Q_SLOTS:
             << "" << QByteArray(1357, ' ') << "Information: Nothing found so far for today";
         QTest::newRow("page with 404")
             << "" << PreNetPage("<li>W4ABC, 404</li>") << "Warning: Bad Server Name perhaps?";
-        QTest::newRow("no server") << "127.0.0.1:1" << QByteArray() << "Warning: Bad Server Name perhaps?";
+        QTest::newRow("no server")
+            << "127.0.0.1:1" << QByteArray()
+            << "Warning: Pre-net check-ins not fetched: Failed to connect to 127.0.0.1";
+        // An error page is a failure with its status, however long it is.
+        QTest::newRow("500 with a long page")
+            << "" << PreNetPage("<li>Internal, Server Error</li>")
+            << "Warning: Pre-net check-ins not fetched: 500 Internal Server Error";
     }
     void preNetMessages()
     {
         QFETCH(QString, server);
         QFETCH(QByteArray, body);
         QFETCH(QString, shown);
-        m_server->Route("/cgi-bin/preCheckIn", {{"body", QString::fromLatin1(body)}});
+        QJsonObject route{{"body", QString::fromLatin1(body)}};
+        if (QString(QTest::currentDataTag()).startsWith("500"))
+            route["status"] = 500;
+        m_server->Route("/cgi-bin/preCheckIn", route);
         if (!server.isEmpty())
             PreNet().ServerBox()->setText(server);
         RefreshPreNet();
-        QCOMPARE(m_f->Prompts().Shown(), QStringList{shown});
+        QCOMPARE(m_f->Prompts().Shown().size(), 1);
+        QVERIFY2(m_f->Prompts().Shown().first().startsWith(shown),
+                 qPrintable(m_f->Prompts().Shown().first()));
         QCOMPARE(PreNet().PreNetList()->rowCount(), 0);
-        QCOMPARE(Status().startsWith("Post took"), server.isEmpty());
+        // The status bar says what happened, not how long it took.
+        QVERIFY2(Status().startsWith(shown.mid(shown.indexOf(": ") + 2)), qPrintable(Status()));
+    }
+
+    // Without a club server nothing is fetched or sent: each button says so and shows the box.
+    void clubServerFirst_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("stored"); // what the settings hold
+        QTest::newRow("Pre Net Refresh") << "refresh"
+                                         << "";
+        QTest::newRow("OSTRA") << "ostra"
+                               << "";
+        QTest::newRow("Send Net Report") << "report"
+                                         << "";
+        // The placeholder an earlier version wrote on its first start is no server either.
+        QTest::newRow("OSTRA, old placeholder") << "ostra"
+                                                << "www.example.org";
+        QTest::newRow("Pre Net Refresh, old placeholder") << "refresh"
+                                                          << "www.example.org";
+    }
+    void clubServerFirst()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, stored);
+        m_f->Settings().SetString(Setting::NetLogServer, stored);
+        m_f->Settings().SetString(Setting::PreNetServer, stored);
+        m_f->Restart();
+        QCOMPARE(PreNet().ServerBox()->text(), QString());
+        Log("W4ABC");
+        QPushButton* b = button == "refresh" ? PreNet().RefreshButton()
+                         : button == "ostra" ? Publisher().OstraButton()
+                                             : Web().ReportButton();
+        QTest::mouseClick(b, Qt::LeftButton);
+        QCOMPARE(m_f->Prompts().Shown(), QStringList{"Warning: Set the club's server first"});
+        QCOMPARE(Status(), QStringLiteral("Set the club's server first"));
+        QCOMPARE(Form().CalendarTabs()->currentWidget(), &PreNet());
+        QCOMPARE(QApplication::focusWidget(), PreNet().ServerBox());
+        QVERIFY(!m_f->Frame().findChild<CNetReportDlg*>());
+        QTest::qWait(200);
+        QVERIFY(m_server->Requests().isEmpty());
+        QVERIFY(!Publisher().Uploader().IsBusy());
+    }
+
+    // A failed refresh keeps the EchoLink list as it was, greyed, and says why; the next good one mends it.
+    void echoLinkStaysOnFailure()
+    {
+        QSignalSpy shown(&PreNet(), &CPreNetPanel::echoLinkShown);
+        m_server->Route("/cgi-bin/echoLogin",
+                        {{"sequence", QJsonArray{QJsonObject{{"body", "<body>W1AW-R K1ABC </body>"}},
+                                                 QJsonObject{{"status", 500},
+                                                             {"body", "<body>Internal Server Error </body>"}},
+                                                 QJsonObject{{"body", "<body>N0CALL </body>"}}}}});
+        QStringList lines;
+        const auto listed = [&] {
+            QStringList out;
+            for (int i = 0; i < PreNet().EchoLinkList()->count(); ++i)
+                out << PreNet().EchoLinkList()->item(i)->text();
+            return out;
+        };
+        PreNet().RefreshEchoLink();
+        QVERIFY(shown.wait(10000));
+        QCOMPARE(listed(), (QStringList{"K1ABC", "W1AW-R"}));
+        PreNet().RefreshEchoLink();
+        QVERIFY(shown.wait(10000));
+        QCOMPARE(listed(), (QStringList{"K1ABC", "W1AW-R"}));
+        QVERIFY(PreNet().IsEchoLinkStale());
+        QCOMPARE(Status(), QStringLiteral("EchoLink listing not refreshed: 500 Internal Server Error"));
+        QVERIFY(PreNet().EchoLinkList()->toolTip().startsWith(Status()));
+        PreNet().RefreshEchoLink();
+        QVERIFY(shown.wait(10000));
+        QCOMPARE(listed(), QStringList{"N0CALL"});
+        QVERIFY(!PreNet().IsEchoLinkStale());
+        QVERIFY(PreNet().EchoLinkList()->toolTip().isEmpty());
     }
 
     // A double click loads the station into the form: from the pre-net list by its history or the club's
@@ -494,6 +593,7 @@ private Q_SLOTS:
         }
         QVERIFY(done.wait(10000));
         QVERIFY(done.first().first().toBool());
+        QCOMPARE(Status(), QStringLiteral("Net report sent"));
         QCOMPARE(RequestsTo("/cgi-bin/netReport").first().path, "/cgi-bin/netReport?" + query);
         QCOMPARE(s.GetString(Setting::ReportName), name.isEmpty() ? s.GetDefault(Setting::ReportName) : name);
         QVERIFY(s.Contains(Setting::ReportName) && s.Contains(Setting::ReportCheckIns));

@@ -57,6 +57,15 @@ void CQrzService::SetLoginWithoutKey(bool on)
     WriteConfig();
 }
 
+void CQrzService::SetLoginReply(int status, const QString& body)
+{
+    if (status == 0)
+        m_config.remove(QStringLiteral("login_reply"));
+    else
+        m_config[QStringLiteral("login_reply")] = QJsonObject{{"status", status}, {"body", body}};
+    WriteConfig();
+}
+
 void CQrzService::SetQueryError(const QString& error)
 {
     m_config[QStringLiteral("query_error")] = error;

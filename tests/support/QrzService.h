@@ -24,6 +24,9 @@ public:
     // The inner XML of the station's <Callsign> record.
     void AddStation(const QString& call, const QString& recordXml);
     void SetLoginWithoutKey(bool on);
+    // Every login answers with this status and body, as they stand (a service that is down); status 0:
+    // logins are answered as QRZ does.
+    void SetLoginReply(int status, const QString& body);
     // Every query answers with this error ("Session Timeout"); empty: none.
     void SetQueryError(const QString& error);
     void SetFccPage(const QByteArray& html);

@@ -21,6 +21,8 @@ Keys of a route (all optional):
   body | body_file   the body: a text sent as UTF-8 or Latin-1 ("latin1": true), or a file of ROOT
   headers            {"Name": "value"} added to the answer
   auth               "user:password": Basic credentials required, else 401 with a "Club" realm
+  digest             "user:password": Digest credentials (MD5, qop "auth") required, else 401
+  realm              the realm of either challenge ("Club" by default)
   redirect           answer 302 with this Location
   echo               answer 200 with the request's body
   store              write the request's body to ROOT/<store> (then served by /files/<store>), answer 200
@@ -36,6 +38,7 @@ Every request is recorded, before it is answered, as one JSON line in ROOT/reque
   {"method", "path" (with query), "version", "headers" (names in lower case), "body_b64"}
 """
 import base64
+import hashlib
 import http.server
 import json
 import os
@@ -179,18 +182,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 time.sleep(0.02)
         if route.get("delay_ms"):
             time.sleep(route["delay_ms"] / 1000.0)
-        auth = route.get("auth")
-        if auth:
-            expected = "Basic " + base64.b64encode(auth.encode("utf-8")).decode("ascii")
-            if self.headers.get("Authorization") != expected:
-                page = b"<html><body>Authorization Required</body></html>"
-                self.send_response(401)
-                self.send_header("WWW-Authenticate", 'Basic realm="Club"')
-                self.send_header("Content-Type", "text/html")
-                self.send_header("Content-Length", str(len(page)))
-                self.end_headers()
-                self.wfile.write(page)
-                return
+        if not self.authorized(route):
+            page = b"<html><body>Authorization Required</body></html>"
+            realm = route.get("realm", "Club")
+            self.send_response(401)
+            if route.get("digest"):
+                self.send_header("WWW-Authenticate",
+                                 'Digest realm="%s", nonce="%s", qop="auth", algorithm=MD5' % (realm, self.server.nonce))
+            else:
+                self.send_header("WWW-Authenticate", 'Basic realm="%s"' % realm)
+            self.send_header("Content-Type", "text/html")
+            self.send_header("Content-Length", str(len(page)))
+            self.end_headers()
+            self.wfile.write(page)
+            return
         if route.get("redirect"):
             self.send_response(302)
             self.send_header("Location", route["redirect"])
@@ -234,6 +239,29 @@ class Handler(http.server.BaseHTTPRequestHandler):
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
 
+    def authorized(self, route):
+        given = self.headers.get("Authorization") or ""
+        if route.get("auth"):
+            return given == "Basic " + base64.b64encode(route["auth"].encode("utf-8")).decode("ascii")
+        if route.get("digest"):
+            if not given.startswith("Digest "):
+                return False
+            fields = {}
+            for part in given[7:].split(","):
+                if "=" in part:
+                    k, v = part.strip().split("=", 1)
+                    fields[k.strip().lower()] = v.strip().strip('"')
+            user, password = route["digest"].split(":", 1)
+            realm = route.get("realm", "Club")
+            md5 = lambda t: hashlib.md5(t.encode("utf-8")).hexdigest()
+            ha1 = md5("%s:%s:%s" % (user, realm, password))
+            ha2 = md5("%s:%s" % (self.command, fields.get("uri", "")))
+            expected = md5(":".join([ha1, fields.get("nonce", ""), fields.get("nc", ""), fields.get("cnonce", ""),
+                                     fields.get("qop", ""), ha2]))
+            return (fields.get("username") == user and fields.get("realm") == realm
+                    and fields.get("nonce") == self.server.nonce and fields.get("response") == expected)
+        return True
+
     do_GET = handle_any
     do_POST = handle_any
 
@@ -257,6 +285,7 @@ def main():
     server.root = sys.argv[1]
     server.lock = threading.Lock()
     server.counts = {}
+    server.nonce = base64.b16encode(os.urandom(12)).decode("ascii").lower()
     if len(sys.argv) > 3 and sys.argv[2] == "--tls":
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(sys.argv[3])

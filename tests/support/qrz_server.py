@@ -7,6 +7,7 @@ CONFIG is a JSON file, read again for every request:
   {"user": "n0tst", "password": "secret",
    "stations": {"W1AW": "<call>W1AW</call><fname>HIRAM P</fname>..."},   inner XML of <Callsign>
    "login_without_key": false,      the login reply carries neither <Key> nor <Error>
+   "login_reply": {"status": 404, "body": "..."},  every login answers this, as it stands (a service down)
    "query_error": "Session Timeout", every query answers with this error, whatever its key
    "fcc_page": "/path/to/page.html"}
 
@@ -105,6 +106,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if route == "/bin/xml/":
             params = params_of(query, ";")
             state.log({"kind": "login", "path": path, "params": params})
+            if config.get("login_reply"):
+                raw = config["login_reply"]
+                return self.reply(raw.get("body", ""), raw.get("status", 200), "text/html")
             if config.get("login_without_key"):
                 return self.reply(HEAD + session() + TAIL)
             if params.get("username") != config.get("user") or params.get("password") != config.get("password"):

@@ -103,12 +103,15 @@ inline constexpr T NetDataRecTO{"NetSettings", "NetDataRecTO", T::NumericText, "
 inline constexpr T NetDataSndTO{"NetSettings", "NetDataSndTO", T::NumericText, "5000"};
 inline constexpr T NetRecTO{"NetSettings", "NetRecTO", T::NumericText, "5000"};
 inline constexpr T NetSndTO{"NetSettings", "NetSndTO", T::NumericText, "5000"};
+// The longest a whole exchange with a web server may take, answer to a 401 included.
+inline constexpr T NetExchangeTO{"NetSettings", "NetExchangeTO", T::NumericText, "60000"};
 
-// The club's web server for pre-net check-ins and the station listing.
-inline constexpr T PreNetServer{"PreNet", "Server", T::String, "www.example.org"};
+// The club's web server for pre-net check-ins, the station listing and the net report. Empty until the
+// operator names it: nothing goes to a server nobody chose.
+inline constexpr T PreNetServer{"PreNet", "Server", T::String, ""};
 // The club's web server that receives the net-log page (its "cgi-bin/netlog.cgi"); "https://host",
-// "host:port" and "user@host" are understood.
-inline constexpr T NetLogServer{"NetLog", "Server", T::String, "www.example.org"};
+// "host:port" and "user@host" are understood. Empty: the club's server above.
+inline constexpr T NetLogServer{"NetLog", "Server", T::String, ""};
 
 // The "Upload: " bar's "Auto Mode" and "Reverse" (0 or 1), kept so that a restart in the middle of a net
 // goes on publishing as before.

@@ -46,6 +46,7 @@ std::vector<const CSettingDef*> MakeTable()
         &NetDataSndTO,
         &NetRecTO,
         &NetSndTO,
+        &NetExchangeTO,
         &PreNetServer,
         &NetLogServer,
         &NetLogAutoMode,

@@ -157,5 +157,9 @@ int CSoundMixer::ScaledVolume(long position, long minimum, long maximum)
         return 0;
     const long long span = (long long)maximum - minimum;
     const long long at = qBound<long long>(0, (long long)position - minimum, span);
-    return int((at * 10 + span / 2) / span);
+    // Tenths of the range, truncated as the slider's ticks are (3277 of 65535 is still 0, 62300 is 9).
+    const long long tick = span / 10;
+    if (tick == 0)
+        return int(at * 10 / span); // a range of fewer than 10 steps
+    return int(qMin<long long>(10, at / tick));
 }

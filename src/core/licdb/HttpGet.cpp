@@ -97,6 +97,7 @@ CHttpGetReply CHttpGet::Get(const QString& url)
     }
     reply.received = true;
     reply.status = response.Status();
+    reply.statusText = response.StatusText();
     reply.body = response.Body();
     return reply;
 }

@@ -11,6 +11,7 @@ struct CHttpGetReply
 {
     bool received = false; // the server answered (with any status); false: no answer, see error
     long status = 0;       // the HTTP status when received
+    QString statusText;    // "404 Not Found"
     QByteArray body;
     // Why nothing was received (no connection, time-out, TLS failure). Never holds the URL, which may
     // carry a password.

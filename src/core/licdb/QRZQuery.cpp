@@ -50,7 +50,15 @@ void CQRZQuery::SetAccount(const CQRZAccount& account)
 void CQRZQuery::DropSession()
 {
     m_strKey.clear();
+    m_keyOwner.clear();
+    QFile::remove(QDir(m_strFolder).filePath(QLatin1String(kSessionOwnerFile)));
     QFile::remove(QDir(m_strFolder).filePath(QLatin1String(kSessionKeyFile)));
+}
+
+QByteArray CQRZQuery::OwnerText() const
+{
+    return (HttpBaseUrl(m_account.host) + QLatin1Char('\n') + m_account.userName + QLatin1Char('\n'))
+        .toUtf8();
 }
 
 void CQRZQuery::SetHomeGrid(const QString& grid, const QString& unit)
@@ -77,6 +85,10 @@ void CQRZQuery::WriteFile(const char* name, const QByteArray& bytes)
 
 QString CQRZQuery::KeyFromFile() const
 {
+    // A key of another host or user (an older run, another account) stays unused.
+    QFile owner(QDir(m_strFolder).filePath(QLatin1String(kSessionOwnerFile)));
+    if (!owner.open(QIODevice::ReadOnly) || owner.read(64 * 1024) != OwnerText())
+        return {};
     QFile file(QDir(m_strFolder).filePath(QLatin1String(kSessionKeyFile)));
     if (!file.open(QIODevice::ReadOnly))
         return {};
@@ -93,8 +105,11 @@ bool CQRZQuery::Login(const QString& base)
     if (!reply.received)
         return Fail(Failure::Network, QStringLiteral("QRZ cannot be reached: %1").arg(reply.error));
     m_reply = reply.body;
+    const QByteArray owner = OwnerText();
     if (!reply.body.isEmpty()) {
         try {
+            // The owner goes first and comes back last: a key is never left beside another account's name.
+            QFile::remove(QDir(m_strFolder).filePath(QLatin1String(kSessionOwnerFile)));
             WriteFile(kSessionKeyFile, reply.body);
         } catch (const CFileException& e) {
             return Fail(Failure::File, e.Message());
@@ -103,12 +118,28 @@ bool CQRZQuery::Login(const QString& base)
     const CQRZReply parsed = ParseQrzReply(reply.body);
     if (parsed.wellFormed && !parsed.key.isEmpty()) {
         m_strKey = parsed.key;
+        m_keyOwner = owner;
+        try {
+            WriteFile(kSessionOwnerFile, owner);
+        } catch (const CFileException&) {
+            // Without its owner the key is only not reused by the next run.
+        }
         return true;
     }
-    // Asking with a key that was refused, or none, would only bring the same error back.
-    if (!parsed.error.isEmpty())
+    // Only QRZ's own error refuses the account; anything else is the service failing, and asking the
+    // operator for the password again would not mend it.
+    if (parsed.wellFormed && !parsed.error.isEmpty())
         return Fail(Failure::LoginRefused, parsed.error);
-    return Fail(Failure::LoginRefused, QStringLiteral("QRZ's login reply holds no session key."));
+    const QString status = reply.statusText.isEmpty() ? QString::number(reply.status) : reply.statusText;
+    QString what;
+    if (reply.body.trimmed().isEmpty())
+        what = QStringLiteral("an empty reply");
+    else if (!parsed.wellFormed)
+        what = QStringLiteral("a reply that is not XML");
+    else
+        what = QStringLiteral("a reply without a session key");
+    return Fail(Failure::Service,
+                QStringLiteral("The QRZ service failed: HTTP status %1, %2.").arg(status, what));
 }
 
 bool CQRZQuery::Query(const QString& callSign)
@@ -124,8 +155,16 @@ bool CQRZQuery::Query(const QString& callSign)
     if (call.isEmpty())
         return Fail(Failure::NoCallSign, QStringLiteral("There is no call sign to look up."));
 
-    if (m_strKey.isEmpty())
+    // A key is used only for the host and user it was given to.
+    if (!m_strKey.isEmpty() && m_keyOwner != OwnerText()) {
+        m_strKey.clear();
+        m_keyOwner.clear();
+    }
+    if (m_strKey.isEmpty()) {
         m_strKey = KeyFromFile();
+        if (!m_strKey.isEmpty())
+            m_keyOwner = OwnerText();
+    }
     if (m_strKey.isEmpty() && !Login(base))
         return false;
 

@@ -21,7 +21,9 @@ struct CQRZAccount
 // Looks a call sign up in the QRZ XML callbook.
 //
 // The session key is kept in the object and in QrzSessionKey.xml (the last login reply, as received),
-// so that a new run logs in only when it has no key. A query whose reply says the key is no good
+// so that a new run logs in only when it has no key. A key belongs to the host and user name that logged
+// in (kept beside it in QrzSessionKey.account) and is never sent to another host or for another user. A query
+// whose reply says the key is no good
 // ("Session Timeout", "Invalid session key", "XML access is not autho...") logs in once anew and asks
 // once more. Every reply is kept in QrzCallData.xml. Both files live in the folder given (the data
 // folder) and are readable by their owner only.
@@ -36,16 +38,19 @@ public:
     {
         None,
         NoAccount,    // a login is needed and the user name or the password is missing: ask for them
-        LoginRefused, // QRZ refused the login ("Username/password incorrect"): ask for them again
+        LoginRefused, // QRZ refused the login with its own <Error> ("Username/password incorrect"): ask again
         BadHost,      // the host setting is no http(s) address
         NoCallSign,   // nothing to look up
         Network,      // no reply (no connection, time-out)
-        Service,      // QRZ answered with an error instead of a record ("Not found: N0CALL")
+        Service,      // QRZ answered with an error instead of a record ("Not found: N0CALL"), or the service
+                      // failed (a login answered by an error page, an empty or non-XML reply, no key)
         BadReply,     // the reply is not the XML expected
         File,         // QrzSessionKey.xml or QrzCallData.xml cannot be written
     };
 
     static constexpr const char* kSessionKeyFile = "QrzSessionKey.xml";
+    // The host and user name the key in kSessionKeyFile belongs to, one per line.
+    static constexpr const char* kSessionOwnerFile = "QrzSessionKey.account";
     static constexpr const char* kCallDataFile = "QrzCallData.xml";
     // The agent tag sent with the login.
     static constexpr const char* kAgent = "n0call.0";
@@ -85,6 +90,8 @@ private:
     bool Fail(Failure failure, const QString& text);
     bool Login(const QString& base);
     QString KeyFromFile() const;
+    // What the owner file says of the account: "host\nuser\n".
+    QByteArray OwnerText() const;
     void WriteFile(const char* name, const QByteArray& bytes);
 
     CHttpGet& m_http;
@@ -94,6 +101,7 @@ private:
     QString m_strHomeGrid;
     QString m_strUnit = QStringLiteral("miles");
     QString m_strKey;
+    QByteArray m_keyOwner; // OwnerText() of the account m_strKey was given to
     QByteArray m_reply;
     CQRZCallData m_data;
     Failure m_failure = Failure::None;

@@ -32,11 +32,43 @@ std::vector<CBlastStation> CBlastEmail::DistributionList(CDatabase& db, const QD
     return stations;
 }
 
+QString CBlastEmail::GreetingName(const QString& name)
+{
+    QString text = name.simplified();
+    bool reordered = false;
+    // "Last, First Middle": the part after the comma ("SMITH, JOHN Q" from the licence database).
+    if (const qsizetype comma = text.indexOf(QLatin1Char(',')); comma >= 0) {
+        const QString first = text.mid(comma + 1).simplified();
+        if (!first.isEmpty()) {
+            text = first;
+            reordered = true;
+        }
+    }
+    bool lower = false, letters = false;
+    for (const QChar c : text) {
+        lower = lower || c.isLower();
+        letters = letters || c.isLetter();
+    }
+    const bool capitals = letters && !lower;
+    if (!reordered && !capitals)
+        return name; // written by a person: as it stands
+    QString word = text.section(QLatin1Char(' '), 0, 0);
+    if (capitals) {
+        // "JOHN" is John, "MARY-ANN" Mary-Ann, "O'NEIL" O'Neil.
+        bool start = true;
+        for (QChar& c : word) {
+            c = start ? c.toUpper() : c.toLower();
+            start = !c.isLetter();
+        }
+    }
+    return word;
+}
+
 QString CBlastEmail::Personalise(const QString& text, const CBlastStation& station)
 {
     // In this order, so that a name holding "<CALL>" gets the call sign too.
     return QString(text)
-        .replace(QLatin1String("<NAME>"), station.name)
+        .replace(QLatin1String("<NAME>"), GreetingName(station.name))
         .replace(QLatin1String("<CALL>"), station.callSign);
 }
 
@@ -100,6 +132,14 @@ QString CBlastSummary::Text() const
     if (cancelled)
         text += QStringLiteral(" Stopped on request; %1 not tried.")
                     .arg(total - static_cast<int>(results.size()));
+    if (serverUnreachable) {
+        QStringList calls;
+        for (const CBlastStation& s : notTried)
+            calls << s.callSign;
+        text += QStringLiteral(" Stopped: the mail server could not be reached for two stations in a row");
+        text += calls.isEmpty() ? QStringLiteral(".")
+                                : QStringLiteral("; not tried: %1.").arg(calls.join(QStringLiteral(", ")));
+    }
     for (const CBlastResult& r : results) {
         if (!r.sent)
             text += QStringLiteral("\nFailed: %1 <%2>: %3").arg(r.station.callSign, r.station.email, r.error);
@@ -160,7 +200,14 @@ CBlastSummary CBlastEmail::Send(const CBlastRequest& request, const CObserver& o
         attachments.push_back(std::move(encoded));
     }
 
+    int unreachableInARow = 0; // stations in a row for which the server was out of reach
     for (int i = 0; i < summary.total; ++i) {
+        if (unreachableInARow >= 2) {
+            // A server that does not answer the next one either would hold every station for its time-out.
+            summary.serverUnreachable = true;
+            summary.notTried.assign(request.stations.begin() + i, request.stations.end());
+            break;
+        }
         if (observer.cancelled && observer.cancelled()) {
             summary.cancelled = true;
             break;
@@ -202,6 +249,7 @@ CBlastSummary CBlastEmail::Send(const CBlastRequest& request, const CObserver& o
             } else {
                 result.error = smtp.GetErrorText();
             }
+            unreachableInARow = smtp.IsConnectionFailure() ? unreachableInARow + 1 : 0;
         }
         if (result.sent)
             ++summary.sent;

@@ -48,6 +48,10 @@ struct CBlastSummary
     int total = 0;
     int sent = 0;
     bool cancelled = false;
+    // The server was out of reach (no connection, no greeting, no TLS) for two stations in a row: the
+    // blast stopped there; notTried are the stations after them.
+    bool serverUnreachable = false;
+    std::vector<CBlastStation> notTried;
     // Set when nothing was sent because what every message shares was refused (an unreadable
     // attachment, a sender that is no address, ...).
     QString refused;
@@ -69,8 +73,13 @@ public:
     // checked in twice gets one message), in the order they first checked in, with the name and address
     // of their newest check-in.
     static std::vector<CBlastStation> DistributionList(CDatabase& db, const QDate& day);
-    // Every "<NAME>" replaced by the name, then every "<CALL>" by the call sign.
+    // Every "<NAME>" replaced by the name to greet with (GreetingName), then every "<CALL>" by the call
+    // sign.
     static QString Personalise(const QString& text, const CBlastStation& station);
+    // The first name of a name as the log keeps it: "Lee, Billy" (last name first) gives "Billy", a name in
+    // capitals its first word with a capital only at its start ("JOHN SMITH" gives "John"); a name written
+    // in mixed case otherwise stays as it is ("Ann New").
+    static QString GreetingName(const QString& name);
 
     // Server, port, security, user, CA file, time-outs, sender and pause from the settings; the password
     // is the caller's to add (CSecretStore).

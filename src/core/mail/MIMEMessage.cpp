@@ -39,7 +39,11 @@ void CMIMEMessage::FormatHeader()
 
     CMailMessage::FormatHeader();
     AddHeaderLine("MIME-Version: 1.0");
-    AddHeaderLine("Content-Type: " + m_sMIMEContentType.toLatin1() + "; boundary=" + m_sBoundary.toLatin1());
+    // The boundary goes on a line of its own when the whole would pass 78 characters (a boundary made
+    // unique is long).
+    const QByteArray type = "Content-Type: " + m_sMIMEContentType.toLatin1() + ";";
+    const QByteArray boundary = "boundary=" + m_sBoundary.toLatin1();
+    AddHeaderLine(type.size() + 1 + boundary.size() > 78 ? type + "\r\n " + boundary : type + " " + boundary);
 }
 
 void CMIMEMessage::InsertBoundary()

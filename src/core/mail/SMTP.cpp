@@ -319,6 +319,7 @@ bool CSMTP::StartTls()
     m_socket->startClientEncryption();
     if (!m_socket->waitForEncrypted(m_options.connectTimeoutMs)) {
         Fail(QStringLiteral("TLS handshake failed"), SslErrorText());
+        m_bConnectionFailure = true;
         m_bBroken = true;
         return false;
     }
@@ -359,6 +360,7 @@ bool CSMTP::Connect()
     if (m_bConnected)
         return true;
     Close();
+    m_bConnectionFailure = false;
     const bool tls = m_options.security != Security::None;
     if (!m_options.user.isEmpty() && !tls) {
         Fail(QStringLiteral("Authentication needs an encrypted connection: choose STARTTLS or TLS"),
@@ -412,16 +414,19 @@ bool CSMTP::Connect()
              m_socket->error() == QAbstractSocket::SocketTimeoutError
                  ? QStringLiteral("no connection within %1 s").arg(m_options.connectTimeoutMs / 1000.0)
                  : m_socket->errorString());
+        m_bConnectionFailure = true;
         Close();
         return false;
     }
     if (m_options.security == Security::Tls && !m_socket->waitForEncrypted(m_options.connectTimeoutMs)) {
         Fail(QStringLiteral("TLS handshake failed"), SslErrorText());
+        m_bConnectionFailure = true;
         Close();
         return false;
     }
     if (!GetResponse(ConnectSuccess)) {
         m_sError = QStringLiteral("Server didn't respond.");
+        m_bConnectionFailure = true;
         Close();
         return false;
     }

@@ -53,6 +53,9 @@ public:
     bool SendMessage(CMailMessage& message);
     bool Disconnect();
     bool IsConnected() const { return m_bConnected; }
+    // The last Connect() failed before a dialogue could begin: no connection, no greeting, or no TLS.
+    // The server itself is out of reach (not a refusal of this message).
+    bool IsConnectionFailure() const { return m_bConnectionFailure; }
 
     QString GetLastError() const { return m_sError; }
     QString GetLastErrorDetail() const { return m_sErrorDetail; }
@@ -101,6 +104,7 @@ private:
     QString m_sErrorDetail;
     bool m_bConnected = false;
     bool m_bBroken = false; // the dialogue is out of step (time-out, lost connection): no QUIT
+    bool m_bConnectionFailure = false;
     int m_nPort;
     QString m_sServer;
     COptions m_options;

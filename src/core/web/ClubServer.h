@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/web/CredentialCache.h"
 #include "core/web/NetReport.h"
 #include "core/web/PreNet.h"
 #include "core/web/WebRequest.h"
@@ -8,7 +9,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
-#include <mutex>
+#include <memory>
 
 Q_DECLARE_METATYPE(CPreNetFetch)
 Q_DECLARE_METATYPE(CEchoLinkFetch)
@@ -17,7 +18,8 @@ Q_DECLARE_METATYPE(CWebResponse)
 // The exchanges of the main form with the club's server (setting PreNet/Server), each run off the window's
 // thread by a worker of its own: a slow pre-net page never holds up the EchoLink listing, and two
 // refreshes of one kind never overlap (a refresh asked for while one runs is dropped; the running one
-// brings the news). Credentials the operator gives when the server asks are kept for the session.
+// brings the news). Credentials the operator gives when a server asks are kept for the session, for that
+// server and realm only (CCredentialCache).
 class CClubServer : public QObject
 {
     Q_OBJECT
@@ -29,6 +31,8 @@ public:
     void SetServer(const QString& server) { m_server = server; }
     const QString& Server() const { return m_server; }
     void SetOptions(const CWebOptions& options) { m_options = options; }
+    // The cache of the credentials given during this run; share it with the other web exchanges.
+    const std::shared_ptr<CCredentialCache>& Credentials() const { return m_credentials; }
 
     // Each returns false, and does nothing, while the previous exchange of its kind still runs.
     bool RefreshPreNet();
@@ -53,15 +57,12 @@ private:
         CEchoLinkFetch echoLink;
         CWebResponse report;
     };
-    // Runs one exchange of the worker with the current server, options and credentials.
+    // Runs one exchange of the worker with the current server, options and credential cache.
     bool Run(CWebWorker& worker, std::function<void(CWebRequest&)> exchange);
-    void KeepCredentials(const CWebRequest& request, const CWebResponse& response);
 
     QString m_server;
     CWebOptions m_options;
-    std::mutex m_credentialsLock;
-    QString m_user;
-    QString m_password;
+    std::shared_ptr<CCredentialCache> m_credentials;
     CSlot m_results; // each written by its worker, read after that worker's finished()
 
     // Last: destroyed first, so running exchanges stop before what they use goes.

@@ -4,13 +4,19 @@
 #include "core/db/Database.h"
 
 CNetLogUploader::CNetLogUploader(QString logPath, QString folder, const CClock& clock, QObject* parent)
-    : QObject(parent), m_logPath(std::move(logPath)), m_folder(std::move(folder)), m_clock(clock)
+    : QObject(parent), m_logPath(std::move(logPath)), m_folder(std::move(folder)), m_clock(clock),
+      m_credentials(std::make_shared<CCredentialCache>())
 {
     qRegisterMetaType<CNetLogUpload>();
     connect(&m_worker, &CWebWorker::finished, this, &CNetLogUploader::OnFinished);
 }
 
 CNetLogUploader::~CNetLogUploader() = default;
+
+void CNetLogUploader::SetCredentialCache(std::shared_ptr<CCredentialCache> cache)
+{
+    m_credentials = cache ? std::move(cache) : std::make_shared<CCredentialCache>();
+}
 
 void CNetLogUploader::RequestUpload(const QDate& day, bool reverse)
 {
@@ -31,19 +37,13 @@ void CNetLogUploader::StartNext()
     const bool reverse = m_pendingReverse;
     const CNetDetails net = m_net;
     const bool started = m_worker.Start([this, day, reverse, net, server = m_server, options = m_options,
-                                         user = m_user, password = m_password](CWebWorker& worker) {
+                                         cache = m_credentials](CWebWorker& worker) {
         CWebRequest request(options);
         NetLog::ConfigureUpload(request, server);
-        request.SetUserName(user);
-        request.SetPassword(password);
+        request.SetCredentialCache(cache);
         worker.Attach(request);
         CDatabase log(m_logPath, CDatabase::ReadOnly);
         m_result = NetLog::Publish(log, day, reverse, m_folder, request, net);
-        // Credentials the operator gave are kept for the uploads that follow.
-        if (m_result.ok) {
-            m_user = request.GetUserName();
-            m_password = request.GetPassword();
-        }
     });
     if (started)
         Q_EMIT uploadStarted();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/web/CredentialCache.h"
 #include "core/web/UploadLog.h"
 #include "core/web/WebRequest.h"
 #include "core/web/WebWorker.h"
@@ -41,6 +42,9 @@ public:
     // settings on the window's thread. They apply from the next upload on.
     void SetServer(const QString& server) { m_server = server; }
     void SetOptions(const CWebOptions& options) { m_options = options; }
+    // Where the credentials the operator gives are kept (for that server and realm only); share the
+    // club server's cache.
+    void SetCredentialCache(std::shared_ptr<CCredentialCache> cache);
     // The club's and the net's names on the page (section "Club"), read the same way.
     void SetNet(const CNetDetails& net) { m_net = net; }
 
@@ -73,8 +77,7 @@ private:
 
     // Shared with the running upload: written before it starts, read after it has finished.
     NetLog::CResult m_result;
-    QString m_user;
-    QString m_password;
+    std::shared_ptr<CCredentialCache> m_credentials;
 
     bool m_failing = false;
     QDateTime m_lastGood;

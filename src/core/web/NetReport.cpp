@@ -38,8 +38,8 @@ QString EncodeValue(const QString& value)
     QString out;
     for (const char ch : value.toUtf8()) {
         const auto c = static_cast<unsigned char>(ch);
-        const bool breaks =
-            c <= 0x20 || c >= 0x7F || c == '&' || c == '=' || c == '#' || c == '%' || c == '+' || c == '?';
+        const bool breaks = c <= 0x20 || c >= 0x7F || c == '&' || c == '=' || c == '#' || c == '%' ||
+                            c == '+' || c == '?' || c == ';';
         if (breaks) {
             out += QLatin1Char('%');
             out += QLatin1Char(hex[c >> 4]);

@@ -36,7 +36,7 @@ CNetReport Initial(const CSettings& settings, const QDate& day,
 // Writes every field into section "NetReport" (Announce as 0 or 1): what "Send" does before it sends.
 void Store(CSettings& settings, const CNetReport& report);
 
-// Percent-encodes what would break a query (blanks, & = # % + ?, control characters and non-ASCII,
+// Percent-encodes what would break a query (blanks, & = # % + ? ;, control characters and non-ASCII,
 // the latter as UTF-8); everything else stays as typed, "/" included.
 QString EncodeValue(const QString& value);
 

@@ -5,6 +5,17 @@
 // The readers of the club server's pages: they see whatever the network brings, so every input is read in
 // linear time and none can make them fail.
 
+QString CPreNetPage::Summary() const
+{
+    if (status != Entries)
+        return Message();
+    QString text =
+        QStringLiteral("Pre-net: %1 check-in%2").arg(entries.size()).arg(entries.size() == 1 ? "" : "s");
+    if (capped)
+        text += QStringLiteral(" (the page holds more; only the first %1 are read)").arg(PreNet::kMaxEntries);
+    return text;
+}
+
 QString CPreNetPage::Message() const
 {
     switch (status) {
@@ -12,6 +23,8 @@ QString CPreNetPage::Message() const
         return QStringLiteral("Nothing found so far for today");
     case BadServer:
         return QStringLiteral("Bad Server Name perhaps?");
+    case Failed:
+        return QStringLiteral("Pre-net check-ins not fetched: %1").arg(failure);
     case Entries:
     default:
         return {};
@@ -34,6 +47,131 @@ bool IsUtf8(const QByteArray& bytes)
     return !d.hasError();
 }
 
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// The next tag of one name ("<li", "</li", ...) in a page already in lower case: the name must be followed
+// by ">" or a blank ("<link" is no "<li"). Each finder remembers its last hit, so that asking again and
+// again from later positions reads the page once in all.
+class CTagFinder
+{
+public:
+    CTagFinder(const QByteArray& lower, const char* name) : m_lower(lower), m_name(name) {}
+
+    // Where the tag begins at or after from; -1 when it does not occur any more.
+    qsizetype From(qsizetype from)
+    {
+        if (m_at == -1 || (m_at >= from && m_known))
+            return m_at;
+        qsizetype pos = from;
+        for (;;) {
+            pos = m_lower.indexOf(m_name, pos);
+            if (pos < 0)
+                break;
+            const qsizetype after = pos + m_name.size();
+            if (after >= m_lower.size() || m_lower[after] == '>' || IsSpace(m_lower[after]))
+                break;
+            pos = after;
+        }
+        m_at = pos;
+        m_known = true;
+        return m_at;
+    }
+
+private:
+    const QByteArray& m_lower;
+    QByteArrayView m_name;
+    qsizetype m_at = 0;
+    bool m_known = false;
+};
+
+// The text of an element's content with its tags and comments left out.
+QByteArray WithoutTags(QByteArrayView item)
+{
+    QByteArray out;
+    out.reserve(item.size());
+    qsizetype i = 0;
+    while (i < item.size()) {
+        const char c = item[i];
+        if (c != '<') {
+            out += c;
+            ++i;
+            continue;
+        }
+        if (item.sliced(i).startsWith("<!--")) {
+            const qsizetype end = item.indexOf("-->", i + 4);
+            i = end < 0 ? item.size() : end + 3;
+            continue;
+        }
+        const qsizetype end = item.indexOf('>', i + 1);
+        i = end < 0 ? item.size() : end + 1;
+    }
+    return out;
+}
+
+// The character references of HTML: the five named ones and &nbsp;, decimal and hexadecimal ones.
+// Anything else stays as it stands. Control characters, from the page or a reference, become blanks.
+QString DecodeEntities(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        const QChar c = text[i];
+        if (c != QLatin1Char('&')) {
+            const char16_t u = c.unicode();
+            out += (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0)) ? QChar(u' ') : c;
+            ++i;
+            continue;
+        }
+        // A reference is short: look no further than its longest form ("&#x10FFFF;"), so that a page of
+        // "&"s without ";" is still read in linear time.
+        const qsizetype window = qMin<qsizetype>(10, n - i - 1);
+        const qsizetype found = QStringView(text).sliced(i + 1, window).indexOf(QLatin1Char(';'));
+        const qsizetype semi = found < 0 ? -1 : i + 1 + found;
+        if (semi < 0) {
+            out += c;
+            ++i;
+            continue;
+        }
+        const QStringView name = QStringView(text).sliced(i + 1, semi - i - 1);
+        char32_t code = 0;
+        if (name == u"amp")
+            code = '&';
+        else if (name == u"lt")
+            code = '<';
+        else if (name == u"gt")
+            code = '>';
+        else if (name == u"quot")
+            code = '"';
+        else if (name == u"apos")
+            code = '\'';
+        else if (name == u"nbsp")
+            code = ' ';
+        else if (name.size() > 1 && name[0] == u'#') {
+            bool ok = false;
+            const bool hex = name[1] == u'x' || name[1] == u'X';
+            const uint value = name.sliced(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
+            if (ok && value > 0 && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF) &&
+                (name.sliced(hex ? 2 : 1)[0].isDigit() || hex))
+                code = value;
+        }
+        if (code == 0) {
+            out += c;
+            ++i;
+            continue;
+        }
+        if (code < 0x20 || code == 0x7F || (code >= 0x80 && code < 0xA0))
+            code = ' ';
+        out += QString::fromUcs4(&code, 1);
+        i = semi + 1;
+    }
+    return out;
+}
+
 } // namespace
 
 CPreNetPage ParsePage(const QByteArray& body)
@@ -45,57 +183,82 @@ CPreNetPage ParsePage(const QByteArray& body)
     }
     const bool utf8 = IsUtf8(body);
     const auto text = [utf8](QByteArrayView bytes) {
-        return utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+        return DecodeEntities(utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes));
     };
 
-    qsizetype from = body.indexOf("/form>");
+    // Tags in any case: "<LI>" is "<li>".
+    const QByteArray lower = body.toLower();
+    qsizetype from = lower.indexOf("/form>");
     if (from < 0)
         from = 0;
+    CTagFinder itemStart(lower, "<li"), itemEnd(lower, "</li"), ulEnd(lower, "</ul"), olEnd(lower, "</ol");
     for (;;) {
-        const qsizetype li = body.indexOf("<li>", from);
+        const qsizetype li = itemStart.From(from);
         if (li < 0)
             break;
-        const qsizetype start = li + 4;
-        qsizetype end = body.indexOf('<', start);
-        if (end < 0)
-            end = body.size();
+        const qsizetype tagEnd = lower.indexOf('>', li);
+        if (tagEnd < 0)
+            break;
+        const qsizetype start = tagEnd + 1;
+        // The entry runs to its "</li>", or to the next "<li>" or the end of the list when it is not closed.
+        qsizetype end = body.size();
+        for (const qsizetype at :
+             {itemEnd.From(start), itemStart.From(start), ulEnd.From(start), olEnd.From(start)})
+            if (at >= 0 && at < end)
+                end = at;
         from = end;
-        const QByteArrayView item(body.constData() + start, end - start);
+        const QByteArray item = WithoutTags(QByteArrayView(body.constData() + start, end - start));
 
         CPreNetEntry e;
         const qsizetype comma = item.indexOf(',');
-        e.call = text(comma < 0 ? item : item.first(comma)).remove(QLatin1Char('+')).trimmed();
+        e.call = text(comma < 0 ? QByteArrayView(item) : QByteArrayView(item).first(comma))
+                     .remove(QLatin1Char('+'))
+                     .simplified();
         if (comma >= 0) {
-            const QByteArrayView rest = item.sliced(comma + 1);
+            const QByteArrayView rest = QByteArrayView(item).sliced(comma + 1);
             const qsizetype comma2 = rest.indexOf(',');
-            // The club's web form sends a blank as "+": John+Smith is John Smith.
-            e.name = text(comma2 < 0 ? rest : rest.first(comma2))
-                         .replace(QLatin1Char('+'), QLatin1Char(' '))
-                         .remove(QLatin1Char(','))
-                         .simplified();
+            // The club's web form sends a blank as "+": John+Smith is John Smith. "&#43;" is a plus.
+            QByteArray name = (comma2 < 0 ? rest : rest.first(comma2)).toByteArray();
+            name.replace('+', ' ');
+            e.name = text(name).simplified();
             if (comma2 >= 0)
-                e.location = text(rest.sliced(comma2 + 1)).trimmed();
+                e.location = text(rest.sliced(comma2 + 1)).simplified();
         }
-        if (!e.call.isEmpty())
+        if (!e.call.isEmpty()) {
+            if (page.entries.size() >= kMaxEntries) {
+                page.capped = true;
+                break;
+            }
             page.entries.push_back(std::move(e));
+        }
     }
     page.status = page.entries.empty() ? CPreNetPage::NothingFound : CPreNetPage::Entries;
     return page;
 }
 
-QStringList ParseEchoLink(const QString& body)
+QStringList ParseEchoLink(const QString& body, bool* capped)
 {
     QStringList lines;
+    if (capped)
+        *capped = false;
     const qsizetype b = body.indexOf(QLatin1String("<body>"));
     if (b < 0)
         return lines;
     const qsizetype start = b + 6;
     const qsizetype e = body.indexOf(QLatin1String("</body>"));
     const QStringView content = e < start ? QStringView() : QStringView(body).sliced(start, e - start);
+    // false once the list is full.
     const auto add = [&](QStringView piece) {
         const QString line = piece.trimmed().toString();
-        if (!line.isEmpty())
-            lines << line;
+        if (line.isEmpty())
+            return true;
+        if (lines.size() >= qsizetype(kMaxEntries)) {
+            if (capped)
+                *capped = true;
+            return false;
+        }
+        lines << line;
+        return true;
     };
     qsizetype space = content.indexOf(QLatin1Char(' '));
     if (space < 0) {
@@ -104,7 +267,8 @@ QStringList ParseEchoLink(const QString& body)
     }
     qsizetype pos = 0;
     for (;;) {
-        add(content.sliced(pos, space - pos));
+        if (!add(content.sliced(pos, space - pos)))
+            break;
         pos = space + 1;
         space = content.indexOf(QLatin1Char(' '), pos);
         if (space < 0 || space == pos)

@@ -100,6 +100,12 @@ CMove Resolve(CDatabase& log, CFccDatabase& fcc, const QString& fccDbPath, const
     return m;
 }
 
+QString ClubServerSetting(const QString& value)
+{
+    const QString server = value.trimmed();
+    return server.compare(QLatin1String("www.example.org"), Qt::CaseInsensitive) == 0 ? QString() : server;
+}
+
 int RefreshIntervalMs(const QString& secondsText)
 {
     const int seconds = CSettings::LeadingDigits(secondsText);
@@ -123,7 +129,13 @@ CPreNetFetch FetchPreNet(CWebRequest& request, const QString& server)
     Configure(request, server, kPreNetPath);
     CPreNetFetch f;
     f.response = request.Get();
-    f.page = ParsePage(f.response.Answered() ? f.response.BodyWithoutCr() : QByteArray());
+    if (!f.response.IsSuccess()) {
+        // An error page's words are no check-ins, and its length says nothing of the day.
+        f.page.status = CPreNetPage::Failed;
+        f.page.failure = f.response.FailureText();
+        return f;
+    }
+    f.page = ParsePage(f.response.BodyWithoutCr());
     return f;
 }
 
@@ -132,8 +144,8 @@ CEchoLinkFetch FetchEchoLink(CWebRequest& request, const QString& server)
     Configure(request, server, kEchoLinkPath);
     CEchoLinkFetch f;
     f.response = request.Get();
-    if (f.response.Answered())
-        f.stations = ParseEchoLink(f.response.Text());
+    if (f.response.IsSuccess())
+        f.stations = ParseEchoLink(f.response.Text(), &f.capped);
     return f;
 }
 

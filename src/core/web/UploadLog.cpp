@@ -330,6 +330,7 @@ void ConfigureUpload(CWebRequest& request, const QString& server)
 
 CWebResponse UploadPage(CWebRequest& request, const QByteArray& page)
 {
+    request.SetAnswerBodyNeeded(false);
     return request.Post(page, kContentType);
 }
 

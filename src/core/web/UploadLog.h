@@ -92,7 +92,8 @@ void SavePage(const QString& folder, const QByteArray& page);
 // Points the request at the upload script of the club's server: the server text, port "80" (for plain
 // http without a port of its own), "cgi-bin/netlog.cgi", no credentials of its own.
 void ConfigureUpload(CWebRequest& request, const QString& server);
-// Sends the page as the body of a POST to the request's address.
+// Sends the page as the body of a POST to the request's address. Only the answer's status counts: the
+// exchange ends once it has come, whatever the server sends after it.
 CWebResponse UploadPage(CWebRequest& request, const QByteArray& page);
 
 // The outcome of one publication.

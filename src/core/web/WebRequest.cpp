@@ -1,6 +1,7 @@
 #include "core/web/WebRequest.h"
 
 #include "core/app/Settings.h"
+#include "core/web/CredentialCache.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -8,6 +9,7 @@
 #include <curl/curl.h>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -82,6 +84,7 @@ struct CAttempt
     int status = 0;
     QByteArray reason;
     bool sawStatusLine = false;
+    bool headDone = false; // the head of a final answer (not 1xx) is complete
     qint64 headerBytes = 0;
     QList<QPair<QByteArray, QByteArray>> headers;
 };
@@ -93,13 +96,17 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user)
     a->headerBytes += qint64(bytes);
     const QByteArray line = QByteArray(data, qsizetype(bytes)).trimmed();
     if (line.startsWith("HTTP/")) {
-        // A new answer begins (after an authentication round, say): forget the previous head.
+        // A new answer begins (after an authentication round, say): forget the previous one.
         a->headers.clear();
+        a->body.clear();
+        a->headDone = false;
         a->sawStatusLine = true;
         const QList<QByteArray> parts = line.split(' ');
         a->status = parts.size() > 1 ? parts[1].toInt() : 0;
         const qsizetype space = line.indexOf(' ', line.indexOf(' ') + 1);
         a->reason = space > 0 ? line.mid(space + 1).trimmed() : QByteArray();
+    } else if (line.isEmpty()) {
+        a->headDone = a->sawStatusLine && a->status >= 200;
     } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
         a->headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
     }
@@ -118,15 +125,89 @@ size_t OnBody(char* data, size_t size, size_t count, void* user)
     return bytes;
 }
 
-// Scheme ("basic", "digest") and realm of a WWW-Authenticate header.
-void ReadChallenge(const QByteArray& header, QByteArray& scheme, QString& realm)
+// The pieces of a header value split at the commas outside quoted strings, trimmed.
+QList<QByteArray> SplitOutsideQuotes(const QByteArray& value)
 {
-    const qsizetype space = header.indexOf(' ');
-    scheme = (space < 0 ? header : header.left(space)).toLower();
-    static const QRegularExpression realmRe(QStringLiteral("realm\\s*=\\s*\"([^\"]*)\""),
-                                            QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = realmRe.match(QString::fromLatin1(header));
-    realm = m.hasMatch() ? m.captured(1) : QString();
+    QList<QByteArray> pieces;
+    QByteArray piece;
+    bool quoted = false;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (quoted && c == '\\' && i + 1 < value.size()) {
+            piece += c;
+            piece += value[++i];
+            continue;
+        }
+        if (c == '"')
+            quoted = !quoted;
+        if (c == ',' && !quoted) {
+            pieces << piece.trimmed();
+            piece.clear();
+        } else {
+            piece += c;
+        }
+    }
+    pieces << piece.trimmed();
+    return pieces;
+}
+
+// The value of a "name=value" or "name="value"" parameter.
+QString ParamValue(const QByteArray& param)
+{
+    QByteArray v = param.mid(param.indexOf('=') + 1).trimmed();
+    if (v.size() >= 2 && v.startsWith('"') && v.endsWith('"')) {
+        v = v.mid(1, v.size() - 2);
+        QByteArray out;
+        for (qsizetype i = 0; i < v.size(); ++i)
+            out += (v[i] == '\\' && i + 1 < v.size()) ? v[++i] : v[i];
+        v = out;
+    }
+    return QString::fromUtf8(v);
+}
+
+// The challenge to answer among the WWW-Authenticate headers of a 401: Digest when the server offers it
+// (never Basic then), else Basic; false when it offers neither. realm: that challenge's realm.
+bool ReadChallenge(const QList<QPair<QByteArray, QByteArray>>& headers, QByteArray& scheme, QString& realm)
+{
+    bool basic = false, digest = false;
+    QString basicRealm, digestRealm;
+    for (const auto& h : headers) {
+        if (h.first.compare("WWW-Authenticate", Qt::CaseInsensitive) != 0)
+            continue;
+        // One header may hold several challenges: "Digest realm="a", nonce="n", Basic realm="a"".
+        QByteArray current;
+        for (QByteArray piece : SplitOutsideQuotes(h.second)) {
+            const qsizetype space = piece.indexOf(' ');
+            const qsizetype equals = piece.indexOf('=');
+            if (!piece.isEmpty() && (equals < 0 || (space > 0 && space < equals))) {
+                // A new challenge: its scheme, then perhaps its first parameter.
+                current = (space < 0 ? piece : piece.left(space)).toLower();
+                if (current == "digest")
+                    digest = true;
+                else if (current == "basic")
+                    basic = true;
+                piece = space < 0 ? QByteArray() : piece.mid(space + 1).trimmed();
+            }
+            if (!piece.toLower().startsWith("realm") || piece.indexOf('=') < 0 ||
+                piece.left(piece.indexOf('=')).trimmed().toLower() != "realm")
+                continue;
+            if (current == "digest" && digestRealm.isNull())
+                digestRealm = ParamValue(piece);
+            else if (current == "basic" && basicRealm.isNull())
+                basicRealm = ParamValue(piece);
+        }
+    }
+    if (digest) {
+        scheme = "digest";
+        realm = digestRealm;
+        return true;
+    }
+    if (basic) {
+        scheme = "basic";
+        realm = basicRealm;
+        return true;
+    }
+    return false;
 }
 
 bool IsConnectFailure(CURLcode rc)
@@ -177,6 +258,7 @@ CWebOptions CWebOptions::FromSettings(const CSettings& settings)
     o.dataSendTimeoutMs = value(Setting::NetDataSndTO);
     o.receiveTimeoutMs = value(Setting::NetRecTO);
     o.sendTimeoutMs = value(Setting::NetSndTO);
+    o.exchangeTimeoutMs = value(Setting::NetExchangeTO);
     return o;
 }
 
@@ -242,9 +324,17 @@ QString CWebResponse::TookText() const
 
 // ---------------------------------------------------------------------------------------------------------
 
-CWebRequest::CWebRequest() = default;
+CWebRequest::CWebRequest() : m_cache(std::make_shared<CCredentialCache>()) {}
 
-CWebRequest::CWebRequest(const CWebOptions& options) : m_options(options) {}
+CWebRequest::CWebRequest(const CWebOptions& options)
+    : m_options(options), m_cache(std::make_shared<CCredentialCache>())
+{
+}
+
+void CWebRequest::SetCredentialCache(std::shared_ptr<CCredentialCache> cache)
+{
+    m_cache = cache ? std::move(cache) : std::make_shared<CCredentialCache>();
+}
 
 CWebRequest::~CWebRequest() = default;
 
@@ -328,6 +418,7 @@ CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentT
     }
 
     const QByteArray url = r.m_url.toUtf8();
+    const QString urlText = r.m_url;
     const QByteArray caFile = m_options.caFile.toLocal8Bit();
     std::unique_ptr<curl_slist, CListDeleter> headers;
     for (const char* h : {"Pragma: no-cache", "Cache-Control: no-cache", "Expect:"})
@@ -337,14 +428,26 @@ CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentT
         headers.reset(curl_slist_append(headers.release(), h.constData()));
     }
     const qint64 bodySize = body ? body->size() : 0;
-    bool prompted = false;
+
+    // Answering a 401: the cached credential, then the given one, then the prompt, each once.
+    enum class AuthStep
+    {
+        None,
+        Cached,
+        Given,
+        Prompted
+    } step = AuthStep::None;
+    std::optional<CWebCredential> answer; // what the next attempt answers the server's challenge with
+    QString answerRealm;
+    bool answerFromCache = false;
+    Clock::time_point exchangeStart = Clock::now();
 
     for (int attempt = 0;;) {
         CAttempt a;
         a.maxBody = m_options.maxBodyBytes;
         char errorText[CURL_ERROR_SIZE] = {};
-        const QByteArray user = m_user.toUtf8();
-        const QByteArray password = m_password.toUtf8();
+        const QByteArray user = answer ? answer->user.toUtf8() : QByteArray();
+        const QByteArray password = answer ? answer->password.toUtf8() : QByteArray();
         CURL* c = easy.get();
         curl_easy_reset(c);
         curl_easy_setopt(c, CURLOPT_URL, url.constData());
@@ -362,11 +465,12 @@ CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentT
         curl_easy_setopt(c, CURLOPT_WRITEDATA, &a);
         if (!caFile.isEmpty())
             curl_easy_setopt(c, CURLOPT_CAINFO, caFile.constData());
-        if (!m_user.isEmpty() || !m_password.isEmpty()) {
+        if (answer) {
+            // Only the scheme the server asked for: libcurl never falls back to Basic from Digest.
             curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
             curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
             curl_easy_setopt(c, CURLOPT_HTTPAUTH,
-                             m_authScheme == "digest" ? CURLAUTH_DIGEST : CURLAUTH_BASIC);
+                             answer->scheme == "digest" ? CURLAUTH_DIGEST : CURLAUTH_BASIC);
         }
         if (body) {
             curl_easy_setopt(c, CURLOPT_POST, 1L);
@@ -387,10 +491,13 @@ CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentT
         } phase = Connecting;
         const Clock::time_point start = Clock::now();
         Clock::time_point lastActivity = start;
+        Clock::time_point rateStart = start;
+        qint64 rateBytes = 0;
         curl_off_t lastUp = -1, lastDown = -1;
         qint64 lastHeader = -1;
         CWebResponse::Outcome ownEnd = CWebResponse::Outcome::Answered;
         QString ownMessage;
+        bool headOnly = false; // ended on purpose once the head had come
         CURLcode rc = CURLE_OK;
         curl_multi_add_handle(multi.get(), c);
         for (;;) {
@@ -399,6 +506,12 @@ CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentT
             if (mc != CURLM_OK) {
                 ownEnd = CWebResponse::Outcome::TransportError;
                 ownMessage = QString::fromUtf8(curl_multi_strerror(mc));
+                break;
+            }
+            // The head of the answer is all the caller wants; a 401 that libcurl answers itself is not
+            // the answer yet.
+            if (!m_answerBodyNeeded && a.headDone && !(a.status == 401 && answer)) {
+                headOnly = true;
                 break;
             }
             if (running == 0) {
@@ -434,6 +547,12 @@ CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentT
             if (moved || next != phase || next == Connecting)
                 lastActivity = now;
             const bool progressed = moved;
+            // The rate is measured while bytes are meant to move, over windows of rateWindowMs.
+            const qint64 movedBytes = qint64(up) + qint64(down) + a.headerBytes;
+            if ((next != Sending && next != Reading) || next != phase) {
+                rateStart = now;
+                rateBytes = movedBytes;
+            }
             phase = next;
             lastUp = up;
             lastDown = down;
@@ -445,6 +564,27 @@ CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentT
                                        .arg(Seconds(limit))
                                  : QStringLiteral("Timed out: the server sent nothing for %1 seconds")
                                        .arg(Seconds(limit));
+                break;
+            }
+            if (m_options.rateWindowMs > 0 && m_options.minBytesPerSecond > 0 &&
+                now - rateStart >= std::chrono::milliseconds(m_options.rateWindowMs)) {
+                const qint64 inWindow = movedBytes - rateBytes;
+                if (inWindow * 1000 < qint64(m_options.minBytesPerSecond) * m_options.rateWindowMs) {
+                    ownEnd = CWebResponse::Outcome::TimedOut;
+                    ownMessage = QStringLiteral("Timed out: the server %1 only %2 bytes in %3 seconds")
+                                     .arg(phase == Sending ? QStringLiteral("took") : QStringLiteral("sent"))
+                                     .arg(inWindow)
+                                     .arg(Seconds(m_options.rateWindowMs));
+                    break;
+                }
+                rateStart = now;
+                rateBytes = movedBytes;
+            }
+            if (m_options.exchangeTimeoutMs > 0 &&
+                now - exchangeStart > std::chrono::milliseconds(m_options.exchangeTimeoutMs)) {
+                ownEnd = CWebResponse::Outcome::TimedOut;
+                ownMessage = QStringLiteral("Timed out: the exchange took longer than %1 seconds")
+                                 .arg(Seconds(m_options.exchangeTimeoutMs));
                 break;
             }
             if (Cancelled()) {
@@ -469,7 +609,7 @@ CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentT
                 ownEnd == CWebResponse::Outcome::Cancelled ? QStringLiteral("Cancelled") : ownMessage;
             return r;
         }
-        if (rc != CURLE_OK) {
+        if (rc != CURLE_OK && !headOnly) {
             if (Cancelled()) {
                 r.m_outcome = CWebResponse::Outcome::Cancelled;
                 r.m_message = QStringLiteral("Cancelled");
@@ -493,32 +633,59 @@ CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentT
             return r;
         }
 
-        long status = 0;
-        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+        long status = a.status;
+        if (!headOnly)
+            curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
         r.m_outcome = CWebResponse::Outcome::Answered;
         r.m_status = int(status);
         r.m_reason = QString::fromLatin1(a.reason);
         r.m_headers = std::move(a.headers);
-        r.m_body = std::move(a.body);
-        if (status != 401)
+        r.m_body = headOnly ? QByteArray() : std::move(a.body);
+        if (status != 401) {
+            if (answer)
+                m_cache->Keep(urlText, answerRealm, *answer);
             return r;
+        }
 
-        // Credentials: ask once, try once more with what the prompt answers.
+        // Refused: a cached credential that no longer works is forgotten.
+        if (answer && answerFromCache)
+            m_cache->Forget(urlText, answerRealm);
+        answer.reset();
+        answerFromCache = false;
         QByteArray scheme;
         QString realm;
-        ReadChallenge(r.Header("WWW-Authenticate"), scheme, realm);
-        QString newUser = m_user, newPassword = m_password;
-        if (prompted || !m_prompt || !m_prompt(r.m_url, realm, newUser, newPassword) || Cancelled()) {
+        const bool answerable = ReadChallenge(r.m_headers, scheme, realm);
+        if (answerable && step < AuthStep::Cached) {
+            step = AuthStep::Cached;
+            // Kept from a Digest challenge: never sent as Basic (the server asks again, or an impostor does).
+            if (std::optional<CWebCredential> kept = m_cache->Find(urlText, realm);
+                kept && (scheme == "digest" || kept->scheme == "basic")) {
+                answer = CWebCredential{kept->user, kept->password, scheme};
+                answerFromCache = true;
+            }
+        }
+        if (answerable && !answer && step < AuthStep::Given) {
+            step = AuthStep::Given;
+            if (!m_user.isEmpty() || !m_password.isEmpty())
+                answer = CWebCredential{m_user, m_password, scheme};
+        }
+        if (answerable && !answer && step < AuthStep::Prompted) {
+            step = AuthStep::Prompted;
+            QString newUser = m_user.isEmpty() ? m_cache->LastUser(urlText) : m_user;
+            QString newPassword;
+            if (m_prompt && m_prompt(r.m_url, realm, newUser, newPassword) && !Cancelled())
+                answer = CWebCredential{newUser, newPassword, scheme};
+            // The operator's time to answer is no part of the server's.
+            exchangeStart = Clock::now();
+        }
+        if (!answer) {
             const bool cancelled = Cancelled();
             r.m_outcome = cancelled ? CWebResponse::Outcome::Cancelled : CWebResponse::Outcome::AccessDenied;
             r.m_message = cancelled ? QStringLiteral("Cancelled") : QString::fromLatin1(kAccessDenied);
             return r;
         }
-        prompted = true;
-        m_user = newUser;
-        m_password = newPassword;
-        m_authScheme = scheme == "digest" ? scheme : QByteArray("basic");
+        answerRealm = realm;
         r = CWebResponse();
-        r.m_url = QString::fromUtf8(url);
+        r.m_url = urlText;
     }
 }

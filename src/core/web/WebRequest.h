@@ -6,7 +6,9 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <memory>
 
+class CCredentialCache;
 class CSettings;
 
 // Time-outs and retries of an HTTP exchange, in milliseconds. Read them from the settings on the thread
@@ -20,8 +22,9 @@ class CSettings;
 //   dataSendTimeoutMs    longest silence while the request body is going out
 //   receiveTimeoutMs     longest wait for the answer's status line and head once the request is sent
 //   dataReceiveTimeoutMs longest silence between two pieces of the answer's body
-// The four silences are inactivity limits, not limits on the whole exchange: a server that trickles a
-// large answer slowly is waited for as long as it keeps sending.
+// The four silences are inactivity limits. Beside them, the whole exchange (the answer to a 401 included)
+// ends after exchangeTimeoutMs, and a server that keeps the transfer alive with a byte now and then (less
+// than minBytesPerSecond over any rateWindowMs while the request or the answer is moving) is given up.
 struct CWebOptions
 {
     int connectTimeoutMs = 15000;
@@ -30,12 +33,17 @@ struct CWebOptions
     int dataSendTimeoutMs = 5000;
     int receiveTimeoutMs = 5000;
     int dataReceiveTimeoutMs = 5000;
+    // 0: no limit.
+    int exchangeTimeoutMs = 60000;
+    int minBytesPerSecond = 64;
+    int rateWindowMs = 10000;
     // An answer larger than this is abandoned (a misbehaving server cannot fill the memory).
     qint64 maxBodyBytes = 32LL * 1024 * 1024;
     // Certificate authorities to trust for https, in PEM; empty: the system's.
     QString caFile;
 
-    // Section "NetSettings": NetConTO, NetRetNum, NetSndTO, NetDataSndTO, NetRecTO, NetDataRecTO.
+    // Section "NetSettings": NetConTO, NetRetNum, NetSndTO, NetDataSndTO, NetRecTO, NetDataRecTO,
+    // NetExchangeTO.
     // NetCtrlSndTO and NetCtrlRecTO are read first and always superseded by NetSndTO and NetRecTO. A value
     // of 0 or less, or text that is no number, takes the setting's default.
     static CWebOptions FromSettings(const CSettings& settings);
@@ -135,10 +143,16 @@ private:
 //
 // The exchange: HTTP/1.0, "Pragma: no-cache" and "Cache-Control: no-cache", redirections are not followed
 // (a 3xx is an answer like any other), the proxy from the environment, the time-outs of CWebOptions. An
-// answer of any status is read whole; IsSuccess() tells a 2xx from the rest. A 401 asks the credentials
-// prompt once, if there is one, and repeats the request once with what it answers: "Access denied:
-// Invalid password" when there is no prompt, it is cancelled, or the repeated request is refused too.
-// Credentials that were accepted are kept for the next exchanges of the object.
+// answer of any status is read whole (unless SetAnswerBodyNeeded(false)); IsSuccess() tells a 2xx from
+// the rest.
+//
+// Credentials go only to the server that asks for them, and only in answer to its 401, never ahead of it:
+// a user name and password are tried in the scheme of the server's challenge (Digest when it offers
+// Digest, else Basic; nothing for other schemes). Answering a 401, the request tries, each at most once:
+// what the credential cache holds for that server (scheme, host, port) and realm, then the user name and
+// password set with SetUserName()/SetPassword(), then the credentials prompt. "Access denied: Invalid
+// password" when none of them is there or accepted. Credentials the server accepted go into the cache
+// (the object's own unless one is shared with SetCredentialCache()); a cached one it refuses is dropped.
 class CWebRequest
 {
 public:
@@ -169,6 +183,12 @@ public:
     void SetProgress(Progress progress) { m_progress = std::move(progress); }
     void SetCredentialsPrompt(CredentialsPrompt prompt) { m_prompt = std::move(prompt); }
     void SetCancelCheck(CancelCheck check) { m_cancelCheck = std::move(check); }
+    // Where accepted credentials are kept, keyed by server and realm; null: the object's own.
+    void SetCredentialCache(std::shared_ptr<CCredentialCache> cache);
+    const std::shared_ptr<CCredentialCache>& CredentialCache() const { return m_cache; }
+    // False: the exchange ends as soon as the answer's status and head have arrived (an upload whose
+    // answer page nobody reads); Body() is then empty.
+    void SetAnswerBodyNeeded(bool needed) { m_answerBodyNeeded = needed; }
 
     const QString& GetServer() const { return m_server; }
     const QString& GetPort() const { return m_port; }
@@ -201,8 +221,8 @@ private:
     QString m_objectPath;
     QString m_user;
     QString m_password;
-    // How the server asked for credentials the last time: "basic" or "digest".
-    QByteArray m_authScheme;
+    std::shared_ptr<CCredentialCache> m_cache;
+    bool m_answerBodyNeeded = true;
     bool m_progressDisplay = true;
     Progress m_progress;
     CredentialsPrompt m_prompt;

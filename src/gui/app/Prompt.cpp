@@ -119,6 +119,8 @@ void Show(QWidget* parent, Kind kind, const QString& text, const QString& title)
     if (CPromptAccess::Record(kind, text))
         return;
     QMessageBox box(Icon(kind), Title(title), text, QMessageBox::Ok, parent);
+    // Texts carry names and addresses from files and servers ("<w1aw@example.org>"): never markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
@@ -144,6 +146,7 @@ void Notify(QWidget* parent, Kind kind, const QString& text, const QString& titl
     if (CPromptAccess::Record(kind, text))
         return;
     auto* box = new QMessageBox(Icon(kind), Title(title), text, QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }
@@ -152,8 +155,11 @@ bool Ask(QWidget* parent, const QString& question, bool defaultYes, const QStrin
 {
     if (CPromptAccess::Record(Kind::Question, question))
         return CPromptAccess::NextAnswer();
-    return QMessageBox::question(parent, Title(title), question, QMessageBox::Yes | QMessageBox::No,
-                                 defaultYes ? QMessageBox::Yes : QMessageBox::No) == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Question, Title(title), question, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 Choice AskYesNoCancel(QWidget* parent, const QString& question, const QString& title)

@@ -6,6 +6,7 @@
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
 #include "core/web/NetLogUploader.h"
+#include "core/web/PreNet.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
 #include "gui/app/Prompt.h"
@@ -107,7 +108,23 @@ void CNetLogPublisher::Request(const QDate& day)
 {
     // The server and time-outs as they are set now; the settings are read here, on the window's thread.
     CSettings& settings = m_doc.Settings();
-    m_uploader->SetServer(settings.GetString(Setting::NetLogServer));
+    // The upload server of its own, else the club's server of the pre-net box; never one nobody chose.
+    QString server = PreNet::ClubServerSetting(settings.GetString(Setting::NetLogServer));
+    if (server.isEmpty())
+        server = PreNet::ClubServerSetting(settings.GetString(Setting::PreNetServer));
+    if (server.isEmpty()) {
+        const bool manual = m_manualPending;
+        m_manualPending = false;
+        m_frame.SetStatusText(PreNet::kSetServerFirst);
+        if (manual || !m_toldNoServer) {
+            m_toldNoServer = true;
+            Q_EMIT serverMissing();
+            Prompt::Notify(&m_frame, Prompt::Kind::Warning, PreNet::kSetServerFirst);
+        }
+        return;
+    }
+    m_toldNoServer = false;
+    m_uploader->SetServer(server);
     m_uploader->SetOptions(CWebOptions::FromSettings(settings));
     m_uploader->SetNet(CNetDetails::FromSettings(settings));
     m_uploader->RequestUpload(day, m_reverse->isChecked());

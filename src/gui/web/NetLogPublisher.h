@@ -39,6 +39,8 @@ public:
 Q_SIGNALS:
     // An upload ended (for whoever waits for it).
     void uploadFinished(bool ok);
+    // "OSTRA" found no club server set: show the operator where it goes.
+    void serverMissing();
 
 private:
     void Request(const QDate& day);
@@ -58,4 +60,6 @@ private:
     // The operator asked with "OSTRA" for the upload that is waiting / running: its failure is always shown.
     bool m_manualPending = false;
     bool m_manualRunning = false;
+    // "Set the club's server first" was said in auto mode: said once, not after every check-in.
+    bool m_toldNoServer = false;
 };

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -69,6 +70,7 @@ CPreNetPanel::CPreNetPanel(CMainFrame& frame, CClubServer& club, QWidget* parent
     m_server->setObjectName(QStringLiteral("preNetServer"));
     m_server->setToolTip(
         QStringLiteral("The club's web server: pre-net check-ins, EchoLink listing, net report"));
+    m_server->setPlaceholderText(QStringLiteral("club's web server"));
     top->addWidget(m_server, 1);
     layout->addLayout(top);
 
@@ -156,9 +158,11 @@ CPreNetPanel::CPreNetPanel(CMainFrame& frame, CClubServer& club, QWidget* parent
 
     // The server box shows the setting and writes every change back at once.
     CSettings& settings = m_doc.Settings();
+    // The placeholder an earlier version stored on its first start names no club: the box starts empty.
+    const QString stored = settings.GetString(Setting::PreNetServer);
+    if (!settings.Contains(Setting::PreNetServer) || PreNet::ClubServerSetting(stored) != stored.trimmed())
+        settings.SetString(Setting::PreNetServer, PreNet::ClubServerSetting(stored));
     m_server->setText(settings.GetString(Setting::PreNetServer));
-    if (!settings.Contains(Setting::PreNetServer))
-        settings.SetString(Setting::PreNetServer, m_server->text());
     connect(m_server, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_doc.Settings().SetString(Setting::PreNetServer, text); });
 
@@ -192,17 +196,40 @@ void CPreNetPanel::Status(const QString& text)
     m_frame.SetStatusText(text);
 }
 
-void CPreNetPanel::PrepareExchange()
+QString CPreNetPanel::ClubServer(bool ask)
 {
     // Each exchange reads the server again: another part of the program may have changed it.
-    CSettings& settings = m_doc.Settings();
-    const QString server = settings.GetString(Setting::PreNetServer);
-    if (server != m_server->text()) {
+    const QString server = PreNet::ClubServerSetting(m_doc.Settings().GetString(Setting::PreNetServer));
+    if (server != m_server->text().trimmed()) {
         const QSignalBlocker block(m_server);
         m_server->setText(server);
     }
+    if (server.isEmpty()) {
+        Status(PreNet::kSetServerFirst);
+        if (ask) {
+            FocusServerBox();
+            Prompt::Notify(this, Prompt::Kind::Warning, PreNet::kSetServerFirst);
+        }
+    }
+    return server;
+}
+
+void CPreNetPanel::FocusServerBox()
+{
+    if (QTabWidget* tabs = m_view.CalendarTabs())
+        tabs->setCurrentWidget(this);
+    m_server->setFocus(Qt::OtherFocusReason);
+    m_server->selectAll();
+}
+
+bool CPreNetPanel::PrepareExchange(bool ask)
+{
+    const QString server = ClubServer(ask);
+    if (server.isEmpty())
+        return false;
     m_club.SetServer(server);
-    m_club.SetOptions(CWebOptions::FromSettings(settings));
+    m_club.SetOptions(CWebOptions::FromSettings(m_doc.Settings()));
+    return true;
 }
 
 // --- Pre-net check-ins ---------------------------------------------------------------------------------
@@ -211,7 +238,8 @@ void CPreNetPanel::RefreshPreNet()
 {
     if (m_club.PreNetWorker().IsBusy())
         return;
-    PrepareExchange();
+    if (!PrepareExchange(true))
+        return;
     if (m_club.RefreshPreNet())
         m_task->Begin();
 }
@@ -219,11 +247,11 @@ void CPreNetPanel::RefreshPreNet()
 void CPreNetPanel::OnPreNetFetched(const CPreNetFetch& fetch)
 {
     m_task->End();
-    const CWebResponse& r = fetch.response;
-    Status(r.Answered() ? r.TookText() : r.FailureText());
+    Status(fetch.page.Summary());
     if (fetch.page.status == CPreNetPage::Entries) {
         m_entries = fetch.page.entries;
-    } else {
+    } else if (fetch.page.status != CPreNetPage::Failed) {
+        // A failed fetch says nothing of the day: the list it had stays.
         m_entries.clear();
     }
     Remark();
@@ -374,12 +402,36 @@ void CPreNetPanel::RefreshEchoLink()
 {
     if (m_club.EchoLinkWorker().IsBusy())
         return;
-    PrepareExchange();
+    // A timer tick: the status bar says it, no box every few seconds.
+    if (!PrepareExchange(false))
+        return;
     m_club.RefreshEchoLink();
 }
 
 void CPreNetPanel::OnEchoLinkFetched(const CEchoLinkFetch& fetch)
 {
+    if (!fetch.response.IsSuccess()) {
+        // An error page's words are no stations: the last list stays, greyed, and the status bar says why.
+        if (!m_echoStale)
+            m_echoStaleSince = QTime::currentTime();
+        m_echoStale = true;
+        const QString why =
+            QStringLiteral("EchoLink listing not refreshed: %1").arg(fetch.response.FailureText());
+        m_echoLinkList->setStyleSheet(QStringLiteral("QListWidget { color: gray; }"));
+        m_echoLinkList->setToolTip(QStringLiteral("%1 (the list is from before %2)")
+                                       .arg(why, m_echoStaleSince.toString(QStringLiteral("HH:mm:ss"))));
+        Status(why);
+        Q_EMIT echoLinkShown();
+        return;
+    }
+    if (m_echoStale) {
+        m_echoStale = false;
+        m_echoLinkList->setStyleSheet(QString());
+        m_echoLinkList->setToolTip(QString());
+    }
+    if (fetch.capped)
+        Status(QStringLiteral("EchoLink: the page holds more than %1 stations; only the first ones are shown")
+                   .arg(PreNet::kMaxEntries));
     // A refresh that ends after the box was cleared still shows what it brought: it is the newest news.
     QStringList lines = fetch.stations;
     std::stable_sort(lines.begin(), lines.end(), [](const QString& a, const QString& b) {

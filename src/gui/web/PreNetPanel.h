@@ -2,6 +2,7 @@
 
 #include "core/web/PreNet.h"
 
+#include <QTime>
 #include <QWidget>
 #include <vector>
 
@@ -56,6 +57,13 @@ public:
     QCheckBox* RefreshEveryBox() const { return m_refreshEvery; }
     QLineEdit* SecondsBox() const { return m_seconds; }
     QTimer* EchoLinkTimer() const { return m_timer; }
+    // The EchoLink list shows what an earlier refresh brought: the last one failed.
+    bool IsEchoLinkStale() const { return m_echoStale; }
+    // Brings the club's server box into view and gives it the focus (nothing can be fetched without it).
+    void FocusServerBox();
+    // The club's server as set now, read again from the settings (the box follows); empty when none is
+    // set, after saying so in the status bar (and, with ask, in a message box and by focusing the box).
+    QString ClubServer(bool ask);
 
 Q_SIGNALS:
     // A refresh ended and its list (or message) is shown.
@@ -63,7 +71,8 @@ Q_SIGNALS:
     void echoLinkShown();
 
 private:
-    void PrepareExchange();
+    // False (after saying why) when no server is set.
+    bool PrepareExchange(bool ask);
     void OnPreNetFetched(const CPreNetFetch& fetch);
     void OnEchoLinkFetched(const CEchoLinkFetch& fetch);
     void ShowPreNet();
@@ -88,5 +97,7 @@ private:
     QTimer* m_timer = nullptr;
     CWebTask* m_task = nullptr;
     std::vector<CPreNetEntry> m_entries;
+    bool m_echoStale = false;
+    QTime m_echoStaleSince;
     CCallSet m_dayCalls; // the calls of the form's day
 };

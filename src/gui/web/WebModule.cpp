@@ -5,6 +5,7 @@
 #include "core/app/Settings.h"
 #include "core/log/CheckinForm.h"
 #include "core/web/ClubServer.h"
+#include "core/web/NetLogUploader.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
 #include "gui/app/Prompt.h"
@@ -32,7 +33,10 @@ CWebModule::CWebModule(CMainFrame& frame) : QObject(&frame), m_frame(frame)
         CCredentialsDlg::Connect(*w, &frame);
 
     m_publisher = new CNetLogPublisher(frame);
+    // One run's credentials for every exchange, each kept for the server that asked.
+    m_publisher->Uploader().SetCredentialCache(m_club->Credentials());
     m_preNet = new CPreNetPanel(frame, *m_club, &view);
+    connect(m_publisher, &CNetLogPublisher::serverMissing, m_preNet, &CPreNetPanel::FocusServerBox);
     view.AddCalendarPage(m_preNet, QStringLiteral("Pre Net"));
     view.AddCalendarPage(m_preNet->EchoLinkPage(), QStringLiteral("EchoLink"));
 
@@ -57,6 +61,8 @@ void CWebModule::OnSendNetReport()
         m_frame.SetStatusText(QStringLiteral("The net report is still being sent."));
         return;
     }
+    if (m_preNet->ClubServer(true).isEmpty())
+        return;
     // The selected day's net: its check-ins and traffic as the log holds them.
     const CCheckinForm& form = doc.Form();
     const CNetDetails net = CNetDetails::FromSettings(settings);
@@ -67,7 +73,10 @@ void CWebModule::OnSendNetReport()
     const CNetReport report = dlg.Report();
     NetReport::Store(settings, report);
     // The server of the pre-net box, as it stands now.
-    m_club->SetServer(settings.GetString(Setting::PreNetServer));
+    const QString server = m_preNet->ClubServer(true);
+    if (server.isEmpty())
+        return;
+    m_club->SetServer(server);
     m_club->SetOptions(CWebOptions::FromSettings(settings));
     if (m_club->SendReport(report))
         m_reportTask->Begin();
@@ -77,7 +86,7 @@ void CWebModule::OnReportSent(const CWebResponse& response)
 {
     m_reportTask->End();
     if (response.IsSuccess()) {
-        m_frame.SetStatusText(response.TookText());
+        m_frame.SetStatusText(QStringLiteral("Net report sent"));
     } else {
         const QString text = QStringLiteral("Net report not sent: %1").arg(response.FailureText());
         m_frame.SetStatusText(text);

@@ -154,6 +154,10 @@ private Q_SLOTS:
         QTest::newRow("top of 65535") << 0L << 65535L << 65535L << "Volume: 10";
         QTest::newRow("middle of 65535") << 0L << 65535L << 32765L << "Volume: 5";
         QTest::newRow("bottom of 65535") << 0L << 65535L << 0L << "Volume: 0";
+        // Truncated, as the ticks are: a value shows once the slider has reached its tick.
+        QTest::newRow("3277 of 65535: not yet 1") << 0L << 65535L << 3277L << "Volume: 0";
+        QTest::newRow("62300 of 65535: not yet 10") << 0L << 65535L << 62300L << "Volume: 9";
+        QTest::newRow("6553 of 65535: 1") << 0L << 65535L << 6553L << "Volume: 1";
         QTest::newRow("maximum below 10") << 0L << 5L << 3L << "Volume: 6";
         QTest::newRow("top of 5") << 0L << 5L << 5L << "Volume: 10";
         QTest::newRow("maximum 1") << 0L << 1L << 1L << "Volume: 10";

@@ -335,6 +335,16 @@ private Q_SLOTS:
         QVERIFY2(wave.GetSampleCount() > 4410 && wave.GetSampleCount() < 22050,
                  qPrintable(QString::number(wave.GetSampleCount())));
         QVERIFY(wave.GetBytes().count('\0') < wave.GetBytes().size() / 2);
+        // Faded in and out: no click where a sound starts or is cut off (the last samples below -30 dBFS).
+        const QByteArray bytes = wave.GetBytes();
+        const auto sample = [&](qsizetype i) {
+            return std::abs(int(qFromLittleEndian<qint16>(bytes.constData() + 2 * i)));
+        };
+        const qsizetype n = bytes.size() / 2;
+        QVERIFY2(sample(0) < 328, qPrintable(QString::number(sample(0))));
+        for (qsizetype i = n - 20; i < n; ++i)
+            QVERIFY2(sample(i) < 1036,
+                     qPrintable(QStringLiteral("%1 at %2 of %3").arg(sample(i)).arg(i).arg(n)));
     }
 };
 

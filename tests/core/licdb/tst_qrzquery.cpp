@@ -142,11 +142,12 @@ private Q_SLOTS:
                                         << "wrong"
                                         << "" << false << int(CQRZQuery::Failure::LoginRefused)
                                         << "Username/password incorrect" << QStringList{"login"};
-        QTest::newRow("login reply without a key")
+        QTest::newRow("login reply without a key: the service failed, not the account")
             << "W1AW"
             << "secret"
-            << "" << true << int(CQRZQuery::Failure::LoginRefused)
-            << "QRZ's login reply holds no session key." << QStringList{"login"};
+            << "" << true << int(CQRZQuery::Failure::Service)
+            << "The QRZ service failed: HTTP status 200 OK, a reply without a session key."
+            << QStringList{"login"};
         QTest::newRow("no password: the account is asked for")
             << "W1AW"
             << ""
@@ -183,6 +184,82 @@ private Q_SLOTS:
         // A query that had a result keeps it through a failure.
         QVERIFY(!earlier->Query(QStringLiteral("N0NONE")));
         QCOMPARE(earlier->GetData().call, QStringLiteral("K1LOW"));
+    }
+
+    // A callbook that is down is no refused login: only QRZ's own <Error> asks for the account again.
+    void loginServiceFailures_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("404 page")
+            << 404 << "<html><body><h1>Not Found</h1><hr></body></html>"
+            << "The QRZ service failed: HTTP status 404 Not Found, a reply that is not XML.";
+        QTest::newRow("empty 503")
+            << 503 << ""
+            << "The QRZ service failed: HTTP status 503 Service Unavailable, an empty reply.";
+        QTest::newRow("text, not XML")
+            << 200 << "Down for maintenance"
+            << "The QRZ service failed: HTTP status 200 OK, a reply that is not XML.";
+    }
+    void loginServiceFailures()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, body);
+        QFETCH(QString, error);
+        m_qrz->SetLoginReply(status, body);
+        auto query = NewQuery(Account());
+        QVERIFY(!query->Query(QStringLiteral("W1AW")));
+        QCOMPARE(int(query->GetFailure()), int(CQRZQuery::Failure::Service));
+        QCOMPARE(query->GetLastError(), error);
+        QCOMPARE(m_qrz->Kinds(), QStringList{"login"});
+    }
+
+    // A session key goes only to the host and for the user it was given to, in this run and the next.
+    void keyStaysWithItsHostAndUser_data()
+    {
+        QTest::addColumn<bool>("otherHost");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("newRun");
+        QTest::addColumn<QStringList>("requests"); // of the second look-up, at the host it went to
+        QTest::newRow("same account, next run: the key on file")
+            << false << "n0tst" << true << QStringList{"query"};
+        QTest::newRow("another host, next run") << true << "n0tst" << true << QStringList{"login", "query"};
+        QTest::newRow("another user, next run") << false << "k2new" << true << QStringList{"login", "query"};
+        QTest::newRow("another host, same run") << true << "n0tst" << false << QStringList{"login", "query"};
+    }
+    void keyStaysWithItsHostAndUser()
+    {
+        QFETCH(bool, otherHost);
+        QFETCH(QString, user);
+        QFETCH(bool, newRun);
+        QFETCH(QStringList, requests);
+        CQrzService other;
+        other.AddStation(QStringLiteral("W1AW"), kW1aw);
+        // First a look-up at this host, which leaves key1 in memory and on file.
+        auto query = NewQuery(Account());
+        QVERIFY(query->Query(QStringLiteral("W1AW")));
+        m_qrz->ClearLog();
+        if (user != QLatin1String("n0tst"))
+            m_qrz->SetAccount(user, QStringLiteral("pw2"));
+        const CQRZAccount second{otherHost ? other.HttpHost() : m_qrz->HttpHost(), user,
+                                 user == QLatin1String("k2new") ? QStringLiteral("pw2")
+                                                                : QStringLiteral("secret")};
+        std::unique_ptr<CQRZQuery> next;
+        if (newRun) {
+            next = NewQuery(second);
+        } else {
+            query->SetAccount(second);
+            next = std::move(query);
+        }
+        QVERIFY2(next->Query(QStringLiteral("W1AW")), qPrintable(next->GetLastError()));
+        CQrzService& asked = otherHost ? other : *m_qrz;
+        QCOMPARE(asked.Kinds(), requests);
+        // The first key never reached another host or went with another user's questions: a login first.
+        if (otherHost || user != QLatin1String("n0tst"))
+            QCOMPARE(Param(asked.Requests()[0], "username"), user);
+        else
+            QCOMPARE(Param(asked.Requests()[0], "s"), QStringLiteral("key1"));
     }
 
     void userAndPasswordArePercentEncoded()

@@ -10,6 +10,7 @@
 
 #include <QJsonArray>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QtTest>
 
 using namespace TestSupport;
@@ -23,7 +24,7 @@ std::vector<CBlastStation> ThreeStations()
 {
     return {{u"W4ABC"_s, u"Bob"_s, u"bob@example.org"_s},
             {u"K1REF"_s, u"Ann"_s, u"nobody@example.org"_s},
-            {u"N0BOB"_s, u"BOB <CALL>"_s, u"bob2@example.org"_s}};
+            {u"N0BOB"_s, u"Bob <CALL>"_s, u"bob2@example.org"_s}};
 }
 
 CBlastRequest Request(int port, const std::vector<CBlastStation>& stations)
@@ -90,7 +91,80 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expected");
         QTest::newRow("twice each") << u"<NAME> <CALL>, <NAME>!"_s << u"Bob"_s << u"Bob W4ABC, Bob!"_s;
-        QTest::newRow("name holding <CALL>") << u"Hi <NAME>"_s << u"BOB <CALL>"_s << u"Hi BOB W4ABC"_s;
+        QTest::newRow("name holding <CALL>") << u"Hi <NAME>"_s << u"Bob <CALL>"_s << u"Hi Bob W4ABC"_s;
+        QTest::newRow("last name first") << u"Dear <NAME>,"_s << u"Lee, Billy"_s << u"Dear Billy,"_s;
+    }
+
+    // <NAME> greets with the first name, whether the log keeps the name as the FCC writes it or as typed.
+    void greetingName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("greeting");
+        QTest::newRow("last, first") << u"Lee, Billy"_s << u"Billy"_s;
+        QTest::newRow("last, first middle") << u"Smith, John Q"_s << u"John"_s;
+        QTest::newRow("capitals, last first") << u"O'BRIEN & SONS, JOHN Q"_s << u"John"_s;
+        QTest::newRow("capitals") << u"JOHN SMITH"_s << u"John"_s;
+        QTest::newRow("capitals with hyphen and apostrophe") << u"MARY-ANN O'NEIL"_s << u"Mary-Ann"_s;
+        QTest::newRow("mixed case stays") << u"Ann New"_s << u"Ann New"_s;
+        QTest::newRow("mixed case, one word") << u"Bob"_s << u"Bob"_s;
+        QTest::newRow("nothing after the comma") << u"Smith,"_s << u"Smith,"_s;
+        QTest::newRow("capitals, nothing after the comma") << u"SMITH,"_s << u"Smith,"_s;
+        QTest::newRow("no letters") << u"73"_s << u"73"_s;
+        QTest::newRow("empty") << QString() << QString();
+    }
+    void greetingName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, greeting);
+        QCOMPARE(CBlastEmail::GreetingName(name), greeting);
+    }
+
+    // A server out of reach for two stations in a row stops the blast (it would hold every other station
+    // for its time-out); a refusal of one message does not.
+    void stopsWhenTheServerIsOutOfReach_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // of the peer; empty: a port nobody listens on
+        QTest::addColumn<int>("tried");
+        QTest::addColumn<bool>("stopped");
+        QTest::newRow("accepts and never greets") << QStringList{u"silence"_s} << 2 << true;
+        QTest::newRow("greets with a refusal") << QStringList{u"send:554 no service\\r\\n"_s} << 2 << true;
+        QTest::newRow("refuses the connection") << QStringList{} << 2 << true;
+        QTest::newRow("refuses each sender: goes on")
+            << QStringList{u"send:220 hi\\r\\n"_s, u"read"_s,   u"send:250 hello\\r\\n"_s, u"read"_s,
+                           u"send:550 no\\r\\n"_s, u"silence"_s}
+            << 3 << false;
+    }
+    void stopsWhenTheServerIsOutOfReach()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(int, tried);
+        QFETCH(bool, stopped);
+        CScratch dir;
+        std::unique_ptr<CServerProcess> peer;
+        int port = 0;
+        if (steps.isEmpty()) {
+            QTcpServer probe; // a port that was free a moment ago
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            port = probe.serverPort();
+        } else {
+            peer = std::make_unique<CServerProcess>(u"smtp_peer.py"_s, QStringList{dir.Path()} + steps);
+            port = peer->Port();
+        }
+        CBlastRequest request = Request(port, ThreeStations());
+        request.smtp.replyTimeoutMs = 1000;
+        request.smtp.connectTimeoutMs = 2000;
+        const CBlastSummary summary = CBlastEmail::Send(request);
+        QCOMPARE(int(summary.results.size()), tried);
+        QCOMPARE(summary.serverUnreachable, stopped);
+        QCOMPARE(summary.sent, 0);
+        if (stopped) {
+            QCOMPARE(summary.notTried.size(), size_t(1));
+            QCOMPARE(summary.notTried[0].callSign, u"N0BOB"_s);
+            QVERIFY2(
+                summary.Text().contains(u"Stopped: the mail server could not be reached for two stations in "
+                                        "a row; not tried: N0BOB."_s),
+                qPrintable(summary.Text()));
+        }
     }
     void personalise()
     {
@@ -162,9 +236,9 @@ private Q_SLOTS:
         QCOMPARE(mail[1].meta["rcpt_tos"_L1].toArray(), QJsonArray{u"bob2@example.org"_s});
         QCOMPARE(mail[1].meta["mail_from"_L1].toString(), u"n0call@example.org"_s);
         QVERIFY(mail[0].content.contains("\r\nTo: \"W4ABC (Bob)\" <bob@example.org>\r\n"));
-        QVERIFY(mail[1].content.contains("\r\nTo: \"N0BOB (BOB <CALL>)\" <bob2@example.org>\r\n"));
+        QVERIFY(mail[1].content.contains("\r\nTo: \"N0BOB (Bob <CALL>)\" <bob2@example.org>\r\n"));
         QVERIFY(mail[0].content.contains("\r\n\r\nDear Bob (W4ABC),\r\nsee you at 9 PM.\r\n.\r\n73\r\n"));
-        QVERIFY(mail[1].content.contains("\r\n\r\nDear BOB N0BOB (N0BOB),\r\n"));
+        QVERIFY(mail[1].content.contains("\r\n\r\nDear Bob N0BOB (N0BOB),\r\n"));
         for (const auto& m : mail) {
             const QList<QByteArray> parts = Attachments(m.content);
             QCOMPARE(parts.size(), 2);

@@ -372,6 +372,11 @@ private Q_SLOTS:
         m.FormatMessage();
         QVERIFY(m.GetBoundary() != u"QV_MAIL_PaRt_BoUnDaRy_05151998"_s);
         QVERIFY(m.GetFormattedBody().endsWith("--" + m.GetBoundary().toLatin1() + "--\r\n"));
+        // The longer boundary is folded onto a line of its own: no header line passes 78 characters.
+        QVERIFY(m.GetHeader().contains(
+            "\r\nContent-Type: multipart/mixed;\r\n boundary=" + m.GetBoundary().toLatin1() + "\r\n"));
+        for (const QByteArray& line : m.GetHeader().split('\n'))
+            QVERIFY2(line.size() <= 79, line.constData()); // 78 and the CR
     }
 
     void registryDoesNotGrow()

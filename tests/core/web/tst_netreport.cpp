@@ -29,8 +29,11 @@ private Q_SLOTS:
                                             << "Zo%C3%AB";
         QTest::newRow("control characters") << "a\tb\nc"
                                             << "a%09b%0Ac";
-        QTest::newRow("the rest as typed") << "W4ABC-1_x.y~z!$'()*,;:@/"
-                                           << "W4ABC-1_x.y~z!$'()*,;:@/";
+        // Some servers split a query at ";" as at "&".
+        QTest::newRow("semicolon") << "Smith; Jones"
+                                   << "Smith%3B%20Jones";
+        QTest::newRow("the rest as typed") << "W4ABC-1_x.y~z!$'()*,:@/"
+                                           << "W4ABC-1_x.y~z!$'()*,:@/";
         QTest::newRow("empty") << ""
                                << "";
     }

@@ -96,6 +96,60 @@ private Q_SLOTS:
         QTest::newRow("a 404 anywhere: bad server")
             << Page("<li>W4ABC, Al, Room 404</li>") << B << QStringList{};
         QTest::newRow("empty: bad server") << QByteArray() << B << QStringList{};
+        // Each entry read to its end, tags left out, references decoded, line ends and controls blanks.
+        QTest::newRow("call in bold")
+            << Page("<li><b>W1AW</b>, Hiram</li>") << E << QStringList{"0|W1AW|Hiram|"};
+        QTest::newRow("tags anywhere in the entry")
+            << Page("<li><a href=\"/x\">W4ABC</a>, <i>John</i>, Macon<br>GA</li>") << E
+            << QStringList{"0|W4ABC|John|MaconGA"};
+        QTest::newRow("references decoded once")
+            << Page("<li>W4ABC, Smith &amp; Sons, Macon &lt;GA&gt; &amp;amp;</li>") << E
+            << QStringList{"0|W4ABC|Smith & Sons|Macon <GA> &amp;"};
+        QTest::newRow("numeric references; a coded plus stays")
+            << Page("<li>&#87;4ABC, Zo&#xeb; A&#43;B</li>") << E << QStringList{"0|W4ABC|Zoë A+B|"};
+        QTest::newRow("a coded comma stays in its field")
+            << Page("<li>W4ABC, Smith&#44; Jr, Macon</li>") << E << QStringList{"0|W4ABC|Smith, Jr|Macon"};
+        QTest::newRow("line ends and controls inside an entry")
+            << Page("<li>W4ABC, Al\n1|FORGED|Mallory|Nowhere&#10;x&#27;y</li>") << E
+            << QStringList{"0|W4ABC|Al 1|FORGED|Mallory|Nowhere x y|"};
+        QTest::newRow("C1 controls of a Latin-1 page") << Page("<li>W4ABC, A\x85"
+                                                               "B\x93"
+                                                               "C</li>")
+                                                       << E << QStringList{"0|W4ABC|A B C|"};
+        QTest::newRow("tags in capitals")
+            << Page("<LI>W4ABC, Al</LI><Li>K4XYZ, Bo</lI>") << E << QStringList{"0|W4ABC|Al|", "0|K4XYZ|Bo|"};
+        QTest::newRow("an open entry ends with its list")
+            << Page("<li>W4ABC, Al</ol><p>Contact, us</p>") << E << QStringList{"0|W4ABC|Al|"};
+        QTest::newRow("<link> is no entry")
+            << Page("<link rel=x><li>W4ABC, Al</li>") << E << QStringList{"0|W4ABC|Al|"};
+        QTest::newRow("unknown references stay")
+            << Page("<li>W4ABC, A&bogus;B &#xZZ; &</li>") << E << QStringList{"0|W4ABC|A&bogus;B &#xZZ; &|"};
+    }
+
+    // A page of more entries than any net has is read no further than the cap.
+    void entriesCapped()
+    {
+        // Calls of letters: a "404" anywhere would make it the bad-server page.
+        const auto call = [](int i) {
+            return "K" + QByteArray(1, char('A' + i / 676)) + char('A' + i / 26 % 26) + char('A' + i % 26);
+        };
+        QByteArray items;
+        for (int i = 0; i < 6000; ++i)
+            items += "<li>" + call(i) + ", Name</li>";
+        const CPreNetPage page = PreNet::ParsePage(Page(items));
+        QCOMPARE(page.entries.size(), PreNet::kMaxEntries);
+        QVERIFY(page.capped);
+        QCOMPARE(page.entries.back().call, QString::fromLatin1(call(4999)));
+        QVERIFY(page.Summary().startsWith("Pre-net: 5000 check-ins (the page holds more"));
+
+        QString names = QStringLiteral("<body>");
+        for (int i = 0; i < 6000; ++i)
+            names += QStringLiteral("K%1 ").arg(i);
+        bool capped = false;
+        QCOMPARE(PreNet::ParseEchoLink(names + "</body>", &capped).size(), qsizetype(PreNet::kMaxEntries));
+        QVERIFY(capped);
+        QCOMPARE(PreNet::ParseEchoLink(QStringLiteral("<body>W1AW K1ABC </body>"), &capped).size(), 2);
+        QVERIFY(!capped);
     }
 
     void parsePage()
@@ -286,13 +340,13 @@ private Q_SLOTS:
         QTest::newRow("the empty page of the day, CR LF lines")
             << QJsonObject{{"body", QString::fromLatin1(EmptyPageWithCrLf())}}
             << int(CPreNetPage::NothingFound) << 0;
-        QTest::newRow("404 page") << QJsonObject{{"status", 404},
-                                                 {"body",
-                                                  QString::fromLatin1(Page("<li>404 Not Found</li>"))}}
-                                  << int(CPreNetPage::BadServer) << 0;
-        QTest::newRow("entries whatever the status")
+        QTest::newRow("404 page: a failure with its status")
+            << QJsonObject{{"status", 404}, {"body", QString::fromLatin1(Page("<li>404 Not Found</li>"))}}
+            << int(CPreNetPage::Failed) << 0;
+        // An error page is no list, however long it is.
+        QTest::newRow("500 with a long page: a failure, not the empty day")
             << QJsonObject{{"status", 500}, {"body", QString::fromLatin1(Page("<li>W4ABC</li>"))}}
-            << int(CPreNetPage::Entries) << 1;
+            << int(CPreNetPage::Failed) << 0;
     }
 
     void fetchFromTheServer()
@@ -309,6 +363,38 @@ private Q_SLOTS:
         QCOMPARE(int(f.page.status), status);
         QCOMPARE(int(f.page.entries.size()), entries);
         QCOMPARE(server.Requests().value(0).path, QStringLiteral("/cgi-bin/preCheckIn"));
+        if (status == CPreNetPage::Failed)
+            QCOMPARE(f.page.Message(), "Pre-net check-ins not fetched: " + f.response.StatusText());
+        else if (status == CPreNetPage::Entries)
+            QCOMPARE(f.page.Summary(), QStringLiteral("Pre-net: %1 check-ins").arg(entries));
+    }
+
+    // The EchoLink listing reads a 2xx answer only: an error page's words are no stations.
+    void echoLinkFromTheServer_data()
+    {
+        QTest::addColumn<QJsonObject>("route");
+        QTest::addColumn<QStringList>("stations");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("listing") << QJsonObject{{"body", "<html><body>W1AW-R K1ABC </body></html>"}}
+                                 << QStringList{"W1AW-R", "K1ABC"} << "";
+        QTest::newRow("server error page")
+            << QJsonObject{{"status", 500}, {"body", "<html><body>Internal Server Error </body></html>"}}
+            << QStringList{} << "500 Internal Server Error";
+        QTest::newRow("not found page") << QJsonObject{{"status", 404}, {"body", "<body>Not Found </body>"}}
+                                        << QStringList{} << "404 Not Found";
+    }
+
+    void echoLinkFromTheServer()
+    {
+        QFETCH(QJsonObject, route);
+        QFETCH(QStringList, stations);
+        QFETCH(QString, failure);
+        CHttpServer server;
+        server.Route("/cgi-bin/echoLogin", route);
+        CWebRequest request;
+        const CEchoLinkFetch f = PreNet::FetchEchoLink(request, server.Host());
+        QCOMPARE(f.stations, stations);
+        QCOMPARE(f.response.FailureText(), failure);
     }
 };
 

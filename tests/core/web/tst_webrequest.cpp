@@ -303,6 +303,7 @@ private Q_SLOTS:
         if (!retries.isEmpty())
             settings.SetString(Setting::NetRetNum, retries);
         const CWebOptions o = CWebOptions::FromSettings(settings);
+        QCOMPARE(o.exchangeTimeoutMs, 60000);
         QCOMPARE(o.receiveTimeoutMs, receive);
         QCOMPARE(o.connectRetries, connectRetries);
         QCOMPARE(o.connectTimeoutMs, 15000);
@@ -351,10 +352,140 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(r.Text(), QStringLiteral("welcome"));
-        // Accepted credentials serve the next exchange without asking.
+        // Accepted credentials answer the server's next 401 without asking; never sent ahead of it.
         QVERIFY(request.Get().IsSuccess());
         QCOMPARE(asked, 1);
-        QCOMPARE(m_server->Requests().size(), 3);
+        const QList<CRecordedRequest> seen = m_server->Requests();
+        QCOMPARE(seen.size(), 4);
+        QVERIFY(!seen[2].headers.contains("authorization"));
+        QVERIFY(seen[3].headers.value("authorization").startsWith("Basic "));
+    }
+
+    // Credentials stay with the server (scheme, host, port) and realm that asked, in the scheme it asked
+    // for: a second exchange, after one the operator answered, to the same or another server.
+    void credentialsStayWithTheirServer_data()
+    {
+        QTest::addColumn<QJsonObject>("first");
+        QTest::addColumn<QJsonObject>("second");
+        QTest::addColumn<bool>("otherServer");
+        QTest::addColumn<int>("asked"); // prompts in all
+        const QJsonObject basic{{"auth", "club:s3cret"}, {"body", "welcome"}};
+        const QJsonObject digest{{"digest", "club:s3cret"}, {"body", "welcome"}};
+        QTest::newRow("basic, same server: answered from the cache") << basic << basic << false << 1;
+        QTest::newRow("digest, same server: digest again, never basic") << digest << digest << false << 1;
+        QTest::newRow("digest kept, basic asked: asked anew")
+            << digest << QJsonObject{{"auth", "club:s3cret"}, {"body", "welcome"}} << false << 2;
+        QTest::newRow("another server: asked anew") << basic << basic << true << 2;
+        QTest::newRow("another realm: asked anew")
+            << basic << QJsonObject{{"auth", "club:s3cret"}, {"realm", "Other"}, {"body", "welcome"}} << false
+            << 2;
+    }
+
+    void credentialsStayWithTheirServer()
+    {
+        QFETCH(QJsonObject, first);
+        QFETCH(QJsonObject, second);
+        QFETCH(bool, otherServer);
+        QFETCH(int, asked);
+        CHttpServer other;
+        m_server->Route("/cgi-bin/private", first);
+        CHttpServer& secondServer = otherServer ? other : *m_server;
+        int prompts = 0;
+        QStringList urls;
+        const auto prompt = [&](const QString& url, const QString&, QString& user, QString& password) {
+            ++prompts;
+            urls << url;
+            user = "club";
+            password = "s3cret";
+            return true;
+        };
+        // Two requests sharing one cache, as the window's exchanges do.
+        CWebRequest a(Fast());
+        a.SetServer(m_server->Host());
+        a.SetObjectPath("cgi-bin/private");
+        a.SetCredentialsPrompt(prompt);
+        QVERIFY2(a.Get().IsSuccess(), "the first exchange is answered");
+        QCOMPARE(prompts, 1);
+
+        const QList<CRecordedRequest> before = m_server->Requests();
+        m_server->ClearRequests();
+        if (!otherServer)
+            m_server->Route("/cgi-bin/private", second);
+        else
+            other.Route("/cgi-bin/private", second);
+        CWebRequest b(Fast());
+        b.SetCredentialCache(a.CredentialCache());
+        b.SetServer(secondServer.Host());
+        b.SetObjectPath("cgi-bin/private");
+        b.SetCredentialsPrompt(prompt);
+        const CWebResponse r = b.Get();
+        QVERIFY2(r.IsSuccess(), qPrintable(r.FailureText()));
+        QCOMPARE(prompts, asked);
+        if (asked == 2)
+            QCOMPARE(urls.last(), secondServer.Url("/cgi-bin/private"));
+
+        const QList<CRecordedRequest> after = secondServer.Requests();
+        QVERIFY(!after.isEmpty());
+        // Never ahead of the server's 401 over plain http.
+        QVERIFY(!after.first().headers.contains("authorization"));
+        if (otherServer)
+            QVERIFY(m_server->Requests().isEmpty());
+        // Where Digest was asked, the password never went as Basic.
+        if (first.contains("digest")) {
+            for (const CRecordedRequest& q : before)
+                QVERIFY(!q.headers.value("authorization").startsWith("Basic"));
+            if (second.contains("digest"))
+                for (const CRecordedRequest& q : after)
+                    QVERIFY(!q.headers.value("authorization").startsWith("Basic"));
+        }
+    }
+
+    // A server that keeps the exchange alive with a byte now and then, or keeps it going too long, is
+    // given up; an upload whose status has come does not wait for the rest of the answer.
+    void wholeExchangeLimits_data()
+    {
+        QTest::addColumn<QJsonObject>("route");
+        QTest::addColumn<bool>("bodyNeeded");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("message");
+        const QByteArray slow(200, 'x');
+        QTest::newRow("a byte now and then: too slow")
+            << QJsonObject{{"body", QString::fromLatin1(slow)}, {"trickle_ms", 300}} << true
+            << int(CWebResponse::Outcome::TimedOut) << "Timed out: the server sent only";
+        QTest::newRow("steady but endless: the exchange limit")
+            << QJsonObject{{"body", QString::fromLatin1(slow)}, {"trickle_ms", 40}} << true
+            << int(CWebResponse::Outcome::TimedOut) << "Timed out: the exchange took longer than 2.5 seconds";
+        QTest::newRow("an upload's answer: the status is enough")
+            << QJsonObject{{"body", QString::fromLatin1(slow)}, {"trickle_ms", 300}} << false
+            << int(CWebResponse::Outcome::Answered) << "";
+        QTest::newRow("within the limits")
+            << QJsonObject{{"body", "done"}} << true << int(CWebResponse::Outcome::Answered) << "";
+    }
+
+    void wholeExchangeLimits()
+    {
+        QFETCH(QJsonObject, route);
+        QFETCH(bool, bodyNeeded);
+        QFETCH(int, outcome);
+        QFETCH(QString, message);
+        m_server->Route("/p", route);
+        CWebOptions o = Fast();
+        o.exchangeTimeoutMs = 2500;
+        o.rateWindowMs = 1000;
+        o.minBytesPerSecond = 10; // 3 bytes a second is less; 25 is more
+        CWebRequest request(o);
+        request.SetServer(m_server->Url("/p"));
+        request.SetAnswerBodyNeeded(bodyNeeded);
+        const CWebResponse r = bodyNeeded ? request.Get() : request.Post("page", "text/html");
+        QCOMPARE(int(r.GetOutcome()), outcome);
+        if (message.isEmpty())
+            QVERIFY2(r.Message().isEmpty(), qPrintable(r.Message()));
+        else
+            QVERIFY2(r.Message().startsWith(message), qPrintable(r.Message()));
+        if (r.Answered())
+            QCOMPARE(r.Status(), 200);
+        if (!bodyNeeded)
+            QVERIFY(r.Body().isEmpty());
     }
 
     void https_data()

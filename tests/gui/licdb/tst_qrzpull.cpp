@@ -259,6 +259,12 @@ private Q_SLOTS:
                                        << ""
                                        << "wrong"
                                        << "QRZ: Username/password incorrect";
+        // The callbook down is no refused login: the account is not asked for again.
+        QTest::newRow("callbook down") << "W1AW"
+                                       << ""
+                                       << "down"
+                                       << "QRZ: The QRZ service failed: HTTP status 404 Not Found, a reply "
+                                          "that is not XML.";
     }
     void anErrorChangesNothing()
     {
@@ -266,8 +272,10 @@ private Q_SLOTS:
         QFETCH(QString, queryError);
         QFETCH(QString, password);
         QFETCH(QString, status);
-        KnownAccount(password);
+        KnownAccount(password == QLatin1String("down") ? QStringLiteral("secret") : password);
         m_qrz->SetQueryError(queryError);
+        if (password == QLatin1String("down"))
+            m_qrz->SetLoginReply(404, QStringLiteral("<html><body><h1>Not Found</h1><hr></body></html>"));
         const int id =
             Seed({call, QDateTime(kDay, QTime(19, 0)), "", "note", false, false, false, "", "", "", "", ""});
         m_f->Restart();
@@ -280,6 +288,18 @@ private Q_SLOTS:
         QCOMPARE(Box("name")->text(), QString());
         QCOMPARE(Box("addr2")->text(), QString());
 
+        if (password == QLatin1String("down")) {
+            m_qrz->SetLoginReply(0, {});
+            QObject watch; // the watch ends with this block
+            WhenModal<CQrzAccountDlg>(&watch, [this](CQrzAccountDlg* dlg) {
+                ++m_asked;
+                dlg->reject();
+            });
+            PressF8();
+            QVERIFY(WaitForAnswers());
+            QCOMPARE(m_asked, 0);
+            QCOMPARE(Stored(id).name, QStringLiteral("Maxim, Hiram P"));
+        }
         // A refused login asks for the account again at the next F8, saying why.
         if (password == QLatin1String("wrong")) {
             AnswerAccount();
