@@ -3,7 +3,8 @@
 // by the same code (msg/NNN.eml with the recipient in msg/NNN.rcpt), for curl to send.
 //   bench_blast_prepare DIR [STATIONS] [ATTACHMENT_MB]
 #include "core/db/Database.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
+#include "core/log/detail/LogwardenSet.h"
 #include "core/mail/AppOctetStream.h"
 #include "core/mail/BlastEmail.h"
 #include "core/mail/MIMEMessage.h"
@@ -43,7 +44,7 @@ int main(int argc, char** argv)
     QFile::remove(logPath);
     {
         CDatabase db(logPath);
-        CLogwardenSet::PrepareDatabase(db);
+        LogSchema::Prepare(db);
         CLogwardenSet set(&db);
         set.Open();
         for (int i = 0; i < stations; ++i) {

@@ -8,7 +8,7 @@
 #include "core/app/Settings.h"
 #include "core/db/Database.h"
 #include "core/log/CheckinForm.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
 #include "gui/app/Prompt.h"

@@ -8,7 +8,7 @@
 #include "core/app/Settings.h"
 #include "core/db/Database.h"
 #include "core/log/CheckinStore.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "core/web/NetLogUploader.h"
 #include "core/web/UploadLog.h"
 #include "gui/app/Commands.h"
@@ -153,7 +153,7 @@ int main(int argc, char** argv)
     // What every F5 pays before anything else: the durable commit of one check-in, on a log of its own,
     // measured at the same moments as F5 so that both see the same load on the machine.
     CDatabase commitLog(dir.filePath(QStringLiteral("commit-only.db")));
-    CLogwardenSet::PrepareDatabase(commitLog);
+    LogSchema::Prepare(commitLog);
     CCheckinStore commitStore(commitLog);
     auto commitAlone = [&] {
         CCheckinRecord r;

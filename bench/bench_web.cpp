@@ -6,7 +6,8 @@
 //   bench_web [RUNS]
 #include "core/db/Database.h"
 #include "core/log/LogQueries.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
+#include "core/log/detail/LogwardenSet.h"
 #include "core/web/PreNet.h"
 #include "core/web/UploadLog.h"
 
@@ -78,7 +79,7 @@ int main(int argc, char** argv)
     const QString path = dir.filePath(QStringLiteral("Logwarden-97.db"));
     {
         CDatabase db(path);
-        CLogwardenSet::PrepareDatabase(db);
+        LogSchema::Prepare(db);
         db.Execute(QStringLiteral("BEGIN"));
         CLogwardenSet set(&db);
         set.Open();

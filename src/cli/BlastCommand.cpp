@@ -3,7 +3,7 @@
 #include "core/app/DataFolder.h"
 #include "core/app/Settings.h"
 #include "core/db/Database.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "core/mail/BlastEmail.h"
 #include "core/mail/MailText.h"
 
@@ -94,7 +94,7 @@ int RunBlast(const QStringList& argv)
     }
     {
         CDatabase db(log, CDatabase::ReadOnly);
-        if (!db.TableExists(QString::fromLatin1(CLogwardenSet::kTable))) {
+        if (!db.TableExists(QString::fromLatin1(LogSchema::kTable))) {
             CliError(QStringLiteral("logwarden-cli blast: \"%1\" holds no check-in log").arg(log));
             return 1;
         }

@@ -4,7 +4,7 @@
 #include "core/app/FdDevice.h"
 #include "core/db/Database.h"
 #include "core/log/LogExport.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 
 #include <QDate>
 #include <QFile>
@@ -48,7 +48,7 @@ int RunExport(const QStringList& args)
         return 1;
     }
     CDatabase db(log, CDatabase::ReadOnly);
-    if (!db.TableExists(QString::fromLatin1(CLogwardenSet::kTable))) {
+    if (!db.TableExists(QString::fromLatin1(LogSchema::kTable))) {
         CliError(QStringLiteral("logwarden-cli export: \"%1\" holds no check-in log").arg(log));
         return 1;
     }

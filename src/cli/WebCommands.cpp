@@ -6,7 +6,7 @@
 #include "core/app/OutputCheck.h"
 #include "core/app/Settings.h"
 #include "core/db/Database.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "core/web/PreNet.h"
 #include "core/web/UploadLog.h"
 #include "core/web/WebRequest.h"
@@ -47,7 +47,7 @@ std::unique_ptr<CDatabase> OpenLog(const QString& command, const QString& path)
         return nullptr;
     }
     auto db = std::make_unique<CDatabase>(path, CDatabase::ReadOnly);
-    if (!db->TableExists(QString::fromLatin1(CLogwardenSet::kTable))) {
+    if (!db->TableExists(QString::fromLatin1(LogSchema::kTable))) {
         CliError(QStringLiteral("logwarden-cli %1: \"%2\" holds no check-in log").arg(command, path));
         return nullptr;
     }

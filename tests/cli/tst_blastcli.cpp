@@ -1,6 +1,6 @@
 // logwarden-cli blast: one message per station of the day, a line per station, and clear refusals.
 #include "core/db/Database.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "support/MailSupport.h"
 #include "support/ServerProcess.h"
 #include "support/TestSupport.h"
@@ -41,7 +41,7 @@ private Q_SLOTS:
     {
         m_scratch = std::make_unique<CScratch>();
         CDatabase db(m_scratch->File(u"Logwarden-97.db"_s));
-        CLogwardenSet::PrepareDatabase(db);
+        LogSchema::Prepare(db);
         const auto at = [](int minute) { return QDateTime(QDate(2024, 3, 7), QTime(21, minute)); };
         AddCheckin(db, {.call = u"W4ABC"_s, .when = at(0), .name = u"Bob"_s, .email = u"bob@example.org"_s});
         AddCheckin(db,

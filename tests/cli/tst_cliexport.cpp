@@ -1,7 +1,7 @@
 // logwarden-cli export: the same bytes as the program's export, and clear refusals.
 #include "core/db/Database.h"
 #include "core/log/LogExport.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -32,7 +32,7 @@ private Q_SLOTS:
         m_scratch = std::make_unique<CScratch>();
         m_log = m_scratch->File(QStringLiteral("Logwarden-97.db"));
         CDatabase db(m_log);
-        CLogwardenSet::PrepareDatabase(db);
+        LogSchema::Prepare(db);
         const QDate day(2024, 3, 7);
         AddCheckin(db, {"W4ABC", QDateTime(day, QTime(19, 1)), "Jane Doe", "a|b", true});
         AddCheckin(db, {"K1XYZ", QDateTime(day.addDays(-7), QTime(19, 2)), QString::fromUtf8("José")});

@@ -2,7 +2,7 @@
 // or another database, never replace good files with bad or partial ones, never leave a mix of old and new,
 // never fill the disk or hang, never let a name drive the terminal.
 #include "core/db/Database.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "support/HttpServer.h"
 #include "support/TestSupport.h"
 #include "support/UlsFiles.h"
@@ -42,7 +42,7 @@ QString MakeLog(const CScratch& s)
 {
     const QString path = s.File(QStringLiteral("Logwarden-97.db"));
     CDatabase db(path);
-    CLogwardenSet::PrepareDatabase(db);
+    LogSchema::Prepare(db);
     AddCheckin(db, {"K1KEEP", QDateTime(QDate(2024, 3, 7), QTime(19, 0))});
     return path;
 }

@@ -1,6 +1,6 @@
 // logwarden-cli netlog, prenet and echolink against a local club server.
 #include "core/db/Database.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "core/web/UploadLog.h"
 #include "support/HttpServer.h"
 
@@ -36,7 +36,7 @@ private Q_SLOTS:
                   "[NetSettings]\nNetRecTO=500\nNetDataRecTO=500\n");
         m_log = m_scratch->File("Logwarden-97.db");
         CDatabase db(m_log);
-        CLogwardenSet::PrepareDatabase(db);
+        LogSchema::Prepare(db);
         AddCheckin(db, {"W4ABC", QDateTime(kDay, QTime(19, 1)), "Zoë <b>", "", false, false, true});
         AddCheckin(db, {"K1XYZ", QDateTime(kDay.addDays(-7), QTime(19, 2))});
         AddCheckin(db, {"KH6/W4AB", QDateTime(kDay, QTime(23, 59)), "Kai"});

@@ -2,7 +2,7 @@
 #include "core/log/CheckinForm.h"
 #include "core/log/LogFilter.h"
 #include "core/log/LogQueries.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "gui/app/LeftView.h"
 #include "gui/log/DayListModel.h"
 #include "gui/log/LogwardenView.h"

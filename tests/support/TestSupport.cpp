@@ -2,7 +2,7 @@
 
 #include "core/db/Database.h"
 #include "core/log/LogFilter.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/detail/LogwardenSet.h"
 
 #include <QFile>
 #include <QProcess>

@@ -19,7 +19,7 @@ class CHttpGet;
 // Each request carries what it needs, read on the window's thread when F8 was pressed: the call sign,
 // the account, the home grid and unit, and a context (the check-in that was selected) that comes back
 // with the result. Results are handed to the callback on the worker's thread; a window posts them to
-// its own thread and applies them there (QrzPull::Apply).
+// its own thread and applies them there (QrzPull::Fill, then the log's writer).
 class CQRZLookupWorker
 {
 public:

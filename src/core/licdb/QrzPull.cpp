@@ -1,8 +1,5 @@
 #include "core/licdb/QrzPull.h"
 
-#include "core/log/LogFilter.h"
-#include "core/log/LogwardenSet.h"
-
 namespace QrzPull {
 
 QString NameText(const CQRZCallData& data)
@@ -37,24 +34,6 @@ CCheckinRecord Fill(const CCheckinRecord& checkin, const CQRZCallData& data, QSt
     fill(r.yourGrid, data.grid, "YourGrid");
     fill(r.email, data.email, "eMailAddr");
     return r;
-}
-
-std::optional<COutcome> Apply(CDatabase& log, qint64 id, const CQRZCallData& data)
-{
-    CLogwardenSet set(&log);
-    set.SetFilter(LogFilter::Id(id));
-    set.Open();
-    if (set.IsEOF())
-        return std::nullopt;
-    COutcome outcome;
-    const CCheckinRecord filled = Fill(set.GetRecord(), data, &outcome.filled);
-    if (!outcome.filled.isEmpty()) {
-        set.Edit();
-        set.SetRecord(filled);
-        set.Update();
-    }
-    outcome.record = set.GetRecord();
-    return outcome;
 }
 
 } // namespace QrzPull

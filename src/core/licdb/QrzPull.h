@@ -28,15 +28,4 @@ QString LocationText(const CQRZCallData& data);
 // ("Name", "Street", "Location", "Class", "YourGrid", "eMailAddr").
 CCheckinRecord Fill(const CCheckinRecord& checkin, const CQRZCallData& data, QStringList* filled = nullptr);
 
-struct COutcome
-{
-    CCheckinRecord record; // the check-in as stored afterwards
-    QStringList filled;    // the columns written; empty when every one already held a value
-};
-
-// Fills the stored check-in `id`: which columns are empty is decided on the record as stored at this
-// moment, so that what the operator saved while QRZ was being asked is kept. nullopt when the check-in
-// no longer exists. Raises CDBException.
-std::optional<COutcome> Apply(CDatabase& log, qint64 id, const CQRZCallData& data);
-
 } // namespace QrzPull

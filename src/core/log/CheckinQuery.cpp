@@ -2,7 +2,7 @@
 
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
@@ -20,7 +20,7 @@ QString Text(const SQLite::Column& c)
 
 long Count(CDatabase& db, const CQueryFilter& filter)
 {
-    QString sql = QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(CLogwardenSet::kTable));
+    QString sql = QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(LogSchema::kTable));
     if (!filter.IsEmpty())
         sql += QStringLiteral(" WHERE ") + filter.where;
     try {
@@ -38,7 +38,7 @@ void ForEach(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
 {
     // Read in the columns' order; the fields below follow it.
     QString sql =
-        QStringLiteral("SELECT %1 FROM %2").arg(LogColumnList(), QLatin1String(CLogwardenSet::kTable));
+        QStringLiteral("SELECT %1 FROM %2").arg(LogSchema::ColumnList(), QLatin1String(LogSchema::kTable));
     if (!filter.IsEmpty())
         sql += QStringLiteral(" WHERE ") + filter.where;
     if (!orderBy.isEmpty())

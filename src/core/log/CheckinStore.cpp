@@ -5,7 +5,8 @@
 #include "core/log/CheckinQuery.h"
 #include "core/log/LogFilter.h"
 #include "core/log/LogMaintenance.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
+#include "core/log/detail/LogwardenSet.h"
 
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
@@ -25,6 +26,38 @@ int CCheckinStore::Add(const CCheckinRecord& record)
     added.id = static_cast<int>(set.GetLastInsertedKey());
     Q_EMIT checkinAdded(added);
     return added.id;
+}
+
+QList<int> CCheckinStore::AddMany(const std::vector<CCheckinRecord>& records)
+{
+    std::vector<CCheckinRecord> added;
+    added.reserve(records.size());
+    try {
+        // One durable commit for all: a station after another costs no flush of its own.
+        SQLite::Transaction transaction(m_db.Handle());
+        CLogwardenSet set(&m_db);
+        set.SetFilter(LogFilter::Id(-1));
+        set.Open();
+        for (const CCheckinRecord& record : records) {
+            set.AddNew();
+            set.SetRecord(record);
+            set.Update();
+            added.push_back(record);
+            added.back().id = static_cast<int>(set.GetLastInsertedKey());
+        }
+        set.Close();
+        transaction.commit();
+    } catch (const CLogwardenException&) {
+        throw;
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+    QList<int> ids;
+    for (const CCheckinRecord& r : added) {
+        ids << r.id;
+        Q_EMIT checkinAdded(r);
+    }
+    return ids;
 }
 
 bool CCheckinStore::Save(const CCheckinRecord& record)
@@ -72,9 +105,9 @@ int CCheckinStore::Remove(const QList<int>& ids)
     QList<int> removed;
     try {
         SQLite::Transaction transaction(m_db.Handle());
-        SQLite::Statement del(m_db.Handle(), QStringLiteral("DELETE FROM %1 WHERE ID=?")
-                                                 .arg(QLatin1String(CLogwardenSet::kTable))
-                                                 .toStdString());
+        SQLite::Statement del(
+            m_db.Handle(),
+            QStringLiteral("DELETE FROM %1 WHERE ID=?").arg(QLatin1String(LogSchema::kTable)).toStdString());
         for (const int id : ids) {
             del.bind(1, id);
             if (del.exec() > 0)
@@ -90,13 +123,24 @@ int CCheckinStore::Remove(const QList<int>& ids)
     return static_cast<int>(removed.size());
 }
 
-long CCheckinStore::Purge(CPurgeSelection& selection)
+long CCheckinStore::Purge(const CPurgeSelection& selection)
 {
-    // The ids first, so that whoever shows them can let them go.
+    // The ids first, so that whoever shows them can let them go; then exactly what the selection counts,
+    // in one statement.
     QList<int> ids;
-    CheckinQuery::ForEach(m_db, selection.Filter(), LogSort::kId,
-                          [&](const CCheckinRecord& r) { ids << r.id; });
-    const long purged = selection.Purge(m_db);
+    const CQueryFilter filter = selection.Filter();
+    CheckinQuery::ForEach(m_db, filter, LogSort::kId, [&](const CCheckinRecord& r) { ids << r.id; });
+    QString sql = QStringLiteral("DELETE FROM %1").arg(QLatin1String(LogSchema::kTable));
+    if (!filter.IsEmpty())
+        sql += QStringLiteral(" WHERE ") + filter.where;
+    long purged = 0;
+    try {
+        SQLite::Statement stmt(m_db.Handle(), sql.toStdString());
+        BindFilter(stmt, filter);
+        purged = static_cast<long>(stmt.exec());
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
     if (purged > 0)
         Q_EMIT checkinsRemoved(ids);
     return purged;
@@ -104,7 +148,10 @@ long CCheckinStore::Purge(CPurgeSelection& selection)
 
 void CCheckinStore::Empty()
 {
-    LogMaintenance::EmptyLog(m_db);
+    // One statement is one transaction: a failure deletes nothing. Then the file is compacted in place, so
+    // that it exists and is a valid log at every moment; IDs are not reused afterwards.
+    m_db.Execute(QStringLiteral("DELETE FROM %1").arg(QLatin1String(LogSchema::kTable)));
+    m_db.Compact();
     Q_EMIT logReset();
 }
 

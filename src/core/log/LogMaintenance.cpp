@@ -4,21 +4,10 @@
 #include "core/db/Database.h"
 #include "core/db/DateTime.h"
 #include "core/log/CheckinQuery.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
-
-namespace LogMaintenance {
-
-void EmptyLog(CDatabase& db)
-{
-    // One statement is one transaction: a failure deletes nothing.
-    db.Execute(QStringLiteral("DELETE FROM %1").arg(QLatin1String(CLogwardenSet::kTable)));
-    db.Compact();
-}
-
-} // namespace LogMaintenance
 
 namespace {
 
@@ -50,7 +39,7 @@ CPurgeSelection::CCount CPurgeSelection::CountAndNarrow(CDatabase& db)
     // Only stored dates that are real date-times take part in the earliest and the latest.
     QString sql = QStringLiteral("SELECT count(*), min(CASE WHEN \"Date\" GLOB '[0-9]*' THEN \"Date\" END), "
                                  "max(CASE WHEN \"Date\" GLOB '[0-9]*' THEN \"Date\" END) FROM %1")
-                      .arg(QLatin1String(CLogwardenSet::kTable));
+                      .arg(QLatin1String(LogSchema::kTable));
     if (!filter.IsEmpty())
         sql += QStringLiteral(" WHERE ") + filter.where;
     CCount result;
@@ -101,19 +90,4 @@ CPurgeSelection::CCount CPurgeSelection::SetTo(CDatabase& db, const QDate& day)
 long CPurgeSelection::Recount(CDatabase& db) const
 {
     return CheckinQuery::Count(db, Filter());
-}
-
-long CPurgeSelection::Purge(CDatabase& db)
-{
-    const CQueryFilter filter = Filter();
-    QString sql = QStringLiteral("DELETE FROM %1").arg(QLatin1String(CLogwardenSet::kTable));
-    if (!filter.IsEmpty())
-        sql += QStringLiteral(" WHERE ") + filter.where;
-    try {
-        SQLite::Statement stmt(db.Handle(), sql.toStdString());
-        BindFilter(stmt, filter);
-        return static_cast<long>(stmt.exec());
-    } catch (const std::exception& e) {
-        db.Raise(e);
-    }
 }

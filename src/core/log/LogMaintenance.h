@@ -7,16 +7,6 @@
 
 class CDatabase;
 
-// Counting, purging and emptying the log.
-namespace LogMaintenance {
-
-// Deletes every check-in in one transaction, then compacts the log file in place: the file exists and is
-// a valid log at every moment, and emptying an empty log again works. IDs are not reused afterwards.
-// No record set may be open on the connection while it runs.
-void EmptyLog(CDatabase& db);
-
-} // namespace LogMaintenance
-
 // The range of check-ins the purge dialog counts and purges: whole days, from the first day's midnight to
 // the end of the last day, so that a check-in at 19:30 on the last day is in it.
 //
@@ -43,12 +33,11 @@ public:
     CCount SetTo(CDatabase& db, const QDate& day);
     // Counts the current selection again, leaving the bounds as they are.
     long Recount(CDatabase& db) const;
-    // Deletes exactly the check-ins Recount counts, in one statement; returns how many went.
-    long Purge(CDatabase& db);
 
     bool IsWholeLog() const { return m_wholeLog; }
     const QDate& From() const { return m_from; }
     const QDate& To() const { return m_to; }
+    // The check-ins Recount counts (and CCheckinStore::Purge deletes).
     CQueryFilter Filter() const;
 
 private:

@@ -3,7 +3,6 @@
 #include "core/db/Database.h"
 #include "core/log/CheckinQuery.h"
 #include "core/log/LogFilter.h"
-#include "core/log/LogwardenSet.h"
 
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
@@ -57,28 +56,6 @@ std::vector<CCheckinRecord> DayCheckins(CDatabase& db, const QDate& day)
     CheckinQuery::ForEach(db, LogFilter::Day(day), LogSort::kId,
                           [&](const CCheckinRecord& r) { records.push_back(r); });
     return records;
-}
-
-void SetFlag(CDatabase& db, int id, Flag flag, bool value)
-{
-    CLogwardenSet set(&db);
-    set.SetFilter(LogFilter::Id(id));
-    set.Open();
-    if (set.IsEOF())
-        return; // deleted meanwhile: nothing to keep
-    set.Edit();
-    switch (flag) {
-    case Flag::Acknowledged:
-        set.m_Acknowledged = value;
-        break;
-    case Flag::HasTraffic:
-        set.m_HasTraffic = value;
-        break;
-    case Flag::HasComments:
-        set.m_HasComments = value;
-        break;
-    }
-    set.Update();
 }
 
 } // namespace LogQueries

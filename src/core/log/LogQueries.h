@@ -24,13 +24,12 @@ std::optional<CCheckinRecord> NewestCheckin(CDatabase& db, const QString& callSi
 // The check-ins of one calendar day, in the order they were logged.
 std::vector<CCheckinRecord> DayCheckins(CDatabase& db, const QDate& day);
 
-// Sets one of the three flags of a check-in ("Ack", "Traffic", "Comments") and commits at once.
+// The three flags of a check-in ("Ack", "Traffic", "Comments"); CCheckinStore::SetFlag writes them.
 enum class Flag
 {
     Acknowledged,
     HasTraffic,
     HasComments
 };
-void SetFlag(CDatabase& db, int id, Flag flag, bool value);
 
 } // namespace LogQueries

@@ -7,7 +7,7 @@
 #include "core/app/FolderLock.h"
 #include "core/app/Settings.h"
 #include "core/app/Version.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
 #include "gui/app/Prompt.h"
@@ -66,7 +66,7 @@ int RunLogwarden(int argc, char** argv)
     CSystemClock clock;
     CLogwardenDoc doc(settings, clock);
     try {
-        doc.OpenLog(QDir(folder).filePath(QString::fromLatin1(CLogwardenSet::kFileName)));
+        doc.OpenLog(QDir(folder).filePath(QString::fromLatin1(LogSchema::kFileName)));
     } catch (const CLogwardenException& e) {
         // Nothing is written to a file that is not a log: the operator mends or moves it first.
         Prompt::Error(nullptr,

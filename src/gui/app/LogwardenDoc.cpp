@@ -6,7 +6,7 @@
 #include "core/licdb/FccLookup.h"
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 
 CLogwardenDoc::CLogwardenDoc(CSettings& settings, const CClock& clock, QObject* parent)
     : QObject(parent), m_settings(settings), m_clock(clock), m_fcc(std::make_unique<CFccDatabase>())
@@ -27,7 +27,7 @@ void CLogwardenDoc::OpenLog(const QString& path)
     m_store.reset();
     m_database.reset();
     auto db = std::make_unique<CDatabase>(path, CDatabase::ReadWriteCreate);
-    CLogwardenSet::PrepareDatabase(*db);
+    LogSchema::Prepare(*db);
     m_database = std::move(db);
     m_store = std::make_unique<CCheckinStore>(*m_database);
     m_form = std::make_unique<CCheckinForm>(*m_store, m_clock);

@@ -9,7 +9,7 @@
 #include "core/log/LogExport.h"
 #include "core/log/LogFilter.h"
 #include "core/log/LogMaintenance.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "gui/app/Commands.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"

@@ -334,15 +334,17 @@ int CPreNetPanel::MovePreNetToLog()
     QString fccError;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
+        std::vector<CCheckinRecord> records;
         for (const CPreNetEntry& e : PreNet::EntriesToMove(m_entries, CCallSet::OfDay(log, day))) {
             const PreNet::CMove m = PreNet::Resolve(log, m_doc.FccDatabase(), fccPath, e);
             if (fccError.isEmpty())
                 fccError = m.fccError;
             CCheckinRecord record = form.WithDistance(m.record);
             record.date = CDateTime(day, m_doc.Clock().Now().time());
-            m_doc.Store().Add(record);
-            ++moved;
+            records.push_back(record);
         }
+        // All the stations in one commit: all are logged, or none.
+        moved = int(m_doc.Store().AddMany(records).size());
     } catch (const CLogwardenException& e) {
         QApplication::restoreOverrideCursor();
         Prompt::Error(this, e.Message());

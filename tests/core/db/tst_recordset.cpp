@@ -2,7 +2,8 @@
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
 #include "core/log/LogFilter.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
+#include "core/log/detail/LogwardenSet.h"
 #include "support/TestSupport.h"
 
 #include <QFileInfo>
@@ -32,7 +33,7 @@ private Q_SLOTS:
     {
         m_scratch = std::make_unique<CScratch>();
         m_db = std::make_unique<CDatabase>(m_scratch->File(QStringLiteral("log.db")));
-        CLogwardenSet::PrepareDatabase(*m_db);
+        LogSchema::Prepare(*m_db);
     }
     void cleanup()
     {

@@ -2,7 +2,7 @@
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
 #include "core/log/LogExport.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
@@ -58,7 +58,7 @@ private Q_SLOTS:
     {
         m_scratch = std::make_unique<CScratch>();
         m_db = std::make_unique<CDatabase>(m_scratch->File(QStringLiteral("Logwarden-97.db")));
-        CLogwardenSet::PrepareDatabase(*m_db);
+        LogSchema::Prepare(*m_db);
     }
     void cleanup()
     {

@@ -7,7 +7,7 @@
 #include "core/log/CheckinStore.h"
 #include "core/log/LogMaintenance.h"
 #include "core/log/LogQueries.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "support/TestSupport.h"
 
 #include <QSignalSpy>
@@ -61,7 +61,7 @@ private Q_SLOTS:
     {
         m_scratch = std::make_unique<CScratch>();
         m_db = std::make_unique<CDatabase>(m_scratch->File(QStringLiteral("Logwarden-97.db")));
-        CLogwardenSet::PrepareDatabase(*m_db);
+        LogSchema::Prepare(*m_db);
         m_store = std::make_unique<CCheckinStore>(*m_db);
         m_clock = std::make_unique<CFixedClock>(At(19, 2));
         m_form = std::make_unique<CCheckinForm>(*m_store, *m_clock);

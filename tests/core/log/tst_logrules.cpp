@@ -1,9 +1,10 @@
 // The form's text rules, grid distances and the queries behind matching.
 #include "core/db/Database.h"
+#include "core/log/CheckinStore.h"
 #include "core/log/GridDistance.h"
 #include "core/log/LogQueries.h"
+#include "core/log/LogSchema.h"
 #include "core/log/LogText.h"
-#include "core/log/LogwardenSet.h"
 #include "support/TestSupport.h"
 
 #include <QtTest>
@@ -199,7 +200,7 @@ private Q_SLOTS:
     {
         CScratch scratch;
         CDatabase db(scratch.File("log.db"));
-        CLogwardenSet::PrepareDatabase(db);
+        LogSchema::Prepare(db);
         const QDateTime when(QDate(2024, 3, 7), QTime(19, 0));
         QStringList ks;
         for (int i = 0; i < 30; ++i) {
@@ -227,7 +228,7 @@ private Q_SLOTS:
     {
         CScratch scratch;
         CDatabase db(scratch.File("log.db"));
-        CLogwardenSet::PrepareDatabase(db);
+        LogSchema::Prepare(db);
         AddCheckin(db, {"W4ABC", QDateTime(QDate(2024, 3, 1), QTime(19, 0)), "Old Name"});
         const int newest = AddCheckin(db, {"W4ABC", QDateTime(QDate(2024, 3, 2), QTime(19, 0)), "New Name"});
         AddCheckin(db, {"W4ABCD", QDateTime(QDate(2024, 3, 3), QTime(19, 0)), "Other"});
@@ -237,14 +238,15 @@ private Q_SLOTS:
         QCOMPARE(r->name, QStringLiteral("New Name"));
         QVERIFY(!LogQueries::NewestCheckin(db, "W4AB"));
 
-        LogQueries::SetFlag(db, newest, LogQueries::Flag::HasTraffic, true);
-        LogQueries::SetFlag(db, newest, LogQueries::Flag::Acknowledged, true);
-        LogQueries::SetFlag(db, newest, LogQueries::Flag::Acknowledged, false);
+        CCheckinStore store(db);
+        QVERIFY(store.SetFlag(newest, LogQueries::Flag::HasTraffic, true));
+        QVERIFY(store.SetFlag(newest, LogQueries::Flag::Acknowledged, true));
+        QVERIFY(store.SetFlag(newest, LogQueries::Flag::Acknowledged, false));
         const auto after = LogQueries::NewestCheckin(db, "W4ABC");
         QVERIFY(after->hasTraffic);
         QVERIFY(!after->acknowledged);
         QVERIFY(!after->hasComments);
-        LogQueries::SetFlag(db, 9999, LogQueries::Flag::HasTraffic, true); // gone: nothing to do
+        QVERIFY(!store.SetFlag(9999, LogQueries::Flag::HasTraffic, true)); // gone: nothing to do
     }
 };
 

@@ -2,7 +2,8 @@
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
 #include "core/log/LogFilter.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
+#include "core/log/detail/LogwardenSet.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -40,7 +41,7 @@ private Q_SLOTS:
     {
         m_scratch = std::make_unique<CScratch>();
         m_db = std::make_unique<CDatabase>(m_scratch->File(QStringLiteral("Logwarden-97.db")));
-        CLogwardenSet::PrepareDatabase(*m_db);
+        LogSchema::Prepare(*m_db);
     }
     void cleanup()
     {
@@ -59,7 +60,7 @@ private Q_SLOTS:
                                      "eMailAddr"}));
         // Preparing an existing log again changes nothing.
         AddCheckin(*m_db, {"K1A", QDateTime(QDate(2024, 3, 7), QTime(19, 0))});
-        CLogwardenSet::PrepareDatabase(*m_db);
+        LogSchema::Prepare(*m_db);
         QCOMPARE(Calls({}), QStringList{"K1A"});
     }
 
@@ -200,7 +201,7 @@ private Q_SLOTS:
         const pid_t child = fork();
         if (child == 0) {
             CDatabase db(path);
-            CLogwardenSet::PrepareDatabase(db);
+            LogSchema::Prepare(db);
             AddCheckin(db, {"CRASH", QDateTime(QDate(2024, 3, 7), QTime(19, 0))});
             _exit(0); // no destructors, no checkpoint
         }

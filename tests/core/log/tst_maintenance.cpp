@@ -1,8 +1,9 @@
 // Purge counts and deletions over date ranges, and emptying the log.
 #include "core/db/Database.h"
 #include "core/log/CheckinQuery.h"
+#include "core/log/CheckinStore.h"
 #include "core/log/LogMaintenance.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "support/TestSupport.h"
 
 #include <QFileInfo>
@@ -26,6 +27,7 @@ class TestMaintenance : public QObject
 
     std::unique_ptr<CScratch> m_scratch;
     std::unique_ptr<CDatabase> m_db;
+    std::unique_ptr<CCheckinStore> m_store;
 
     QString LogPath() const { return m_scratch->File(QStringLiteral("Logwarden-97.db")); }
     // Nets on 3/1, 3/7 (two, one of them at midnight sharp) and 3/14, and one on 2/1 logged last.
@@ -38,16 +40,24 @@ class TestMaintenance : public QObject
         AddCheckin(*m_db, {"K1E", At(2, 1, 19)});
     }
     long Total() { return CheckinQuery::Count(*m_db, {}); }
+    // The log's writer, as the window has it.
+    CCheckinStore& Store()
+    {
+        if (!m_store)
+            m_store = std::make_unique<CCheckinStore>(*m_db);
+        return *m_store;
+    }
 
 private Q_SLOTS:
     void init()
     {
         m_scratch = std::make_unique<CScratch>();
         m_db = std::make_unique<CDatabase>(LogPath());
-        CLogwardenSet::PrepareDatabase(*m_db);
+        LogSchema::Prepare(*m_db);
     }
     void cleanup()
     {
+        m_store.reset();
         m_db.reset();
         m_scratch.reset();
     }
@@ -140,14 +150,14 @@ private Q_SLOTS:
         CPurgeSelection s(QDate(2024, 3, 1), QDate(2024, 3, 7));
         s.SetFrom(*m_db, QDate(2024, 3, 1));
         s.SetTo(*m_db, QDate(2024, 3, 7));
-        QCOMPARE(s.Purge(*m_db), 3L);
+        QCOMPARE(Store().Purge(s), 3L);
         QCOMPARE(Total(), 2L);
         QCOMPARE(s.Recount(*m_db), 0L);
-        QCOMPARE(s.Purge(*m_db), 0L);
+        QCOMPARE(Store().Purge(s), 0L);
         // The whole log, when no date was changed.
         CPurgeSelection all{QDate(), QDate()};
         all.CountAll(*m_db);
-        QCOMPARE(all.Purge(*m_db), 2L);
+        QCOMPARE(Store().Purge(all), 2L);
         QCOMPARE(Total(), 0L);
     }
 
@@ -158,7 +168,7 @@ private Q_SLOTS:
         QCOMPARE(c.count, 0L);
         QVERIFY(!c.first.isValid());
         QCOMPARE(s.SetTo(*m_db, QDate(2024, 3, 8)).count, 0L);
-        QCOMPARE(s.Purge(*m_db), 0L);
+        QCOMPARE(Store().Purge(s), 0L);
     }
 
     void emptyingTwiceCompactsInPlace()
@@ -172,16 +182,17 @@ private Q_SLOTS:
         m_db->Execute(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
         const qint64 before = QFileInfo(LogPath()).size();
 
-        LogMaintenance::EmptyLog(*m_db);
+        Store().Empty();
         QCOMPARE(Total(), 0L);
         QVERIFY(QFileInfo(LogPath()).size() < before / 4);
         // Nothing is left beside the log that would stand in the way of the next emptying.
         QCOMPARE(QDir(m_scratch->Path()).entryList({"*Compressed*"}), QStringList());
-        LogMaintenance::EmptyLog(*m_db);
+        Store().Empty();
         QCOMPARE(Total(), 0L);
 
         // The log is still a log: check-ins are added, with IDs after every earlier one.
         QCOMPARE(AddCheckin(*m_db, {"K1NEW", At(3, 7, 19)}), 3001);
+        m_store.reset();
         m_db.reset();
         CDatabase again(LogPath(), CDatabase::ReadWrite);
         QCOMPARE(CheckinQuery::Count(again, {}), 1L);

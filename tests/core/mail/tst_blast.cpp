@@ -1,7 +1,7 @@
 // Test labels: threads
 #include "core/app/Settings.h"
 #include "core/db/Database.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "core/mail/Base64.h"
 #include "core/mail/BlastEmail.h"
 #include "support/MailSupport.h"
@@ -63,7 +63,7 @@ private Q_SLOTS:
     {
         CScratch scratch;
         CDatabase db(scratch.File(u"Logwarden-97.db"_s));
-        CLogwardenSet::PrepareDatabase(db);
+        LogSchema::Prepare(db);
         const auto at = [](int days, int minute) {
             return QDateTime(kNetDay.addDays(days), QTime(21, minute));
         };

@@ -3,7 +3,7 @@
 #include "core/app/NetDetails.h"
 #include "core/app/Settings.h"
 #include "core/db/Database.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "core/web/UploadLog.h"
 #include "support/HttpServer.h"
 
@@ -62,7 +62,7 @@ private Q_SLOTS:
     {
         m_scratch = std::make_unique<CScratch>();
         m_db = std::make_unique<CDatabase>(m_scratch->File("Logwarden-97.db"));
-        CLogwardenSet::PrepareDatabase(*m_db);
+        LogSchema::Prepare(*m_db);
         m_server->ClearRoutes();
         m_server->ClearRequests();
     }

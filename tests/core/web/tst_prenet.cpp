@@ -2,7 +2,7 @@
 // "Move all" logs and what each moved station is filled with.
 #include "core/db/Database.h"
 #include "core/licdb/FccLookup.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "core/web/PreNet.h"
 #include "support/HttpServer.h"
 #include "support/UlsFiles.h"
@@ -235,7 +235,7 @@ private Q_SLOTS:
         QFETCH(QStringList, record);
         CScratch s;
         CDatabase db(s.File("Logwarden-97.db"));
-        CLogwardenSet::PrepareDatabase(db);
+        LogSchema::Prepare(db);
         AddCheckin(db, {"W4ABC", QDateTime(kDay.addDays(-14), QTime(19, 0)), "Al Old"});
         AddCheckin(db, {"W4ABC", QDateTime(kDay.addDays(-7), QTime(19, 0)), "Al Logged", "wet", true, true,
                         true, "Macon, GA", "1 Elm St", "G", "EM82", "al@example.org"});

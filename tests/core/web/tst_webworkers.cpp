@@ -3,7 +3,7 @@
 // credentials) and the club server's pre-net, EchoLink and report exchanges.
 #include "core/app/Clock.h"
 #include "core/db/Database.h"
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 #include "core/web/ClubServer.h"
 #include "core/web/NetLogUploader.h"
 #include "support/HttpServer.h"
@@ -48,7 +48,7 @@ private Q_SLOTS:
         m_scratch = std::make_unique<CScratch>();
         m_server = std::make_unique<CHttpServer>();
         m_db = std::make_unique<CDatabase>(m_scratch->File("Logwarden-97.db"));
-        CLogwardenSet::PrepareDatabase(*m_db);
+        LogSchema::Prepare(*m_db);
         AddCheckin(*m_db, {"W4AAA", QDateTime(kDay, QTime(19, 1))});
     }
     void cleanup()

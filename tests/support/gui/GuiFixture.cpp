@@ -1,6 +1,6 @@
 #include "support/gui/GuiFixture.h"
 
-#include "core/log/LogwardenSet.h"
+#include "core/log/LogSchema.h"
 
 #include <QApplication>
 #include <QDir>
@@ -35,7 +35,7 @@ void CGuiFixture::Restart()
         m_frame->close();
     m_frame.reset();
     m_doc = std::make_unique<CLogwardenDoc>(*m_settings, m_clock);
-    m_doc->OpenLog(m_scratch.File(QString::fromLatin1(CLogwardenSet::kFileName)));
+    m_doc->OpenLog(m_scratch.File(QString::fromLatin1(LogSchema::kFileName)));
     m_frame = std::make_unique<CMainFrame>(*m_doc);
     if (m_show) {
         m_frame->show();

@@ -8,19 +8,9 @@
 
 class CDatabase;
 
-// The columns of table LogwardenTab, in order, with their definitions: the one list that the table, the
-// record set and the streaming queries are made from.
-struct CLogColumn
-{
-    const char* name;
-    const char* definition; // type and constraints in CREATE TABLE
-};
-inline constexpr int kLogColumnCount = 13;
-extern const CLogColumn kLogColumns[kLogColumnCount];
-// "\"ID\",\"CallSign\",...": the column list for a SELECT, in order.
-QString LogColumnList();
-
-// One check-in: a record of table LogwardenTab in Logwarden-97.db.
+// One check-in: a record of table LogwardenTab in Logwarden-97.db, with the record set's write path.
+// Only the log's one writer (CCheckinStore) uses it; readers go through LogQueries and CheckinQuery, and a
+// test fails when a file elsewhere in the program includes this folder.
 class CLogwardenSet : public CRecordset
 {
 public:
@@ -29,14 +19,9 @@ public:
     QString GetDefaultDBName() const override;
     QString GetDefaultSQL() const override;
 
-    // Creates the table and its indexes when they are missing; the connection becomes durable.
-    static void PrepareDatabase(CDatabase& db);
     // The current record's values, and all values but the ID set from a record.
     CCheckinRecord GetRecord() const;
     void SetRecord(const CCheckinRecord& record);
-
-    static const char* const kFileName;
-    static const char* const kTable;
 
     int m_ID = 0;
     QString m_CallSign;

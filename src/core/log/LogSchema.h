@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class CDatabase;
+
+// The log's file and table: what every reader and the one writer (CCheckinStore) share.
+namespace LogSchema {
+
+extern const char* const kFileName; // "Logwarden-97.db"
+extern const char* const kTable;    // "LogwardenTab"
+
+// The columns of the table, in order, with their definitions: the one list that the table, the record set
+// and the streaming queries are made from.
+struct CColumn
+{
+    const char* name;
+    const char* definition; // type and constraints in CREATE TABLE
+};
+inline constexpr int kColumnCount = 13;
+extern const CColumn kColumns[kColumnCount];
+// "\"ID\",\"CallSign\",...": the column list for a SELECT, in order.
+QString ColumnList();
+
+// Creates the table and its indexes when they are missing; the connection becomes durable.
+void Prepare(CDatabase& db);
+
+} // namespace LogSchema
