@@ -216,8 +216,7 @@ bool CCheckinForm::LeaveBoxes(bool forMatch)
     if (forMatch || !HoldsNewStation())
         return true;
     const QString call = m_entry.callSign.trimmed();
-    const QString what =
-        call.isEmpty() ? QStringLiteral("The station in the boxes") : QStringLiteral("%1").arg(call);
+    const QString what = call.isEmpty() ? QStringLiteral("The station in the boxes") : call;
     return Ask(QStringLiteral("%1 is not logged yet. Discard it?").arg(what), false) == Answer::Yes;
 }
 
