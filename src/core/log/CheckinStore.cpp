@@ -16,16 +16,7 @@ CCheckinStore::CCheckinStore(CDatabase& db, QObject* parent) : QObject(parent), 
 
 int CCheckinStore::Add(const CCheckinRecord& record)
 {
-    CLogwardenSet set(&m_db);
-    set.SetFilter(LogFilter::Id(-1)); // opens on nothing: cheap on a large log
-    set.Open();
-    set.AddNew();
-    set.SetRecord(record);
-    set.Update();
-    CCheckinRecord added = record;
-    added.id = static_cast<int>(set.GetLastInsertedKey());
-    Q_EMIT checkinAdded(added);
-    return added.id;
+    return AddMany({record}).front();
 }
 
 QList<int> CCheckinStore::AddMany(const std::vector<CCheckinRecord>& records)

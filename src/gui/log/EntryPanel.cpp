@@ -6,7 +6,6 @@
 #include <QDateTimeEdit>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -186,10 +185,7 @@ CEntryPanel::CEntryPanel(CCheckinForm& form, QWidget* parent) : QWidget(parent),
     connect(&m_form, &CCheckinForm::entryChanged, this, &CEntryPanel::ShowEntry);
     connect(&m_form, &CCheckinForm::dayChanged, this, [this] { m_matches->setEnabled(false); });
     connect(&m_form, &CCheckinForm::stateChanged, this, &CEntryPanel::ShowState);
-    connect(&m_form, &CCheckinForm::rowsChanged, this, [this] {
-        ShowState();
-        MarkLoggedMatches();
-    });
+    connect(&m_form, &CCheckinForm::rowsChanged, this, &CEntryPanel::OnRowsChanged);
     ShowState();
 
     // Up and Down in the call-sign box walk the matches, Return takes the highlighted one.
@@ -233,18 +229,25 @@ void CEntryPanel::ShowState()
     m_countLabel->setText(m_form.CountText());
 }
 
+void CEntryPanel::OnRowsChanged()
+{
+    // The day's calls, read once per change of the rows rather than at every key typed.
+    m_dayCalls.clear();
+    const std::vector<CCheckinRecord>& rows = m_form.Rows();
+    for (size_t i = 0; i < rows.size(); ++i)
+        m_dayCalls.insert(rows[i].callSign.trimmed().toUpper(), int(i) + 1);
+    ShowState();
+    MarkLoggedMatches();
+}
+
 void CEntryPanel::MarkLoggedMatches()
 {
     // The calls already logged on the day stand out in the matches.
-    QHash<QString, int> logged;
-    const std::vector<CCheckinRecord>& rows = m_form.Rows();
-    for (size_t i = 0; i < rows.size(); ++i)
-        logged.insert(rows[i].callSign.trimmed().toUpper(), int(i) + 1);
     QFont italic = m_matches->font();
     italic.setItalic(true);
     for (int r = 0; r < m_matches->count(); ++r) {
         QListWidgetItem* item = m_matches->item(r);
-        const int entry = logged.value(item->text().toUpper());
+        const int entry = m_dayCalls.value(item->text().toUpper());
         item->setFont(entry != 0 ? italic : m_matches->font());
         item->setForeground(entry != 0 ? QBrush(Qt::gray) : QBrush());
         item->setToolTip(entry != 0 ? CCheckinForm::AlreadyLoggedText(item->text(), entry) : QString());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QString>
 #include <QWidget>
 
 class CCheckinForm;
@@ -54,6 +56,7 @@ private:
     void TakeMatch(int row);
     void StepMatch(int step);
     void ShowState();
+    void OnRowsChanged();
     void MarkLoggedMatches();
     void ResetMatches();
 
@@ -78,7 +81,8 @@ private:
     QPushButton* m_addButton = nullptr;
     QPushButton* m_saveButton = nullptr;
     QBoxLayout* m_buttonRow = nullptr;
-    bool m_showing = false;       // the panel itself is filling the boxes
-    bool m_suppressMatch = false; // the panel itself is moving in the matches list
-    bool m_takingMatch = false;   // the call sign in the box comes from the matches list
+    bool m_showing = false;         // the panel itself is filling the boxes
+    bool m_suppressMatch = false;   // the panel itself is moving in the matches list
+    bool m_takingMatch = false;     // the call sign in the box comes from the matches list
+    QHash<QString, int> m_dayCalls; // upper-case call sign -> its row (from 1) on the selected day
 };
