@@ -146,6 +146,7 @@ void CCheckinForm::ShowRow(int row)
     m_shown = m_entry;
     m_boundId = m_entry.id;
     m_edited = false;
+    m_typed = 0;
 }
 
 void CCheckinForm::SetNewStation(const CCheckinRecord& entry)
@@ -156,6 +157,7 @@ void CCheckinForm::SetNewStation(const CCheckinRecord& entry)
     m_shown = CCheckinRecord();
     m_boundId = 0;
     m_edited = false;
+    m_typed = 0;
 }
 
 bool CCheckinForm::HoldsNewStation() const
@@ -289,6 +291,9 @@ void CCheckinForm::SetEntry(const CCheckinRecord& entry)
     if (SameBoxes(entry, m_entry))
         return;
     const CCheckinRecord flags = m_entry;
+    for (size_t i = 0; i < std::size(kDataBoxes); ++i)
+        if (entry.*kDataBoxes[i] != m_entry.*kDataBoxes[i])
+            m_typed |= 1u << i;
     m_entry = entry;
     m_entry.id = m_boundId;
     m_entry.acknowledged = flags.acknowledged;
@@ -349,12 +354,12 @@ bool CCheckinForm::Add()
             }
         }
         CCheckinRecord record = m_entry;
-        // Over a correction, the new station takes only what was typed: a box that still shows the
-        // corrected check-in's value belongs to that station, not to this one.
+        // Over a correction, the new station takes only the boxes the operator typed into: the others still
+        // show the corrected check-in's values, which belong to that station, not to this one.
         if (IsBound())
-            for (const auto box : kDataBoxes)
-                if (record.*box == m_shown.*box)
-                    (record.*box).clear();
+            for (size_t i = 0; i < std::size(kDataBoxes); ++i)
+                if (!(m_typed & (1u << i)))
+                    (record.*kDataBoxes[i]).clear();
         record.id = 0;
         record.callSign = call;
         record.acknowledged = record.hasTraffic = record.hasComments = false;

@@ -165,6 +165,7 @@ private:
     CCheckinRecord m_shown; // the check-in being corrected as it was shown (or stored since)
     int m_boundId = 0;
     bool m_edited = false;
+    unsigned m_typed = 0; // bit i: the operator typed into the data box i since the boxes were filled
     QString m_myGrid;
     bool m_writing = false; // our own change is being announced by the store
     Asker m_ask;

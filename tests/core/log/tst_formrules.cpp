@@ -164,6 +164,9 @@ private Q_SLOTS:
             << 0;
         QTest::newRow("F5 over a correction typed over takes only what was typed")
             << QStringList{"row:0", "call:W1NEW", "name:ANN NEW", "F5"} << net + "; W1NEW/ANN NEW//" << 0;
+        QTest::newRow("F5 over a correction keeps a box typed again with the value shown")
+            << QStringList{"row:1", "call:W3NEW", "street:2 pine rd", "street:2 Pine Rd", "F5"}
+            << net + "; W3NEW//2 Pine Rd/" << 0;
         QTest::newRow("a match over a correction typed over, then F5")
             << QStringList{"row:0", "call:W9", "match:W9OLD", "F5"}
             << net + "; W9OLD/Old Timer/1 Elm St/old@example.org" << 0;
