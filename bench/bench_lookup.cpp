@@ -3,7 +3,7 @@
 //   bench_lookup FCC97.db [COUNT [PAUSE_US]]
 // COUNT call signs (one in ten unknown), five rounds; with PAUSE_US the look-ups come that many
 // microseconds apart, as an operator's do, instead of back to back.
-#include "core/licdb/FccLookup.h"
+#include "core/fcc/FccLookup.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

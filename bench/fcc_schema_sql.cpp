@@ -1,7 +1,7 @@
 // Prints the FCC database's SQL, so that a peer loader builds tables of exactly our shape:
 //   fcc_schema_sql tables   the three CREATE TABLE statements
 //   fcc_schema_sql index    the CREATE INDEX statements
-#include "core/licdb/FccSchema.h"
+#include "core/fcc/FccSchema.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,7 @@
 // Prints the QRZ database's SQL, so that a peer loader builds the table of exactly our shape:
 //   qrz_schema_sql table   the CREATE TABLE statement
 //   qrz_schema_sql index   the CREATE INDEX statement
-#include "core/licdb/QrzSchema.h"
+#include "core/qrz/QrzSchema.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,6 +1,6 @@
 // Fuzzes the reader of the QRZ CSV file's lines: every cell must lie inside the text it appended,
 // hold valid UTF-8 of at most its column's width, and a rejected line must leave the text as it was.
-#include "core/licdb/QrzCsv.h"
+#include "core/qrz/QrzCsv.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 // Fuzzes the readers of web replies the QRZ look-up and the status check take in: the XML callbook
 // reply (record, session key, error), the expiry date, and the FCC's weekly-transactions page.
-#include "core/licdb/FCCDbInfo.h"
-#include "core/licdb/QrzReply.h"
+#include "core/fcc/FccDbInfo.h"
+#include "core/qrz/QrzReply.h"
 
 #include <QByteArray>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The ULS line reader: any file loads into its table (or is refused line by line) without crashing,
 // hanging or reading outside the data, and every loaded row holds the identifier its table requires.
 #include "core/Exceptions.h"
-#include "core/licdb/FccSchema.h"
-#include "core/licdb/UlsLoader.h"
+#include "core/fcc/FccSchema.h"
+#include "core/fcc/UlsLoader.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "cli/CliProgress.h"
 #include "core/app/DataFolder.h"
 #include "core/app/Settings.h"
-#include "core/licdb/UlsArchive.h"
+#include "core/fcc/UlsArchive.h"
 #include "core/web/FileDownload.h"
 
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 // logwarden-cli uls-compile and lookup: the FCC licence database without the window.
 #include "cli/CliCommand.h"
+#include "core/fcc/FccDbBuild.h"
+#include "core/fcc/FccLookup.h"
+#include "core/fcc/FccSchema.h"
 #include "core/jobs/MThreadedJobQ.h"
-#include "core/licdb/FccDbBuild.h"
-#include "core/licdb/FccLookup.h"
-#include "core/licdb/FccSchema.h"
 
 #include <QDir>
 #include <cstdio>

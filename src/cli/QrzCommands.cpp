@@ -5,12 +5,12 @@
 #include "core/Exceptions.h"
 #include "core/app/SecretStore.h"
 #include "core/app/Settings.h"
-#include "core/licdb/FCCDbInfo.h"
-#include "core/licdb/HttpGet.h"
-#include "core/licdb/QRZCDb.h"
-#include "core/licdb/QRZQuery.h"
-#include "core/licdb/QrzPull.h"
-#include "core/licdb/UlsArchive.h"
+#include "core/fcc/FccDbInfo.h"
+#include "core/fcc/UlsArchive.h"
+#include "core/qrz/HttpGet.h"
+#include "core/qrz/QrzCDb.h"
+#include "core/qrz/QrzPull.h"
+#include "core/qrz/QrzQuery.h"
 
 #include <QDir>
 #include <sqlite3.h>

@@ -1,7 +1,7 @@
 // logwarden-cli unzip and uls-extract.
 #include "cli/CliCommand.h"
 #include "cli/CliProgress.h"
-#include "core/licdb/UlsArchive.h"
+#include "core/fcc/UlsArchive.h"
 #include "core/zip/ParallelExtract.h"
 #include "core/zip/ZipArchive.h"
 

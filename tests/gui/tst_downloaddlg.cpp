@@ -1,6 +1,6 @@
 // "DLoad" and "Extract" in the real main window, offscreen, against a local HTTP server.
-#include "gui/licdb/DownloadDlg.h"
-#include "gui/licdb/LicDbDownloadModule.h"
+#include "gui/fcc/FccDownloadDlg.h"
+#include "gui/fcc/FccDownloadModule.h"
 #include "support/ServerProcess.h"
 #include "support/ZipMaker.h"
 #include "support/gui/GuiFixture.h"

@@ -1,6 +1,6 @@
 #include "support/QrzService.h"
 
-#include "core/licdb/HttpGet.h"
+#include "core/qrz/HttpGet.h"
 
 #include <QJsonDocument>
 #include <QtTest>

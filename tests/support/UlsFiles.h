@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/licdb/FccDbBuild.h"
+#include "core/fcc/FccDbBuild.h"
 #include "support/TestSupport.h"
 
 #include <QByteArray>

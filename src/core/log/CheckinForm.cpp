@@ -2,7 +2,7 @@
 
 #include "core/Exceptions.h"
 #include "core/app/Clock.h"
-#include "core/licdb/FccLookup.h"
+#include "core/fcc/FccLookup.h"
 #include "core/log/CheckinStore.h"
 #include "core/log/GridDistance.h"
 #include "core/log/LogQueries.h"

@@ -2,7 +2,7 @@
 
 #include "core/Exceptions.h"
 #include "core/app/Settings.h"
-#include "core/licdb/FccLookup.h"
+#include "core/fcc/FccLookup.h"
 #include "core/log/CheckinQuery.h"
 #include "core/log/LogFilter.h"
 #include "core/log/LogQueries.h"

@@ -3,7 +3,7 @@
 #include "core/Exceptions.h"
 #include "core/app/Clock.h"
 #include "core/db/Database.h"
-#include "core/licdb/FccLookup.h"
+#include "core/fcc/FccLookup.h"
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
 #include "core/log/LogSchema.h"

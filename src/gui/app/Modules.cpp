@@ -2,11 +2,11 @@
 
 #include "gui/app/MainFrame.h"
 #include "gui/audio/AudioModule.h"
-#include "gui/licdb/LicDbBuildModule.h"
-#include "gui/licdb/LicDbDownloadModule.h"
-#include "gui/licdb/QrzModule.h"
+#include "gui/fcc/FccBuildModule.h"
+#include "gui/fcc/FccDownloadModule.h"
 #include "gui/log/NetLogTools.h"
 #include "gui/mail/BlastEmailModule.h"
+#include "gui/qrz/QrzModule.h"
 #include "gui/web/WebModule.h"
 
 void InstallModules(CMainFrame& frame)

@@ -1,10 +1,10 @@
 #include "gui/log/LookupPanel.h"
 
-#include "core/licdb/FccLookup.h"
+#include "core/fcc/FccLookup.h"
 #include "core/log/CheckinForm.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/Prompt.h"
-#include "gui/licdb/FccWebPages.h"
+#include "gui/fcc/FccWebPages.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>

@@ -3,7 +3,7 @@
 #include "core/Exceptions.h"
 #include "core/app/Clock.h"
 #include "core/app/Settings.h"
-#include "core/licdb/FccLookup.h"
+#include "core/fcc/FccLookup.h"
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
 #include "core/web/ClubServer.h"

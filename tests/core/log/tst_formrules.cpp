@@ -2,7 +2,7 @@
 // belong to, what each command may write, and what the log's writer announces.
 #include "core/app/Clock.h"
 #include "core/db/Database.h"
-#include "core/licdb/FccLookup.h"
+#include "core/fcc/FccLookup.h"
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
 #include "core/log/LogMaintenance.h"

@@ -1,6 +1,6 @@
 // Downloading the licence archive from local HTTP and FTP servers: success, missing file, refused
 // connection, broken transfers and cancelling, and that a failure always leaves the old archive.
-#include "core/licdb/UlsArchive.h"
+#include "core/fcc/UlsArchive.h"
 #include "core/web/FileDownload.h"
 #include "support/ServerProcess.h"
 #include "support/TestSupport.h"

@@ -1,7 +1,7 @@
 // The pre-net check-ins and the EchoLink listing: reading the club server's pages, the "Ack" marks, what
 // "Move all" logs and what each moved station is filled with.
 #include "core/db/Database.h"
-#include "core/licdb/FccLookup.h"
+#include "core/fcc/FccLookup.h"
 #include "core/log/LogSchema.h"
 #include "core/web/PreNet.h"
 #include "support/HttpServer.h"

@@ -1,0 +1,149 @@
+#include "gui/qrz/QrzAccountDlg.h"
+
+#include "core/app/SecretStore.h"
+#include "core/app/Settings.h"
+#include "core/qrz/HttpGet.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CQrzAccountDlg::CQrzAccountDlg(const CQRZAccount& account, const QString& why, const QString& note,
+                               QWidget* parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("qrzAccountDlg"));
+    setWindowTitle(QStringLiteral("QRZ Account"));
+    auto* layout = new QVBoxLayout(this);
+    if (!why.isEmpty()) {
+        auto* reason = new QLabel(why, this);
+        reason->setObjectName(QStringLiteral("qrzAccountWhy"));
+        reason->setWordWrap(true);
+        layout->addWidget(reason);
+    }
+    auto* form = new QFormLayout;
+    m_host = new QLineEdit(account.host, this);
+    m_host->setObjectName(QStringLiteral("qrzHost"));
+    m_host->setMinimumWidth(260);
+    m_host->setToolTip(QStringLiteral("QRZ's XML service; a host without http:// is reached over HTTPS"));
+    m_user = new QLineEdit(account.userName, this);
+    m_user->setObjectName(QStringLiteral("qrzUser"));
+    m_password = new QLineEdit(account.password, this);
+    m_password->setObjectName(QStringLiteral("qrzPassword"));
+    m_password->setEchoMode(QLineEdit::Password);
+    form->addRow(QStringLiteral("XML &host:"), m_host);
+    form->addRow(QStringLiteral("&User name:"), m_user);
+    form->addRow(QStringLiteral("&Password:"), m_password);
+    layout->addLayout(form);
+    m_note = new QLabel(note, this);
+    m_note->setObjectName(QStringLiteral("qrzKeyringNote"));
+    m_note->setWordWrap(true);
+    m_note->setVisible(!note.isEmpty());
+    layout->addWidget(m_note);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    m_ok = buttons->button(QDialogButtonBox::Ok);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    for (QLineEdit* box : {m_host, m_user, m_password})
+        connect(box, &QLineEdit::textChanged, this, &CQrzAccountDlg::UpdateOk);
+    UpdateOk();
+    // The first box that needs typing.
+    if (m_user->text().isEmpty())
+        m_user->setFocus();
+    else
+        m_password->setFocus();
+}
+
+CQRZAccount CQrzAccountDlg::Account() const
+{
+    return {m_host->text().trimmed(), m_user->text().trimmed(), m_password->text()};
+}
+
+void CQrzAccountDlg::UpdateOk()
+{
+    const CQRZAccount a = Account();
+    const bool hostOk = !HttpBaseUrl(a.host).isEmpty();
+    m_host->setStyleSheet(hostOk ? QString() : QStringLiteral("color: red"));
+    m_ok->setEnabled(hostOk && !a.userName.isEmpty() && !a.password.isEmpty());
+}
+
+// --- The account -----------------------------------------------------------------------------------------
+
+CQrzAccounts::CQrzAccounts(CSettings& settings, QObject* parent)
+    : QObject(parent), m_settings(settings), m_keyring(std::make_unique<CSecretStore>())
+{
+}
+
+CQrzAccounts::~CQrzAccounts() = default;
+
+CQRZAccount CQrzAccounts::Current()
+{
+    CQRZAccount account;
+    account.host = m_settings.GetString(Setting::QrzXmlHost);
+    account.userName = m_settings.GetString(Setting::QrzUserName);
+    if (account.userName.isEmpty())
+        return account;
+    if (!m_password || m_passwordUser != account.userName) {
+        m_password = m_keyring->Read(CSecretStore::QrzAccount(account.userName));
+        m_passwordUser = account.userName;
+    }
+    account.password = m_password.value_or(QString());
+    return account;
+}
+
+std::optional<CQRZAccount> CQrzAccounts::Ensure(QWidget* parent)
+{
+    const auto complete = [](const CQRZAccount& a) {
+        return !a.userName.isEmpty() && !a.password.isEmpty() && !HttpBaseUrl(a.host).isEmpty();
+    };
+    CQRZAccount account = Current();
+    if (m_refused.isEmpty() && complete(account))
+        return account;
+    const QString why = !m_refused.isEmpty() ? QStringLiteral("QRZ refused the login: %1").arg(m_refused)
+                                             : QStringLiteral("The QRZ look-up needs your QRZ XML account.");
+    if (!Edit(parent, why))
+        return std::nullopt;
+    account = Current();
+    return complete(account) ? std::optional<CQRZAccount>(account) : std::nullopt;
+}
+
+bool CQrzAccounts::Edit(QWidget* parent, const QString& why)
+{
+    const CQRZAccount before = Current();
+    // Whether a keyring answers is known only once it was asked.
+    if (before.userName.isEmpty())
+        m_keyring->Read(CSecretStore::QrzAccount(QString()));
+    const QString note = m_keyring->IsSessionOnly()
+                             ? CSecretStore::kSessionOnlyNote
+                             : QStringLiteral("The password is kept in your desktop keyring.");
+    CQrzAccountDlg dlg(before, why, note, parent);
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    const CQRZAccount after = dlg.Account();
+    m_refused.clear();
+    if (after == before)
+        return true;
+    const bool sameIdentity = after.host == before.host && after.userName == before.userName;
+    m_settings.SetString(Setting::QrzXmlHost, after.host);
+    m_settings.SetString(Setting::QrzUserName, after.userName);
+    m_settings.Sync();
+    if (after.password != before.password || after.userName != before.userName) {
+        const CSecretStore::Where where =
+            m_keyring->Write(CSecretStore::QrzAccount(after.userName), after.password);
+        if (where == CSecretStore::Where::Session)
+            Q_EMIT status(CSecretStore::kSessionOnlyNote);
+    }
+    m_password = after.password;
+    m_passwordUser = after.userName;
+    Q_EMIT changed(sameIdentity);
+    return true;
+}
+
+void CQrzAccounts::Refused(const QString& why)
+{
+    m_refused = why;
+}
