@@ -213,7 +213,7 @@ int main(int argc, char** argv)
     QElapsedTimer t;
     t.start();
     const NetLog::CResult blocking =
-        NetLog::Publish(doc.GetDatabase(), QDate(2024, 3, 7), false, dir.path(), request);
+        NetLog::Publish(doc.LogReader(), QDate(2024, 3, 7), false, dir.path(), request);
     const double blockingMs = double(t.nsecsElapsed()) / 1e6;
 
     std::vector<double> all = autoF5;

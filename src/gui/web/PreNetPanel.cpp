@@ -44,11 +44,11 @@ const QColor kRowColour(249, 249, 233);
 QString SourceText(const PreNet::CMove& m)
 {
     switch (m.source) {
-    case PreNet::CMove::History:
+    case CCallbookAnswer::Source::LastCheckin:
         return QStringLiteral("%1: from the station's last check-in").arg(m.record.callSign);
-    case PreNet::CMove::Fcc:
+    case CCallbookAnswer::Source::Fcc:
         return QStringLiteral("%1: from the FCC licence database").arg(m.record.callSign);
-    case PreNet::CMove::PreNetEntry:
+    default:
         break;
     }
     return QStringLiteral("%1: from the pre-net check-in").arg(m.record.callSign);
@@ -297,7 +297,7 @@ void CPreNetPanel::ShowPreNet()
 void CPreNetPanel::Remark()
 {
     try {
-        m_dayCalls = CCallSet::OfDay(m_doc.GetDatabase(), m_doc.Form().Day());
+        m_dayCalls = CCallSet::OfDay(m_doc.LogReader(), m_doc.Form().Day());
     } catch (const CLogwardenException& e) {
         Status(e.Message());
         return;
@@ -328,7 +328,7 @@ int CPreNetPanel::MovePreNetToLog()
 {
     CCheckinForm& form = m_doc.Form();
     const QDate day = form.Day();
-    CDatabase& log = m_doc.GetDatabase();
+    CDatabase& log = m_doc.LogReader();
     const QString fccPath = FccDatabasePath(m_doc.Settings());
     int moved = 0;
     QString fccError;
@@ -366,21 +366,19 @@ void CPreNetPanel::OnPreNetDoubleClick(int row)
         return;
     CCheckinForm& form = m_doc.Form();
     try {
-        const PreNet::CMove m = PreNet::Resolve(m_doc.GetDatabase(), m_doc.FccDatabase(),
+        const PreNet::CMove m = PreNet::Resolve(m_doc.LogReader(), m_doc.FccDatabase(),
                                                 FccDatabasePath(m_doc.Settings()), m_entries[size_t(row)]);
-        if (m.source == PreNet::CMove::History) {
+        if (m.source == CCallbookAnswer::Source::LastCheckin) {
             form.TakeMatch(m.record.callSign);
             Status(SourceText(m));
         } else {
             // The licence, or else what the station typed into the club's form.
-            CFccLookupResult r;
-            r.found = true;
-            r.callSign = m.record.callSign;
-            r.name = m.record.name;
-            r.addr1 = m.record.street;
-            r.addr2 = m.record.location;
-            r.operatorClass = m.record.cls;
-            form.ApplyLookup(r, SourceText(m));
+            CCallbookAnswer answer;
+            answer.source = m.source;
+            answer.found = true;
+            answer.station = m.record;
+            answer.statusText = SourceText(m);
+            form.ApplyLookup(answer);
         }
     } catch (const CLogwardenException& e) {
         Prompt::Error(this, e.Message());
