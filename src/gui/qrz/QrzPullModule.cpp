@@ -119,8 +119,8 @@ void CQrzPullModule::Submit(const CTarget& target)
     CQRZLookupWorker::CRequest request;
     request.callSign = target.callSign;
     request.account = *account;
-    request.homeGrid = m_doc.Settings().GetString(Setting::QrzHomeGrid);
-    request.unit = m_doc.Settings().GetString(Setting::QrzMeasurementUnit);
+    request.homeGrid = m_doc.Settings().Get(Setting::QrzHomeGrid);
+    request.unit = m_doc.Settings().Get(Setting::QrzMeasurementUnit);
     request.context = token;
     m_worker->Submit(std::move(request));
     Status(QStringLiteral("Asking QRZ for %1 ...").arg(target.callSign));

@@ -159,12 +159,12 @@ CPreNetPanel::CPreNetPanel(CMainFrame& frame, CClubServer& club, QWidget* parent
     // The server box shows the setting and writes every change back at once.
     CSettings& settings = m_doc.Settings();
     // The placeholder an earlier version stored on its first start names no club: the box starts empty.
-    const QString stored = settings.GetString(Setting::PreNetServer);
+    const QString stored = settings.Get(Setting::PreNetServer);
     if (!settings.Contains(Setting::PreNetServer) || PreNet::ClubServerSetting(stored) != stored.trimmed())
-        settings.SetString(Setting::PreNetServer, PreNet::ClubServerSetting(stored));
-    m_server->setText(settings.GetString(Setting::PreNetServer));
+        settings.Set(Setting::PreNetServer, PreNet::ClubServerSetting(stored));
+    m_server->setText(settings.Get(Setting::PreNetServer));
     connect(m_server, &QLineEdit::textChanged, this,
-            [this](const QString& text) { m_doc.Settings().SetString(Setting::PreNetServer, text); });
+            [this](const QString& text) { m_doc.Settings().Set(Setting::PreNetServer, text); });
 
     connect(m_refresh, &QPushButton::clicked, this, &CPreNetPanel::RefreshPreNet);
     connect(m_move, &QPushButton::clicked, this, &CPreNetPanel::MovePreNetToLog);
@@ -199,7 +199,7 @@ void CPreNetPanel::Status(const QString& text)
 QString CPreNetPanel::ClubServer(bool ask)
 {
     // Each exchange reads the server again: another part of the program may have changed it.
-    const QString server = PreNet::ClubServerSetting(m_doc.Settings().GetString(Setting::PreNetServer));
+    const QString server = PreNet::ClubServerSetting(m_doc.Settings().Get(Setting::PreNetServer));
     if (server != m_server->text().trimmed()) {
         const QSignalBlocker block(m_server);
         m_server->setText(server);
