@@ -172,17 +172,6 @@ int AskKeepGoing(void* keepGoing)
 
 CBulkRecords::~CBulkRecords() = default;
 
-bool CFieldSplitter::Next(const char*& begin, const char*& end)
-{
-    const char* d = static_cast<const char*>(std::memchr(m_p, m_delimiter, static_cast<size_t>(m_end - m_p)));
-    if (!d)
-        return false;
-    begin = m_p;
-    end = d;
-    m_p = d + 1;
-    return true;
-}
-
 CFieldSplitter::Csv CFieldSplitter::NextCsv(std::string& out)
 {
     const size_t start = out.size();
@@ -323,33 +312,6 @@ bool CSqliteBulkLoader::Load(const std::function<std::unique_ptr<CBulkRecords>()
     if (!readError.isEmpty())
         throw CFileException(CannotRead(m_filePath, readError), m_filePath);
     return !stopped();
-}
-
-void CSqliteBulkLoader::BindNull(int column)
-{
-    char& wasNull = m_wasNull[static_cast<size_t>(column)];
-    if (!wasNull) {
-        sqlite3_bind_null(m_insert, column + 1);
-        wasNull = 1;
-    }
-}
-
-void CSqliteBulkLoader::BindText(int column, const char* text, int length)
-{
-    sqlite3_bind_text(m_insert, column + 1, text, length, SQLITE_STATIC);
-    m_wasNull[static_cast<size_t>(column)] = 0;
-}
-
-void CSqliteBulkLoader::BindInt(int column, qint64 value)
-{
-    sqlite3_bind_int64(m_insert, column + 1, value);
-    m_wasNull[static_cast<size_t>(column)] = 0;
-}
-
-void CSqliteBulkLoader::BindDouble(int column, double value)
-{
-    sqlite3_bind_double(m_insert, column + 1, value);
-    m_wasNull[static_cast<size_t>(column)] = 0;
 }
 
 bool CSqliteBulkLoader::Insert()

@@ -3,13 +3,12 @@
 #include <QString>
 #include <QtGlobal>
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <sqlite3.h>
 #include <string>
 #include <vector>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 // One line of a file being loaded, as the loader's reading thread hands it to the file's format.
 struct CBulkLine
@@ -58,7 +57,18 @@ public:
     }
 
     // The next field as it stands in the line (no copy); a double quote is an ordinary character.
-    bool Next(const char*& begin, const char*& end);
+    // (Here, like the bindings below, because it runs for every field of every line.)
+    bool Next(const char*& begin, const char*& end)
+    {
+        const auto* d =
+            static_cast<const char*>(std::memchr(m_p, m_delimiter, static_cast<size_t>(m_end - m_p)));
+        if (!d)
+            return false;
+        begin = m_p;
+        end = d;
+        m_p = d + 1;
+        return true;
+    }
     // The next field, appended to `out` by the rules of CSV files: a field that begins with a double
     // quote runs to the closing quote, delimiters inside are data and "" stands for one quote; what
     // follows the closing quote up to the delimiter is kept too. In a field that is not quoted, every
@@ -117,10 +127,28 @@ public:
 
     // Binding the insert's columns (0-based). A null bound before stays bound; everything else is
     // bound afresh for every row and must stay valid until Insert().
-    void BindNull(int column);
-    void BindText(int column, const char* text, int length);
-    void BindInt(int column, qint64 value);
-    void BindDouble(int column, double value);
+    void BindNull(int column)
+    {
+        if (!m_wasNull[static_cast<size_t>(column)]) {
+            sqlite3_bind_null(m_insert, column + 1);
+            m_wasNull[static_cast<size_t>(column)] = 1;
+        }
+    }
+    void BindText(int column, const char* text, int length)
+    {
+        sqlite3_bind_text(m_insert, column + 1, text, length, SQLITE_STATIC);
+        m_wasNull[static_cast<size_t>(column)] = 0;
+    }
+    void BindInt(int column, qint64 value)
+    {
+        sqlite3_bind_int64(m_insert, column + 1, value);
+        m_wasNull[static_cast<size_t>(column)] = 0;
+    }
+    void BindDouble(int column, double value)
+    {
+        sqlite3_bind_double(m_insert, column + 1, value);
+        m_wasNull[static_cast<size_t>(column)] = 0;
+    }
     // Steps the insert and resets it: true when the row was written, false when a constraint refused
     // it; other failures raise.
     bool Insert();
