@@ -10,7 +10,6 @@
 #include "gui/log/NetLogTools.h"
 #include "gui/log/RecordPurgeDlg.h"
 #include "support/gui/GuiFixture.h"
-#include "support/gui/ModalWatch.h"
 
 #include <QDateEdit>
 #include <QDialogButtonBox>

@@ -3,6 +3,7 @@
 #include "core/app/SecretStore.h"
 #include "core/app/Settings.h"
 #include "core/licdb/HttpGet.h"
+#include "gui/app/Prompt.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -121,7 +122,7 @@ bool CQrzAccounts::Edit(QWidget* parent, const QString& why)
                              ? CSecretStore::kSessionOnlyNote
                              : QStringLiteral("The password is kept in your desktop keyring.");
     CQrzAccountDlg dlg(before, why, note, parent);
-    if (dlg.exec() != QDialog::Accepted)
+    if (Prompt::Run(dlg) != QDialog::Accepted)
         return false;
     const CQRZAccount after = dlg.Account();
     m_refused.clear();

@@ -88,7 +88,7 @@ bool CQrzDbModule::IsFetchingArchive() const
 void CQrzDbModule::OnFccStatus()
 {
     CFCCDbInfoDlg dlg(m_frame.Settings(), &m_frame);
-    dlg.exec();
+    Prompt::Run(dlg);
 }
 
 void CQrzDbModule::OnQrzStatus()
@@ -101,7 +101,7 @@ void CQrzDbModule::OnQrzStatus()
         dlg.SetChecking(true);
         dlg.ShowReason(QStringLiteral("Fetching QRZ's archive ..."));
     }
-    dlg.exec();
+    Prompt::Run(dlg);
 }
 
 void CQrzDbModule::FetchArchive(CFCCDbInfoDlg& dlg)
