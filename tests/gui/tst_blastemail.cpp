@@ -247,7 +247,7 @@ private Q_SLOTS:
         QTest::mouseClick(dlg->SendButton(), Qt::LeftButton);
         QCOMPARE(Summary(), u"Information: 1 of 1 messages sent."_s);
         QCOMPARE(ReceivedMail(m_mail->Path(), 1).at(0).meta["auth"_L1].toString(), u"n0call"_s);
-        QVERIFY(dlg->PasswordNote()->isVisible()); // session only, and the dialog says so
+        QTRY_VERIFY(dlg->PasswordNote()->isVisible()); // session only, and the dialog says so
         m_f->Settings().Sync();
         const QByteArray ini = ReadFile(m_f->Scratch().File(u"config/Logwarden.ini"_s));
         QVERIFY(ini.contains("Security=starttls") && ini.contains("User=n0call"));
@@ -257,7 +257,7 @@ private Q_SLOTS:
         // Sent with the subject made from the net's details, it follows them when they change.
         m_f->Settings().SetString(Setting::NetName, u"Smith 6m Net"_s);
         dlg = Open();
-        QCOMPARE(dlg->PasswordEdit()->text(), u"s3cret"_s);
+        QTRY_COMPARE(dlg->PasswordEdit()->text(), u"s3cret"_s);
         QCOMPARE(dlg->SubjectEdit()->text(),
                  u"Invitation: Check-in to the Smith 6m Net @ 9:00 PM on 146.61"_s);
     }

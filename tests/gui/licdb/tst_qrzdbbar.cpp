@@ -262,7 +262,7 @@ private Q_SLOTS:
     {
         m_f->Settings().SetString(Setting::QrzWebHost, m_qrz->HttpHost());
         m_f->Settings().SetString(Setting::QrzUserName, QStringLiteral("n0tst"));
-        CSecretStore().Write(CSecretStore::QrzAccount(QStringLiteral("n0tst")), QStringLiteral("secret"));
+        m_f->Secrets().Write(CSecretStore::QrzAccount(QStringLiteral("n0tst")), QStringLiteral("secret"));
         const QList<CShown> shown = Check(Db().CheckAction(), 1);
         QCOMPARE(shown.size(), 2);
         for (const CShown& s : shown)

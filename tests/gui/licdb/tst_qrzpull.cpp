@@ -63,7 +63,7 @@ class TestQrzPull : public QObject
     {
         m_f->Settings().SetString(Setting::QrzXmlHost, m_qrz->HttpHost());
         m_f->Settings().SetString(Setting::QrzUserName, QStringLiteral("n0tst"));
-        CSecretStore().Write(CSecretStore::QrzAccount(QStringLiteral("n0tst")), password);
+        m_f->Secrets().Write(CSecretStore::QrzAccount(QStringLiteral("n0tst")), password);
     }
     // Answers the next account dialog.
     void AnswerAccount(const QString& password = QStringLiteral("secret"))
@@ -104,7 +104,6 @@ private Q_SLOTS:
         m_qrz->AddStation(QStringLiteral("W1AW"), kW1aw);
         m_qrz->AddStation(QStringLiteral("K1LOW"), QStringLiteral("<call>K1LOW</call><fname>Ann</fname>"
                                                                   "<name>Low</name><class>G</class>"));
-        CSecretStore().Remove(CSecretStore::QrzAccount(QStringLiteral("n0tst")));
         m_f = std::make_unique<CGuiFixture>(QDateTime(kDay, QTime(19, 2, 30)));
         m_asked = 0;
         m_dialogTexts.clear();
