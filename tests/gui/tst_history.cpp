@@ -74,7 +74,8 @@ class TestHistory : public QObject
                 *label = dlg.CountLabel()->text();
             dlg.reject();
         });
-        QTest::qWaitFor([this] { return m_f->Prompts().DialogStepsLeft() == 0; }, 5000);
+        if (!QTest::qWaitFor([this] { return m_f->Prompts().DialogStepsLeft() == 0; }, 5000))
+            qWarning("no history dialog");
         return call;
     }
 
