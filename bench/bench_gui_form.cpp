@@ -5,6 +5,7 @@
 //
 //   bench_gui_form LOG.db [runs]
 #include "core/app/Clock.h"
+#include "core/app/SecretStore.h"
 #include "core/app/Settings.h"
 #include "core/db/Database.h"
 #include "core/log/CheckinForm.h"
@@ -77,7 +78,8 @@ int main(int argc, char** argv)
     // From opening the log to a window that shows today's check-ins and takes keys.
     QElapsedTimer start;
     start.start();
-    CLogwardenDoc doc(settings, clock);
+    CSecretStore secrets;
+    CLogwardenDoc doc(settings, clock, secrets);
     doc.OpenLog(log);
     CMainFrame frame(doc);
     frame.show();

@@ -5,6 +5,7 @@
 //
 //   bench_gui_upload HTTP_SERVER_SCRIPT [F5_COUNT]
 #include "core/app/Clock.h"
+#include "core/app/SecretStore.h"
 #include "core/app/Settings.h"
 #include "core/db/Database.h"
 #include "core/log/CheckinStore.h"
@@ -121,7 +122,8 @@ int main(int argc, char** argv)
     CSettings settings(dir.filePath(QStringLiteral("Logwarden.ini")), dir.path());
     settings.Set(Setting::NetLogServer, host);
     CFixedClock clock(QDateTime(QDate(2024, 3, 7), QTime(19, 30)));
-    CLogwardenDoc doc(settings, clock);
+    CSecretStore secrets;
+    CLogwardenDoc doc(settings, clock, secrets);
     doc.OpenLog(dir.filePath(QStringLiteral("Logwarden-97.db")));
     CMainFrame frame(doc);
     frame.show();
