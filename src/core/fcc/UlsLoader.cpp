@@ -237,7 +237,7 @@ QString RejectText(const CTable& table, const Row& row)
 class CLineReader
 {
 public:
-    CLineReader(const CTable& table, int fd, qint64 fileSize, const std::atomic<bool>* cancel)
+    CLineReader(const CTable& table, int fd, qint64 fileSize, const CProgress* cancel)
         : m_table(table), m_fd(fd), m_fileSize(fileSize), m_cancel(cancel)
     {
         m_pipe.Start([this](Batch*& b) { Read(b); });
@@ -321,7 +321,7 @@ private:
             base += static_cast<qint64>(length - rest);
             m_pipe.Push(b);
             b = nullptr;
-            if (m_cancel && m_cancel->load(std::memory_order_relaxed)) {
+            if (m_cancel && m_cancel->IsCancelled()) {
                 // Nothing more is wanted; end the stream.
                 m_pipe.End(b);
                 return;
@@ -430,7 +430,7 @@ private:
     const CTable& m_table;
     const int m_fd;
     const qint64 m_fileSize;
-    const std::atomic<bool>* m_cancel;
+    const CProgress* m_cancel;
     bool m_sawLineFeed = false;
     CBatchPipe<Batch, kBatchCount> m_pipe; // last: its thread ends before what it reads goes
 };
@@ -470,7 +470,7 @@ void Exec(sqlite3* db, const CTable& table, const char* sql)
 
 int CancelHandler(void* cancel)
 {
-    return static_cast<const std::atomic<bool>*>(cancel)->load(std::memory_order_relaxed) ? 1 : 0;
+    return static_cast<const CProgress*>(cancel)->IsCancelled() ? 1 : 0;
 }
 
 } // namespace
@@ -581,7 +581,7 @@ CUlsStageStats LoadUlsFile(sqlite3* db, const CTable& table, const QString& file
             reader.Release(b);
             if (last)
                 break;
-            if (hooks.cancel && hooks.cancel->load(std::memory_order_relaxed)) {
+            if (hooks.cancel && hooks.cancel->IsCancelled()) {
                 stats.cancelled = true;
                 break;
             }
@@ -593,14 +593,14 @@ CUlsStageStats LoadUlsFile(sqlite3* db, const CTable& table, const QString& file
     }
     if (!readError.isEmpty())
         throw CFileException(QStringLiteral("Cannot read \"%1\": %2").arg(filePath, readError), filePath);
-    if (stats.cancelled || (hooks.cancel && hooks.cancel->load())) {
+    if (stats.cancelled || (hooks.cancel && hooks.cancel->IsCancelled())) {
         stats.cancelled = true;
         return stats;
     }
 
     if (const QString index = FccSchema::CreateIndexSql(table); !index.isEmpty()) {
         if (hooks.cancel)
-            sqlite3_progress_handler(db, 10000, &CancelHandler, const_cast<std::atomic<bool>*>(hooks.cancel));
+            sqlite3_progress_handler(db, 10000, &CancelHandler, const_cast<CProgress*>(hooks.cancel));
         const int rc = sqlite3_exec(db, index.toUtf8().constData(), nullptr, nullptr, nullptr);
         sqlite3_progress_handler(db, 0, nullptr, nullptr);
         if (rc == SQLITE_INTERRUPT) {

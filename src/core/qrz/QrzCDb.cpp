@@ -235,14 +235,14 @@ void Exec(sqlite3* db, const char* sql, const QString& path)
 
 struct CIndexProgress
 {
-    const CQRZCDb::Progress* progress;
+    CProgress* progress;
     qint64 total;
 };
 
 int OnIndexProgress(void* user)
 {
     const auto* p = static_cast<const CIndexProgress*>(user);
-    return (*p->progress)(p->total, p->total) ? 0 : 1;
+    return p->progress->Report(p->total, p->total) ? 0 : 1;
 }
 
 } // namespace
@@ -382,7 +382,7 @@ CQRZCDb::CResult CQRZCDb::Compile()
                 reader.Release(b);
                 if (last)
                     break;
-                if (m_progress && !m_progress(done, total)) {
+                if (m_progress && !m_progress->Report(done, total)) {
                     cancel = true;
                     result.cancelled = true;
                     break;
@@ -400,9 +400,9 @@ CQRZCDb::CResult CQRZCDb::Compile()
         if (const QString refusal = RefusalText(m_strCsvPath, result); !refusal.isEmpty())
             throw CFileException(refusal, m_strCsvPath);
 
-        CIndexProgress indexProgress{&m_progress, total};
+        CIndexProgress indexProgress{m_progress, total};
         if (m_progress) {
-            if (!m_progress(total, total)) {
+            if (!m_progress->Report(total, total)) {
                 result.cancelled = true;
                 return result;
             }

@@ -5,8 +5,8 @@
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
 #include "core/log/LogText.h"
-#include "core/qrz/HttpGet.h"
 #include "core/qrz/QrzPull.h"
+#include "core/web/WebRequest.h"
 #include "gui/app/Commands.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
@@ -108,7 +108,7 @@ void CQrzPullModule::Submit(const CTarget& target)
     if (!m_worker) {
         // Answers come on the worker's thread; they are applied on the window's.
         m_worker = std::make_unique<CQRZLookupWorker>(
-            std::make_unique<CHttpGet>(CWebOptions::FromSettings(m_doc.Settings())),
+            std::make_unique<CWebRequest>(CWebOptions::FromSettings(m_doc.Settings())),
             m_doc.Settings().DataFolder(), [this](const CQRZLookupWorker::CResult& result) {
                 QMetaObject::invokeMethod(
                     this, [this, result] { OnResult(result); }, Qt::QueuedConnection);
