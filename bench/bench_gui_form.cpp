@@ -8,6 +8,7 @@
 #include "core/app/Settings.h"
 #include "core/db/Database.h"
 #include "core/log/CheckinForm.h"
+#include "core/log/CheckinStore.h"
 #include "core/log/LogSchema.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
@@ -87,8 +88,8 @@ int main(int argc, char** argv)
     QLineEdit* call = form.CallSignBox();
 
     const long long total =
-        doc.GetDatabase().Handle().execAndGet("SELECT count(*) FROM LogwardenTab").getInt64();
-    const int sync = doc.GetDatabase().Handle().execAndGet("PRAGMA synchronous").getInt();
+        doc.LogReader().Handle().execAndGet("SELECT count(*) FROM LogwardenTab").getInt64();
+    const int sync = doc.Store().Database().Handle().execAndGet("PRAGMA synchronous").getInt();
     std::printf("log: %lld check-ins; synchronous=%s; %d runs each\n", total, sync == 2 ? "FULL" : "not FULL",
                 runs);
 
@@ -106,7 +107,7 @@ int main(int argc, char** argv)
     form.OnEscape();
     // Between two timed switches to the busy day, an untimed switch to the net before it.
     const QString before =
-        QString::fromStdString(doc.GetDatabase()
+        QString::fromStdString(doc.LogReader()
                                    .Handle()
                                    .execAndGet("SELECT replace(substr(\"Date\",1,10),'-',' ') FROM "
                                                "LogwardenTab WHERE \"Date\" < '2024-03-07' "
@@ -137,7 +138,7 @@ int main(int argc, char** argv)
                        form.OnNew();
                    }),
            failures);
-    const long long added = doc.GetDatabase()
+    const long long added = doc.LogReader()
                                 .Handle()
                                 .execAndGet("SELECT count(*) FROM LogwardenTab WHERE CallSign LIKE 'ZZ%'")
                                 .getInt64();

@@ -119,7 +119,7 @@ int main(int argc, char** argv)
     const QString host = QStringLiteral("127.0.0.1:") + QString::fromLatin1(first.mid(5));
 
     CSettings settings(dir.filePath(QStringLiteral("Logwarden.ini")), dir.path());
-    settings.SetString(Setting::NetLogServer, host);
+    settings.Set(Setting::NetLogServer, host);
     CFixedClock clock(QDateTime(QDate(2024, 3, 7), QTime(19, 30)));
     CLogwardenDoc doc(settings, clock);
     doc.OpenLog(dir.filePath(QStringLiteral("Logwarden-97.db")));
@@ -213,7 +213,7 @@ int main(int argc, char** argv)
     QElapsedTimer t;
     t.start();
     const NetLog::CResult blocking =
-        NetLog::Publish(doc.GetDatabase(), QDate(2024, 3, 7), false, dir.path(), request);
+        NetLog::Publish(doc.LogReader(), QDate(2024, 3, 7), false, dir.path(), request);
     const double blockingMs = double(t.nsecsElapsed()) / 1e6;
 
     std::vector<double> all = autoF5;

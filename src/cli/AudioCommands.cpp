@@ -77,7 +77,7 @@ int RunRecord(const QStringList& raw)
     const QString dataFolder = args.DataFolderPath();
     const CSettings settings(CSettings::DefaultPath(), dataFolder);
     CSessionRecorder::COptions options;
-    options.device = args.Value(QStringLiteral("device"), settings.GetString(Setting::CaptureDevice));
+    options.device = args.Value(QStringLiteral("device"), settings.Get(Setting::CaptureDevice));
     options.folder = Recordings::Folder(dataFolder);
     options.frameLimit = frameLimit;
     for (const Recordings::CRecording& left : Recordings::RecoverLeftOver(options.folder))
@@ -148,7 +148,7 @@ int RunSpell(const QStringList& raw)
     if (!args.Has(QStringLiteral("play")))
         return 0;
     const CSettings settings(CSettings::DefaultPath(), args.DataFolderPath());
-    CSoundPlayer player(args.Value(QStringLiteral("device"), settings.GetString(Setting::PlaybackDevice)));
+    CSoundPlayer player(args.Value(QStringLiteral("device"), settings.Get(Setting::PlaybackDevice)));
     player.PlaySequence(Phonetics::Sounds(call), Phonetics::kIntervalMs);
     player.WaitIdle(int(call.size()) * Phonetics::kIntervalMs + 5000);
     const QString error = player.GetLastError();

@@ -92,8 +92,8 @@ int RunQrz(const QStringList& rawArgs)
     }
     const CSettings settings(CSettings::DefaultPath(), folder);
     CQRZAccount account;
-    account.host = args.Value(QStringLiteral("host"), settings.GetString(Setting::QrzXmlHost));
-    account.userName = args.Value(QStringLiteral("user"), settings.GetString(Setting::QrzUserName));
+    account.host = args.Value(QStringLiteral("host"), settings.Get(Setting::QrzXmlHost));
+    account.userName = args.Value(QStringLiteral("user"), settings.Get(Setting::QrzUserName));
     // The environment first (scripts), else the keyring, where the window's account dialog keeps it.
     QString keyringNote;
     if (qEnvironmentVariableIsSet("LOGWARDEN_QRZ_PASSWORD")) {
@@ -109,8 +109,7 @@ int RunQrz(const QStringList& rawArgs)
     CWebRequest http(CWebOptions::FromSettings(settings));
     CQRZQuery query(http, folder);
     query.SetAccount(account);
-    query.SetHomeGrid(settings.GetString(Setting::QrzHomeGrid),
-                      settings.GetString(Setting::QrzMeasurementUnit));
+    query.SetHomeGrid(settings.Get(Setting::QrzHomeGrid), settings.Get(Setting::QrzMeasurementUnit));
     // Call signs are upper case in the log as at QRZ.
     if (!query.Query(args.Positional()[0].trimmed().toUpper())) {
         QString text = query.GetLastError();
@@ -144,8 +143,8 @@ int RunFccStatus(const QStringList& rawArgs)
         return 2;
     const QString folder = args.DataFolderPath();
     const CSettings settings(CSettings::DefaultPath(), folder);
-    const QString host = args.Value(QStringLiteral("host"), settings.GetString(Setting::FccUlsWebHost));
-    QString archiveFolder = settings.GetString(Setting::FccStorageLocation);
+    const QString host = args.Value(QStringLiteral("host"), settings.Get(Setting::FccUlsWebHost));
+    QString archiveFolder = settings.Get(Setting::FccStorageLocation);
     if (archiveFolder.isEmpty())
         archiveFolder = folder;
 

@@ -31,7 +31,7 @@ QString ClubServer(const CCliArgs& a, const QString& command)
     QString server = a.Value(QStringLiteral("server")).trimmed();
     if (!a.Has(QStringLiteral("server"))) {
         const CSettings settings(CSettings::DefaultPath(), QString());
-        server = PreNet::ClubServerSetting(settings.GetString(Setting::PreNetServer));
+        server = PreNet::ClubServerSetting(settings.Get(Setting::PreNetServer));
     }
     if (server.isEmpty())
         CliError(QStringLiteral("logwarden-cli %1: %2 (--server HOST, or the club's server in the window)")

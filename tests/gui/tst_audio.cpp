@@ -122,8 +122,8 @@ private Q_SLOTS:
     {
         QFile::remove(Played());
         m_f = std::make_unique<CGuiFixture>();
-        m_f->Settings().SetString(Setting::CaptureDevice, "feed");
-        m_f->Settings().SetString(Setting::PlaybackDevice, "played");
+        m_f->Settings().Set(Setting::CaptureDevice, "feed");
+        m_f->Settings().Set(Setting::PlaybackDevice, "played");
     }
     void cleanup() { m_f.reset(); }
 
@@ -155,9 +155,9 @@ private Q_SLOTS:
         const Prompt::CFileRequest& asked = Prompts().FileRequests().first();
         QCOMPARE(asked.folder, Data("AudioFiles"));
         QCOMPARE(asked.proposedName, QStringLiteral("Net 2026-01-05.wav"));
-        QCOMPARE(m_f->Settings().GetString(Setting::WavePath), target);
-        QCOMPARE(m_f->Settings().GetString(Setting::WaveName), QStringLiteral("first.wav"));
-        QCOMPARE(m_f->Settings().GetInt(Setting::WaveRemember), 1);
+        QCOMPARE(m_f->Settings().Get(Setting::WavePath), target);
+        QCOMPARE(m_f->Settings().Get(Setting::WaveName), QStringLiteral("first.wav"));
+        QVERIFY(m_f->Settings().Get(Setting::WaveRemember));
         QCOMPARE(Markers(), QStringList());
 
         // The next recording is offered beside the last one.
@@ -228,14 +228,14 @@ private Q_SLOTS:
         } else {
             QVERIFY(HoldsFed(Data(savedAs)));
             QVERIFY(!QFile::exists(streamed));
-            QCOMPARE(m_f->Settings().GetString(Setting::WavePath), Data(savedAs));
+            QCOMPARE(m_f->Settings().Get(Setting::WavePath), Data(savedAs));
         }
         QCOMPARE(Markers(), QStringList()); // dealt with: not offered again
     }
 
     void failedStartReturnsToIdle()
     {
-        m_f->Settings().SetString(Setting::CaptureDevice, "no_such_device");
+        m_f->Settings().Set(Setting::CaptureDevice, "no_such_device");
         QTest::mouseClick(Recorder().Button(), Qt::LeftButton);
         QVERIFY(!Recorder().IsRecording());
         QCOMPARE(Recorder().Button()->text(), QStringLiteral("Off"));

@@ -109,7 +109,7 @@ private Q_SLOTS:
     {
         m_mail = std::make_unique<CScratch>();
         m_f = std::make_unique<CGuiFixture>(At(0, 30));
-        m_f->Settings().SetInt(Setting::MailPause, 0);
+        m_f->Settings().Set(Setting::MailPause, 0);
         Seed();
     }
     void cleanup()
@@ -231,7 +231,7 @@ private Q_SLOTS:
         const CTestCertificates certs = MakeTestCertificates(certDir.Path());
         CServerProcess server(u"smtp_server.py"_s, {m_mail->Path(), u"--starttls"_s, certs.serverPem,
                                                     certs.serverKey, u"--auth"_s, u"n0call:s3cret"_s});
-        m_f->Settings().SetString(Setting::MailCaFile, certs.caPem);
+        m_f->Settings().Set(Setting::MailCaFile, certs.caPem);
         CBlastEmailDlg* dlg = Open();
         dlg->ServerEdit()->setText(u"127.0.0.1"_s);
         dlg->SecurityBox()->setCurrentIndex(1);
@@ -255,7 +255,7 @@ private Q_SLOTS:
         QTest::mouseClick(dlg->DoneButton(), Qt::LeftButton);
         QTRY_VERIFY(!Module().Dialog());
         // Sent with the subject made from the net's details, it follows them when they change.
-        m_f->Settings().SetString(Setting::NetName, u"Smith 6m Net"_s);
+        m_f->Settings().Set(Setting::NetName, u"Smith 6m Net"_s);
         dlg = Open();
         QCOMPARE(dlg->PasswordEdit()->text(), u"s3cret"_s);
         QCOMPARE(dlg->SubjectEdit()->text(),
@@ -272,9 +272,9 @@ private Q_SLOTS:
     {
         QFETCH(bool, stop);
         CServerProcess server(u"smtp_server.py"_s, {m_mail->Path()});
-        m_f->Settings().SetString(Setting::MailServer, u"127.0.0.1"_s);
-        m_f->Settings().SetInt(Setting::MailPort, server.Port());
-        m_f->Settings().SetInt(Setting::MailPause, 5);
+        m_f->Settings().Set(Setting::MailServer, u"127.0.0.1"_s);
+        m_f->Settings().Set(Setting::MailPort, server.Port());
+        m_f->Settings().Set(Setting::MailPause, 5);
         m_f->Doc().Store().Add(NewStation());
         CBlastEmailDlg* dlg = Open();
         QTest::mouseClick(dlg->findChild<QPushButton*>(u"selectAll"_s), Qt::LeftButton);

@@ -183,7 +183,7 @@ private Q_SLOTS:
                      .toString(),
                  QStringLiteral("N0CALL"));
         QTRY_COMPARE(Status(), QStringLiteral("Record 1 of 1"));
-        QCOMPARE(m_f->Settings().GetInt(Setting::ColumnWidth[11]), Form().DayList()->columnWidth(11));
+        QCOMPARE(m_f->Settings().Get(Setting::ColumnWidth[11]), Form().DayList()->columnWidth(11));
 
         // F5 works from the day tree as well, with the clock's new time.
         m_f->Clock().Set(QDateTime(kDay, QTime(19, 10, 5)));
@@ -592,7 +592,7 @@ private Q_SLOTS:
         Box("myGrid")->setText("EM84CX");
         m_f->Focus(Box("myGrid"));
         m_f->Focus(Box("callSign")); // leaving the box stores it
-        QCOMPARE(m_f->Settings().GetString(Setting::MyGrid), QStringLiteral("EM84CX"));
+        QCOMPARE(m_f->Settings().Get(Setting::MyGrid), QStringLiteral("EM84CX"));
         TypeCall("W1AW");
         Box("yourGrid")->setText("FN31PR");
         W<QPlainTextEdit>("comments")->setPlainText("early");

@@ -113,8 +113,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(dlg->DownloadButton()->isEnabled(), 20000);
         QCOMPARE(dlg->ProgressBar()->value(), 100);
         QCOMPARE(ReadFile(folder + "/l_amat.zip"), ReadFile(m_served.File("l_amat.zip")));
-        QCOMPARE(f.Settings().GetString(Setting::FccStorageLocation), folder);
-        QCOMPARE(f.Settings().GetString(Setting::FccArchiveUrl), m_http->Url("http", "/files/l_amat.zip"));
+        QCOMPARE(f.Settings().Get(Setting::FccStorageLocation), folder);
+        QCOMPARE(f.Settings().Get(Setting::FccArchiveUrl), m_http->Url("http", "/files/l_amat.zip"));
         QVERIFY(f.Frame().StatusText().contains("Downloaded"));
 
         f.Frame().Commands().fccExtract->trigger();

@@ -172,7 +172,7 @@ private Q_SLOTS:
             dlg->resize(620, 410);
             dlg->reject();
         }
-        QCOMPARE(m_f->Settings().GetInt(Setting::HistLeft), 100);
+        QCOMPARE(m_f->Settings().Get(Setting::HistLeft), 100);
         QVERIFY(!m_f->Settings().Contains(Setting::HistRight));
         {
             const auto dlg = Open(QStringLiteral("W4ABC"));
@@ -181,10 +181,10 @@ private Q_SLOTS:
             dlg->resize(620, 410);
             dlg->accept();
         }
-        QCOMPARE(m_f->Settings().GetInt(Setting::HistLeft), 150);
-        QCOMPARE(m_f->Settings().GetInt(Setting::HistTop), 120);
-        QCOMPARE(m_f->Settings().GetInt(Setting::HistRight), 770);
-        QCOMPARE(m_f->Settings().GetInt(Setting::HistBottom), 530);
+        QCOMPARE(m_f->Settings().Get(Setting::HistLeft), 150);
+        QCOMPARE(m_f->Settings().Get(Setting::HistTop), 120);
+        QCOMPARE(m_f->Settings().Get(Setting::HistRight), 770);
+        QCOMPARE(m_f->Settings().Get(Setting::HistBottom), 530);
         m_f->Restart();
         const auto dlg = Open(QStringLiteral("W4ABC"));
         QCOMPARE(dlg->pos(), QPoint(150, 120));

@@ -3,12 +3,16 @@
 #include "core/db/Database.h"
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinQuery.h"
+#include "core/log/CheckinStore.h"
 #include "core/log/LogExport.h"
 #include "core/log/LogQueries.h"
+#include "gui/app/LogwardenDoc.h"
+#include "gui/app/MainFrame.h"
 #include "gui/log/DayListModel.h"
 #include "gui/log/LogwardenView.h"
 #include "gui/log/NetLogTools.h"
 #include "gui/log/RecordPurgeDlg.h"
+#include "gui/widgets/ProgressPane.h"
 #include "support/gui/GuiFixture.h"
 #include "support/gui/ModalWatch.h"
 
@@ -220,6 +224,9 @@ private Q_SLOTS:
             QVERIFY(QFile::exists(m_f->Scratch().File(QStringLiteral("Logwarden-97.db"))));
             QTRY_COMPARE(Status(), QStringLiteral("No Checkins Recorded for selected Date"));
             QCOMPARE(Form().DayListModel()->rowCount(), 0);
+            // The file is made small again beside the window, which shows it until it is done.
+            QTRY_VERIFY(!m_f->Frame().Progress().Task(QStringLiteral("compactProgress")));
+            QVERIFY(!m_f->Doc().Store().IsCompacting());
         }
 
         // The form logs on the emptied log as before.

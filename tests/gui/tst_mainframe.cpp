@@ -200,10 +200,10 @@ private Q_SLOTS:
         QFETCH(int, width);
         QFETCH(int, height);
         CGuiFixture f(QDateTime(QDate(2026, 1, 5), QTime(19, 0)), false);
-        f.Settings().SetInt(Setting::WindowLeft, left);
-        f.Settings().SetInt(Setting::WindowTop, top);
-        f.Settings().SetInt(Setting::WindowWidth, width);
-        f.Settings().SetInt(Setting::WindowHeight, height);
+        f.Settings().Set(Setting::WindowLeft, left);
+        f.Settings().Set(Setting::WindowTop, top);
+        f.Settings().Set(Setting::WindowWidth, width);
+        f.Settings().Set(Setting::WindowHeight, height);
         f.Restart();
         const QRect room = f.Frame().screen()->availableGeometry();
         QVERIFY2(room.contains(QRect(f.Frame().pos(), f.Frame().size())),
@@ -214,7 +214,7 @@ private Q_SLOTS:
                                 .arg(f.Frame().height())));
         // Closed again, it saves the mended placement.
         f.Frame().close();
-        QVERIFY(f.Settings().GetInt(Setting::WindowWidth) <= room.width());
+        QVERIFY(f.Settings().Get(Setting::WindowWidth) <= room.width());
     }
 
     void placementIsSavedOnlyWithinRange()
@@ -227,15 +227,15 @@ private Q_SLOTS:
         f.Frame().move(300, 150);
         f.Frame().resize(1000, 760);
         f.Frame().close();
-        QCOMPARE(s.GetInt(Setting::WindowLeft), 300);
-        QCOMPARE(s.GetInt(Setting::WindowHeight), 760);
+        QCOMPARE(s.Get(Setting::WindowLeft), 300);
+        QCOMPARE(s.Get(Setting::WindowHeight), 760);
 
         f.Restart();
         QCOMPARE(f.Frame().pos(), QPoint(300, 150));
         f.Frame().move(-3000, 150);
         f.Frame().close();
-        QCOMPARE(s.GetInt(Setting::WindowLeft), 300);
-        QCOMPARE(s.GetInt(Setting::WindowWidth), 1000);
+        QCOMPARE(s.Get(Setting::WindowLeft), 300);
+        QCOMPARE(s.Get(Setting::WindowWidth), 1000);
     }
 };
 

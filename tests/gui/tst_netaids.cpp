@@ -121,10 +121,10 @@ private Q_SLOTS:
         WriteFile(m_f->Scratch().File(QStringLiteral("preamble.rtf")), "{\\rtf1 Changed}");
         QTest::mouseClick(Preamble()->findChildren<QPushButton*>().at(0), Qt::LeftButton);
         QVERIFY(!Preamble()->isVisible());
-        QCOMPARE(m_f->Settings().GetInt(Setting::PreambleLeft), 230);
-        QCOMPARE(m_f->Settings().GetInt(Setting::PreambleTop), 140);
-        QCOMPARE(m_f->Settings().GetInt(Setting::PreambleWidth), 640);
-        QCOMPARE(m_f->Settings().GetInt(Setting::PreambleHeight), 480);
+        QCOMPARE(m_f->Settings().Get(Setting::PreambleLeft), 230);
+        QCOMPARE(m_f->Settings().Get(Setting::PreambleTop), 140);
+        QCOMPARE(m_f->Settings().Get(Setting::PreambleWidth), 640);
+        QCOMPARE(m_f->Settings().Get(Setting::PreambleHeight), 480);
         CNetpreambleDlg* first = Preamble();
         PressAltP();
         QCOMPARE(Preamble(), first);
@@ -134,7 +134,7 @@ private Q_SLOTS:
         // Cancel hides without saving; the next run opens where OK left it, with the new text.
         Preamble()->move(10, 10);
         Preamble()->reject();
-        QCOMPARE(m_f->Settings().GetInt(Setting::PreambleLeft), 230);
+        QCOMPARE(m_f->Settings().Get(Setting::PreambleLeft), 230);
         m_f->Restart();
         PressAltP();
         QCOMPARE(Preamble()->pos(), QPoint(230, 140));
@@ -197,7 +197,7 @@ private Q_SLOTS:
         QVERIFY(!SampleFiles::InstallOnFirstRun(folder.Path(), fresh));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("{\\rtf1 Mine}"));
-        QCOMPARE(fresh.GetInt(Setting::PreambleSampleInstalled), 1);
+        QVERIFY(fresh.Get(Setting::PreambleSampleInstalled));
     }
 
     void theProgramInstallsTheSampleAtItsFirstStart()
@@ -266,8 +266,8 @@ private Q_SLOTS:
 
     void rosterAndLetterRangeChoice()
     {
-        m_f->Settings().SetString(Setting::RosterName[5], "Pat");
-        m_f->Settings().SetString(Setting::RosterCall[5], "W4PAT");
+        m_f->Settings().Set(Setting::RosterName[5], "Pat");
+        m_f->Settings().Set(Setting::RosterCall[5], "W4PAT");
         m_f->Restart();
         QCOMPARE(NetDay().NcsLabel()->text(), QStringLiteral("NCS: Pat (W4PAT)"));
         // Choosing a range: it becomes the current one, the day's stays bold, the call sign box takes the
@@ -289,7 +289,7 @@ private Q_SLOTS:
     void transmitterToggles()
     {
         const QString program = StandIn(m_f->Scratch(), "exit 0");
-        m_f->Settings().SetString(Setting::TransmitterProgram, program);
+        m_f->Settings().Set(Setting::TransmitterProgram, program);
         NetDay().HostBox()->setText(QStringLiteral("pi@tx.example.org"));
         QVERIFY(!NetDay().IsTransmitterOn());
         QCOMPARE(NetDay().TransmitButton()->iconSize(), QSize(16, 16));
@@ -305,7 +305,7 @@ private Q_SLOTS:
         QCOMPARE(NetDay().TransmitButton()->iconSize(), QSize(16, 16));
 
         // The script is a setting too, and the host used is offered on the next run.
-        m_f->Settings().SetString(Setting::TransmitterScript, "bin/other.sh");
+        m_f->Settings().Set(Setting::TransmitterScript, "bin/other.sh");
         QVERIFY(Transmit());
         QCOMPARE(ArgsSeen().last(), QStringLiteral("bin/other.sh"));
         m_f->Restart();
@@ -330,7 +330,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, host);
         QFETCH(QString, message);
-        m_f->Settings().SetString(Setting::TransmitterProgram, StandIn(m_f->Scratch(), "exit 0"));
+        m_f->Settings().Set(Setting::TransmitterProgram, StandIn(m_f->Scratch(), "exit 0"));
         NetDay().HostBox()->setText(host);
         QVERIFY(!Transmit());
         QCOMPARE(m_f->Prompts().Last(), message);
@@ -342,9 +342,8 @@ private Q_SLOTS:
 
     void aFailedCommandLeavesTheIconAndSaysWhy()
     {
-        m_f->Settings().SetString(
-            Setting::TransmitterProgram,
-            StandIn(m_f->Scratch(), "echo 'Permission denied (publickey).' >&2; exit 255"));
+        m_f->Settings().Set(Setting::TransmitterProgram,
+                            StandIn(m_f->Scratch(), "echo 'Permission denied (publickey).' >&2; exit 255"));
         NetDay().HostBox()->setText(QStringLiteral("tx"));
         QVERIFY(!Transmit());
         QVERIFY(!NetDay().IsTransmitterOn());
@@ -352,8 +351,8 @@ private Q_SLOTS:
                  QStringLiteral(
                      "The transmitter command failed on tx (exit code 255): Permission denied (publickey)."));
 
-        m_f->Settings().SetString(Setting::TransmitterProgram,
-                                  m_f->Scratch().File(QStringLiteral("no-such-program")));
+        m_f->Settings().Set(Setting::TransmitterProgram,
+                            m_f->Scratch().File(QStringLiteral("no-such-program")));
         QVERIFY(!Transmit());
         QVERIFY(!NetDay().IsTransmitterOn());
         QVERIFY(Status().startsWith(QLatin1String("Cannot start the transmitter command")));
@@ -362,8 +361,8 @@ private Q_SLOTS:
 
     void theFormWorksWhileTheCommandRuns()
     {
-        m_f->Settings().SetString(Setting::TransmitterProgram, StandIn(m_f->Scratch(), "sleep 30"));
-        m_f->Settings().SetInt(Setting::TransmitterTimeOut, 2);
+        m_f->Settings().Set(Setting::TransmitterProgram, StandIn(m_f->Scratch(), "sleep 30"));
+        m_f->Settings().Set(Setting::TransmitterTimeOut, 2);
         NetDay().HostBox()->setText(QStringLiteral("tx"));
         QSignalSpy done(&NetDay(), &CNetDayPanel::transmitFinished);
         m_f->Focus(Form().CallSignBox());

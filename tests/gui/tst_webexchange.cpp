@@ -93,8 +93,8 @@ private Q_SLOTS:
     {
         m_server = std::make_unique<CHttpServer>();
         m_f = std::make_unique<CGuiFixture>(kNow);
-        m_f->Settings().SetString(Setting::NetLogServer, m_server->Host());
-        m_f->Settings().SetString(Setting::PreNetServer, m_server->Host());
+        m_f->Settings().Set(Setting::NetLogServer, m_server->Host());
+        m_f->Settings().Set(Setting::PreNetServer, m_server->Host());
         m_f->Restart();
         m_f->Frame().activateWindow();
     }
@@ -173,7 +173,7 @@ private Q_SLOTS:
         QCOMPARE(Publisher().AutoModeBox()->isChecked(), autoMode);
         QCOMPARE(Publisher().ReverseBox()->isChecked(), reverse);
         CSettings onDisk(m_f->Scratch().File("config/Logwarden.ini"), m_f->Scratch().Path());
-        QCOMPARE(onDisk.GetInt(Setting::NetLogAutoMode), autoMode ? 1 : 0);
+        QCOMPARE(onDisk.Get(Setting::NetLogAutoMode), autoMode);
         const CNetDetails net = CNetDetails::FromSettings(onDisk);
         QCOMPARE(net.netName, accept ? "Smith 6m Net" : "Ostravel 2 Meter Net");
         QCOMPARE(net.frequency, QStringLiteral("146.61"));
@@ -311,7 +311,7 @@ private Q_SLOTS:
         QLineEdit* box = PreNet().ServerBox();
         box->clear();
         QTest::keyClicks(box, m_server->Host());
-        QCOMPARE(m_f->Settings().GetString(Setting::PreNetServer), m_server->Host());
+        QCOMPARE(m_f->Settings().Get(Setting::PreNetServer), m_server->Host());
         RefreshPreNet();
         QCOMPARE(PreNetRows(),
                  (QStringList{"1|W4ABC|Jane Doe|Springfield", "0|k1his|Hal|Somewhere", "0|N1FCC|Nancy|",
@@ -418,8 +418,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, button);
         QFETCH(QString, stored);
-        m_f->Settings().SetString(Setting::NetLogServer, stored);
-        m_f->Settings().SetString(Setting::PreNetServer, stored);
+        m_f->Settings().Set(Setting::NetLogServer, stored);
+        m_f->Settings().Set(Setting::PreNetServer, stored);
         m_f->Restart();
         QCOMPARE(PreNet().ServerBox()->text(), QString());
         Log("W4ABC");
@@ -595,10 +595,10 @@ private Q_SLOTS:
         QVERIFY(done.first().first().toBool());
         QCOMPARE(Status(), QStringLiteral("Net report sent"));
         QCOMPARE(RequestsTo("/cgi-bin/netReport").first().path, "/cgi-bin/netReport?" + query);
-        QCOMPARE(s.GetString(Setting::ReportName), name.isEmpty() ? s.GetDefault(Setting::ReportName) : name);
+        QCOMPARE(s.Get(Setting::ReportName), name.isEmpty() ? s.GetDefault(Setting::ReportName) : name);
         QVERIFY(s.Contains(Setting::ReportName) && s.Contains(Setting::ReportCheckIns));
-        QCOMPARE(s.GetString(Setting::ReportDate), QStringLiteral("01/05/2026"));
-        QCOMPARE(s.GetInt(Setting::ReportAnnounce), announce ? 1 : 0);
+        QCOMPARE(s.Get(Setting::ReportDate), QStringLiteral("01/05/2026"));
+        QCOMPARE(s.Get(Setting::ReportAnnounce), announce);
     }
 };
 

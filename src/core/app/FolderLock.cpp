@@ -1,5 +1,7 @@
 #include "core/app/FolderLock.h"
 
+#include "core/app/FdDevice.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHostInfo>
@@ -35,10 +37,8 @@ bool CFolderLock::Acquire(const QString& folder, QString* holder)
     const QByteArray who =
         QStringLiteral("process %1 on %2\n").arg(::getpid()).arg(QHostInfo::localHostName()).toUtf8();
     // Only a note for the message; the lock holds whether or not it could be written.
-    if (::ftruncate(fd, 0) == 0) {
-        const ssize_t written = ::pwrite(fd, who.constData(), size_t(who.size()), 0);
-        Q_UNUSED(written);
-    }
+    if (::ftruncate(fd, 0) == 0)
+        (void)PWriteAll(fd, who.constData(), who.size(), 0);
     m_fd = fd;
     return true;
 }

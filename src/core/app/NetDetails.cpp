@@ -4,9 +4,9 @@
 
 namespace {
 
-QString Value(const CSettings& settings, const CSettingDef& setting)
+QString Value(const CSettings& settings, const Key<QString>& setting)
 {
-    const QString value = settings.GetString(setting).trimmed();
+    const QString value = settings.Get(setting).trimmed();
     return value.isEmpty() ? settings.GetDefault(setting) : value;
 }
 
@@ -32,10 +32,10 @@ CNetDetails CNetDetails::FromSettings(const CSettings& settings)
 
 void CNetDetails::Store(CSettings& settings) const
 {
-    settings.SetString(Setting::ClubName, clubName.trimmed());
-    settings.SetString(Setting::NetName, netName.trimmed());
-    settings.SetString(Setting::NetFrequency, frequency.trimmed());
-    settings.SetString(Setting::NetStartTime, startTime.trimmed());
+    settings.Set(Setting::ClubName, clubName.trimmed());
+    settings.Set(Setting::NetName, netName.trimmed());
+    settings.Set(Setting::NetFrequency, frequency.trimmed());
+    settings.Set(Setting::NetStartTime, startTime.trimmed());
     settings.Sync();
 }
 
@@ -46,7 +46,7 @@ QString CNetDetails::InvitationSubject() const
 
 QString CNetDetails::BlastSubject(const CSettings& settings)
 {
-    const QString last = settings.GetString(Setting::MailSubject);
+    const QString last = settings.Get(Setting::MailSubject);
     return last.trimmed().isEmpty() ? FromSettings(settings).InvitationSubject() : last;
 }
 
@@ -54,5 +54,5 @@ void CNetDetails::RememberBlastSubject(CSettings& settings, const QString& subje
 {
     const bool followsTheNet =
         subject.trimmed().isEmpty() || subject == FromSettings(settings).InvitationSubject();
-    settings.SetString(Setting::MailSubject, followsTheNet ? QString() : subject);
+    settings.Set(Setting::MailSubject, followsTheNet ? QString() : subject);
 }

@@ -1,96 +1,58 @@
 #include "core/app/Settings.h"
 
 #include <QDir>
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <string_view>
 
 namespace {
 
-std::vector<const CSettingDef*> MakeTable()
+constexpr std::size_t kSettingCount = 0
+#define LW_SETTING(name, ...) +1
+#define LW_TEXT_SETTING(name, ...) +1
+#define LW_SETTING_ARRAY(name, ...) +std::size(Setting::name)
+#include "core/app/SettingList.h"
+#undef LW_SETTING
+#undef LW_TEXT_SETTING
+#undef LW_SETTING_ARRAY
+    ;
+
+constexpr std::array<const CSettingDef*, kSettingCount> MakeTable()
 {
-    using namespace Setting;
-    std::vector<const CSettingDef*> table = {
-        &WindowLeft,
-        &WindowTop,
-        &WindowWidth,
-        &WindowHeight,
-        &WindowMaximized,
-        &BarState,
-        &HistLeft,
-        &HistTop,
-        &HistRight,
-        &HistBottom,
-        &PreambleLeft,
-        &PreambleTop,
-        &PreambleWidth,
-        &PreambleHeight,
-        &PreambleSampleInstalled,
-        &MyGrid,
-        &QrzHomeGrid,
-        &QrzMeasurementUnit,
-        &FccInputFile,
-        &FccOutputFile,
-        &FccStorageLocation,
-        &FccArchiveUrl,
-        &DownloadMinBytesPerSecond,
-        &DownloadStallSeconds,
-        &DownloadMaxBytes,
-        &FccLicenseHost,
-        &QrzWebHost,
-        &FccUlsWebHost,
-        &QrzXmlHost,
-        &QrzUserName,
-        &NetConTO,
-        &NetRetNum,
-        &NetCtrlRecTO,
-        &NetCtrlSndTO,
-        &NetDataRecTO,
-        &NetDataSndTO,
-        &NetRecTO,
-        &NetSndTO,
-        &NetExchangeTO,
-        &PreNetServer,
-        &NetLogServer,
-        &NetLogAutoMode,
-        &NetLogReverse,
-        &ClubName,
-        &NetName,
-        &NetFrequency,
-        &NetStartTime,
-        &ReportAnnounce,
-        &ReportCall,
-        &ReportCheckIns,
-        &ReportMessage,
-        &ReportName,
-        &ReportTraffic,
-        &ReportDate,
-        &TransmitterProgram,
-        &TransmitterScript,
-        &TransmitterHost,
-        &TransmitterTimeOut,
-        &WaveName,
-        &WavePath,
-        &WaveRemember,
-        &CaptureDevice,
-        &PlaybackDevice,
-        &MixerCard,
-        &MailServer,
-        &MailPort,
-        &MailSecurity,
-        &MailUser,
-        &MailFrom,
-        &MailPause,
-        &MailCaFile,
-        &MailConnectTimeOut,
-        &MailReplyTimeOut,
-        &MailSubject,
-    };
-    for (const CSettingDef& def : ColumnWidth)
-        table.push_back(&def);
-    for (int i = 0; i < kRosterEntries; ++i) {
-        table.push_back(&RosterName[i]);
-        table.push_back(&RosterCall[i]);
-    }
+    std::array<const CSettingDef*, kSettingCount> table{};
+    std::size_t i = 0;
+#define LW_SETTING(name, ...) table[i++] = &Setting::name;
+#define LW_TEXT_SETTING(name, ...) table[i++] = &Setting::name;
+#define LW_SETTING_ARRAY(name, ...)                                                                          \
+    for (const CSettingDef& def : Setting::name)                                                             \
+        table[i++] = &def;
+#include "core/app/SettingList.h"
+#undef LW_SETTING
+#undef LW_TEXT_SETTING
+#undef LW_SETTING_ARRAY
     return table;
 }
+
+constexpr std::array<const CSettingDef*, kSettingCount> kTable = MakeTable();
+
+constexpr bool SameText(const char* a, const char* b)
+{
+    return std::string_view(a) == std::string_view(b);
+}
+
+// Two keys of one section and name would read and write the same value with two defaults.
+constexpr bool EveryKeyOnce()
+{
+    for (std::size_t i = 0; i < kTable.size(); ++i) {
+        for (std::size_t j = i + 1; j < kTable.size(); ++j) {
+            if (SameText(kTable[i]->section, kTable[j]->section) && SameText(kTable[i]->key, kTable[j]->key))
+                return false;
+        }
+    }
+    return true;
+}
+static_assert(EveryKeyOnce(), "a section and key named by two settings");
 
 } // namespace
 
@@ -107,15 +69,14 @@ QString CSettings::DefaultPath()
     return config + QStringLiteral("/Logwarden/Logwarden.ini");
 }
 
-const std::vector<const CSettingDef*>& CSettings::Table()
+std::span<const CSettingDef* const> CSettings::Table()
 {
-    static const std::vector<const CSettingDef*> table = MakeTable();
-    return table;
+    return kTable;
 }
 
 const CSettingDef* CSettings::Find(const QString& section, const QString& key)
 {
-    for (const CSettingDef* def : Table()) {
+    for (const CSettingDef* def : kTable) {
         if (section == QLatin1String(def->section) && key == QLatin1String(def->key))
             return def;
     }
@@ -127,7 +88,7 @@ QString CSettings::Path(const CSettingDef& setting)
     return QLatin1String(setting.section) + QLatin1Char('/') + QLatin1String(setting.key);
 }
 
-QString CSettings::GetDefault(const CSettingDef& setting) const
+QString CSettings::DefaultText(const CSettingDef& setting) const
 {
     QString value = QString::fromUtf8(setting.defaultValue);
     if (value.contains(QLatin1String("%s")))
@@ -140,31 +101,65 @@ bool CSettings::Contains(const CSettingDef& setting) const
     return m_settings.contains(Path(setting));
 }
 
-QString CSettings::GetString(const CSettingDef& setting) const
+QString CSettings::Text(const CSettingDef& setting) const
 {
     const QVariant v = m_settings.value(Path(setting));
-    return v.isValid() ? v.toString() : GetDefault(setting);
+    return v.isValid() ? v.toString() : DefaultText(setting);
 }
 
-int CSettings::GetInt(const CSettingDef& setting) const
+void CSettings::Write(const CSettingDef& setting, const QVariant& number)
 {
-    // Integers and numbers kept as text are both read with the leading-digits rule, so a hand-edited
-    // "5000ms" still gives 5000.
-    return LeadingDigits(GetString(setting));
+    m_settings.setValue(
+        Path(setting), setting.storage == SettingStorage::NumericText ? QVariant(number.toString()) : number);
 }
 
-void CSettings::SetString(const CSettingDef& setting, const QString& value)
+template <SettingValue T> T CSettings::Get(const Key<T>& key) const
 {
-    m_settings.setValue(Path(setting), value);
-}
-
-void CSettings::SetInt(const CSettingDef& setting, int value)
-{
-    if (setting.type == CSettingDef::NumericText)
-        m_settings.setValue(Path(setting), QString::number(value));
+    if constexpr (std::same_as<T, QString>)
+        return Text(key);
+    else if constexpr (std::same_as<T, bool>)
+        return LeadingDigits64(Text(key)) != 0;
+    else if constexpr (std::same_as<T, int>)
+        return LeadingDigits(Text(key));
     else
-        m_settings.setValue(Path(setting), value);
+        return LeadingDigits64(Text(key));
 }
+
+template <SettingValue T> void CSettings::Set(const Key<T>& key, const std::type_identity_t<T>& value)
+{
+    if constexpr (std::same_as<T, QString>)
+        m_settings.setValue(Path(key), value);
+    else if constexpr (std::same_as<T, bool>)
+        Write(key, QVariant(value ? 1 : 0)); // flags were always the numbers 0 and 1
+    else
+        Write(key, QVariant(value));
+}
+
+template <SettingValue T> T CSettings::GetDefault(const Key<T>& key) const
+{
+    const QString text = DefaultText(key);
+    if constexpr (std::same_as<T, QString>)
+        return text;
+    else if constexpr (std::same_as<T, bool>)
+        return LeadingDigits64(text) != 0;
+    else if constexpr (std::same_as<T, int>)
+        return LeadingDigits(text);
+    else
+        return LeadingDigits64(text);
+}
+
+template int CSettings::Get(const Key<int>&) const;
+template bool CSettings::Get(const Key<bool>&) const;
+template qint64 CSettings::Get(const Key<qint64>&) const;
+template QString CSettings::Get(const Key<QString>&) const;
+template void CSettings::Set(const Key<int>&, const int&);
+template void CSettings::Set(const Key<bool>&, const bool&);
+template void CSettings::Set(const Key<qint64>&, const qint64&);
+template void CSettings::Set(const Key<QString>&, const QString&);
+template int CSettings::GetDefault(const Key<int>&) const;
+template bool CSettings::GetDefault(const Key<bool>&) const;
+template qint64 CSettings::GetDefault(const Key<qint64>&) const;
+template QString CSettings::GetDefault(const Key<QString>&) const;
 
 void CSettings::Sync()
 {
@@ -172,6 +167,12 @@ void CSettings::Sync()
 }
 
 int CSettings::LeadingDigits(const QString& text)
+{
+    return static_cast<int>(std::clamp<qint64>(LeadingDigits64(text), std::numeric_limits<int>::min(),
+                                               std::numeric_limits<int>::max()));
+}
+
+qint64 CSettings::LeadingDigits64(const QString& text)
 {
     int i = 0;
     const int n = static_cast<int>(text.size());
@@ -182,16 +183,14 @@ int CSettings::LeadingDigits(const QString& text)
         negative = text[i] == QLatin1Char('-');
         ++i;
     }
-    long long value = 0;
+    constexpr quint64 kMost = quint64(std::numeric_limits<qint64>::max()) + 1; // the magnitude of the least
+    quint64 value = 0;
     while (i < n && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9')) {
-        value = value * 10 + (text[i].unicode() - '0');
-        if (value > 2147483648LL)
-            value = 2147483648LL;
+        const quint64 digit = text[i].unicode() - '0';
+        value = value > (kMost - digit) / 10 ? kMost : value * 10 + digit;
         ++i;
     }
     if (negative)
-        value = -value;
-    if (value > 2147483647LL)
-        value = 2147483647LL;
-    return static_cast<int>(value);
+        return value == kMost ? std::numeric_limits<qint64>::min() : -qint64(value);
+    return qint64(std::min(value, kMost - 1));
 }

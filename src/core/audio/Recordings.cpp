@@ -149,9 +149,9 @@ QString SuggestName(const QString& lastPath, const QDate& day)
 void Remember(CSettings& settings, const QString& savedPath)
 {
     const int slash = savedPath.lastIndexOf(QLatin1Char('/'));
-    settings.SetString(Setting::WaveName, slash < 0 ? savedPath : savedPath.mid(slash + 1));
-    settings.SetString(Setting::WavePath, savedPath);
-    settings.SetInt(Setting::WaveRemember, 1);
+    settings.Set(Setting::WaveName, slash < 0 ? savedPath : savedPath.mid(slash + 1));
+    settings.Set(Setting::WavePath, savedPath);
+    settings.Set(Setting::WaveRemember, true);
 }
 
 } // namespace Recordings

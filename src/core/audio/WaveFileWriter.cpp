@@ -1,6 +1,7 @@
 #include "core/audio/WaveFileWriter.h"
 
 #include "core/Exceptions.h"
+#include "core/app/FdDevice.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -17,22 +18,6 @@ QString ErrnoText(int error)
     if (error == ENOSPC || error == EFBIG || error == EDQUOT)
         return QStringLiteral("the disk is full");
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-bool PWriteAll(int fd, const char* data, qint64 size, qint64 offset)
-{
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size_t(size), offset);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= n;
-        offset += n;
-    }
-    return true;
 }
 
 // The largest data size a header can state.
@@ -74,8 +59,8 @@ void CWaveFileWriter::Fail(const QString& what, int error)
 void CWaveFileWriter::WriteHeader()
 {
     const QByteArray header = CWave::Header(m_format, quint32(m_dataBytes));
-    if (!PWriteAll(m_fd, header.constData(), header.size(), 0))
-        Fail(QStringLiteral("Cannot write the recording \"%1\""), errno);
+    if (const int error = PWriteAll(m_fd, header.constData(), header.size(), 0))
+        Fail(QStringLiteral("Cannot write the recording \"%1\""), error);
     m_headerBytes = m_dataBytes;
 }
 
@@ -86,24 +71,16 @@ void CWaveFileWriter::Append(const char* data, qint64 bytes)
     if (m_dataBytes + bytes > kMaxData)
         throw CFileException(QStringLiteral("The recording \"%1\" is too long for one WAV file.").arg(m_path),
                              m_path);
-    qint64 offset = CWave::kHeaderSize + m_dataBytes;
-    while (bytes > 0) {
-        const ssize_t n = ::pwrite(m_fd, data, size_t(bytes), offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : ENOSPC;
-            // Keep the whole frames that made it, and a header that says so.
-            m_dataBytes -= m_dataBytes % m_format.nBlockAlign;
-            if (::ftruncate(m_fd, CWave::kHeaderSize + m_dataBytes) == 0)
-                (void)PWriteAll(m_fd, CWave::Header(m_format, quint32(m_dataBytes)).constData(),
-                                CWave::kHeaderSize, 0);
-            Fail(QStringLiteral("Cannot write the recording \"%1\""), error);
-        }
-        data += n;
-        bytes -= n;
-        offset += n;
-        m_dataBytes += n;
+    qint64 written = 0;
+    const int error = PWriteAll(m_fd, data, bytes, CWave::kHeaderSize + m_dataBytes, &written);
+    m_dataBytes += written;
+    if (error != 0) {
+        // Keep the whole frames that made it, and a header that says so.
+        m_dataBytes -= m_dataBytes % m_format.nBlockAlign;
+        if (::ftruncate(m_fd, CWave::kHeaderSize + m_dataBytes) == 0)
+            (void)PWriteAll(m_fd, CWave::Header(m_format, quint32(m_dataBytes)).constData(),
+                            CWave::kHeaderSize, 0);
+        Fail(QStringLiteral("Cannot write the recording \"%1\""), error);
     }
 }
 
@@ -160,12 +137,15 @@ qint64 CWaveFileWriter::Repair(const QString& path)
     const qint64 data =
         qMin<qint64>(st.st_size - CWave::kHeaderSize, kMaxData) / format.nBlockAlign * format.nBlockAlign;
     const QByteArray header = CWave::Header(format, quint32(data));
-    const bool ok =
-        (st.st_size == CWave::kHeaderSize + data || ::ftruncate(fd, CWave::kHeaderSize + data) == 0) &&
-        PWriteAll(fd, header.constData(), header.size(), 0) && ::fdatasync(fd) == 0;
-    const int error = errno;
+    int error = 0;
+    if (st.st_size != CWave::kHeaderSize + data && ::ftruncate(fd, CWave::kHeaderSize + data) != 0)
+        error = errno;
+    if (error == 0)
+        error = PWriteAll(fd, header.constData(), header.size(), 0);
+    if (error == 0 && ::fdatasync(fd) != 0)
+        error = errno;
     ::close(fd);
-    if (!ok)
+    if (error != 0)
         throw CFileException(QStringLiteral("Cannot repair \"%1\": %2.").arg(path, ErrnoText(error)), path);
     return data / format.nBlockAlign;
 }

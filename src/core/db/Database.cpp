@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
+#include <sqlite3.h>
 
 namespace {
 
@@ -90,8 +91,18 @@ void CDatabase::SetUserVersion(int version)
     Execute(QStringLiteral("PRAGMA user_version=%1").arg(version));
 }
 
-void CDatabase::Compact()
+void CDatabase::Compact(const std::function<bool()>& keepGoing)
 {
+    struct CHandler
+    {
+        sqlite3* db;
+        ~CHandler() { sqlite3_progress_handler(db, 0, nullptr, nullptr); }
+    } handler{m_db->getHandle()};
+    if (keepGoing)
+        sqlite3_progress_handler(
+            handler.db, 4096,
+            [](void* f) { return (*static_cast<const std::function<bool()>*>(f))() ? 0 : 1; },
+            const_cast<std::function<bool()>*>(&keepGoing));
     try {
         m_db->exec("VACUUM");
         // Fold the write-ahead log back into the file so the file itself is the compact one.

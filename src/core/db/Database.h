@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace SQLite {
@@ -38,8 +39,9 @@ public:
     void SetUserVersion(int version);
 
     // Rewrites the file in place without its free pages; the file exists and stays valid throughout.
-    // No statement of this connection may be active.
-    void Compact();
+    // No statement of this connection may be active. keepGoing, when given, is asked every few thousand
+    // steps of the rewrite; false stops it (CDBException) and leaves the file as it was.
+    void Compact(const std::function<bool()>& keepGoing = {});
     // Compacts a database file that no connection of the caller holds open.
     static void CompactDatabase(const QString& path);
 

@@ -5,6 +5,7 @@
 
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
+#include <algorithm>
 
 namespace {
 
@@ -215,78 +216,65 @@ void CRecordset::RequireCurrent() const
         throw CDBException(kNoCurrentRecord);
 }
 
-void CRecordset::MoveFirst()
+void CRecordset::Move(Step step, long position)
 {
     if (!m_open)
         throw CDBException(QStringLiteral("Object is closed."));
+    if ((step == Step::Next && IsEOF()) || (step == Step::Prev && IsBOF()))
+        throw CDBException(kNoCurrentRecord);
+    // The record after a deleted current one has already moved into its place.
+    const bool nextInPlace = step == Step::Next && m_currentDeleted;
     DropDeletedCurrent();
-    if (m_keys.empty())
+    const long count = static_cast<long>(m_keys.size());
+    switch (step) {
+    case Step::First:
+        position = 0;
+        break;
+    case Step::Last:
+        position = count - 1;
+        break;
+    case Step::Next:
+        position = nextInPlace ? m_pos : m_pos + 1;
+        break;
+    case Step::Prev:
+        position = m_pos - 1;
+        break;
+    case Step::To:
+        break;
+    }
+    // A step may leave the set at either end; a jump must land on a record.
+    const bool oneStep = step == Step::Next || step == Step::Prev;
+    if (!oneStep && (position < 0 || position >= count))
         throw CDBException(kNoCurrentRecord);
     m_editMode = noEdit;
-    m_pos = 0;
+    m_pos = std::clamp(position, -1L, count);
+    if (m_pos < 0 || m_pos >= count)
+        return;
     try {
         LoadCurrent();
     } catch (const std::exception& e) {
         Raise(e);
     }
+}
+
+void CRecordset::MoveFirst()
+{
+    Move(Step::First);
 }
 
 void CRecordset::MoveLast()
 {
-    if (!m_open)
-        throw CDBException(QStringLiteral("Object is closed."));
-    DropDeletedCurrent();
-    if (m_keys.empty())
-        throw CDBException(kNoCurrentRecord);
-    m_editMode = noEdit;
-    m_pos = static_cast<long>(m_keys.size()) - 1;
-    try {
-        LoadCurrent();
-    } catch (const std::exception& e) {
-        Raise(e);
-    }
+    Move(Step::Last);
 }
 
 void CRecordset::MoveNext()
 {
-    if (!m_open)
-        throw CDBException(QStringLiteral("Object is closed."));
-    if (IsEOF())
-        throw CDBException(kNoCurrentRecord);
-    m_editMode = noEdit;
-    if (m_currentDeleted)
-        DropDeletedCurrent(); // the next record has moved into the deleted one's place
-    else
-        ++m_pos;
-    if (m_pos >= static_cast<long>(m_keys.size())) {
-        m_pos = static_cast<long>(m_keys.size());
-        return;
-    }
-    try {
-        LoadCurrent();
-    } catch (const std::exception& e) {
-        Raise(e);
-    }
+    Move(Step::Next);
 }
 
 void CRecordset::MovePrev()
 {
-    if (!m_open)
-        throw CDBException(QStringLiteral("Object is closed."));
-    if (IsBOF())
-        throw CDBException(kNoCurrentRecord);
-    m_editMode = noEdit;
-    DropDeletedCurrent();
-    --m_pos;
-    if (m_pos < 0) {
-        m_pos = -1;
-        return;
-    }
-    try {
-        LoadCurrent();
-    } catch (const std::exception& e) {
-        Raise(e);
-    }
+    Move(Step::Prev);
 }
 
 long CRecordset::GetAbsolutePosition() const
@@ -298,18 +286,7 @@ long CRecordset::GetAbsolutePosition() const
 
 void CRecordset::SetAbsolutePosition(long position)
 {
-    if (!m_open)
-        throw CDBException(QStringLiteral("Object is closed."));
-    DropDeletedCurrent();
-    if (position < 0 || position >= static_cast<long>(m_keys.size()))
-        throw CDBException(kNoCurrentRecord);
-    m_editMode = noEdit;
-    m_pos = position;
-    try {
-        LoadCurrent();
-    } catch (const std::exception& e) {
-        Raise(e);
-    }
+    Move(Step::To, position);
 }
 
 long CRecordset::GetRecordCount() const

@@ -123,8 +123,19 @@ private:
         edit
     };
 
+    enum class Step
+    {
+        First,
+        Last,
+        Next,
+        Prev,
+        To, // an absolute position
+    };
+
     void Load();
     void LoadCurrent();
+    // Every move of the cursor; position only for Step::To.
+    void Move(Step step, long position = -1);
     void DropDeletedCurrent();
     void RequireCurrent() const;
     void RequireUpdatable() const;

@@ -84,7 +84,7 @@ std::optional<CLicence> ChooseLicence(CDatabase& db, const QString& callSign)
 
 QString FccDatabasePath(const CSettings& settings)
 {
-    return settings.GetString(Setting::FccOutputFile);
+    return settings.Get(Setting::FccOutputFile);
 }
 
 void RequireFccDatabase(const QString& fccDbPath)

@@ -35,30 +35,25 @@ QStringList MissingDataFiles(const CZipArchive& archive)
 
 QString StorageFolder(const CSettings& settings)
 {
-    const QString folder = settings.GetString(Setting::FccStorageLocation);
+    const QString folder = settings.Get(Setting::FccStorageLocation);
     return folder.isEmpty() ? settings.DataFolder() : folder;
 }
 
 QString ArchiveUrl(const CSettings& settings)
 {
-    return settings.GetString(Setting::FccArchiveUrl);
+    return settings.Get(Setting::FccArchiveUrl);
 }
 
 CDownloadOptions DownloadOptions(const CSettings& settings)
 {
     CDownloadOptions options;
-    if (const int connect = settings.GetInt(Setting::NetConTO); connect > 0)
+    if (const int connect = settings.Get(Setting::NetConTO); connect > 0)
         options.connectTimeoutMs = connect;
-    if (const int speed = settings.GetInt(Setting::DownloadMinBytesPerSecond); speed > 0)
+    if (const int speed = settings.Get(Setting::DownloadMinBytesPerSecond); speed > 0)
         options.minBytesPerSecond = speed;
-    if (const int stall = settings.GetInt(Setting::DownloadStallSeconds); stall > 0)
+    if (const int stall = settings.Get(Setting::DownloadStallSeconds); stall > 0)
         options.stallSeconds = stall;
-    // The leading digits, as for every number in the settings, but in 64 bits.
-    const QString most = settings.GetString(Setting::DownloadMaxBytes).trimmed();
-    qsizetype digits = 0;
-    while (digits < most.size() && digits < 18 && most[digits].isDigit())
-        ++digits;
-    if (const qint64 bytes = most.left(digits).toLongLong(); bytes > 0)
+    if (const qint64 bytes = settings.Get(Setting::DownloadMaxBytes); bytes > 0)
         options.maxBytes = bytes;
     return options;
 }

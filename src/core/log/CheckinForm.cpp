@@ -2,7 +2,7 @@
 
 #include "core/Exceptions.h"
 #include "core/app/Clock.h"
-#include "core/fcc/FccLookup.h"
+#include "core/callbook/Callbook.h"
 #include "core/log/CheckinStore.h"
 #include "core/log/GridDistance.h"
 #include "core/log/LogQueries.h"
@@ -523,25 +523,28 @@ bool CCheckinForm::TakeMatch(const QString& callSign)
     return true;
 }
 
-bool CCheckinForm::ApplyLookup(const CFccLookupResult& result, const QString& statusText)
+bool CCheckinForm::ApplyLookup(const CCallbookAnswer& answer)
 {
     if (!LeaveBoxes(true))
         return false;
     CCheckinRecord entry = Blank(m_entry.date);
     entry.callSign = m_entry.callSign;
-    if (result.found) {
-        entry.callSign = result.callSign;
-        entry.name = result.name;
-        entry.street = result.addr1;
-        entry.location = result.addr2;
-        entry.cls = result.operatorClass;
+    if (answer.found) {
+        const CCheckinRecord& s = answer.station;
+        entry.callSign = s.callSign;
+        entry.name = s.name;
+        entry.street = s.street;
+        entry.location = s.location;
+        entry.cls = s.cls;
+        entry.yourGrid = s.yourGrid;
+        entry.email = s.email;
     }
-    // A call the database does not know leaves no other station's name or address behind.
+    // A call the source does not know leaves no other station's name or address behind.
     SetNewStation(entry);
     Q_EMIT entryChanged();
     Q_EMIT stateChanged();
-    if (!statusText.isEmpty())
-        Q_EMIT status(statusText);
+    if (!answer.statusText.isEmpty())
+        Q_EMIT status(answer.statusText);
     return true;
 }
 

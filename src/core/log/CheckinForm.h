@@ -11,7 +11,7 @@
 
 class CCheckinStore;
 class CClock;
-struct CFccLookupResult;
+struct CCallbookAnswer;
 
 // The rules of the check-in form, without widgets.
 //
@@ -112,9 +112,10 @@ public:
     bool Leave();
     // A match taken (F1-F3, the matches list): the station's newest check-in, ready for F5.
     bool TakeMatch(const QString& callSign);
-    // The local look-up's answer (F7): fills the boxes or, when the call is unknown, empties them.
+    // A callbook's answer (F7, a pre-net station): fills the boxes or, when the call is unknown, empties
+    // them; the answer's status text goes to the status bar.
     // False when the operator chose to stay with a correction.
-    bool ApplyLookup(const CFccLookupResult& result, const QString& statusText);
+    bool ApplyLookup(const CCallbookAnswer& answer);
     // Deletes the check-ins of these rows; nothing when there are none. Returns how many went.
     int DeleteRows(const QList<int>& rows);
     bool SetFlag(int row, LogQueries::Flag flag, bool value);

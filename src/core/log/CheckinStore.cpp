@@ -2,6 +2,7 @@
 
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
+#include "core/jobs/BackgroundJob.h"
 #include "core/log/CheckinQuery.h"
 #include "core/log/LogFilter.h"
 #include "core/log/LogMaintenance.h"
@@ -137,13 +138,57 @@ long CCheckinStore::Purge(const CPurgeSelection& selection)
     return purged;
 }
 
+void CCheckinStore::DeleteAll()
+{
+    // One statement is one transaction: a failure deletes nothing. IDs are not reused afterwards.
+    m_db.Execute(QStringLiteral("DELETE FROM %1").arg(QLatin1String(LogSchema::kTable)));
+    Q_EMIT logReset();
+}
+
 void CCheckinStore::Empty()
 {
-    // One statement is one transaction: a failure deletes nothing. Then the file is compacted in place, so
-    // that it exists and is a valid log at every moment; IDs are not reused afterwards.
-    m_db.Execute(QStringLiteral("DELETE FROM %1").arg(QLatin1String(LogSchema::kTable)));
+    // The file is compacted in place, so that it exists and is a valid log at every moment.
+    DeleteAll();
     m_db.Compact();
-    Q_EMIT logReset();
+}
+
+bool CCheckinStore::EmptyInBackground()
+{
+    DeleteAll();
+    if (IsCompacting())
+        return false;
+    if (!m_compaction) {
+        m_compaction = new CBackgroundJob(this);
+        connect(m_compaction, &CBackgroundJob::finished, this, [this] {
+            QString error;
+            try {
+                m_compaction->RethrowError();
+            } catch (const CLogwardenException& e) {
+                error = m_compaction->IsCancelled() ? QStringLiteral("Compacting the log was cancelled.")
+                                                    : e.Message();
+            } catch (const std::exception& e) {
+                error = QString::fromUtf8(e.what());
+            }
+            Q_EMIT compactionFinished(error);
+        });
+    }
+    // A connection of the job's own: a connection belongs to one thread at a time.
+    m_compaction->Start([path = m_db.GetPath()](CBackgroundJob& job) {
+        CDatabase db(path, CDatabase::ReadWrite);
+        db.Compact([&job] { return job.Progress().Report(0, -1); });
+    });
+    return true;
+}
+
+bool CCheckinStore::IsCompacting() const
+{
+    return m_compaction && m_compaction->IsRunning();
+}
+
+void CCheckinStore::CancelCompaction()
+{
+    if (m_compaction)
+        m_compaction->Cancel();
 }
 
 std::optional<CCheckinRecord> CCheckinStore::Get(int id)

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+class CBackgroundJob;
 class CDatabase;
 class CPurgeSelection;
 
@@ -37,8 +38,16 @@ public:
     int Remove(const QList<int>& ids);
     // Deletes what the purge selection counts; returns how many went.
     long Purge(const CPurgeSelection& selection);
-    // Deletes every check-in and compacts the file.
+    // Deletes every check-in and compacts the file, on this thread.
     void Empty();
+    // Deletes every check-in (one statement: a failure deletes nothing) and compacts the file on a thread
+    // and connection of their own, for the window: reads go on meanwhile, a write waits for the end of the
+    // rewrite. compactionFinished() tells the end. False when no compaction was started because one is
+    // running already (the check-ins are deleted all the same).
+    bool EmptyInBackground();
+    bool IsCompacting() const;
+    // Stops the compaction under way; the file stays as it was before it, emptied and valid.
+    void CancelCompaction();
 
     std::optional<CCheckinRecord> Get(int id);
     std::vector<CCheckinRecord> Day(const QDate& day);
@@ -49,7 +58,13 @@ Q_SIGNALS:
     void checkinsRemoved(const QList<int>& ids);
     // The log was emptied: everything shown from it is gone.
     void logReset();
+    // The compaction of EmptyInBackground ended: error is empty when the file was compacted, else it says
+    // why not (cancelled, the disk full).
+    void compactionFinished(const QString& error);
 
 private:
+    void DeleteAll();
+
     CDatabase& m_db;
+    CBackgroundJob* m_compaction = nullptr;
 };

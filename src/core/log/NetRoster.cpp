@@ -50,7 +50,7 @@ QString Label(const CSettings& settings, const QDate& day)
 {
     const Entry entry = EntryFor(day);
     return QStringLiteral("NCS: %1 (%2)")
-        .arg(settings.GetString(Setting::RosterName[entry]), settings.GetString(Setting::RosterCall[entry]));
+        .arg(settings.Get(Setting::RosterName[entry]), settings.Get(Setting::RosterCall[entry]));
 }
 
 } // namespace NetRoster

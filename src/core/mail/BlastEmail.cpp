@@ -97,26 +97,26 @@ QString CBlastEmail::SecurityName(CSMTP::Security security)
 
 void CBlastEmail::ApplySettings(const CSettings& settings, CBlastRequest& request)
 {
-    request.server = settings.GetString(Setting::MailServer).trimmed();
-    request.port = settings.GetInt(Setting::MailPort);
-    request.smtp.security = ParseSecurity(settings.GetString(Setting::MailSecurity));
-    request.smtp.user = settings.GetString(Setting::MailUser).trimmed();
-    request.smtp.caFile = settings.GetString(Setting::MailCaFile).trimmed();
-    request.smtp.connectTimeoutMs = std::max(1000, settings.GetInt(Setting::MailConnectTimeOut));
-    request.smtp.replyTimeoutMs = std::max(1000, settings.GetInt(Setting::MailReplyTimeOut));
-    request.from = settings.GetString(Setting::MailFrom);
-    request.pauseMs = std::max(0, settings.GetInt(Setting::MailPause)) * 1000;
+    request.server = settings.Get(Setting::MailServer).trimmed();
+    request.port = settings.Get(Setting::MailPort);
+    request.smtp.security = ParseSecurity(settings.Get(Setting::MailSecurity));
+    request.smtp.user = settings.Get(Setting::MailUser).trimmed();
+    request.smtp.caFile = settings.Get(Setting::MailCaFile).trimmed();
+    request.smtp.connectTimeoutMs = std::max(1000, settings.Get(Setting::MailConnectTimeOut));
+    request.smtp.replyTimeoutMs = std::max(1000, settings.Get(Setting::MailReplyTimeOut));
+    request.from = settings.Get(Setting::MailFrom);
+    request.pauseMs = std::max(0, settings.Get(Setting::MailPause)) * 1000;
 }
 
 void CBlastEmail::StoreSettings(CSettings& settings, const CBlastRequest& request)
 {
-    settings.SetString(Setting::MailServer, request.server);
-    settings.SetInt(Setting::MailPort, request.port);
-    settings.SetString(Setting::MailSecurity, SecurityName(request.smtp.security));
-    settings.SetString(Setting::MailUser, request.smtp.user);
-    settings.SetString(Setting::MailCaFile, request.smtp.caFile);
-    settings.SetString(Setting::MailFrom, request.from);
-    settings.SetInt(Setting::MailPause, request.pauseMs / 1000);
+    settings.Set(Setting::MailServer, request.server);
+    settings.Set(Setting::MailPort, request.port);
+    settings.Set(Setting::MailSecurity, SecurityName(request.smtp.security));
+    settings.Set(Setting::MailUser, request.smtp.user);
+    settings.Set(Setting::MailCaFile, request.smtp.caFile);
+    settings.Set(Setting::MailFrom, request.from);
+    settings.Set(Setting::MailPause, request.pauseMs / 1000);
 }
 
 QString CBlastEmail::ProgressText(int index, int total, const CBlastStation& station)

@@ -1,5 +1,7 @@
 #include "core/qrz/QrzCsv.h"
 
+#include "core/db/SqliteBulkLoader.h"
+
 #include <cstring>
 
 namespace QrzCsv {
@@ -137,46 +139,17 @@ Reject ParseLine(const char* line, size_t length, std::string& text, CRow& row)
     for (CCell& cell : row.cells)
         cell.length = -1;
     row.country = 0;
-    const char* p = line;
-    const char* const e = line + length;
+    CFieldSplitter fields(line, length, ',');
     for (int k = 0; k < QrzSchema::kColumnCount; ++k) {
         const size_t start = text.size();
-        const char* q = p;
-        if (q < e && *q == '"') {
-            ++q;
-            for (;;) {
-                const char* quote = static_cast<const char*>(std::memchr(q, '"', size_t(e - q)));
-                if (!quote) {
-                    text.resize(before);
-                    return Reject::UnclosedQuote;
-                }
-                text.append(q, size_t(quote - q));
-                q = quote + 1;
-                if (q < e && *q == '"') {
-                    text += '"';
-                    ++q;
-                    continue;
-                }
-                break;
-            }
+        const CFieldSplitter::Csv field = fields.NextCsv(text);
+        if (field == CFieldSplitter::Csv::UnclosedQuote) {
+            text.resize(before);
+            return Reject::UnclosedQuote;
         }
-        const char* comma = static_cast<const char*>(std::memchr(q, ',', size_t(e - q)));
-        if (!comma) {
-            // Not followed by a ",": not taken, and nothing after it is.
-            text.resize(start);
+        // Not followed by a ",": not taken, and nothing after it is.
+        if (field == CFieldSplitter::Csv::End)
             break;
-        }
-        // The unquoted text (or what follows a closing quote), without its quotes.
-        for (;;) {
-            const char* quote = static_cast<const char*>(std::memchr(q, '"', size_t(comma - q)));
-            if (!quote) {
-                text.append(q, size_t(comma - q));
-                break;
-            }
-            text.append(q, size_t(quote - q));
-            q = quote + 1;
-        }
-        p = comma + 1;
         const size_t n = text.size() - start;
         if (k == QrzSchema::kCountryColumn) {
             row.country = LeadingNumber(text.data() + start, text.data() + text.size());

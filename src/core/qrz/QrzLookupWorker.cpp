@@ -1,5 +1,6 @@
 #include "core/qrz/QrzLookupWorker.h"
 
+#include "core/qrz/QrzCallbook.h"
 #include "core/web/WebRequest.h"
 
 CQRZLookupWorker::CQRZLookupWorker(std::unique_ptr<CWebRequest> http, const QString& folder, Done done)
@@ -64,17 +65,13 @@ void CQRZLookupWorker::Run()
         m_query.SetAccount(request.account);
         m_query.SetHomeGrid(request.homeGrid, request.unit);
         CResult result;
-        try {
-            result.found = m_query.Query(request.callSign);
-            if (result.found)
-                result.data = m_query.GetData();
-            result.failure = m_query.GetFailure();
-            result.error = m_query.GetLastError();
-        } catch (const std::exception& e) {
-            // A transport that raises instead of reporting: the look-up failed, the worker goes on.
-            result.failure = CQRZQuery::Failure::Network;
-            result.error = QStringLiteral("QRZ cannot be reached: %1").arg(QString::fromUtf8(e.what()));
-        }
+        CQrzCallbook callbook(m_query);
+        result.answer = callbook.LookUp(request.callSign);
+        result.found = result.answer.found;
+        if (result.found)
+            result.data = m_query.GetData();
+        result.failure = callbook.LastFailure();
+        result.error = result.answer.error;
         result.request = std::move(request);
         result.request.account.password.clear();
         bool stopping = false;

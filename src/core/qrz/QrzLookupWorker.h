@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/callbook/Callbook.h"
 #include "core/qrz/QrzQuery.h"
 
 #include <QString>
@@ -19,7 +20,7 @@ class CWebRequest;
 // Each request carries what it needs, read on the window's thread when F8 was pressed: the call sign,
 // the account, the home grid and unit, and a context (the check-in that was selected) that comes back
 // with the result. Results are handed to the callback on the worker's thread; a window posts them to
-// its own thread and applies them there (QrzPull::Fill, then the log's writer).
+// its own thread and applies them there (Callbook::FillEmpty, then the log's writer).
 class CQRZLookupWorker
 {
 public:
@@ -36,6 +37,7 @@ public:
         CRequest request; // the password is blanked
         bool found = false;
         CQRZCallData data;
+        CCallbookAnswer answer; // the record in the log's columns, or why there is none
         CQRZQuery::Failure failure = CQRZQuery::Failure::None;
         QString error; // GetLastError() of the query
     };

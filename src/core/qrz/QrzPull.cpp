@@ -1,5 +1,8 @@
 #include "core/qrz/QrzPull.h"
 
+#include "core/callbook/Callbook.h"
+#include "core/qrz/QrzCallbook.h"
+
 namespace QrzPull {
 
 QString NameText(const CQRZCallData& data)
@@ -19,21 +22,7 @@ QString LocationText(const CQRZCallData& data)
 
 CCheckinRecord Fill(const CCheckinRecord& checkin, const CQRZCallData& data, QStringList* filled)
 {
-    CCheckinRecord r = checkin;
-    const auto fill = [filled](QString& column, const QString& value, const char* name) {
-        if (!column.isEmpty() || value.isEmpty())
-            return;
-        column = value;
-        if (filled)
-            filled->append(QLatin1String(name));
-    };
-    fill(r.name, NameText(data), "Name");
-    fill(r.street, data.addr1, "Street");
-    fill(r.location, LocationText(data), "Location");
-    fill(r.cls, data.cls, "Class");
-    fill(r.yourGrid, data.grid, "YourGrid");
-    fill(r.email, data.email, "eMailAddr");
-    return r;
+    return Callbook::FillEmpty(checkin, CQrzCallbook::Station(data), filled);
 }
 
 } // namespace QrzPull

@@ -10,26 +10,26 @@ CNetReport Initial(const CSettings& settings, const QDate& day,
                    const std::vector<CCheckinRecord>& dayCheckins)
 {
     CNetReport r;
-    r.name = settings.GetString(Setting::ReportName);
-    r.call = settings.GetString(Setting::ReportCall);
+    r.name = settings.Get(Setting::ReportName);
+    r.call = settings.Get(Setting::ReportCall);
     r.date = QString::asprintf("%02d/%02d/%04d", day.month(), day.day(), day.year());
-    r.message = settings.GetString(Setting::ReportMessage);
+    r.message = settings.Get(Setting::ReportMessage);
     r.checkIns = QString::number(dayCheckins.size());
     r.traffic = QString::number(std::count_if(dayCheckins.cbegin(), dayCheckins.cend(),
                                               [](const CCheckinRecord& c) { return c.hasTraffic; }));
-    r.announce = settings.GetInt(Setting::ReportAnnounce) != 0;
+    r.announce = settings.Get(Setting::ReportAnnounce);
     return r;
 }
 
 void Store(CSettings& settings, const CNetReport& report)
 {
-    settings.SetString(Setting::ReportName, report.name);
-    settings.SetString(Setting::ReportCall, report.call);
-    settings.SetString(Setting::ReportDate, report.date);
-    settings.SetString(Setting::ReportMessage, report.message);
-    settings.SetString(Setting::ReportCheckIns, report.checkIns);
-    settings.SetString(Setting::ReportTraffic, report.traffic);
-    settings.SetInt(Setting::ReportAnnounce, report.announce ? 1 : 0);
+    settings.Set(Setting::ReportName, report.name);
+    settings.Set(Setting::ReportCall, report.call);
+    settings.Set(Setting::ReportDate, report.date);
+    settings.Set(Setting::ReportMessage, report.message);
+    settings.Set(Setting::ReportCheckIns, report.checkIns);
+    settings.Set(Setting::ReportTraffic, report.traffic);
+    settings.Set(Setting::ReportAnnounce, report.announce);
 }
 
 QString EncodeValue(const QString& value)

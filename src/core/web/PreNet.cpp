@@ -2,8 +2,9 @@
 
 #include "core/Exceptions.h"
 #include "core/app/Settings.h"
-#include "core/fcc/FccLookup.h"
+#include "core/fcc/FccCallbook.h"
 #include "core/log/CheckinQuery.h"
+#include "core/log/LogCallbook.h"
 #include "core/log/LogFilter.h"
 #include "core/log/LogQueries.h"
 
@@ -64,36 +65,33 @@ std::vector<CPreNetEntry> EntriesToMove(const std::vector<CPreNetEntry>& entries
 
 CMove Resolve(CDatabase& log, CFccDatabase& fcc, const QString& fccDbPath, const CPreNetEntry& entry)
 {
-    CMove m;
+    using Source = CCallbookAnswer::Source;
     const QString call = CCallSet::Key(entry.call);
-    if (const std::optional<CCheckinRecord> newest = LogQueries::NewestCheckin(log, call)) {
-        m.source = CMove::History;
-        m.record = *newest;
-        m.record.id = 0;
-        m.record.comment.clear();
-        m.record.hasComments = m.record.hasTraffic = m.record.acknowledged = false;
+    CLastCheckinCallbook history(log);
+    CFccCallbook licences(fcc, fccDbPath);
+    CCallbookChain chain;
+    chain.Add(history);
+    if (!fccDbPath.isEmpty())
+        chain.Add(licences);
+    const CCallbookAnswer answer = chain.LookUp(call);
+    CMove m;
+    for (const CCallbookAnswer& failed : chain.Failures()) {
+        if (failed.source == Source::LastCheckin)
+            throw CDBException(failed.error);
+        m.fccError = failed.error;
+    }
+    if (answer.found) {
+        m.source = answer.source;
+        m.record = answer.station;
+        if (answer.source == Source::LastCheckin) {
+            m.record.id = 0;
+            m.record.comment.clear();
+            m.record.hasComments = m.record.hasTraffic = m.record.acknowledged = false;
+        }
     } else {
-        bool found = false;
-        if (!fccDbPath.isEmpty()) {
-            try {
-                const CFccLookupResult f = fcc.LookUp(fccDbPath, call);
-                if (f.found) {
-                    found = true;
-                    m.source = CMove::Fcc;
-                    m.record.name = f.name;
-                    m.record.street = f.addr1;
-                    m.record.location = f.addr2;
-                    m.record.cls = f.operatorClass;
-                }
-            } catch (const CLogwardenException& e) {
-                m.fccError = e.Message();
-            }
-        }
-        if (!found) {
-            m.source = CMove::PreNetEntry;
-            m.record.name = entry.name;
-            m.record.location = entry.location;
-        }
+        m.source = Source::PreNetEntry;
+        m.record.name = entry.name;
+        m.record.location = entry.location;
     }
     m.record.callSign = call;
     m.record.date = CDateTime();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/callbook/Callbook.h"
 #include "core/log/CheckinRecord.h"
 #include "core/web/WebRequest.h"
 
@@ -100,17 +101,12 @@ std::vector<CPreNetEntry> EntriesToMove(const std::vector<CPreNetEntry>& entries
 
 // What a pre-net entry becomes in the form before it is logged: the station's newest check-in (with an
 // empty comment and the three flags clear), else its FCC licence (name, address, class), else the pre-net
-// entry's own name and location. The call sign is the entry's, upper case; the date is left for the
-// writer to set. A missing or unreadable FCC database counts as "not found" (fccError says why).
+// entry's own name and location: the look-up chain of the log and the FCC database, the entry last. The
+// call sign is the entry's, upper case; the date is left for the writer to set. A missing or unreadable
+// FCC database counts as "not found" (fccError says why); a log that cannot be read raises.
 struct CMove
 {
-    enum Source
-    {
-        History,
-        Fcc,
-        PreNetEntry
-    };
-    Source source = PreNetEntry;
+    CCallbookAnswer::Source source = CCallbookAnswer::Source::PreNetEntry;
     CCheckinRecord record;
     QString fccError;
 };

@@ -217,9 +217,9 @@ QString Seconds(int ms)
 
 CWebOptions CWebOptions::FromSettings(const CSettings& settings)
 {
-    const auto value = [&](const CSettingDef& def) {
-        const int v = settings.GetInt(def);
-        return v > 0 ? v : CSettings::LeadingDigits(QString::fromLatin1(def.defaultValue));
+    const auto value = [&](const Key<int>& key) {
+        const int v = settings.Get(key);
+        return v > 0 ? v : settings.GetDefault(key);
     };
     CWebOptions o;
     o.connectTimeoutMs = value(Setting::NetConTO);

@@ -17,6 +17,7 @@ CLogwardenDoc::~CLogwardenDoc()
 {
     m_form.reset();
     m_store.reset();
+    m_reader.reset();
     m_database.reset();
 }
 
@@ -25,19 +26,22 @@ void CLogwardenDoc::OpenLog(const QString& path)
     m_logPath = path;
     m_form.reset();
     m_store.reset();
+    m_reader.reset();
     m_database.reset();
     auto db = std::make_unique<CDatabase>(path, CDatabase::ReadWriteCreate);
     LogSchema::Prepare(*db);
+    // After the schema exists: a read-only connection cannot create it.
+    m_reader = std::make_unique<CDatabase>(path, CDatabase::ReadOnly);
     m_database = std::move(db);
     m_store = std::make_unique<CCheckinStore>(*m_database);
     m_form = std::make_unique<CCheckinForm>(*m_store, m_clock);
 }
 
-CDatabase& CLogwardenDoc::GetDatabase()
+CDatabase& CLogwardenDoc::LogReader()
 {
-    if (!m_database)
+    if (!m_reader)
         throw CDBException(QStringLiteral("The log \"%1\" is not open.").arg(m_logPath));
-    return *m_database;
+    return *m_reader;
 }
 
 CCheckinStore& CLogwardenDoc::Store()

@@ -12,8 +12,9 @@ class CDatabase;
 class CFccDatabase;
 class CSettings;
 
-// The one document: the log's connection, its writer, the check-in form's state (which holds the selected
-// day) and the FCC licence database the look-ups read.
+// The one document: the log's writer (the store, which owns the one connection that may write), a
+// connection of the window's that SQLite opens read-only for everything else the window reads, the
+// check-in form's state (which holds the selected day) and the FCC licence database the look-ups read.
 class CLogwardenDoc : public QObject
 {
     Q_OBJECT
@@ -25,7 +26,9 @@ public:
     // the file is not a database.
     void OpenLog(const QString& path);
     bool IsLogOpen() const { return m_database != nullptr; }
-    CDatabase& GetDatabase();
+    // The log for reading: counts, history, export, the pre-net and blast lists. Opened read-only, so that
+    // a write through it fails; every change goes through Store(). It sees each committed change at once.
+    CDatabase& LogReader();
     CCheckinStore& Store();
     CCheckinForm& Form();
     const QString& GetLogPath() const { return m_logPath; }
@@ -48,6 +51,7 @@ private:
     const CClock& m_clock;
     QString m_logPath;
     std::unique_ptr<CDatabase> m_database;
+    std::unique_ptr<CDatabase> m_reader;
     std::unique_ptr<CCheckinStore> m_store;
     std::unique_ptr<CCheckinForm> m_form;
     std::unique_ptr<CFccDatabase> m_fcc;

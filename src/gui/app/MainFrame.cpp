@@ -365,7 +365,7 @@ void CMainFrame::ShowAbout()
 
 void CMainFrame::ShowAsLeft()
 {
-    if (m_settings.GetInt(Setting::WindowMaximized) != 0)
+    if (m_settings.Get(Setting::WindowMaximized))
         showMaximized();
     else
         show();
@@ -374,27 +374,26 @@ void CMainFrame::ShowAsLeft()
 void CMainFrame::RestorePlacement()
 {
     // A bar state that cannot be read is ignored.
-    restoreState(QByteArray::fromBase64(m_settings.GetString(Setting::BarState).toLatin1()));
+    restoreState(QByteArray::fromBase64(m_settings.Get(Setting::BarState).toLatin1()));
     m_commands.viewToolbar->setChecked(!m_toolBar->isHidden());
     // Fitted to the screen: a size or place in the settings that no screen can show is mended at start.
-    WindowPlacement::Apply(this, m_settings.GetInt(Setting::WindowLeft),
-                           m_settings.GetInt(Setting::WindowTop), m_settings.GetInt(Setting::WindowWidth),
-                           m_settings.GetInt(Setting::WindowHeight));
+    WindowPlacement::Apply(this, m_settings.Get(Setting::WindowLeft), m_settings.Get(Setting::WindowTop),
+                           m_settings.Get(Setting::WindowWidth), m_settings.Get(Setting::WindowHeight));
 }
 
 void CMainFrame::SavePlacement()
 {
-    m_settings.SetString(Setting::BarState, QString::fromLatin1(saveState().toBase64()));
+    m_settings.Set(Setting::BarState, QString::fromLatin1(saveState().toBase64()));
     const bool normal = !isMaximized() && !isMinimized() && !isFullScreen();
     const QRect r = normal ? QRect(pos(), size()) : normalGeometry();
     const CPlacement p{r.x(), r.y(), r.width(), r.height()};
     if (!p.IsSavable())
         return;
-    m_settings.SetInt(Setting::WindowMaximized, isMaximized() ? 1 : 0);
-    m_settings.SetInt(Setting::WindowLeft, p.left);
-    m_settings.SetInt(Setting::WindowTop, p.top);
-    m_settings.SetInt(Setting::WindowWidth, p.width);
-    m_settings.SetInt(Setting::WindowHeight, p.height);
+    m_settings.Set(Setting::WindowMaximized, isMaximized());
+    m_settings.Set(Setting::WindowLeft, p.left);
+    m_settings.Set(Setting::WindowTop, p.top);
+    m_settings.Set(Setting::WindowWidth, p.width);
+    m_settings.Set(Setting::WindowHeight, p.height);
     m_settings.Sync();
 }
 

@@ -29,7 +29,7 @@ void CElidedLabel::paintEvent(QPaintEvent*)
 CAnnouncerPanel::CAnnouncerPanel(CCheckinForm& form, QLineEdit& callSignBox, CSettings& settings,
                                  QWidget* parent)
     : QWidget(parent), m_form(form), m_callSignBox(callSignBox), m_settings(settings),
-      m_player(std::make_unique<CSoundPlayer>(settings.GetString(Setting::PlaybackDevice)))
+      m_player(std::make_unique<CSoundPlayer>(settings.Get(Setting::PlaybackDevice)))
 {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -110,7 +110,7 @@ void CAnnouncerPanel::OnHearCall()
     UpdateHearCallButton();
     if (path.isEmpty())
         return;
-    m_player->SetDevice(m_settings.GetString(Setting::PlaybackDevice));
+    m_player->SetDevice(m_settings.Get(Setting::PlaybackDevice));
     m_player->Play(path);
 }
 
@@ -119,7 +119,7 @@ void CAnnouncerPanel::OnPhonics()
     const QString call = CallSign();
     if (call.isEmpty())
         return;
-    m_player->SetDevice(m_settings.GetString(Setting::PlaybackDevice));
+    m_player->SetDevice(m_settings.Get(Setting::PlaybackDevice));
     // A second press starts the call again from its first character.
     m_player->PlaySequence(Phonetics::Sounds(call), Phonetics::kIntervalMs);
 }

@@ -25,7 +25,7 @@ CAudioModule::CAudioModule(CMainFrame& frame) : QObject(&frame), m_frame(frame)
     m_announcer = new CAnnouncerPanel(frame.Document().Form(), *form.CallSignBox(), settings, &form);
     m_announcer->AttachHearCallAction(frame.Commands().hearCall);
     m_volume = new CVolumePanel(
-        std::make_unique<CSoundMixer>(CSoundMixer::Alsa(settings.GetString(Setting::MixerCard))), &form);
+        std::make_unique<CSoundMixer>(CSoundMixer::Alsa(settings.Get(Setting::MixerCard))), &form);
     m_recorder = new CRecorderPanel(frame, &form);
     row->addWidget(m_announcer, 1);
     row->addSpacing(4);

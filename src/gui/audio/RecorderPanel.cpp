@@ -143,7 +143,7 @@ void CRecorderPanel::Start()
 {
     CSettings& settings = m_frame.Settings();
     CSessionRecorder::COptions options;
-    options.device = settings.GetString(Setting::CaptureDevice);
+    options.device = settings.Get(Setting::CaptureDevice);
     options.folder = Recordings::Folder(settings.DataFolder());
     if (!m_recorder->Start(options)) {
         // Nothing records: the form must not say otherwise.
@@ -229,7 +229,7 @@ void CRecorderPanel::OfferLeftOver()
 QString CRecorderPanel::Proposal(const CTake& take) const
 {
     CSettings& settings = m_frame.Settings();
-    QString name = Recordings::SuggestName(settings.GetString(Setting::WavePath), take.day);
+    QString name = Recordings::SuggestName(settings.Get(Setting::WavePath), take.day);
     QString folder = QFileInfo(name).absolutePath();
     if (!QFileInfo(folder).isDir()) {
         // The first recording, or the last one's folder is gone: the default folder, made for it.

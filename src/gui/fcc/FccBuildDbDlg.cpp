@@ -35,8 +35,8 @@ CBuildFCCDbDlg::CBuildFCCDbDlg(CSettings& settings, CProgressPane* progress, QWi
     setWindowTitle(QStringLiteral("BuildFCCDb"));
     setModal(false);
 
-    m_strInputPath = m_settings.GetString(Setting::FccInputFile);
-    m_strOutputPath = m_settings.GetString(Setting::FccOutputFile);
+    m_strInputPath = m_settings.Get(Setting::FccInputFile);
+    m_strOutputPath = m_settings.Get(Setting::FccOutputFile);
 
     // The paths change only through "...": the fields show them.
     m_inputEdit = new QLineEdit(this);
@@ -170,8 +170,8 @@ bool CBuildFCCDbDlg::ApplyChosenFile(const QString& chosenFile)
         return false;
     m_strInputPath = input;
     m_strOutputPath = output;
-    m_settings.SetString(Setting::FccInputFile, input);
-    m_settings.SetString(Setting::FccOutputFile, output);
+    m_settings.Set(Setting::FccInputFile, input);
+    m_settings.Set(Setting::FccOutputFile, output);
     m_settings.Sync();
     ShowPaths();
     return true;

@@ -133,7 +133,7 @@ void CFCCDbInfoDlg::OnCheck()
         return;
     }
     // What the check needs from the settings is read here, on the window's thread.
-    const QString host = m_settings.GetString(Setting::FccUlsWebHost);
+    const QString host = m_settings.Get(Setting::FccUlsWebHost);
     const QString archive =
         QDir(UlsArchive::StorageFolder(m_settings)).filePath(QLatin1String(UlsArchive::kArchiveName));
     m_http = std::make_shared<CWebRequest>(CWebOptions::FromSettings(m_settings));

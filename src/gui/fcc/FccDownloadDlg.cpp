@@ -126,7 +126,7 @@ void CDownloadDlg::OnBrowse()
     const QString folder = Prompt::FolderName(this, QStringLiteral("Select a Folder..."), start);
     if (folder.isEmpty())
         return;
-    m_settings.SetString(Setting::FccStorageLocation, folder);
+    m_settings.Set(Setting::FccStorageLocation, folder);
     m_saveTo->setText(folder);
 }
 
@@ -154,8 +154,8 @@ void CDownloadDlg::OnDownload()
         folder = m_settings.DataFolder();
     folder = QFileInfo(folder).absoluteFilePath();
     m_saveTo->setText(folder);
-    m_settings.SetString(Setting::FccStorageLocation, folder);
-    m_settings.SetString(Setting::FccArchiveUrl, url);
+    m_settings.Set(Setting::FccStorageLocation, folder);
+    m_settings.Set(Setting::FccArchiveUrl, url);
     m_settings.Sync();
     m_target = QDir(folder).filePath(QString::fromLatin1(UlsArchive::kArchiveName));
 

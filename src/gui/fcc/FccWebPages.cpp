@@ -30,14 +30,14 @@ QString OpenFccLicencePage(CFccDatabase& fcc, const CSettings& settings, const Q
     }
     if (!key)
         return QStringLiteral("No FCC licence found for %1").arg(callSign);
-    const QString host = settings.GetString(Setting::FccLicenseHost);
+    const QString host = settings.Get(Setting::FccLicenseHost);
     QDesktopServices::openUrl(QUrl(FccLicenceUrl(host, *key)));
     return {};
 }
 
 void OpenQrzPage(const CSettings& settings, const QString& callSign)
 {
-    const QString host = settings.GetString(Setting::QrzWebHost);
+    const QString host = settings.Get(Setting::QrzWebHost);
     QDesktopServices::openUrl(QUrl(QrzPageUrl(host, callSign)));
 }
 

@@ -51,7 +51,7 @@ CDayListPanel::CDayListPanel(CCheckinForm& form, CSettings& settings, QWidget* p
     m_list->setMinimumHeight(120);
     m_list->installEventFilter(this);
     for (int c = 0; c < CDayListModel::ColumnCount; ++c)
-        m_list->setColumnWidth(c, m_settings.GetInt(Setting::ColumnWidth[c]));
+        m_list->setColumnWidth(c, m_settings.Get(Setting::ColumnWidth[c]));
     // What the operator looks at during a net comes first, so that it fits beside the calendar: the three
     // boxes, the call, the name and the time; the comment and the address follow.
     QHeaderView* header = m_list->horizontalHeader();
@@ -231,7 +231,7 @@ void CDayListPanel::DeleteSelected(bool ask)
 void CDayListPanel::SaveColumnWidths()
 {
     for (int c = 0; c < CDayListModel::ColumnCount; ++c)
-        m_settings.SetInt(Setting::ColumnWidth[c], m_list->columnWidth(c));
+        m_settings.Set(Setting::ColumnWidth[c], m_list->columnWidth(c));
 }
 
 bool CDayListPanel::eventFilter(QObject* watched, QEvent* event)

@@ -65,10 +65,10 @@ CHistoryDlg::CHistoryDlg(CDatabase& db, CSettings& settings, const QString& call
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    const int left = m_settings.GetInt(Setting::HistLeft);
-    const int top = m_settings.GetInt(Setting::HistTop);
-    WindowPlacement::Apply(this, left, top, m_settings.GetInt(Setting::HistRight) - left,
-                           m_settings.GetInt(Setting::HistBottom) - top);
+    const int left = m_settings.Get(Setting::HistLeft);
+    const int top = m_settings.Get(Setting::HistTop);
+    WindowPlacement::Apply(this, left, top, m_settings.Get(Setting::HistRight) - left,
+                           m_settings.Get(Setting::HistBottom) - top);
 
     // The dialog shows first; the list is filled a moment later.
     QTimer::singleShot(kFillDelayMs, this, &CHistoryDlg::Fill);
@@ -106,10 +106,10 @@ void CHistoryDlg::Fill()
 void CHistoryDlg::accept()
 {
     const QPoint p = pos();
-    m_settings.SetInt(Setting::HistLeft, p.x());
-    m_settings.SetInt(Setting::HistTop, p.y());
-    m_settings.SetInt(Setting::HistRight, p.x() + width());
-    m_settings.SetInt(Setting::HistBottom, p.y() + height());
+    m_settings.Set(Setting::HistLeft, p.x());
+    m_settings.Set(Setting::HistTop, p.y());
+    m_settings.Set(Setting::HistRight, p.x() + width());
+    m_settings.Set(Setting::HistBottom, p.y() + height());
     m_settings.Sync();
     QDialog::accept();
 }

@@ -47,7 +47,7 @@ CLogwardenView::CLogwardenView(CLogwardenDoc& doc, QWidget* parent)
     connect(m_dayListPanel, &CDayListPanel::status, this, &CLogwardenView::SetStatus);
     connect(m_lookups, &CLookupPanel::status, this, &CLogwardenView::SetStatus);
     connect(m_entry, &CEntryPanel::myGridChanged, this,
-            [this](const QString& grid) { m_doc.Settings().SetString(Setting::MyGrid, grid); });
+            [this](const QString& grid) { m_doc.Settings().Set(Setting::MyGrid, grid); });
     connect(m_calendar, &QCalendarWidget::selectionChanged, this,
             [this] { m_form.SelectDay(m_calendar->selectedDate()); });
 
@@ -77,7 +77,7 @@ CLogwardenView::CLogwardenView(CLogwardenDoc& doc, QWidget* parent)
         return A::Cancel;
     });
 
-    m_entry->MyGridBox()->setText(m_doc.Settings().GetString(Setting::MyGrid));
+    m_entry->MyGridBox()->setText(m_doc.Settings().Get(Setting::MyGrid));
 }
 
 CLogwardenView::~CLogwardenView() = default;

@@ -1,6 +1,6 @@
 #include "gui/log/LookupPanel.h"
 
-#include "core/fcc/FccLookup.h"
+#include "core/fcc/FccCallbook.h"
 #include "core/log/CheckinForm.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/Prompt.h"
@@ -35,24 +35,14 @@ CLookupPanel::CLookupPanel(CLogwardenDoc& doc, QWidget* parent) : QWidget(parent
 void CLookupPanel::OnLocalLookUp(bool quietly)
 {
     CCheckinForm& form = m_doc.Form();
-    const QString call = form.Entry().callSign.trimmed();
-    try {
-        const CFccLookupResult r = m_doc.FccDatabase().LookUp(FccDatabasePath(m_doc.Settings()), call);
-        QString text = r.StatusText();
-        if (!r.found)
-            text = QStringLiteral("%1 is not in the FCC licence database").arg(call);
-        else if (text.isEmpty())
-            // Said even when all is well, so that no earlier text stands beside the new station.
-            text = r.status == CFccLookupResult::Status::Active
-                       ? QStringLiteral("%1: licence active").arg(r.callSign)
-                       : QStringLiteral("%1: found in the FCC licence database").arg(r.callSign);
-        form.ApplyLookup(r, text);
-    } catch (const CLogwardenException& e) {
-        if (quietly)
-            Q_EMIT status(e.Message());
-        else
-            Prompt::Error(this, e.Message());
-    }
+    CFccCallbook fcc(m_doc.FccDatabase(), FccDatabasePath(m_doc.Settings()));
+    const CCallbookAnswer answer = fcc.LookUp(form.Entry().callSign.trimmed());
+    if (answer.error.isEmpty())
+        form.ApplyLookup(answer);
+    else if (quietly)
+        Q_EMIT status(answer.error);
+    else
+        Prompt::Error(this, answer.error);
 }
 
 void CLookupPanel::OnFccLookup()

@@ -84,7 +84,7 @@ CNetDayPanel::CNetDayPanel(CLogwardenDoc& doc, CLogwardenView& form, QWidget* pa
     m_host = new QLineEdit(this);
     m_host->setObjectName(QStringLiteral("transmitHost"));
     m_host->setPlaceholderText(QStringLiteral("host"));
-    m_host->setText(m_doc.Settings().GetString(Setting::TransmitterHost));
+    m_host->setText(m_doc.Settings().Get(Setting::TransmitterHost));
     m_host->setMinimumWidth(
         m_host->fontMetrics().horizontalAdvance(QStringLiteral("transmitter.example.org")) + 12);
     m_host->setToolTip(QStringLiteral("The host that runs the transmitter toggle script (reached by ssh)"));
@@ -98,7 +98,7 @@ CNetDayPanel::CNetDayPanel(CLogwardenDoc& doc, CLogwardenView& form, QWidget* pa
     connect(m_transmit, &QPushButton::clicked, this, &CNetDayPanel::OnTransmit);
     // The host last typed is offered on the next run.
     connect(m_host, &QLineEdit::editingFinished, this,
-            [this] { m_doc.Settings().SetString(Setting::TransmitterHost, m_host->text().trimmed()); });
+            [this] { m_doc.Settings().Set(Setting::TransmitterHost, m_host->text().trimmed()); });
     ShowTransmitIcon();
 }
 
@@ -141,13 +141,12 @@ void CNetDayPanel::OnTransmit()
         Q_EMIT transmitFinished(false);
         return;
     }
-    settings.SetString(Setting::TransmitterHost, host);
+    settings.Set(Setting::TransmitterHost, host);
     m_transmit->setEnabled(false);
     Q_EMIT statusText(QStringLiteral("Toggling the transmitter on %1...").arg(host));
     QString error;
-    if (!m_toggle->Start(settings.GetString(Setting::TransmitterProgram),
-                         settings.GetString(Setting::TransmitterScript), host,
-                         settings.GetInt(Setting::TransmitterTimeOut), &error)) {
+    if (!m_toggle->Start(settings.Get(Setting::TransmitterProgram), settings.Get(Setting::TransmitterScript),
+                         host, settings.Get(Setting::TransmitterTimeOut), &error)) {
         m_transmit->setEnabled(true);
         Prompt::Warning(&m_form, error);
         Q_EMIT statusText(QStringLiteral("Ready"));

@@ -19,6 +19,7 @@
 #include "gui/log/NetDayPanel.h"
 #include "gui/log/NetpreambleDlg.h"
 #include "gui/log/RecordPurgeDlg.h"
+#include "gui/widgets/ProgressPane.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -65,6 +66,7 @@ CNetLogTools::CNetLogTools(CMainFrame& frame)
     // A page of its own beside the calendar: the day list keeps the height for the net's stations.
     m_form.AddCalendarPage(m_netDay, QStringLiteral("Net"));
     connect(m_netDay, &CNetDayPanel::statusText, this, &CNetLogTools::Status);
+    connect(&m_doc.Store(), &CCheckinStore::compactionFinished, this, &CNetLogTools::OnCompactionFinished);
     connect(&m_doc.Form(), &CCheckinForm::dayChanged, m_netDay, [this] { m_netDay->UpdateNetDay(); });
     m_netDay->UpdateNetDay();
 
@@ -131,7 +133,7 @@ void CNetLogTools::OnHistory()
 void CNetLogTools::ShowHistory(const QString& callSign)
 {
     Prompt::Guard(&m_form, [&] {
-        CHistoryDlg dlg(m_doc.GetDatabase(), m_doc.Settings(), callSign, &m_form);
+        CHistoryDlg dlg(m_doc.LogReader(), m_doc.Settings(), callSign, &m_form);
         dlg.exec();
     });
 }
@@ -159,7 +161,7 @@ void CNetLogTools::OnExport(bool wholeLog)
     m_exportFolder = QFileInfo(path).absolutePath();
     // The log itself or another database is refused before any question.
     if (!Prompt::Guard(&m_frame, [&] {
-            OutputCheck::Refuse(path, OutputCheck::Builds::Text, {m_doc.GetDatabase().GetPath()});
+            OutputCheck::Refuse(path, OutputCheck::Builds::Text, {m_doc.LogReader().GetPath()});
         }))
         return;
     if (QFileInfo::exists(path) &&
@@ -175,7 +177,7 @@ void CNetLogTools::Export(bool wholeLog, const QString& path)
         std::optional<QDate> day;
         if (!wholeLog)
             day = m_doc.SelectedDay();
-        LogExport::WriteFile(m_doc.GetDatabase(), day, path);
+        LogExport::WriteFile(m_doc.LogReader(), day, path);
         QApplication::restoreOverrideCursor();
         Status(QStringLiteral("%1 written to disk.").arg(QFileInfo(path).fileName()));
     } catch (const CLogwardenException& e) {
@@ -207,18 +209,33 @@ void CNetLogTools::OnEmptyDatabase()
         return;
     }
     Status(QStringLiteral("Okay, Removing all records..."));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     QString error;
     try {
-        m_doc.Store().Empty();
+        CCheckinStore& store = m_doc.Store();
+        // The check-ins go at once; making the file small again may take a while on a large log, and runs
+        // beside the window with its own progress and Cancel.
+        if (store.EmptyInBackground() && !m_compactTask) {
+            m_compactTask = m_frame.Progress().Begin(QStringLiteral("compactProgress"),
+                                                     QStringLiteral("Compacting the log"),
+                                                     [this] { m_doc.Store().CancelCompaction(); });
+            m_compactTask->SetPercent(-1);
+        }
     } catch (const CLogwardenException& e) {
         error = e.Message();
     }
-    QApplication::restoreOverrideCursor();
     if (m_purge && m_purge->isVisible())
         m_purge->Refresh();
     if (!error.isEmpty())
         ReportError(error);
+}
+
+void CNetLogTools::OnCompactionFinished(const QString& error)
+{
+    if (m_compactTask)
+        m_compactTask->Finish();
+    m_compactTask = nullptr;
+    if (!error.isEmpty())
+        Status(QStringLiteral("The log was emptied, but not compacted: %1").arg(error));
 }
 
 // --- Preamble ------------------------------------------------------------------------------------------

@@ -9,6 +9,7 @@ class CLogwardenView;
 class CMainFrame;
 class CNetDayPanel;
 class CNetpreambleDlg;
+class CProgressTask;
 class CRecordPurgeDlg;
 class QPushButton;
 
@@ -29,6 +30,7 @@ public:
     void Export(bool wholeLog, const QString& path);
     void OnPurge();
     void OnEmptyDatabase();
+    void OnCompactionFinished(const QString& error);
     void OnShowPreamble();
 
     CNetDayPanel* NetDay() const { return m_netDay; }
@@ -47,6 +49,7 @@ private:
     QPushButton* m_history = nullptr;
     CNetDayPanel* m_netDay = nullptr;
     QPointer<CRecordPurgeDlg> m_purge;
+    QPointer<CProgressTask> m_compactTask; // while the emptied log is compacted
     std::unique_ptr<CNetpreambleDlg> m_preamble;
     QString m_exportFolder;
     bool m_historyKeyPending = false;

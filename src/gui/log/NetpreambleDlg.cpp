@@ -53,9 +53,9 @@ void CNetpreambleDlg::ShowPreamble()
     // The net's name as it is set now ("Ostravel 2 Meter Net Preamble").
     setWindowTitle(CNetDetails::FromSettings(m_settings).netName + QStringLiteral(" Preamble"));
     if (!m_initialised) {
-        WindowPlacement::Apply(
-            this, m_settings.GetInt(Setting::PreambleLeft), m_settings.GetInt(Setting::PreambleTop),
-            m_settings.GetInt(Setting::PreambleWidth), m_settings.GetInt(Setting::PreambleHeight));
+        WindowPlacement::Apply(this, m_settings.Get(Setting::PreambleLeft),
+                               m_settings.Get(Setting::PreambleTop), m_settings.Get(Setting::PreambleWidth),
+                               m_settings.Get(Setting::PreambleHeight));
         LoadText();
         m_initialised = true;
     }
@@ -128,10 +128,10 @@ void CNetpreambleDlg::Fill(QTextDocument& target, const CRtfDocument& rtf, doubl
 
 void CNetpreambleDlg::accept()
 {
-    m_settings.SetInt(Setting::PreambleLeft, pos().x());
-    m_settings.SetInt(Setting::PreambleTop, pos().y());
-    m_settings.SetInt(Setting::PreambleWidth, width());
-    m_settings.SetInt(Setting::PreambleHeight, height());
+    m_settings.Set(Setting::PreambleLeft, pos().x());
+    m_settings.Set(Setting::PreambleTop, pos().y());
+    m_settings.Set(Setting::PreambleWidth, width());
+    m_settings.Set(Setting::PreambleHeight, height());
     m_settings.Sync();
     hide();
     setResult(Accepted);

@@ -105,7 +105,7 @@ void CRecordPurgeDlg::CountAll()
     m_countTimer->stop();
     m_fromChanged = m_toChanged = false;
     Prompt::Guard(this, [&] {
-        const CPurgeSelection::CCount count = m_selection.CountAll(m_doc.GetDatabase());
+        const CPurgeSelection::CCount count = m_selection.CountAll(m_doc.LogReader());
         Show(count);
         ShowContained(count.count);
     });
@@ -116,7 +116,7 @@ void CRecordPurgeDlg::Refresh()
     if (m_countTimer->isActive())
         OnPickerChanged();
     Prompt::Guard(this, [&] {
-        CDatabase& db = m_doc.GetDatabase();
+        CDatabase& db = m_doc.LogReader();
         ShowContained(CheckinQuery::Count(db, {}));
         if (!m_selection.IsWholeLog())
             ShowSelected(m_selection.Recount(db));
@@ -129,7 +129,7 @@ void CRecordPurgeDlg::OnPickerChanged()
     const bool from = m_fromChanged, to = m_toChanged;
     m_fromChanged = m_toChanged = false;
     Prompt::Guard(this, [&] {
-        CDatabase& db = m_doc.GetDatabase();
+        CDatabase& db = m_doc.LogReader();
         CPurgeSelection::CCount count;
         // Both pickers may have changed before the count; each becomes its bound.
         if (from)
@@ -148,7 +148,7 @@ void CRecordPurgeDlg::OnPurgeSelection()
     if (m_countTimer->isActive())
         OnPickerChanged();
     Prompt::Guard(this, [&] {
-        CDatabase& db = m_doc.GetDatabase();
+        CDatabase& db = m_doc.LogReader();
         // Counted again now: the log may have grown since the dates were chosen.
         const long count = m_selection.Recount(db);
         if (count == 0) {

@@ -20,7 +20,7 @@ QByteArray SamplePreamble()
 
 bool InstallOnFirstRun(const QString& dataFolder, CSettings& settings)
 {
-    if (settings.GetInt(Setting::PreambleSampleInstalled) != 0)
+    if (settings.Get(Setting::PreambleSampleInstalled))
         return false;
     const QString target = QDir(dataFolder).filePath(QString::fromLatin1(CNetpreambleDlg::kFileName));
     bool written = false;
@@ -37,7 +37,7 @@ bool InstallOnFirstRun(const QString& dataFolder, CSettings& settings)
         if (!written)
             return false; // tried again on the next start
     }
-    settings.SetInt(Setting::PreambleSampleInstalled, 1);
+    settings.Set(Setting::PreambleSampleInstalled, true);
     settings.Sync();
     return written;
 }

@@ -83,8 +83,8 @@ CQrzAccounts::~CQrzAccounts() = default;
 CQRZAccount CQrzAccounts::Current()
 {
     CQRZAccount account;
-    account.host = m_settings.GetString(Setting::QrzXmlHost);
-    account.userName = m_settings.GetString(Setting::QrzUserName);
+    account.host = m_settings.Get(Setting::QrzXmlHost);
+    account.userName = m_settings.Get(Setting::QrzUserName);
     if (account.userName.isEmpty())
         return account;
     if (!m_password || m_passwordUser != account.userName) {
@@ -128,8 +128,8 @@ bool CQrzAccounts::Edit(QWidget* parent, const QString& why)
     if (after == before)
         return true;
     const bool sameIdentity = after.host == before.host && after.userName == before.userName;
-    m_settings.SetString(Setting::QrzXmlHost, after.host);
-    m_settings.SetString(Setting::QrzUserName, after.userName);
+    m_settings.Set(Setting::QrzXmlHost, after.host);
+    m_settings.Set(Setting::QrzUserName, after.userName);
     m_settings.Sync();
     if (after.password != before.password || after.userName != before.userName) {
         const CSecretStore::Where where =

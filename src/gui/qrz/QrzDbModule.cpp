@@ -114,7 +114,7 @@ void CQrzDbModule::FetchArchive(CFCCDbInfoDlg& dlg)
         return;
     }
     CSettings& settings = m_frame.Settings();
-    const QString host = settings.GetString(Setting::QrzWebHost);
+    const QString host = settings.Get(Setting::QrzWebHost);
     const QString folder = settings.DataFolder();
     const int connectTimeoutMs = CWebOptions::FromSettings(settings).connectTimeoutMs;
     m_archiveMessage = std::make_shared<QString>();

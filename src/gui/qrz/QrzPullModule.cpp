@@ -2,10 +2,10 @@
 
 #include "core/Exceptions.h"
 #include "core/app/Settings.h"
+#include "core/callbook/Callbook.h"
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
 #include "core/log/LogText.h"
-#include "core/qrz/QrzPull.h"
 #include "core/web/WebRequest.h"
 #include "gui/app/Commands.h"
 #include "gui/app/LogwardenDoc.h"
@@ -119,8 +119,8 @@ void CQrzPullModule::Submit(const CTarget& target)
     CQRZLookupWorker::CRequest request;
     request.callSign = target.callSign;
     request.account = *account;
-    request.homeGrid = m_doc.Settings().GetString(Setting::QrzHomeGrid);
-    request.unit = m_doc.Settings().GetString(Setting::QrzMeasurementUnit);
+    request.homeGrid = m_doc.Settings().Get(Setting::QrzHomeGrid);
+    request.unit = m_doc.Settings().Get(Setting::QrzMeasurementUnit);
     request.context = token;
     m_worker->Submit(std::move(request));
     Status(QStringLiteral("Asking QRZ for %1 ...").arg(target.callSign));
@@ -148,14 +148,14 @@ void CQrzPullModule::OnResult(const CQRZLookupWorker::CResult& result)
             m_accounts.Refused(result.error);
         Status(QStringLiteral("QRZ: %1").arg(result.error));
     } else if (target.checkinId != 0) {
-        FillCheckin(target, result.data);
+        FillCheckin(target, result.answer.station);
     } else {
-        FillEntry(target, result.data);
+        FillEntry(target, result.answer.station);
     }
     Q_EMIT pullFinished();
 }
 
-void CQrzPullModule::FillCheckin(const CTarget& target, const CQRZCallData& data)
+void CQrzPullModule::FillCheckin(const CTarget& target, const CCheckinRecord& station)
 {
     CCheckinStore& store = m_doc.Store();
     CCheckinForm& form = m_doc.Form();
@@ -168,7 +168,7 @@ void CQrzPullModule::FillCheckin(const CTarget& target, const CQRZCallData& data
                        .arg(target.callSign));
             return;
         }
-        record = QrzPull::Fill(*stored, data, &filled);
+        record = Callbook::FillEmpty(*stored, station, &filled);
         if (!filled.isEmpty())
             store.Save(record);
     } catch (const CLogwardenException& e) {
@@ -199,7 +199,7 @@ void CQrzPullModule::FillCheckin(const CTarget& target, const CQRZCallData& data
     Status(QStringLiteral("%1: %2 filled from QRZ").arg(target.callSign, filled.join(QStringLiteral(", "))));
 }
 
-void CQrzPullModule::FillEntry(const CTarget& target, const CQRZCallData& data)
+void CQrzPullModule::FillEntry(const CTarget& target, const CCheckinRecord& station)
 {
     CCheckinForm& form = m_doc.Form();
     if (form.IsBound() || !LogText::SameCallSign(form.Entry().callSign.trimmed(), target.callSign)) {
@@ -208,7 +208,7 @@ void CQrzPullModule::FillEntry(const CTarget& target, const CQRZCallData& data)
         return;
     }
     QStringList filled;
-    const CCheckinRecord entry = QrzPull::Fill(form.Entry(), data, &filled);
+    const CCheckinRecord entry = Callbook::FillEmpty(form.Entry(), station, &filled);
     if (filled.isEmpty()) {
         Status(QStringLiteral("%1: every field QRZ knows is already filled.").arg(target.callSign));
         return;

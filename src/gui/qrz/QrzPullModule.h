@@ -50,8 +50,8 @@ private:
     };
     void Submit(const CTarget& target);
     void OnResult(const CQRZLookupWorker::CResult& result);
-    void FillCheckin(const CTarget& target, const CQRZCallData& data);
-    void FillEntry(const CTarget& target, const CQRZCallData& data);
+    void FillCheckin(const CTarget& target, const CCheckinRecord& station);
+    void FillEntry(const CTarget& target, const CCheckinRecord& station);
     void OnCheckinAdded(const CCheckinRecord& record);
     void DropSession();
     void Status(const QString& text);

@@ -46,13 +46,13 @@ CNetLogPublisher::CNetLogPublisher(CMainFrame& frame)
     m_bar->addWidget(m_reverse);
     // Both as they were when the program last ran: a restart in the middle of a net goes on publishing.
     CSettings& settings = m_doc.Settings();
-    m_autoMode->setChecked(settings.GetInt(Setting::NetLogAutoMode) != 0);
-    m_reverse->setChecked(settings.GetInt(Setting::NetLogReverse) != 0);
+    m_autoMode->setChecked(settings.Get(Setting::NetLogAutoMode));
+    m_reverse->setChecked(settings.Get(Setting::NetLogReverse));
     for (auto [box, setting] :
          {std::pair{m_autoMode, &Setting::NetLogAutoMode}, std::pair{m_reverse, &Setting::NetLogReverse}}) {
         connect(box, &QCheckBox::toggled, this, [this, setting = setting](bool on) {
             CSettings& s = m_doc.Settings();
-            s.SetInt(*setting, on ? 1 : 0);
+            s.Set(*setting, on);
             s.Sync(); // a crash a minute later must not forget it
         });
     }
@@ -109,9 +109,9 @@ void CNetLogPublisher::Request(const QDate& day)
     // The server and time-outs as they are set now; the settings are read here, on the window's thread.
     CSettings& settings = m_doc.Settings();
     // The upload server of its own, else the club's server of the pre-net box; never one nobody chose.
-    QString server = PreNet::ClubServerSetting(settings.GetString(Setting::NetLogServer));
+    QString server = PreNet::ClubServerSetting(settings.Get(Setting::NetLogServer));
     if (server.isEmpty())
-        server = PreNet::ClubServerSetting(settings.GetString(Setting::PreNetServer));
+        server = PreNet::ClubServerSetting(settings.Get(Setting::PreNetServer));
     if (server.isEmpty()) {
         const bool manual = m_manualPending;
         m_manualPending = false;

@@ -44,11 +44,11 @@ const QColor kRowColour(249, 249, 233);
 QString SourceText(const PreNet::CMove& m)
 {
     switch (m.source) {
-    case PreNet::CMove::History:
+    case CCallbookAnswer::Source::LastCheckin:
         return QStringLiteral("%1: from the station's last check-in").arg(m.record.callSign);
-    case PreNet::CMove::Fcc:
+    case CCallbookAnswer::Source::Fcc:
         return QStringLiteral("%1: from the FCC licence database").arg(m.record.callSign);
-    case PreNet::CMove::PreNetEntry:
+    default:
         break;
     }
     return QStringLiteral("%1: from the pre-net check-in").arg(m.record.callSign);
@@ -159,12 +159,12 @@ CPreNetPanel::CPreNetPanel(CMainFrame& frame, CClubServer& club, QWidget* parent
     // The server box shows the setting and writes every change back at once.
     CSettings& settings = m_doc.Settings();
     // The placeholder an earlier version stored on its first start names no club: the box starts empty.
-    const QString stored = settings.GetString(Setting::PreNetServer);
+    const QString stored = settings.Get(Setting::PreNetServer);
     if (!settings.Contains(Setting::PreNetServer) || PreNet::ClubServerSetting(stored) != stored.trimmed())
-        settings.SetString(Setting::PreNetServer, PreNet::ClubServerSetting(stored));
-    m_server->setText(settings.GetString(Setting::PreNetServer));
+        settings.Set(Setting::PreNetServer, PreNet::ClubServerSetting(stored));
+    m_server->setText(settings.Get(Setting::PreNetServer));
     connect(m_server, &QLineEdit::textChanged, this,
-            [this](const QString& text) { m_doc.Settings().SetString(Setting::PreNetServer, text); });
+            [this](const QString& text) { m_doc.Settings().Set(Setting::PreNetServer, text); });
 
     connect(m_refresh, &QPushButton::clicked, this, &CPreNetPanel::RefreshPreNet);
     connect(m_move, &QPushButton::clicked, this, &CPreNetPanel::MovePreNetToLog);
@@ -199,7 +199,7 @@ void CPreNetPanel::Status(const QString& text)
 QString CPreNetPanel::ClubServer(bool ask)
 {
     // Each exchange reads the server again: another part of the program may have changed it.
-    const QString server = PreNet::ClubServerSetting(m_doc.Settings().GetString(Setting::PreNetServer));
+    const QString server = PreNet::ClubServerSetting(m_doc.Settings().Get(Setting::PreNetServer));
     if (server != m_server->text().trimmed()) {
         const QSignalBlocker block(m_server);
         m_server->setText(server);
@@ -297,7 +297,7 @@ void CPreNetPanel::ShowPreNet()
 void CPreNetPanel::Remark()
 {
     try {
-        m_dayCalls = CCallSet::OfDay(m_doc.GetDatabase(), m_doc.Form().Day());
+        m_dayCalls = CCallSet::OfDay(m_doc.LogReader(), m_doc.Form().Day());
     } catch (const CLogwardenException& e) {
         Status(e.Message());
         return;
@@ -328,7 +328,7 @@ int CPreNetPanel::MovePreNetToLog()
 {
     CCheckinForm& form = m_doc.Form();
     const QDate day = form.Day();
-    CDatabase& log = m_doc.GetDatabase();
+    CDatabase& log = m_doc.LogReader();
     const QString fccPath = FccDatabasePath(m_doc.Settings());
     int moved = 0;
     QString fccError;
@@ -366,21 +366,19 @@ void CPreNetPanel::OnPreNetDoubleClick(int row)
         return;
     CCheckinForm& form = m_doc.Form();
     try {
-        const PreNet::CMove m = PreNet::Resolve(m_doc.GetDatabase(), m_doc.FccDatabase(),
+        const PreNet::CMove m = PreNet::Resolve(m_doc.LogReader(), m_doc.FccDatabase(),
                                                 FccDatabasePath(m_doc.Settings()), m_entries[size_t(row)]);
-        if (m.source == PreNet::CMove::History) {
+        if (m.source == CCallbookAnswer::Source::LastCheckin) {
             form.TakeMatch(m.record.callSign);
             Status(SourceText(m));
         } else {
             // The licence, or else what the station typed into the club's form.
-            CFccLookupResult r;
-            r.found = true;
-            r.callSign = m.record.callSign;
-            r.name = m.record.name;
-            r.addr1 = m.record.street;
-            r.addr2 = m.record.location;
-            r.operatorClass = m.record.cls;
-            form.ApplyLookup(r, SourceText(m));
+            CCallbookAnswer answer;
+            answer.source = m.source;
+            answer.found = true;
+            answer.station = m.record;
+            answer.statusText = SourceText(m);
+            form.ApplyLookup(answer);
         }
     } catch (const CLogwardenException& e) {
         Prompt::Error(this, e.Message());

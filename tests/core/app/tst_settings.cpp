@@ -7,8 +7,49 @@
 #include <QDir>
 #include <QFile>
 #include <QtTest>
+#include <limits>
+#include <map>
+#include <variant>
 
 using namespace TestSupport;
+
+namespace {
+
+// A key of any value type, so that one table can name keys of all of them.
+using AnyKey = std::variant<const Key<int>*, const Key<bool>*, const Key<qint64>*, const Key<QString>*>;
+
+// The keys the tables below name, by their place in the file.
+AnyKey KeyAt(const QString& path)
+{
+    static const std::map<QString, AnyKey> keys = {
+        {"WindowSettings/SizeX", &Setting::WindowWidth},
+        {"WindowSettings/Maximized", &Setting::WindowMaximized},
+        {"NetSettings/NetConTO", &Setting::NetConTO},
+        {"Settings/DownloadMaxBytes", &Setting::DownloadMaxBytes},
+        {"Settings/InputFolder", &Setting::FccInputFile},
+        {"UserSetting/MyGrid", &Setting::MyGrid},
+        {"NetReport/Call", &Setting::ReportCall},
+        {"NetLog/AutoMode", &Setting::NetLogAutoMode},
+    };
+    return keys.at(path);
+}
+
+QVariant Read(const CSettings& settings, const QString& path)
+{
+    return std::visit([&](auto* key) { return QVariant::fromValue(settings.Get(*key)); }, KeyAt(path));
+}
+
+void Write(CSettings& settings, const QString& path, const QVariant& value)
+{
+    std::visit(
+        [&](auto* key) {
+            using Value = typename std::remove_pointer_t<decltype(key)>::Value;
+            settings.Set(*key, value.value<Value>());
+        },
+        KeyAt(path));
+}
+
+} // namespace
 
 class TestSettings : public QObject
 {
@@ -81,7 +122,7 @@ private Q_SLOTS:
         CSettings settings(scratch.File(QStringLiteral("Logwarden.ini")), QStringLiteral("/data"));
         const CSettingDef* setting = CSettings::Find(section, key);
         QVERIFY(setting);
-        QCOMPARE(settings.GetString(*setting), expected);
+        QCOMPARE(settings.DefaultText(*setting), expected);
         QVERIFY(!settings.Contains(*setting));
     }
 
@@ -92,8 +133,10 @@ private Q_SLOTS:
         for (const CSettingDef* def : CSettings::Table()) {
             const QString section = QString::fromLatin1(def->section), key = QString::fromLatin1(def->key);
             QVERIFY2(CSettings::Find(section, key) == def, def->key); // no key twice
-            if (def->type != CSettingDef::String)
-                QCOMPARE(QString::number(settings.GetInt(*def)), settings.GetString(*def));
+            // A number's default is a number as it would stand in the file.
+            if (def->storage != SettingStorage::Text)
+                QCOMPARE(QString::number(CSettings::LeadingDigits64(settings.DefaultText(*def))),
+                         settings.DefaultText(*def));
         }
     }
 
@@ -103,15 +146,17 @@ private Q_SLOTS:
         const QString ini = scratch.File(QStringLiteral("sub/Logwarden.ini"));
         {
             CSettings settings(ini, scratch.Path());
-            settings.SetInt(Setting::WindowWidth, 1024);
-            settings.SetString(Setting::MyGrid, QStringLiteral("EM84CX"));
-            settings.SetInt(Setting::NetConTO, 2500);
+            settings.Set(Setting::WindowWidth, 1024);
+            settings.Set(Setting::MyGrid, QStringLiteral("EM84CX"));
+            settings.Set(Setting::NetConTO, 2500);
+            settings.Set(Setting::NetLogReverse, true);
             settings.Sync();
         }
         CSettings settings(ini, scratch.Path());
-        QCOMPARE(settings.GetInt(Setting::WindowWidth), 1024);
-        QCOMPARE(settings.GetString(Setting::MyGrid), QStringLiteral("EM84CX"));
-        QCOMPARE(settings.GetInt(Setting::NetConTO), 2500);
+        QCOMPARE(settings.Get(Setting::WindowWidth), 1024);
+        QCOMPARE(settings.Get(Setting::MyGrid), QStringLiteral("EM84CX"));
+        QCOMPARE(settings.Get(Setting::NetConTO), 2500);
+        QCOMPARE(settings.Get(Setting::NetLogReverse), true);
         // Network numbers are kept as text in the file.
         QFile f(ini);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -122,26 +167,107 @@ private Q_SLOTS:
 
     void numericTextUsesTheLeadingDigits_data()
     {
+        constexpr qint64 kMost = std::numeric_limits<qint64>::max();
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("expected");
-        QTest::newRow("plain") << "15000" << 15000;
-        QTest::newRow("leading blanks") << "  42" << 42;
-        QTest::newRow("trailing text") << "5000ms" << 5000;
-        QTest::newRow("no digits") << "fast" << 0;
-        QTest::newRow("empty") << "" << 0;
-        QTest::newRow("negative") << "-5" << -5;
-        QTest::newRow("plus sign") << "+7" << 7;
-        QTest::newRow("too large") << "99999999999" << 2147483647;
+        QTest::addColumn<qint64>("expected64");
+        QTest::newRow("plain") << "15000" << 15000 << 15000LL;
+        QTest::newRow("leading blanks") << "  42" << 42 << 42LL;
+        QTest::newRow("trailing text") << "5000ms" << 5000 << 5000LL;
+        QTest::newRow("no digits") << "fast" << 0 << 0LL;
+        QTest::newRow("empty") << "" << 0 << 0LL;
+        QTest::newRow("negative") << "-5" << -5 << -5LL;
+        QTest::newRow("plus sign") << "+7" << 7 << 7LL;
+        QTest::newRow("too large") << "99999999999" << 2147483647 << 99999999999LL;
+        QTest::newRow("too small") << "-99999999999" << -2147483647 - 1 << -99999999999LL;
+        QTest::newRow("too large for 64 bits") << "123456789012345678901234567890" << 2147483647 << kMost;
+        QTest::newRow("least 64-bit") << "-9223372036854775808" << -2147483647 - 1 << -kMost - 1;
+        QTest::newRow("below the least") << "-9223372036854775809" << -2147483647 - 1 << -kMost - 1;
     }
     void numericTextUsesTheLeadingDigits()
     {
         QFETCH(QString, text);
         QFETCH(int, expected);
+        QFETCH(qint64, expected64);
         QCOMPARE(CSettings::LeadingDigits(text), expected);
+        QCOMPARE(CSettings::LeadingDigits64(text), expected64);
+    }
+
+    // Files written by earlier versions, or by hand, read as they always did.
+    void storedTextReads_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QVariant>("stored"); // invalid: not in the file
+        QTest::addColumn<QVariant>("expected");
+        QTest::newRow("number missing") << "WindowSettings/SizeX" << QVariant() << QVariant(875);
+        QTest::newRow("number") << "WindowSettings/SizeX" << QVariant("1024") << QVariant(1024);
+        QTest::newRow("number as text") << "NetSettings/NetConTO" << QVariant("750ms") << QVariant(750);
+        QTest::newRow("text missing, data folder")
+            << "Settings/InputFolder" << QVariant() << QVariant("/data/AM.dat");
+        QTest::newRow("text missing")
+            << "NetReport/Call" << QVariant() << QVariant("Replace with Your Call Sign");
+        QTest::newRow("text") << "UserSetting/MyGrid" << QVariant("EM84CX") << QVariant("EM84CX");
+        QTest::newRow("text of digits") << "UserSetting/MyGrid" << QVariant("0042") << QVariant("0042");
+        QTest::newRow("flag missing") << "WindowSettings/Maximized" << QVariant() << QVariant(false);
+        QTest::newRow("flag 1") << "WindowSettings/Maximized" << QVariant("1") << QVariant(true);
+        QTest::newRow("flag 0") << "WindowSettings/Maximized" << QVariant("0") << QVariant(false);
+        QTest::newRow("flag 2") << "NetLog/AutoMode" << QVariant("2") << QVariant(true);
+        QTest::newRow("flag of words") << "NetLog/AutoMode" << QVariant("true") << QVariant(false);
+        QTest::newRow("64-bit missing")
+            << "Settings/DownloadMaxBytes" << QVariant() << QVariant::fromValue(qint64(1073741824));
+        QTest::newRow("64-bit") << "Settings/DownloadMaxBytes" << QVariant("5000000000")
+                                << QVariant::fromValue(qint64(5000000000));
+        QTest::newRow("64-bit with a unit")
+            << "Settings/DownloadMaxBytes" << QVariant(" 2048 bytes") << QVariant::fromValue(qint64(2048));
+    }
+    void storedTextReads()
+    {
+        QFETCH(QString, path);
+        QFETCH(QVariant, stored);
+        QFETCH(QVariant, expected);
         CScratch scratch;
-        CSettings settings(scratch.File(QStringLiteral("Logwarden.ini")), scratch.Path());
-        settings.SetString(Setting::NetRecTO, text);
-        QCOMPARE(settings.GetInt(Setting::NetRecTO), expected);
+        const QString ini = scratch.File(QStringLiteral("Logwarden.ini"));
+        if (stored.isValid()) {
+            QSettings file(ini, QSettings::IniFormat);
+            file.setValue(path, stored);
+        }
+        const CSettings settings(ini, QStringLiteral("/data"));
+        QCOMPARE(Read(settings, path), expected);
+    }
+
+    // What is written stands in the file as earlier versions wrote it, and reads back the same.
+    void writesKeepTheStoredForm_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("number") << "WindowSettings/SizeX" << QVariant(1024) << "SizeX=1024";
+        QTest::newRow("negative number") << "WindowSettings/SizeX" << QVariant(-4) << "SizeX=-4";
+        QTest::newRow("number as text") << "NetSettings/NetConTO" << QVariant(2500) << "NetConTO=2500";
+        QTest::newRow("flag set") << "WindowSettings/Maximized" << QVariant(true) << "Maximized=1";
+        QTest::newRow("flag clear") << "NetLog/AutoMode" << QVariant(false) << "AutoMode=0";
+        QTest::newRow("64-bit") << "Settings/DownloadMaxBytes" << QVariant::fromValue(qint64(5000000000))
+                                << "DownloadMaxBytes=5000000000";
+        QTest::newRow("text") << "UserSetting/MyGrid" << QVariant("EM84CX") << "MyGrid=EM84CX";
+    }
+    void writesKeepTheStoredForm()
+    {
+        QFETCH(QString, path);
+        QFETCH(QVariant, value);
+        QFETCH(QString, line);
+        CScratch scratch;
+        const QString ini = scratch.File(QStringLiteral("Logwarden.ini"));
+        {
+            CSettings settings(ini, scratch.Path());
+            Write(settings, path, value);
+            settings.Sync();
+        }
+        QFile f(ini);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(f.readAll());
+        QVERIFY2(text.split('\n').contains(line), qPrintable(text));
+        const CSettings settings(ini, scratch.Path());
+        QCOMPARE(Read(settings, path), value);
     }
 
     void unknownKeysAreNotInTheTable()

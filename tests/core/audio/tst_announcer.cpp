@@ -273,10 +273,10 @@ private Q_SLOTS:
 
         CSettings settings(s.File("l.ini"), s.Path());
         Recordings::Remember(settings, moved.first());
-        QCOMPARE(settings.GetString(Setting::WaveName), QStringLiteral("Net.wav"));
-        QCOMPARE(settings.GetString(Setting::WavePath), moved.first());
-        QCOMPARE(settings.GetInt(Setting::WaveRemember), 1);
-        QCOMPARE(settings.GetString(Setting::CaptureDevice), QStringLiteral("default"));
+        QCOMPARE(settings.Get(Setting::WaveName), QStringLiteral("Net.wav"));
+        QCOMPARE(settings.Get(Setting::WavePath), moved.first());
+        QVERIFY(settings.Get(Setting::WaveRemember));
+        QCOMPARE(settings.Get(Setting::CaptureDevice), QStringLiteral("default"));
     }
 };
 

@@ -180,19 +180,24 @@ private Q_SLOTS:
     void deleteStaysOnRecordUntilNextMove_data()
     {
         QTest::addColumn<int>("position");
-        QTest::addColumn<bool>("forward");
+        QTest::addColumn<QString>("move");      // next, previous, first, last, or the position to go to
         QTest::addColumn<int>("expectedIndex"); // index into the original five, -1 for EOF/BOF
-        QTest::newRow("middle, next") << 2 << true << 3;
-        QTest::newRow("middle, previous") << 2 << false << 1;
-        QTest::newRow("first, next") << 0 << true << 1;
-        QTest::newRow("first, previous") << 0 << false << -1;
-        QTest::newRow("last, next") << 4 << true << -1;
-        QTest::newRow("last, previous") << 4 << false << 3;
+        QTest::newRow("middle, next") << 2 << "next" << 3;
+        QTest::newRow("middle, previous") << 2 << "previous" << 1;
+        QTest::newRow("first, next") << 0 << "next" << 1;
+        QTest::newRow("first, previous") << 0 << "previous" << -1;
+        QTest::newRow("last, next") << 4 << "next" << -1;
+        QTest::newRow("last, previous") << 4 << "previous" << 3;
+        QTest::newRow("first, first") << 0 << "first" << 1;
+        QTest::newRow("last, last") << 4 << "last" << 3;
+        QTest::newRow("middle, first") << 2 << "first" << 0;
+        QTest::newRow("middle, to its own place") << 2 << "2" << 3;
+        QTest::newRow("first, to the last place") << 0 << "3" << 4;
     }
     void deleteStaysOnRecordUntilNextMove()
     {
         QFETCH(int, position);
-        QFETCH(bool, forward);
+        QFETCH(QString, move);
         QFETCH(int, expectedIndex);
         const QList<int> ids = AddDay(QDate(2024, 3, 7), {"K1A", "K1B", "K1C", "K1D", "K1E"});
         CLogwardenSet set(m_db.get());
@@ -203,12 +208,19 @@ private Q_SLOTS:
         set.Delete();
         QCOMPARE(set.m_ID, ids[position]); // still on the deleted record
         QCOMPARE(set.GetRecordCount(), 4L);
-        if (forward)
+        if (move == "next")
             set.MoveNext();
-        else
+        else if (move == "previous")
             set.MovePrev();
+        else if (move == "first")
+            set.MoveFirst();
+        else if (move == "last")
+            set.MoveLast();
+        else
+            set.SetAbsolutePosition(move.toLong());
         if (expectedIndex < 0) {
-            QVERIFY(forward ? set.IsEOF() : set.IsBOF());
+            QVERIFY(move == "next" ? set.IsEOF() : set.IsBOF());
+            QCOMPARE(set.GetAbsolutePosition(), -1L);
         } else {
             QCOMPARE(set.m_ID, ids[expectedIndex]);
         }

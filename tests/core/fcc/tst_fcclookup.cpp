@@ -270,10 +270,10 @@ private Q_SLOTS:
     {
         CSettings settings(m_scratch.File(QStringLiteral("Logwarden.ini")), QStringLiteral("/data"));
         QCOMPARE(FccDatabasePath(settings), QStringLiteral("/data/FCC97.db"));
-        settings.SetString(Setting::FccOutputFile, QStringLiteral("/uls/FCC97.db"));
+        settings.Set(Setting::FccOutputFile, QStringLiteral("/uls/FCC97.db"));
         QCOMPARE(FccDatabasePath(settings), QStringLiteral("/uls/FCC97.db"));
-        QCOMPARE(settings.GetString(Setting::FccLicenseHost), QStringLiteral("wireless2.fcc.gov"));
-        QCOMPARE(settings.GetString(Setting::QrzWebHost), QStringLiteral("www.qrz.com"));
+        QCOMPARE(settings.Get(Setting::FccLicenseHost), QStringLiteral("wireless2.fcc.gov"));
+        QCOMPARE(settings.Get(Setting::QrzWebHost), QStringLiteral("www.qrz.com"));
     }
 
     void recordSetsReadEveryColumn()

@@ -1,8 +1,8 @@
 // The check-in form's rules without widgets, on a real log with a fixed clock: which check-in the boxes
 // belong to, what each command may write, and what the log's writer announces.
 #include "core/app/Clock.h"
+#include "core/callbook/Callbook.h"
 #include "core/db/Database.h"
-#include "core/fcc/FccLookup.h"
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
 #include "core/log/LogMaintenance.h"
@@ -94,11 +94,11 @@ private Q_SLOTS:
             Form().NewStation(true);
             Type(QStringLiteral("N0NEW"), QStringLiteral("Nina"));
         } else if (how == QLatin1String("lookup")) {
-            CFccLookupResult r;
+            CCallbookAnswer r;
             r.found = true;
-            r.callSign = QStringLiteral("N0FCC");
-            r.name = QStringLiteral("LICENSEE");
-            Form().ApplyLookup(r, {});
+            r.station.callSign = QStringLiteral("N0FCC");
+            r.station.name = QStringLiteral("LICENSEE");
+            Form().ApplyLookup(r);
         } else {
             Type(QStringLiteral("N0ADD"));
             QVERIFY(Form().Add());
@@ -396,10 +396,11 @@ private Q_SLOTS:
         LogNet();
         QVERIFY(Form().TakeMatch(QStringLiteral("W9OLD")));
         Type(QStringLiteral("N0UNK"));
-        CFccLookupResult unknown;
-        unknown.callSign = QStringLiteral("N0UNK");
+        CCallbookAnswer unknown;
+        unknown.station.callSign = QStringLiteral("N0UNK");
+        unknown.statusText = QStringLiteral("N0UNK is not in the FCC licence database");
         QSignalSpy status(&Form(), &CCheckinForm::status);
-        Form().ApplyLookup(unknown, QStringLiteral("N0UNK is not in the FCC licence database"));
+        Form().ApplyLookup(unknown);
         const CCheckinRecord& e = Form().Entry();
         QCOMPARE(e.callSign, QStringLiteral("N0UNK"));
         for (const QString* box : {&e.name, &e.street, &e.location, &e.cls, &e.yourGrid, &e.email})

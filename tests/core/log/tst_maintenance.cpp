@@ -1,4 +1,5 @@
 // Purge counts and deletions over date ranges, and emptying the log.
+// Test labels: threads
 #include "core/db/Database.h"
 #include "core/log/CheckinQuery.h"
 #include "core/log/CheckinStore.h"
@@ -171,8 +172,25 @@ private Q_SLOTS:
         QCOMPARE(Store().Purge(s), 0L);
     }
 
+    void emptyingTwiceCompactsInPlace_data()
+    {
+        QTest::addColumn<bool>("inBackground");
+        QTest::newRow("on this thread") << false;
+        QTest::newRow("in the background, as the window does") << true;
+    }
+
     void emptyingTwiceCompactsInPlace()
     {
+        QFETCH(bool, inBackground);
+        const auto empty = [&] {
+            if (!inBackground)
+                return Store().Empty();
+            QSignalSpy done(&Store(), &CCheckinStore::compactionFinished);
+            QVERIFY(Store().EmptyInBackground());
+            QVERIFY(Store().IsCompacting());
+            QVERIFY(done.wait(20000));
+            QCOMPARE(done.first().first().toString(), QString());
+        };
         // Enough check-ins to give the file some size.
         m_db->Execute(QStringLiteral("BEGIN"));
         for (int i = 0; i < 3000; ++i)
@@ -182,12 +200,12 @@ private Q_SLOTS:
         m_db->Execute(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
         const qint64 before = QFileInfo(LogPath()).size();
 
-        Store().Empty();
+        empty();
         QCOMPARE(Total(), 0L);
         QVERIFY(QFileInfo(LogPath()).size() < before / 4);
         // Nothing is left beside the log that would stand in the way of the next emptying.
         QCOMPARE(QDir(m_scratch->Path()).entryList({"*Compressed*"}), QStringList());
-        Store().Empty();
+        empty();
         QCOMPARE(Total(), 0L);
 
         // The log is still a log: check-ins are added, with IDs after every earlier one.

@@ -80,8 +80,8 @@ private Q_SLOTS:
         CScratch scratch;
         CSettings settings(scratch.File(QStringLiteral("Logwarden.ini")), scratch.Path());
         QCOMPARE(NetRoster::Label(settings, QDate(2025, 3, 8)), QStringLiteral("NCS: Saturday B (N0CALL)"));
-        settings.SetString(Setting::RosterName[8], QStringLiteral("Pat"));
-        settings.SetString(Setting::RosterCall[8], QStringLiteral("W4PAT"));
+        settings.Set(Setting::RosterName[8], QStringLiteral("Pat"));
+        settings.Set(Setting::RosterCall[8], QStringLiteral("W4PAT"));
         QCOMPARE(NetRoster::Label(settings, QDate(2025, 3, 8)), QStringLiteral("NCS: Pat (W4PAT)"));
         QCOMPARE(NetRoster::Label(settings, QDate(2025, 3, 15)), QStringLiteral("NCS: Saturday C (N0CALL)"));
     }

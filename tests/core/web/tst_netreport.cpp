@@ -69,13 +69,13 @@ private Q_SLOTS:
         CScratch s;
         CSettings settings(s.File("Logwarden.ini"), s.Path());
         if (stored) {
-            settings.SetString(Setting::ReportName, "Jo & Al");
-            settings.SetString(Setting::ReportCall, "W4ABC");
-            settings.SetString(Setting::ReportMessage, "#42");
-            settings.SetString(Setting::ReportTraffic, "3");   // the last report's: not offered
-            settings.SetString(Setting::ReportCheckIns, "99"); // never offered: the day's count is
-            settings.SetString(Setting::ReportDate, "01/01/2000");
-            settings.SetInt(Setting::ReportAnnounce, 1);
+            settings.Set(Setting::ReportName, "Jo & Al");
+            settings.Set(Setting::ReportCall, "W4ABC");
+            settings.Set(Setting::ReportMessage, "#42");
+            settings.Set(Setting::ReportTraffic, "3");   // the last report's: not offered
+            settings.Set(Setting::ReportCheckIns, "99"); // never offered: the day's count is
+            settings.Set(Setting::ReportDate, "01/01/2000");
+            settings.Set(Setting::ReportAnnounce, true);
         }
         std::vector<CCheckinRecord> day(12);
         for (int i = 0; i < traffic; ++i)
@@ -94,9 +94,10 @@ private Q_SLOTS:
             CSettings settings(ini, s.Path());
             CNetReport r = NetReport::Initial(settings, QDate(2024, 3, 7), std::vector<CCheckinRecord>(5));
             settings.Sync();
-            for (const CSettingDef* key :
-                 {&Setting::ReportName, &Setting::ReportCall, &Setting::ReportDate, &Setting::ReportMessage,
-                  &Setting::ReportCheckIns, &Setting::ReportTraffic, &Setting::ReportAnnounce})
+            for (const CSettingDef* key : std::initializer_list<const CSettingDef*>{
+                     &Setting::ReportName, &Setting::ReportCall, &Setting::ReportDate,
+                     &Setting::ReportMessage, &Setting::ReportCheckIns, &Setting::ReportTraffic,
+                     &Setting::ReportAnnounce})
                 QVERIFY2(!settings.Contains(*key), key->key); // offering writes nothing (Cancel keeps all)
             r.name = "Jo";
             r.announce = true;
@@ -104,12 +105,12 @@ private Q_SLOTS:
             NetReport::Store(settings, r);
         }
         CSettings again(ini, s.Path());
-        QCOMPARE(again.GetString(Setting::ReportName), QStringLiteral("Jo"));
-        QCOMPARE(again.GetString(Setting::ReportDate), QStringLiteral("03/07/2024"));
-        QCOMPARE(again.GetString(Setting::ReportCheckIns), QStringLiteral("5 + 2 late"));
-        QCOMPARE(again.GetString(Setting::ReportCall), QStringLiteral("Replace with Your Call Sign"));
+        QCOMPARE(again.Get(Setting::ReportName), QStringLiteral("Jo"));
+        QCOMPARE(again.Get(Setting::ReportDate), QStringLiteral("03/07/2024"));
+        QCOMPARE(again.Get(Setting::ReportCheckIns), QStringLiteral("5 + 2 late"));
+        QCOMPARE(again.Get(Setting::ReportCall), QStringLiteral("Replace with Your Call Sign"));
         QVERIFY(again.Contains(Setting::ReportCall));
-        QCOMPARE(again.GetInt(Setting::ReportAnnounce), 1);
+        QVERIFY(again.Get(Setting::ReportAnnounce));
     }
 };
 

@@ -216,14 +216,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("source");
         QTest::addColumn<QStringList>("record"); // call, name, street, location, class, comment
         QTest::newRow("history first, comment and flags cleared")
-            << "w4abc" << true << int(PreNet::CMove::History)
+            << "w4abc" << true << int(CCallbookAnswer::Source::LastCheckin)
             << QStringList{"W4ABC", "Al Logged", "1 Elm St", "Macon, GA", "G", ""};
         QTest::newRow("then the FCC licence")
-            << "K1NEW" << true << int(PreNet::CMove::Fcc)
+            << "K1NEW" << true << int(CCallbookAnswer::Source::Fcc)
             << QStringList{"K1NEW", "NEW, NORA", "12 MAIN ST", "SPRINGFIELD, IL 62701", "G", ""};
-        QTest::newRow("else the pre-net entry") << "N0NE" << true << int(PreNet::CMove::PreNetEntry)
+        QTest::newRow("else the pre-net entry") << "N0NE" << true << int(CCallbookAnswer::Source::PreNetEntry)
                                                 << QStringList{"N0NE", "Web Name", "", "Web Place", "", ""};
-        QTest::newRow("no FCC database") << "K1NEW" << false << int(PreNet::CMove::PreNetEntry)
+        QTest::newRow("no FCC database") << "K1NEW" << false << int(CCallbookAnswer::Source::PreNetEntry)
                                          << QStringList{"K1NEW", "Web Name", "", "Web Place", "", ""};
     }
 
@@ -255,7 +255,7 @@ private Q_SLOTS:
         QCOMPARE(r.id, 0);
         QVERIFY(r.date.IsNull());
         QCOMPARE(m.fccError.isEmpty(), withFcc);
-        if (source == PreNet::CMove::History)
+        if (source == int(CCallbookAnswer::Source::LastCheckin))
             QCOMPARE(r.email, QStringLiteral("al@example.org"));
     }
 

@@ -247,9 +247,9 @@ private Q_SLOTS:
         CSettings settings(CScratch().File("Logwarden.ini"), {});
         // Inactivity limits of 400 ms: longer than a piece of the slow answer takes, shorter than the
         // silences.
-        for (const CSettingDef* key :
+        for (const Key<int>* key :
              {&Setting::NetRecTO, &Setting::NetSndTO, &Setting::NetDataRecTO, &Setting::NetDataSndTO})
-            settings.SetString(*key, "400");
+            settings.Set(*key, 400);
         CWebRequest request(CWebOptions::FromSettings(settings));
         request.SetServer(m_server->Url("/p"));
         const CWebResponse r =
@@ -295,13 +295,17 @@ private Q_SLOTS:
         QFETCH(int, receive);
         QFETCH(int, connectRetries);
         CScratch s;
+        {
+            // As the user may have typed them into the file.
+            QSettings file(s.File("Logwarden.ini"), QSettings::IniFormat);
+            if (!recTO.isEmpty())
+                file.setValue("NetSettings/NetRecTO", recTO);
+            if (!ctrlRecTO.isEmpty())
+                file.setValue("NetSettings/NetCtrlRecTO", ctrlRecTO);
+            if (!retries.isEmpty())
+                file.setValue("NetSettings/NetRetNum", retries);
+        }
         CSettings settings(s.File("Logwarden.ini"), {});
-        if (!recTO.isEmpty())
-            settings.SetString(Setting::NetRecTO, recTO);
-        if (!ctrlRecTO.isEmpty())
-            settings.SetString(Setting::NetCtrlRecTO, ctrlRecTO);
-        if (!retries.isEmpty())
-            settings.SetString(Setting::NetRetNum, retries);
         const CWebOptions o = CWebOptions::FromSettings(settings);
         QCOMPARE(o.exchangeTimeoutMs, 60000);
         QCOMPARE(o.receiveTimeoutMs, receive);

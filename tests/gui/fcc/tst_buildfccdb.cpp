@@ -202,8 +202,8 @@ private Q_SLOTS:
         QCOMPARE(dialog->GetInputPath(), folder + "/*.dat");
         QCOMPARE(dialog->GetOutputPath(), folder + "/FCC97.db");
         QCOMPARE(dialog->findChild<QLineEdit*>("outputPath")->text(), folder + "/FCC97.db");
-        QCOMPARE(f.Settings().GetString(Setting::FccInputFile), folder + "/*.dat");
-        QCOMPARE(f.Settings().GetString(Setting::FccOutputFile), folder + "/FCC97.db");
+        QCOMPARE(f.Settings().Get(Setting::FccInputFile), folder + "/*.dat");
+        QCOMPARE(f.Settings().Get(Setting::FccOutputFile), folder + "/FCC97.db");
         // The look-ups follow the database that "Compile" builds.
         QCOMPARE(FccDatabasePath(f.Settings()), folder + "/FCC97.db");
 
@@ -219,7 +219,7 @@ private Q_SLOTS:
         QCOMPARE(BuildFccDb(f.Scratch().Path(), f.Scratch().File("FCC97.db")).state, CFccDbBuild::Succeeded);
         CUrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
-        f.Settings().SetString(Setting::QrzWebHost, "qrz.example");
+        f.Settings().Set(Setting::QrzWebHost, "qrz.example");
 
         QCOMPARE(FccWebPages::OpenFccLicencePage(f.Doc().FccDatabase(), f.Settings(), QStringLiteral("K1T2")),
                  QString());

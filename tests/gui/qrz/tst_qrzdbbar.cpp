@@ -125,7 +125,7 @@ private Q_SLOTS:
     {
         m_qrz->Reset();
         m_f = std::make_unique<CGuiFixture>();
-        m_f->Settings().SetString(Setting::FccUlsWebHost, m_qrz->HttpHost());
+        m_f->Settings().Set(Setting::FccUlsWebHost, m_qrz->HttpHost());
     }
     void cleanup() { m_f.reset(); }
 
@@ -250,8 +250,7 @@ private Q_SLOTS:
                  QStringLiteral("The FCC's page lists l_amat.zip without the expected \"note\" cells."));
 
         // The page cannot be reached.
-        m_f->Settings().SetString(Setting::FccUlsWebHost,
-                                  QStringLiteral("http://127.0.0.1:%1").arg(ClosedPort()));
+        m_f->Settings().Set(Setting::FccUlsWebHost, QStringLiteral("http://127.0.0.1:%1").arg(ClosedPort()));
         shown = Check(m_f->Frame().Commands().fccCheck, 1);
         QCOMPARE(shown[1].texts[3], QStringLiteral("Unknown"));
         QVERIFY2(shown[1].reason.startsWith(QLatin1String("The FCC's page cannot be read: ")),
@@ -262,8 +261,8 @@ private Q_SLOTS:
     // asked for over HTTPS only, so the local plain server never sees the password.
     void qrzStatusTexts()
     {
-        m_f->Settings().SetString(Setting::QrzWebHost, m_qrz->HttpHost());
-        m_f->Settings().SetString(Setting::QrzUserName, QStringLiteral("n0tst"));
+        m_f->Settings().Set(Setting::QrzWebHost, m_qrz->HttpHost());
+        m_f->Settings().Set(Setting::QrzUserName, QStringLiteral("n0tst"));
         CSecretStore().Write(CSecretStore::QrzAccount(QStringLiteral("n0tst")), QStringLiteral("secret"));
         const QList<CShown> shown = Check(Db().CheckAction(), 1);
         QCOMPARE(shown.size(), 2);

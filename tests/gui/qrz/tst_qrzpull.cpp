@@ -62,8 +62,8 @@ class TestQrzPull : public QObject
     // The account in the settings and the session's keyring, as a dialog before would have left it.
     void KnownAccount(const QString& password = QStringLiteral("secret"))
     {
-        m_f->Settings().SetString(Setting::QrzXmlHost, m_qrz->HttpHost());
-        m_f->Settings().SetString(Setting::QrzUserName, QStringLiteral("n0tst"));
+        m_f->Settings().Set(Setting::QrzXmlHost, m_qrz->HttpHost());
+        m_f->Settings().Set(Setting::QrzUserName, QStringLiteral("n0tst"));
         CSecretStore().Write(CSecretStore::QrzAccount(QStringLiteral("n0tst")), password);
     }
     // Answers the next account dialog.

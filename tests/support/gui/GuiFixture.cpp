@@ -1,5 +1,6 @@
 #include "support/gui/GuiFixture.h"
 
+#include "core/log/CheckinStore.h"
 #include "core/log/LogSchema.h"
 
 #include <QApplication>
@@ -26,7 +27,7 @@ CGuiFixture::~CGuiFixture()
 
 CDatabase& CGuiFixture::Db()
 {
-    return m_doc->GetDatabase();
+    return m_doc->Store().Database();
 }
 
 void CGuiFixture::Restart()

@@ -1,0 +1,26 @@
+# cmake -DBUILD_DIR=... -DSOURCE=... -DTARGET_PREFIX=... -DCASES=1,2,... -P ExpectCompileErrors.cmake
+# Builds the target of each case and expects the compiler to stop at the line of SOURCE marked
+# "misuse <case>": a case that builds, or fails elsewhere (a missing header, say), fails the test.
+string(REPLACE "," ";" CASES "${CASES}")
+file(READ ${SOURCE} text)
+get_filename_component(name ${SOURCE} NAME)
+foreach(case IN LISTS CASES)
+  string(FIND "${text}" "// misuse ${case}\n" mark)
+  if(mark EQUAL -1)
+    message(SEND_ERROR "case ${case}: no line marked \"misuse ${case}\" in ${SOURCE}")
+    continue()
+  endif()
+  string(SUBSTRING "${text}" 0 ${mark} before)
+  string(REGEX MATCHALL "\n" breaks "${before}")
+  list(LENGTH breaks at)
+  math(EXPR at "${at} + 1")
+  execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} --target ${TARGET_PREFIX}${case}
+                  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(result EQUAL 0)
+    message(SEND_ERROR "case ${case}: line ${at} of ${name} compiled")
+  elseif(NOT output MATCHES "${name}:${at}:[0-9]+: error")
+    message(SEND_ERROR "case ${case}: the build failed, but not at line ${at} of ${name}:\n${output}")
+  else()
+    message(STATUS "case ${case}: refused at line ${at}")
+  endif()
+endforeach()
