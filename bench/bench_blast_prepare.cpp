@@ -8,6 +8,7 @@
 #include "core/mail/AppOctetStream.h"
 #include "core/mail/BlastEmail.h"
 #include "core/mail/MIMEMessage.h"
+#include "core/mail/MIMETypeManager.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -72,8 +73,9 @@ int main(int argc, char** argv)
     QString error;
     const auto encoded = CAppOctetStream::Encode(dir.filePath(QStringLiteral("agenda.bin")), error);
     int n = 0;
+    const CMIMETypeManager types;
     for (const CBlastStation& s : CBlastEmail::DistributionList(db, QDate(2024, 3, 7))) {
-        CMIMEMessage m;
+        CMIMEMessage m(types);
         m.SetFrom(QStringLiteral("\"N0CALL Net\" <n0call@example.org>"));
         m.SetSubject(QStringLiteral("Invitation: Check-in to the net"));
         m.AddRecipient(s.email, QStringLiteral("%1 (%2)").arg(s.callSign, s.name));

@@ -3,6 +3,7 @@
 // lines that end with CR LF, a header of ASCII without a line a field could be smuggled into, and text
 // lines SMTP carries (at most 998 characters).
 #include "core/mail/MIMEMessage.h"
+#include "core/mail/MIMETypeManager.h"
 #include "core/mail/MailText.h"
 #include "core/mail/TextPlain.h"
 
@@ -44,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         fields << QByteArray();
     const QString text = MailText::DecodeStoredMessage(fields[0]);
 
-    CMIMEMessage message;
+    const CMIMETypeManager types;
+    CMIMEMessage message(types);
     message.SetBody(text);
     message.SetSubject(QString::fromUtf8(fields[1]));
     message.SetFrom(QString::fromUtf8(fields[2]));

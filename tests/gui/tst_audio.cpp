@@ -15,6 +15,7 @@
 #include "gui/audio/RecorderPanel.h"
 #include "gui/audio/VolumePanel.h"
 #include "gui/log/LogwardenView.h"
+#include "gui/widgets/ProgressPane.h"
 #include "support/AlsaFiles.h"
 #include "support/gui/GuiFixture.h"
 
@@ -147,6 +148,7 @@ private Q_SLOTS:
         QDir().mkpath(Data("net"));
         Prompts().Choose(target);
         QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_VERIFY(!Recorder().IsSaving());
         QCOMPARE(button->text(), QStringLiteral("Off"));
         QVERIFY(!Recorder().IsRecording());
         QVERIFY(HoldsFed(target));
@@ -208,6 +210,7 @@ private Q_SLOTS:
         for (bool yes : answers)
             Prompts().Answer(yes);
         QTest::mouseClick(Recorder().Button(), Qt::LeftButton);
+        QTRY_VERIFY(!Recorder().IsSaving());
 
         QCOMPARE(Prompts().FileRequests().size(), names.size());
         QTEST(Prompts().FileRequests().first().proposedName, "offered");
@@ -272,7 +275,52 @@ private Q_SLOTS:
         Prompts().Choose(Data("closing.wav"));
         m_f->Frame().close();
         QVERIFY(!Recorder().IsRecording());
+        QTRY_VERIFY(!m_f->Frame().isVisible());
         QVERIFY(HoldsFed(Data("closing.wav")));
+    }
+
+    // The recording is moved off the window's thread: meanwhile the window runs, shows the work, refuses
+    // a second start and stays open when asked to close, closing once the recording is saved.
+    void savingRunsBesideTheWindow_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("the button") << "button";
+        QTest::newRow("closing the window") << "close";
+        QTest::newRow("the window goes") << "destroy";
+    }
+
+    void savingRunsBesideTheWindow()
+    {
+        QFETCH(QString, meanwhile);
+        Record();
+        const QString target = Data("busy.wav");
+        Prompts().Choose(target);
+        QTest::mouseClick(Recorder().Button(), Qt::LeftButton);
+        // The move's end comes back through the event loop, so it is still running here.
+        QVERIFY(Recorder().IsSaving());
+        QVERIFY(!Recorder().Button()->isEnabled());
+        QVERIFY(m_f->Frame().Progress().Task(QStringLiteral("saveRecording")));
+        if (meanwhile == QLatin1String("button")) {
+            Recorder().OnRecordToggle();
+            QVERIFY(!Recorder().IsRecording());
+        } else if (meanwhile == QLatin1String("close")) {
+            QVERIFY(!m_f->Frame().close());
+            QVERIFY(m_f->Frame().isVisible());
+            QTRY_VERIFY(!m_f->Frame().isVisible());
+        } else {
+            // Not offered again at the next start: it was saved.
+            m_f->Restart();
+            QVERIFY(HoldsFed(target));
+            QCOMPARE(Markers(), QStringList());
+            QCOMPARE(Prompts().Shown(), QStringList());
+            return;
+        }
+        QTRY_VERIFY(!Recorder().IsSaving());
+        QVERIFY(Recorder().Button()->isEnabled());
+        QTRY_VERIFY(!m_f->Frame().Progress().Task(QStringLiteral("saveRecording")));
+        QVERIFY(HoldsFed(target));
+        QCOMPARE(Prompts().FileRequests().size(), 1);
+        QCOMPARE(Markers(), QStringList());
     }
 
     void leftOverRecordingOfferedAtStart_data()

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -100,9 +101,44 @@ class TestBlastEmail : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase()
+    // First, before this process has a bus connection: a keyring whose bus does not answer leaves the
+    // window running; the password box says it waits, Send waits with it, and the answer fills the box.
+    void aSilentKeyringLeavesTheWindowRunning()
     {
-        // No keyring here: passwords stay in this process.
+        CScratch dir;
+        const QString release = dir.File(u"release"_s);
+        QProcess bus;
+        bus.start(u"/usr/bin/python3"_s,
+                  {SourceDir() + u"/tests/support/slow_bus.py"_s, dir.File(u"bus"_s), release});
+        QVERIFY(bus.waitForReadyRead(10000));
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir.File(u"bus"_s).toUtf8());
+        m_f->Settings().Set(Setting::MailUser, u"n0call"_s);
+        CBlastEmailDlg* dlg = Open();
+        QLineEdit* password = dlg->PasswordEdit();
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start(1);
+        QTRY_VERIFY(ticks >= 5);
+        QVERIFY(!password->isEnabled());
+        QCOMPARE(password->placeholderText(), u"Reading the keyring ..."_s);
+        // Another focus change asks nothing more; Send is not taken for "no password".
+        Q_EMIT dlg->UserEdit()->editingFinished();
+        dlg->DistributionList()->item(0, 0)->setCheckState(Qt::Checked);
+        QTest::mouseClick(dlg->SendButton(), Qt::LeftButton);
+        QCOMPARE(m_f->Prompts().Shown(), QStringList());
+        QVERIFY(!Module().Blast().IsRunning());
+
+        WriteFile(release, {});
+        QTRY_VERIFY_WITH_TIMEOUT(password->isEnabled(), 30000);
+        QCOMPARE(password->placeholderText(), QString());
+        QCOMPARE(password->text(), QString());
+        QVERIFY(dlg->PasswordNote()->isVisible()); // no keyring: the session only
+        bus.kill();
+        bus.waitForFinished();
+        QTest::mouseClick(dlg->DoneButton(), Qt::LeftButton);
+        QTRY_VERIFY(!Module().Dialog());
+        // No keyring for the rest: passwords stay in this process.
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
     }
     void init()
@@ -247,7 +283,7 @@ private Q_SLOTS:
         QTest::mouseClick(dlg->SendButton(), Qt::LeftButton);
         QCOMPARE(Summary(), u"Information: 1 of 1 messages sent."_s);
         QCOMPARE(ReceivedMail(m_mail->Path(), 1).at(0).meta["auth"_L1].toString(), u"n0call"_s);
-        QVERIFY(dlg->PasswordNote()->isVisible()); // session only, and the dialog says so
+        QTRY_VERIFY(dlg->PasswordNote()->isVisible()); // session only, and the dialog says so
         m_f->Settings().Sync();
         const QByteArray ini = ReadFile(m_f->Scratch().File(u"config/Logwarden.ini"_s));
         QVERIFY(ini.contains("Security=starttls") && ini.contains("User=n0call"));
@@ -257,7 +293,7 @@ private Q_SLOTS:
         // Sent with the subject made from the net's details, it follows them when they change.
         m_f->Settings().Set(Setting::NetName, u"Smith 6m Net"_s);
         dlg = Open();
-        QCOMPARE(dlg->PasswordEdit()->text(), u"s3cret"_s);
+        QTRY_COMPARE(dlg->PasswordEdit()->text(), u"s3cret"_s);
         QCOMPARE(dlg->SubjectEdit()->text(),
                  u"Invitation: Check-in to the Smith 6m Net @ 9:00 PM on 146.61"_s);
     }

@@ -9,7 +9,6 @@
 #include "gui/log/LogwardenView.h"
 #include "gui/log/NetLogTools.h"
 #include "support/gui/GuiFixture.h"
-#include "support/gui/ModalWatch.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -65,18 +64,19 @@ class TestHistory : public QObject
     // Which call sign the next history dialog opens for; closes it.
     QString NextHistoryCall(QString* label = nullptr)
     {
-        auto call = std::make_shared<QString>(QStringLiteral("<none>"));
-        WhenModal<CHistoryDlg>(&m_f->Frame(), [call, label](CHistoryDlg* dlg) {
-            *call = dlg->CallSign();
-            if (!QTest::qWaitFor([dlg] { return !dlg->CountLabel()->text().isEmpty(); }, 3000))
+        // The dialog opens from the event loop, after the key or click that asked for it.
+        QString call = QStringLiteral("<no dialog>");
+        m_f->Prompts().OnDialog<CHistoryDlg>([&call, label](CHistoryDlg& dlg) {
+            call = dlg.CallSign();
+            if (!QTest::qWaitFor([&dlg] { return !dlg.CountLabel()->text().isEmpty(); }, 3000))
                 qWarning("the history list was not filled");
             if (label)
-                *label = dlg->CountLabel()->text();
-            dlg->reject();
+                *label = dlg.CountLabel()->text();
+            dlg.reject();
         });
-        if (!QTest::qWaitFor([&] { return *call != QLatin1String("<none>"); }, 5000))
-            return QStringLiteral("<no dialog>");
-        return *call;
+        if (!QTest::qWaitFor([this] { return m_f->Prompts().DialogStepsLeft() == 0; }, 5000))
+            qWarning("no history dialog");
+        return call;
     }
 
 private Q_SLOTS:
@@ -235,6 +235,7 @@ private Q_SLOTS:
         QCOMPARE(NextHistoryCall(), QStringLiteral("W4ABC"));
 
         // In the day tree, Alt+H is the Help menu's.
+        const qsizetype dialogs = m_f->Prompts().Dialogs().size();
         m_f->Focus(m_f->Frame().LeftView());
         QTest::keyClick(m_f->Frame().LeftView(), Qt::Key_H, Qt::AltModifier);
         QMenu* help = nullptr;
@@ -244,7 +245,8 @@ private Q_SLOTS:
         QVERIFY(help);
         QTRY_VERIFY(help->isVisible());
         help->close();
-        QVERIFY(!qobject_cast<CHistoryDlg*>(QApplication::activeModalWidget()));
+        QCoreApplication::processEvents();
+        QCOMPARE(m_f->Prompts().Dialogs().size(), dialogs);
     }
 
     void theWholeLogIsReadAsItIsScrolled()

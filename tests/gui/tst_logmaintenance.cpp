@@ -14,7 +14,6 @@
 #include "gui/log/RecordPurgeDlg.h"
 #include "gui/widgets/ProgressPane.h"
 #include "support/gui/GuiFixture.h"
-#include "support/gui/ModalWatch.h"
 
 #include <QDateEdit>
 #include <QDialogButtonBox>

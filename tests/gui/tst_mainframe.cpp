@@ -170,13 +170,11 @@ private Q_SLOTS:
     {
         CGuiFixture f;
         QString caption, text;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            caption = box->windowTitle();
-            for (QLabel* l : box->findChildren<QLabel*>())
+        f.Prompts().OnDialog([&](QDialog& box) {
+            caption = box.windowTitle();
+            for (QLabel* l : box.findChildren<QLabel*>())
                 text += l->text();
-            box->accept();
+            box.accept();
         });
         f.Frame().Commands().about->trigger();
         QCOMPARE(caption, QStringLiteral("About Logwarden"));

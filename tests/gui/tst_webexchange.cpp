@@ -19,7 +19,6 @@
 #include "support/HttpServer.h"
 #include "support/UlsFiles.h"
 #include "support/gui/GuiFixture.h"
-#include "support/gui/ModalWatch.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -155,12 +154,12 @@ private Q_SLOTS:
         QFETCH(bool, reverse);
         QFETCH(bool, accept);
         m_server->Route("/cgi-bin/netlog.cgi", {{"body", "ok"}});
-        WhenModal<CNetSettingsDlg>(this, [&](CNetSettingsDlg* dlg) {
-            QCOMPARE(dlg->NetNameBox()->text(), QStringLiteral("Ostravel 2 Meter Net"));
-            dlg->ClubNameBox()->setText(QStringLiteral("Smith & Sons <ARC>"));
-            dlg->NetNameBox()->setText(QStringLiteral(" Smith 6m Net "));
-            dlg->FrequencyBox()->clear(); // the default
-            accept ? dlg->accept() : dlg->reject();
+        m_f->Prompts().OnDialog<CNetSettingsDlg>([&](CNetSettingsDlg& dlg) {
+            QCOMPARE(dlg.NetNameBox()->text(), QStringLiteral("Ostravel 2 Meter Net"));
+            dlg.ClubNameBox()->setText(QStringLiteral("Smith & Sons <ARC>"));
+            dlg.NetNameBox()->setText(QStringLiteral(" Smith 6m Net "));
+            dlg.FrequencyBox()->clear(); // the default
+            accept ? dlg.accept() : dlg.reject();
         });
         m_f->Frame().Commands().netSettings->trigger();
         if (autoMode)
@@ -574,19 +573,19 @@ private Q_SLOTS:
         Log("K1XYZ");
         QVERIFY(m_f->Doc().Form().SetFlag(1, LogQueries::Flag::HasTraffic, true));
         QSignalSpy done(&Web(), &CWebModule::reportFinished);
-        WhenModal<CNetReportDlg>(this, [&](CNetReportDlg* dlg) {
-            QCOMPARE(dlg->CheckInsBox()->text(), QStringLiteral("2"));
-            QCOMPARE(dlg->TrafficBox()->text(), QStringLiteral("1"));
-            QCOMPARE(dlg->Heading()->text(), QStringLiteral("Ostravel 2 Meter Net on 146.61"));
+        m_f->Prompts().OnDialog<CNetReportDlg>([&](CNetReportDlg& dlg) {
+            QCOMPARE(dlg.CheckInsBox()->text(), QStringLiteral("2"));
+            QCOMPARE(dlg.TrafficBox()->text(), QStringLiteral("1"));
+            QCOMPARE(dlg.Heading()->text(), QStringLiteral("Ostravel 2 Meter Net on 146.61"));
             if (!name.isEmpty())
-                dlg->NameBox()->setText(name);
-            dlg->AnnounceBox()->setChecked(announce);
-            send ? dlg->SendButton()->click() : dlg->reject();
+                dlg.NameBox()->setText(name);
+            dlg.AnnounceBox()->setChecked(announce);
+            send ? dlg.SendButton()->click() : dlg.reject();
         });
         QTest::mouseClick(Web().ReportButton(), Qt::LeftButton);
         CSettings& s = m_f->Settings();
+        QCOMPARE(m_f->Prompts().DialogStepsLeft(), 0);
         if (!send) {
-            QTest::qWait(200);
             QVERIFY(done.isEmpty() && RequestsTo("/cgi-bin/netReport").isEmpty());
             QVERIFY(!s.Contains(Setting::ReportName) && !s.Contains(Setting::ReportAnnounce));
             return;

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <cerrno>
 #include <cstring>
@@ -14,7 +15,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
-#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -30,10 +30,11 @@ QString ErrnoText(int error)
 QByteArray RandomSuffix()
 {
     static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static thread_local std::mt19937_64 random{std::random_device{}()};
+    // Qt's generator, seeded by the system: the names need not be secret, only unlikely to meet.
+    QRandomGenerator& random = *QRandomGenerator::global();
     QByteArray s(6, '0');
     for (char& c : s)
-        c = kChars[random() % (sizeof(kChars) - 1)];
+        c = kChars[random.bounded(int(sizeof(kChars) - 1))];
     return s;
 }
 

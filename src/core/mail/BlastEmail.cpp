@@ -4,6 +4,7 @@
 #include "core/log/LogQueries.h"
 #include "core/mail/AppOctetStream.h"
 #include "core/mail/MIMEMessage.h"
+#include "core/mail/MIMETypeManager.h"
 #include "core/mail/MailText.h"
 
 #include <QDeadlineTimer>
@@ -206,6 +207,7 @@ CBlastSummary CBlastEmail::Send(const CBlastRequest& request, const CObserver& o
     }
 
     int unreachableInARow = 0; // stations in a row for which the server was out of reach
+    const CMIMETypeManager types;
     for (int i = 0; i < summary.total; ++i) {
         if (unreachableInARow >= 2) {
             // A server that does not answer the next one either would hold every station for its time-out.
@@ -233,7 +235,7 @@ CBlastSummary CBlastEmail::Send(const CBlastRequest& request, const CObserver& o
             observer.starting(i, summary.total, station);
 
         CBlastResult result{station, false, {}};
-        CMIMEMessage message;
+        CMIMEMessage message(types);
         message.SetFrom(request.from);
         message.SetSubject(request.subject);
         // The address and name come from the log as they are; the name is quoted in the To line, so

@@ -6,7 +6,7 @@
 
 #include <QRandomGenerator>
 
-CMIMEMessage::CMIMEMessage() = default;
+CMIMEMessage::CMIMEMessage(const CMIMETypeManager& types) : m_types(types) {}
 
 void CMIMEMessage::AddMIMEPart(const QString& content, int type, const QString& parameters, int encoding,
                                bool isPath)
@@ -83,7 +83,7 @@ void CMIMEMessage::FormatBody()
 void CMIMEMessage::AppendMIMEParts(const std::vector<CMIMEPart>& parts)
 {
     for (const CMIMEPart& part : parts) {
-        const CMIMEContentAgent* agent = CMIMETypeManager::Instance().GetHandler(part.type);
+        const CMIMEContentAgent* agent = m_types.GetHandler(part.type);
         if (!agent)
             continue;
         InsertBoundary();

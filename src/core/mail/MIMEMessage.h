@@ -7,10 +7,13 @@
 
 // A "multipart/mixed" message: the text first, then the attachments, each formatted by the agent of its
 // type (CMIMETypeManager).
+class CMIMETypeManager;
+
 class CMIMEMessage : public CMailMessage
 {
 public:
-    CMIMEMessage();
+    // types: the content agents the parts are formatted with.
+    explicit CMIMEMessage(const CMIMETypeManager& types);
 
     // A part; a text part goes before the others, any other part after them.
     void AddMIMEPart(const QString& content, int type = CMIMEContentAgent::AppOctetStream,
@@ -30,6 +33,7 @@ private:
     void InsertBoundary();
     void InsertEndBoundary();
 
+    const CMIMETypeManager& m_types;
     QString m_sPartPreamble = QStringLiteral("This is a multi-part message in MIME format.");
     QString m_sMIMEContentType = QStringLiteral("multipart/mixed");
     QString m_sBoundary = QStringLiteral("QV_MAIL_PaRt_BoUnDaRy_05151998");

@@ -5,16 +5,8 @@
 
 CMIMETypeManager::CMIMETypeManager()
 {
-    // Registered once for the process: a blast builds a message per station, and the list must not
-    // grow with each of them.
     m_agents.push_back(std::make_unique<CTextPlain>(76));
     m_agents.push_back(std::make_unique<CAppOctetStream>());
-}
-
-CMIMETypeManager& CMIMETypeManager::Instance()
-{
-    static CMIMETypeManager manager;
-    return manager;
 }
 
 void CMIMETypeManager::RegisterType(std::unique_ptr<CMIMEContentAgent> agent)

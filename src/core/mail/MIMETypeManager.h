@@ -6,12 +6,15 @@
 #include <mutex>
 #include <vector>
 
-// The agents by content type, one list for the process. The text and attachment agents are registered
-// once, when the list is first used; a lookup returns the first agent of the type.
+// The agents by content type. A list starts with the text and attachment agents; whoever builds messages
+// (a blast, a test) makes one and hands it to each message, so the list does not grow per message. A
+// lookup returns the first agent of the type.
 class CMIMETypeManager
 {
 public:
-    static CMIMETypeManager& Instance();
+    CMIMETypeManager();
+    CMIMETypeManager(const CMIMETypeManager&) = delete;
+    CMIMETypeManager& operator=(const CMIMETypeManager&) = delete;
 
     void RegisterType(std::unique_ptr<CMIMEContentAgent> agent);
     // Null when no agent handles the type.
@@ -19,8 +22,6 @@ public:
     int GetCount() const;
 
 private:
-    CMIMETypeManager();
-
     mutable std::mutex m_lock;
     std::vector<std::unique_ptr<CMIMEContentAgent>> m_agents;
 };

@@ -142,15 +142,14 @@ template <size_t N> QString Fill(const CCompiled& c, const std::array<QString, N
     return out;
 }
 
-const CCompiled& CompiledRow(const QString& text)
+QString FillRow(const QString& text, const std::array<QString, kRowKeys>& values)
 {
-    // The program only ever uses the default template: compile it once.
+    // The program only ever uses the default template: compiled once, a constant; another is compiled
+    // where it is used.
     static const CCompiled standard = Compile(CUploadLog::DefaultRowTemplate(), kRowKeyText);
     if (text == CUploadLog::DefaultRowTemplate())
-        return standard;
-    thread_local CCompiled other;
-    other = Compile(text, kRowKeyText);
-    return other;
+        return Fill(standard, values);
+    return Fill(Compile(text, kRowKeyText), values);
 }
 
 } // namespace
@@ -181,7 +180,7 @@ QString CUploadLog::MakeRow(int n, const CCheckinRecord& record) const
     const std::array<QString, kRowKeys> values = {QString::number(n), NetLog::EscapeHtml(record.callSign),
                                                   NetLog::EscapeHtml(record.name),
                                                   NetLog::EscapeHtml(record.location), comment};
-    return Fill(CompiledRow(m_rowTemplate), values);
+    return FillRow(m_rowTemplate, values);
 }
 
 void CUploadLog::AddRow(const QString& row)

@@ -5,6 +5,7 @@
 #include "core/app/Clock.h"
 #include "core/app/DataFolder.h"
 #include "core/app/FolderLock.h"
+#include "core/app/SecretStore.h"
 #include "core/app/Settings.h"
 #include "core/app/Version.h"
 #include "core/log/LogSchema.h"
@@ -64,7 +65,8 @@ int RunLogwarden(int argc, char** argv)
     // A new user starts with the sample net preamble.
     SampleFiles::InstallOnFirstRun(folder, settings);
     CSystemClock clock;
-    CLogwardenDoc doc(settings, clock);
+    CSecretStore secrets;
+    CLogwardenDoc doc(settings, clock, secrets);
     try {
         doc.OpenLog(QDir(folder).filePath(QString::fromLatin1(LogSchema::kFileName)));
     } catch (const CLogwardenException& e) {

@@ -8,8 +8,9 @@
 #include "core/log/CheckinStore.h"
 #include "core/log/LogSchema.h"
 
-CLogwardenDoc::CLogwardenDoc(CSettings& settings, const CClock& clock, QObject* parent)
-    : QObject(parent), m_settings(settings), m_clock(clock), m_fcc(std::make_unique<CFccDatabase>())
+CLogwardenDoc::CLogwardenDoc(CSettings& settings, const CClock& clock, CSecretStore& secrets, QObject* parent)
+    : QObject(parent), m_settings(settings), m_clock(clock), m_secrets(secrets),
+      m_fcc(std::make_unique<CFccDatabase>())
 {
 }
 

@@ -10,16 +10,18 @@ class CCheckinStore;
 class CClock;
 class CDatabase;
 class CFccDatabase;
+class CSecretStore;
 class CSettings;
 
 // The one document: the log's writer (the store, which owns the one connection that may write), a
 // connection of the window's that SQLite opens read-only for everything else the window reads, the
-// check-in form's state (which holds the selected day) and the FCC licence database the look-ups read.
+// check-in form's state (which holds the selected day), the FCC licence database the look-ups read, and
+// the passwords' store the program hands it.
 class CLogwardenDoc : public QObject
 {
     Q_OBJECT
 public:
-    CLogwardenDoc(CSettings& settings, const CClock& clock, QObject* parent = nullptr);
+    CLogwardenDoc(CSettings& settings, const CClock& clock, CSecretStore& secrets, QObject* parent = nullptr);
     ~CLogwardenDoc() override;
 
     // Opens (creating when missing) the log file; raises CDBException when it cannot, for example when
@@ -41,6 +43,7 @@ public:
 
     CSettings& Settings() { return m_settings; }
     const CClock& Clock() const { return m_clock; }
+    CSecretStore& Secrets() { return m_secrets; }
     CFccDatabase& FccDatabase() { return *m_fcc; }
 
 Q_SIGNALS:
@@ -49,6 +52,7 @@ Q_SIGNALS:
 private:
     CSettings& m_settings;
     const CClock& m_clock;
+    CSecretStore& m_secrets;
     QString m_logPath;
     std::unique_ptr<CDatabase> m_database;
     std::unique_ptr<CDatabase> m_reader;

@@ -12,6 +12,7 @@
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/Modules.h"
 #include "gui/app/NetSettingsDlg.h"
+#include "gui/app/Prompt.h"
 #include "gui/log/LogwardenView.h"
 #include "gui/widgets/Icons.h"
 #include "gui/widgets/ProgressPane.h"
@@ -339,7 +340,7 @@ void CMainFrame::SwitchPane()
 void CMainFrame::EditNetSettings()
 {
     CNetSettingsDlg dlg(CNetDetails::FromSettings(m_settings), this);
-    if (dlg.exec() != QDialog::Accepted)
+    if (Prompt::Run(dlg) != QDialog::Accepted)
         return;
     dlg.Details().Store(m_settings);
     SetStatusText(QStringLiteral("Net settings saved"));
@@ -360,7 +361,7 @@ void CMainFrame::ShowAbout()
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dlg);
     connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
     layout->addWidget(buttons);
-    dlg.exec();
+    Prompt::Run(dlg);
 }
 
 void CMainFrame::ShowAsLeft()

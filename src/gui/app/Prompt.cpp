@@ -1,12 +1,29 @@
 #include "gui/app/Prompt.h"
 
+#include <QCoreApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace {
 
-CPromptScript* g_script = nullptr;
+// The running script hangs on the application object, so that it lives no longer than the application
+// and is found from every window without a variable of the program's own.
+constexpr const char* kScriptProperty = "logwarden.promptScript";
+
+CPromptScript* Script()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app ? static_cast<CPromptScript*>(app->property(kScriptProperty).value<void*>()) : nullptr;
+}
+
+void SetScript(CPromptScript* script)
+{
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->setProperty(kScriptProperty, QVariant::fromValue(static_cast<void*>(script)));
+}
 
 QString Title(const QString& title)
 {
@@ -49,36 +66,85 @@ struct CPromptAccess
 {
     static bool Record(Prompt::Kind kind, const QString& text)
     {
-        if (!g_script)
+        CPromptScript* script = Script();
+        if (!script)
             return false;
-        g_script->m_shown << QString::fromLatin1(KindName(kind)) + QStringLiteral(": ") + text;
+        script->m_shown << QString::fromLatin1(KindName(kind)) + QStringLiteral(": ") + text;
         return true;
     }
     static Prompt::Choice NextChoice(Prompt::Choice unanswered)
     {
-        if (g_script->m_answers.isEmpty()) {
-            ++g_script->m_unanswered;
+        CPromptScript* script = Script();
+        if (script->m_answers.isEmpty()) {
+            ++script->m_unanswered;
             return unanswered;
         }
-        return g_script->m_answers.takeFirst();
+        return script->m_answers.takeFirst();
     }
     static bool NextAnswer() { return NextChoice(Prompt::Choice::No) == Prompt::Choice::Yes; }
     static QString NextPath(const Prompt::CFileRequest& request)
     {
-        g_script->m_requests << request;
-        return g_script->m_paths.isEmpty() ? QString() : g_script->m_paths.takeFirst();
+        CPromptScript* script = Script();
+        script->m_requests << request;
+        return script->m_paths.isEmpty() ? QString() : script->m_paths.takeFirst();
+    }
+    // Under a script: the dialog's step, or a rejection counted as unanswered. False without a script.
+    static bool RunStep(QDialog& dialog, int& result)
+    {
+        CPromptScript* script = Script();
+        if (!script)
+            return false;
+        script->m_dialogs << dialog.windowTitle();
+        dialog.setResult(QDialog::Rejected);
+        if (script->m_steps.isEmpty()) {
+            ++script->m_unanswered;
+            result = QDialog::Rejected;
+            return true;
+        }
+        const CPromptScript::DialogStep step = script->m_steps.takeFirst();
+        // Shown, so that the step meets the dialog as the operator would (visible boxes, focus).
+        QPointer<QDialog> alive(&dialog);
+        dialog.show();
+        step(dialog);
+        if (alive && dialog.isVisible())
+            dialog.reject(); // left open: closed, as with Escape
+        result = alive ? dialog.result() : int(QDialog::Rejected);
+        return true;
     }
 };
 
 CPromptScript::CPromptScript()
 {
-    g_script = this;
+    Q_ASSERT(QCoreApplication::instance());
+    SetScript(this);
 }
 
 CPromptScript::~CPromptScript()
 {
-    if (g_script == this)
-        g_script = nullptr;
+    if (Script() == this)
+        SetScript(nullptr);
+}
+
+void CPromptScript::OnDialog(DialogStep step)
+{
+    m_steps << std::move(step);
+}
+
+void CPromptScript::Accept()
+{
+    m_steps << [](QDialog& dialog) { dialog.accept(); };
+}
+
+void CPromptScript::Reject()
+{
+    m_steps << [](QDialog& dialog) { dialog.reject(); };
+}
+
+void CPromptScript::WrongDialog(QDialog& dialog)
+{
+    if (CPromptScript* script = Script())
+        ++script->m_unanswered;
+    dialog.reject();
 }
 
 void CPromptScript::Answer(bool yes)
@@ -189,7 +255,7 @@ QString WithSuffix(const QString& path, const CFileRequest& r)
 
 QStringList RunFileDialog(QWidget* parent, const CFileRequest& r, QFileDialog::AcceptMode mode, bool many)
 {
-    if (g_script) {
+    if (Script()) {
         const QString answer = CPromptAccess::NextPath(r);
         if (many)
             return answer.split(QChar(0), Qt::SkipEmptyParts);
@@ -236,9 +302,17 @@ QStringList OpenFileNames(QWidget* parent, const CFileRequest& request)
 
 QString FolderName(QWidget* parent, const QString& caption, const QString& folder)
 {
-    if (g_script)
+    if (Script())
         return CPromptAccess::NextPath({caption, folder, {}, {}, {}});
     return QFileDialog::getExistingDirectory(parent, caption, folder, QFileDialog::ShowDirsOnly);
+}
+
+int Run(QDialog& dialog)
+{
+    int result = QDialog::Rejected;
+    if (CPromptAccess::RunStep(dialog, result))
+        return result;
+    return dialog.exec();
 }
 
 } // namespace Prompt

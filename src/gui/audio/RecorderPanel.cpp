@@ -12,7 +12,6 @@
 #include "gui/widgets/ProgressPane.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -105,6 +104,13 @@ CRecorderPanel::CRecorderPanel(CMainFrame& frame, QWidget* parent)
 
 CRecorderPanel::~CRecorderPanel()
 {
+    // A save still copying is finished, not cut off (the window is going, so nothing more is shown):
+    // the recording is whole at one of its two places, and offered again at the next start unless saved.
+    if (m_move) {
+        m_move.reset();
+        if (m_moveResult->ok)
+            DealtWith(m_moving);
+    }
     // A recording still running when the window goes without closing is finished by the recorder and
     // offered at the next start; its last signals must not reach this half-destroyed panel.
     disconnect(m_recorder, nullptr, this, nullptr);
@@ -195,12 +201,13 @@ CRecorderPanel::CTake CRecorderPanel::LastTake() const
 
 bool CRecorderPanel::OnClosing()
 {
+    if (!m_saving && IsRecording())
+        Stop();
+    // While a recording is offered or copied the window stays; it closes once that is done.
     if (m_saving) {
         m_closePending = true;
         return false;
     }
-    if (IsRecording())
-        Stop();
     return true;
 }
 
@@ -219,6 +226,16 @@ void CRecorderPanel::OfferLeftOver()
                          ? started.toString(QStringLiteral("' on 'dddd, MMMM d, yyyy' at 'HH:mm"))
                          : QString(),
                      Elapsed(left.frames));
+        m_leftOver.append({take, question});
+    }
+    NextLeftOver();
+}
+
+void CRecorderPanel::NextLeftOver()
+{
+    // One at a time: the next is offered once the one before is saved.
+    while (!m_saving && !m_leftOver.isEmpty()) {
+        const auto [take, question] = m_leftOver.takeFirst();
         if (Prompt::Ask(&m_frame, question, true))
             OfferToSave(take);
         else
@@ -252,7 +269,13 @@ void CRecorderPanel::OfferToSave(CTake take)
     }
     m_saving = true;
     m_button->setEnabled(false);
-    QString proposal = Proposal(take);
+    AskWhere(std::move(take), {});
+}
+
+void CRecorderPanel::AskWhere(CTake take, QString proposal)
+{
+    if (proposal.isEmpty())
+        proposal = Proposal(take);
     for (;;) {
         Prompt::CFileRequest request;
         request.caption = QStringLiteral("Save the Net Recording");
@@ -270,52 +293,82 @@ void CRecorderPanel::OfferToSave(CTake take)
         if (!existing.isEmpty() && !Prompt::Ask(&m_frame, QStringLiteral("File ") + existing +
                                                               QStringLiteral(" exists! Overwrite?")))
             continue; // another name
-        QString error;
-        if (Move(take, path, error)) {
-            Recordings::Remember(m_frame.Settings(), take.files.first());
-            DealtWith(take);
-            m_frame.SetStatusText(
-                QStringLiteral("Recording saved to %1").arg(take.files.join(QStringLiteral(", "))));
-            break;
-        }
-        Prompt::Error(&m_frame, error);
+        StartMove(std::move(take), path);
+        return;
     }
-    m_saving = false;
-    m_button->setEnabled(true);
-    if (m_closePending) {
-        m_closePending = false;
-        QTimer::singleShot(0, &m_frame, &QWidget::close);
-    }
+    FinishSaving();
 }
 
-bool CRecorderPanel::Move(CTake& take, const QString& target, QString& error)
+void CRecorderPanel::StartMove(CTake take, const QString& target)
 {
     // A rename within the file system is instant; a copy to another (a USB stick) takes a while, off the
-    // window's thread.
-    CBackgroundJob job;
-    QStringList moved;
-    const QStringList files = take.files;
-    job.Start([&moved, files, target](CBackgroundJob&) { moved = Recordings::MoveTo(files, target); });
-    CProgressTask* task =
+    // window's thread. The panel stays busy (button off, a task in the status bar) until it is done.
+    m_moving = std::move(take);
+    m_moveTarget = target;
+    m_moveResult = std::make_shared<CMoveResult>();
+    m_moveTask =
         m_frame.Progress().Begin(QStringLiteral("saveRecording"), QStringLiteral("Saving the recording..."));
-    task->SetPercent(-1);
-    QEventLoop loop;
-    connect(&job, &CBackgroundJob::finished, &loop, &QEventLoop::quit);
-    loop.exec();
-    task->Finish();
-    try {
-        job.RethrowError();
-        take.files = moved;
-        return true;
-    } catch (const CLogwardenException& e) {
-        error = e.Message();
-        // The parts moved before the failure are at their new names.
-        for (int i = 0; i < take.files.size(); ++i) {
-            const QString to = Recordings::PartName(target, i + 1);
-            if (!QFileInfo::exists(take.files[i]) && QFileInfo::exists(to))
-                take.files[i] = to;
+    m_moveTask->SetPercent(-1);
+    m_move = std::make_unique<CBackgroundJob>();
+    connect(m_move.get(), &CBackgroundJob::finished, this, &CRecorderPanel::OnMoved);
+    m_move->Start([result = m_moveResult, files = m_moving.files, target](CBackgroundJob&) {
+        try {
+            result->moved = Recordings::MoveTo(files, target);
+            result->ok = true;
+        } catch (const CLogwardenException& e) {
+            result->error = e.Message();
         }
-        return false;
+    });
+}
+
+bool CRecorderPanel::TakeMoveResult(CTake& take)
+{
+    // The job has ended: its thread is joined before finished() and by its destructor.
+    m_move.reset();
+    if (m_moveTask) {
+        m_moveTask->Finish();
+        m_moveTask = nullptr;
+    }
+    take = m_moving;
+    const CMoveResult result = *m_moveResult;
+    m_moveResult.reset();
+    if (result.ok) {
+        take.files = result.moved;
+        Recordings::Remember(m_frame.Settings(), take.files.first());
+        DealtWith(take);
+        return true;
+    }
+    // The parts moved before the failure are at their new names.
+    for (int i = 0; i < take.files.size(); ++i) {
+        const QString to = Recordings::PartName(m_moveTarget, i + 1);
+        if (!QFileInfo::exists(take.files[i]) && QFileInfo::exists(to))
+            take.files[i] = to;
+    }
+    m_moveError = result.error;
+    return false;
+}
+
+void CRecorderPanel::OnMoved()
+{
+    CTake take;
+    if (TakeMoveResult(take)) {
+        m_frame.SetStatusText(
+            QStringLiteral("Recording saved to %1").arg(take.files.join(QStringLiteral(", "))));
+        FinishSaving();
+        return;
+    }
+    Prompt::Error(&m_frame, m_moveError);
+    AskWhere(std::move(take), m_moveTarget);
+}
+
+void CRecorderPanel::FinishSaving()
+{
+    m_saving = false;
+    m_button->setEnabled(true);
+    NextLeftOver();
+    if (m_closePending && !m_saving) {
+        m_closePending = false;
+        QTimer::singleShot(0, &m_frame, &QWidget::close);
     }
 }
 

@@ -3,8 +3,11 @@
 #include <QDate>
 #include <QStringList>
 #include <QWidget>
+#include <memory>
 
+class CBackgroundJob;
 class CMainFrame;
+class CProgressTask;
 class CSessionRecorder;
 class QProgressBar;
 class QPushButton;
@@ -52,9 +55,16 @@ private:
     void OnEnded(const QString& error);
     void ShowState(bool recording);
     CTake LastTake() const;
+    void NextLeftOver();
     void OfferToSave(CTake take);
+    // The save dialog (again after a failed move, offering the name chosen then).
+    void AskWhere(CTake take, QString proposal);
     QString Proposal(const CTake& take) const;
-    bool Move(CTake& take, const QString& target, QString& error);
+    void StartMove(CTake take, const QString& target);
+    void OnMoved();
+    // The move's end: true when saved (and dealt with); else take holds where its parts now are.
+    bool TakeMoveResult(CTake& take);
+    void FinishSaving();
     void KeepWhereItIs(const CTake& take);
     void DealtWith(const CTake& take);
 
@@ -65,4 +75,19 @@ private:
     QDate m_day;
     bool m_saving = false;
     bool m_closePending = false;
+    QList<QPair<CTake, QString>> m_leftOver; // found at start, with their question, not yet offered
+
+    // What the worker hands back; shared, so that neither side outlives it.
+    struct CMoveResult
+    {
+        QStringList moved;
+        bool ok = false;
+        QString error;
+    };
+    std::unique_ptr<CBackgroundJob> m_move;
+    std::shared_ptr<CMoveResult> m_moveResult;
+    CTake m_moving;
+    QString m_moveTarget;
+    QString m_moveError;
+    CProgressTask* m_moveTask = nullptr;
 };

@@ -134,7 +134,7 @@ void CNetLogTools::ShowHistory(const QString& callSign)
 {
     Prompt::Guard(&m_form, [&] {
         CHistoryDlg dlg(m_doc.LogReader(), m_doc.Settings(), callSign, &m_form);
-        dlg.exec();
+        Prompt::Run(dlg);
     });
 }
 

@@ -205,8 +205,9 @@ CBlastEmailDlg::CBlastEmailDlg(CDatabase& db, CCheckinStore& store, CSettings& s
     connect(m_send, &QPushButton::clicked, this, &CBlastEmailDlg::OnSend);
     connect(m_done, &QPushButton::clicked, this, &CBlastEmailDlg::reject);
     connect(m_security, &QComboBox::currentIndexChanged, this, &CBlastEmailDlg::OnSecurityChanged);
-    connect(m_user, &QLineEdit::textChanged, this,
-            [this](const QString& user) { m_password->setEnabled(!user.trimmed().isEmpty()); });
+    connect(m_user, &QLineEdit::textChanged, this, [this](const QString& user) {
+        m_password->setEnabled(!user.trimmed().isEmpty() && m_readTicket == 0);
+    });
     // The password belongs to the user on that server.
     for (QLineEdit* e : {m_server, m_user}) {
         connect(e, &QLineEdit::editingFinished, this, [this] {
@@ -214,6 +215,13 @@ CBlastEmailDlg::CBlastEmailDlg(CDatabase& db, CCheckinStore& store, CSettings& s
                 LoadPassword();
         });
     }
+
+    connect(&m_secrets, &CSecretStore::readDone, this, &CBlastEmailDlg::OnPasswordRead);
+    connect(&m_secrets, &CSecretStore::writeDone, this,
+            [this](int ticket, const QString&, CSecretStore::Where where) {
+                if (m_writes.remove(ticket) && where == CSecretStore::Where::Session)
+                    m_passwordNote->show();
+            });
 
     // The list follows the log (every write goes through the store).
     connect(&store, &CCheckinStore::checkinAdded, this, &CBlastEmailDlg::FillList);
@@ -228,7 +236,12 @@ CBlastEmailDlg::CBlastEmailDlg(CDatabase& db, CCheckinStore& store, CSettings& s
     OnInitDialog();
 }
 
-CBlastEmailDlg::~CBlastEmailDlg() = default;
+CBlastEmailDlg::~CBlastEmailDlg()
+{
+    // The boxes lose the focus as the dialog goes: their editingFinished must not reach it then.
+    for (QLineEdit* e : {m_server, m_user})
+        disconnect(e, nullptr, this, nullptr);
+}
 
 QPushButton* CBlastEmailDlg::Button(const char* name, const QString& text)
 {
@@ -268,13 +281,38 @@ void CBlastEmailDlg::OnInitDialog()
 void CBlastEmailDlg::LoadPassword()
 {
     const QString user = m_user->text().trimmed();
-    QString password;
-    if (!user.isEmpty())
-        password =
-            m_secrets.Read(CSecretStore::MailAccount(user, m_server->text().trimmed())).value_or(QString());
-    m_password->setText(password);
+    if (user.isEmpty()) {
+        m_readTicket = 0; // an answer still coming is not wanted
+        m_password->setPlaceholderText(QString());
+        m_password->clear();
+        m_password->setModified(false);
+        m_password->setEnabled(false);
+        m_passwordNote->hide();
+        return;
+    }
+    const QString account = CSecretStore::MailAccount(user, m_server->text().trimmed());
+    if (m_readTicket != 0 && account == m_readAccount)
+        return; // already asked
+    // The keyring may take a while: the box waits for it, the window does not. A newer question makes
+    // the answer to an older one moot.
+    m_readAccount = account;
+    m_readTicket = m_secrets.ReadLater(account);
+    m_password->clear();
+    m_password->setEnabled(false);
+    m_password->setPlaceholderText(QStringLiteral("Reading the keyring ..."));
+}
+
+void CBlastEmailDlg::OnPasswordRead(int ticket, const QString& account, bool found, const QString& password)
+{
+    if (ticket != m_readTicket)
+        return;
+    m_readTicket = 0;
+    m_loaded = {account, found ? password : QString()};
+    m_password->setPlaceholderText(QString());
+    m_password->setText(m_loaded.second);
     m_password->setModified(false);
-    m_passwordNote->setVisible(!user.isEmpty() && m_secrets.IsSessionOnly());
+    m_password->setEnabled(!m_user->text().trimmed().isEmpty());
+    m_passwordNote->setVisible(m_secrets.IsSessionOnly());
 }
 
 void CBlastEmailDlg::OnSecurityChanged(int index)
@@ -393,8 +431,8 @@ CBlastRequest CBlastEmailDlg::Request() const
 
 void CBlastEmailDlg::OnSend()
 {
-    if (m_blast.IsRunning())
-        return;
+    if (m_blast.IsRunning() || m_readTicket != 0)
+        return; // not while the password is still being read
     CBlastRequest request = Request();
     if (request.stations.empty()) {
         Prompt::Information(this,
@@ -412,9 +450,11 @@ void CBlastEmailDlg::OnSend()
     CNetDetails::RememberBlastSubject(m_settings, request.subject);
     if (!request.smtp.user.isEmpty()) {
         const QString account = CSecretStore::MailAccount(request.smtp.user, request.server);
-        if (m_secrets.Read(account) != request.smtp.password &&
-            m_secrets.Write(account, request.smtp.password) == CSecretStore::Where::Session)
-            m_passwordNote->show();
+        // Into the store at once, for this send and the next dialog; the keyring's answer follows.
+        if (m_loaded != std::pair(account, request.smtp.password)) {
+            m_writes.insert(m_secrets.WriteLater(account, request.smtp.password));
+            m_loaded = {account, request.smtp.password};
+        }
         m_password->setModified(false);
     }
     m_doneCount = 0;

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDialog>
+#include <QSet>
 #include <QStringList>
 #include <vector>
 
@@ -77,7 +78,9 @@ public Q_SLOTS:
 private:
     void OnInitDialog();
     void FillList();
+    // Asks the keyring for the password of the user on the server; OnPasswordRead has the answer.
     void LoadPassword();
+    void OnPasswordRead(int ticket, const QString& account, bool found, const QString& password);
     void OnSecurityChanged(int index);
     void OnStationDone(const CBlastResult& result);
     void OnFinished();
@@ -103,6 +106,10 @@ private:
     QLineEdit* m_user = nullptr;
     QLineEdit* m_password = nullptr;
     QLabel* m_passwordNote = nullptr;
+    int m_readTicket = 0; // the keyring's answer awaited
+    QString m_readAccount;
+    std::pair<QString, QString> m_loaded; // account and password as read or last stored
+    QSet<int> m_writes;
     QLineEdit* m_from = nullptr;
     QLineEdit* m_to = nullptr;
     QLineEdit* m_subject = nullptr;

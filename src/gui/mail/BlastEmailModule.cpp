@@ -63,7 +63,7 @@ void CBlastEmailModule::OnBlastEmail()
     }
     CLogwardenDoc& doc = m_frame.Document();
     Prompt::Guard(&m_frame, [&] {
-        m_dialog = new CBlastEmailDlg(doc.LogReader(), doc.Store(), doc.Settings(), m_secrets, m_blast,
+        m_dialog = new CBlastEmailDlg(doc.LogReader(), doc.Store(), doc.Settings(), doc.Secrets(), m_blast,
                                       ShownDay(), &m_frame);
     });
     if (!m_dialog)

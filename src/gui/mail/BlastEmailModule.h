@@ -43,7 +43,6 @@ private:
     void OnFinished();
 
     CMainFrame& m_frame;
-    CSecretStore m_secrets;
     CBlastEmail m_blast;
     QPushButton* m_button = nullptr;
     QPointer<CBlastEmailDlg> m_dialog;

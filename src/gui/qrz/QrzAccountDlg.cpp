@@ -3,6 +3,7 @@
 #include "core/app/SecretStore.h"
 #include "core/app/Settings.h"
 #include "core/web/WebRequest.h"
+#include "gui/app/Prompt.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -73,29 +74,75 @@ void CQrzAccountDlg::UpdateOk()
 
 // --- The account -----------------------------------------------------------------------------------------
 
-CQrzAccounts::CQrzAccounts(CSettings& settings, QObject* parent)
-    : QObject(parent), m_settings(settings), m_keyring(std::make_unique<CSecretStore>())
+CQrzAccounts::CQrzAccounts(CSettings& settings, CSecretStore& keyring, QObject* parent)
+    : QObject(parent), m_settings(settings), m_keyring(keyring)
 {
+    connect(&m_keyring, &CSecretStore::readDone, this, &CQrzAccounts::OnRead);
+    connect(&m_keyring, &CSecretStore::writeDone, this,
+            [this](int ticket, const QString&, CSecretStore::Where where) {
+                if (m_writes.remove(ticket) && where == CSecretStore::Where::Session)
+                    Q_EMIT status(CSecretStore::kSessionOnlyNote);
+            });
 }
 
 CQrzAccounts::~CQrzAccounts() = default;
 
-CQRZAccount CQrzAccounts::Current()
+CQRZAccount CQrzAccounts::Current() const
 {
     CQRZAccount account;
     account.host = m_settings.Get(Setting::QrzXmlHost);
     account.userName = m_settings.Get(Setting::QrzUserName);
-    if (account.userName.isEmpty())
-        return account;
-    if (!m_password || m_passwordUser != account.userName) {
-        m_password = m_keyring->Read(CSecretStore::QrzAccount(account.userName));
-        m_passwordUser = account.userName;
-    }
-    account.password = m_password.value_or(QString());
+    if (!account.userName.isEmpty() && m_password && m_passwordUser == account.userName)
+        account.password = *m_password;
     return account;
 }
 
-std::optional<CQRZAccount> CQrzAccounts::Ensure(QWidget* parent)
+void CQrzAccounts::WhenKnown(QWidget* parent, std::function<void()> then)
+{
+    const QString user = m_settings.Get(Setting::QrzUserName);
+    // Without a user name the keyring is asked once all the same: whether one answers is known only then.
+    const bool known = user.isEmpty() ? m_probed : (m_password && m_passwordUser == user);
+    if (known && m_readTicket == 0) {
+        then();
+        return;
+    }
+    m_waiting.append({QPointer<QWidget>(parent), std::move(then)});
+    if (m_readTicket != 0)
+        return; // one read at a time; the waiting go on when it is back
+    m_readUser = user;
+    m_readTicket = m_keyring.ReadLater(CSecretStore::QrzAccount(user));
+    Q_EMIT status(QStringLiteral("Reading the QRZ password from the keyring ..."));
+}
+
+void CQrzAccounts::OnRead(int ticket, const QString&, bool found, const QString& password)
+{
+    if (ticket != m_readTicket)
+        return;
+    m_readTicket = 0;
+    m_probed = true;
+    if (!m_readUser.isEmpty()) {
+        m_password = found ? std::optional<QString>(password) : std::optional<QString>(QString());
+        m_passwordUser = m_readUser;
+    }
+    const auto waiting = std::exchange(m_waiting, {});
+    for (const auto& [parent, then] : waiting) {
+        if (!parent)
+            continue; // its window went meanwhile
+        // The user name may have changed meanwhile: then its password is read first.
+        WhenKnown(parent, then);
+    }
+}
+
+void CQrzAccounts::Ensure(QWidget* parent, Then then)
+{
+    QPointer<QWidget> target(parent);
+    WhenKnown(parent, [this, target, then = std::move(then)] {
+        if (target)
+            then(EnsureNow(target));
+    });
+}
+
+std::optional<CQRZAccount> CQrzAccounts::EnsureNow(QWidget* parent)
 {
     const auto complete = [](const CQRZAccount& a) {
         return !a.userName.isEmpty() && !a.password.isEmpty() && !HttpBaseUrl(a.host).isEmpty();
@@ -105,23 +152,29 @@ std::optional<CQRZAccount> CQrzAccounts::Ensure(QWidget* parent)
         return account;
     const QString why = !m_refused.isEmpty() ? QStringLiteral("QRZ refused the login: %1").arg(m_refused)
                                              : QStringLiteral("The QRZ look-up needs your QRZ XML account.");
-    if (!Edit(parent, why))
+    if (!EditNow(parent, why))
         return std::nullopt;
     account = Current();
     return complete(account) ? std::optional<CQRZAccount>(account) : std::nullopt;
 }
 
-bool CQrzAccounts::Edit(QWidget* parent, const QString& why)
+void CQrzAccounts::Edit(QWidget* parent, const QString& why)
+{
+    QPointer<QWidget> target(parent);
+    WhenKnown(parent, [this, target, why] {
+        if (target)
+            EditNow(target, why);
+    });
+}
+
+bool CQrzAccounts::EditNow(QWidget* parent, const QString& why)
 {
     const CQRZAccount before = Current();
-    // Whether a keyring answers is known only once it was asked.
-    if (before.userName.isEmpty())
-        m_keyring->Read(CSecretStore::QrzAccount(QString()));
-    const QString note = m_keyring->IsSessionOnly()
+    const QString note = m_keyring.IsSessionOnly()
                              ? CSecretStore::kSessionOnlyNote
                              : QStringLiteral("The password is kept in your desktop keyring.");
     CQrzAccountDlg dlg(before, why, note, parent);
-    if (dlg.exec() != QDialog::Accepted)
+    if (Prompt::Run(dlg) != QDialog::Accepted)
         return false;
     const CQRZAccount after = dlg.Account();
     m_refused.clear();
@@ -132,10 +185,8 @@ bool CQrzAccounts::Edit(QWidget* parent, const QString& why)
     m_settings.Set(Setting::QrzUserName, after.userName);
     m_settings.Sync();
     if (after.password != before.password || after.userName != before.userName) {
-        const CSecretStore::Where where =
-            m_keyring->Write(CSecretStore::QrzAccount(after.userName), after.password);
-        if (where == CSecretStore::Where::Session)
-            Q_EMIT status(CSecretStore::kSessionOnlyNote);
+        // Kept in the store at once; the keyring's answer follows.
+        m_writes.insert(m_keyring.WriteLater(CSecretStore::QrzAccount(after.userName), after.password));
     }
     m_password = after.password;
     m_passwordUser = after.userName;

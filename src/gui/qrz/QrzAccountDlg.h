@@ -4,6 +4,9 @@
 
 #include <QDialog>
 #include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -47,16 +50,20 @@ class CQrzAccounts : public QObject
 {
     Q_OBJECT
 public:
-    CQrzAccounts(CSettings& settings, QObject* parent = nullptr);
+    CQrzAccounts(CSettings& settings, CSecretStore& keyring, QObject* parent = nullptr);
     ~CQrzAccounts() override;
 
-    // The account as stored; the password empty when none is stored.
-    CQRZAccount Current();
-    // The account, after asking for what is missing (or for all of it again after QRZ refused the login).
-    // Nothing when the operator cancels.
-    std::optional<CQRZAccount> Ensure(QWidget* parent);
-    // Shows the dialog; true when the operator pressed OK (changed() follows when something changed).
-    bool Edit(QWidget* parent, const QString& why = {});
+    // The account as stored; the password empty when none is stored or it was not read yet.
+    CQRZAccount Current() const;
+    // The account, after asking for what is missing (or for all of it again after QRZ refused the login);
+    // nothing when the operator cancels. The keyring is read first where needed, off the window's
+    // thread, so `then` may run later; not at all when parent is gone by then.
+    using Then = std::function<void(const std::optional<CQRZAccount>& account)>;
+    void Ensure(QWidget* parent, Then then);
+    // Shows the dialog, once the password is read (changed() follows when something changed).
+    void Edit(QWidget* parent, const QString& why = {});
+    // The keyring is being read.
+    bool IsReading() const { return m_readTicket != 0; }
     // QRZ refused the login with this text: the next Ensure() asks again.
     void Refused(const QString& why);
 
@@ -67,10 +74,22 @@ Q_SIGNALS:
     void status(const QString& text);
 
 private:
+    // Runs `then` once the password of the current user name is known (read from the keyring or found
+    // missing); at once when it is.
+    void WhenKnown(QWidget* parent, std::function<void()> then);
+    void OnRead(int ticket, const QString& account, bool found, const QString& password);
+    std::optional<CQRZAccount> EnsureNow(QWidget* parent);
+    bool EditNow(QWidget* parent, const QString& why);
+
     CSettings& m_settings;
-    std::unique_ptr<CSecretStore> m_keyring;
+    CSecretStore& m_keyring;
     // The password as last read or written, for the user name it belongs to.
     std::optional<QString> m_password;
     QString m_passwordUser;
+    bool m_probed = false; // the keyring was asked once, so it is known whether one answers
+    int m_readTicket = 0;
+    QSet<int> m_writes; // this object's writes, whose answer it reports
+    QString m_readUser;
+    QList<std::pair<QPointer<QWidget>, std::function<void()>>> m_waiting;
     QString m_refused;
 };

@@ -88,7 +88,7 @@ bool CQrzDbModule::IsFetchingArchive() const
 void CQrzDbModule::OnFccStatus()
 {
     CFCCDbInfoDlg dlg(m_frame.Settings(), &m_frame);
-    dlg.exec();
+    Prompt::Run(dlg);
 }
 
 void CQrzDbModule::OnQrzStatus()
@@ -101,18 +101,30 @@ void CQrzDbModule::OnQrzStatus()
         dlg.SetChecking(true);
         dlg.ShowReason(QStringLiteral("Fetching QRZ's archive ..."));
     }
-    dlg.exec();
+    Prompt::Run(dlg);
 }
 
 void CQrzDbModule::FetchArchive(CFCCDbInfoDlg& dlg)
 {
-    if (IsFetchingArchive())
+    if (IsFetchingArchive() || dlg.IsChecking())
         return;
-    const std::optional<CQRZAccount> account = m_accounts.Ensure(&dlg);
-    if (!account) {
-        dlg.ShowReason(QStringLiteral("No QRZ account: nothing was fetched."));
-        return;
-    }
+    // Busy from here on: the keyring may have to be read first.
+    dlg.SetChecking(true);
+    QPointer<CFCCDbInfoDlg> target(&dlg);
+    m_accounts.Ensure(&dlg, [this, target](const std::optional<CQRZAccount>& account) {
+        if (!target)
+            return;
+        if (!account) {
+            target->SetChecking(false);
+            target->ShowReason(QStringLiteral("No QRZ account: nothing was fetched."));
+            return;
+        }
+        StartArchive(*target, *account);
+    });
+}
+
+void CQrzDbModule::StartArchive(CFCCDbInfoDlg& dlg, const CQRZAccount& account)
+{
     CSettings& settings = m_frame.Settings();
     const QString host = settings.Get(Setting::QrzWebHost);
     const QString folder = settings.DataFolder();
@@ -123,11 +135,11 @@ void CQrzDbModule::FetchArchive(CFCCDbInfoDlg& dlg)
     m_archiveTask =
         m_frame.Progress().Begin(QStringLiteral("qrzArchiveProgress"), QStringLiteral("QRZ archive"),
                                  [job = m_archiveJob] { job->Cancel(); });
-    m_archiveJob->Start([message = m_archiveMessage, host, folder, account = *account,
-                         connectTimeoutMs](CBackgroundJob& job) {
-        *message = QrzArchive::Download(host, account.userName, account.password, folder, &job.Progress(),
-                                        nullptr, connectTimeoutMs);
-    });
+    m_archiveJob->Start(
+        [message = m_archiveMessage, host, folder, account, connectTimeoutMs](CBackgroundJob& job) {
+            *message = QrzArchive::Download(host, account.userName, account.password, folder, &job.Progress(),
+                                            nullptr, connectTimeoutMs);
+        });
 }
 
 void CQrzDbModule::OnArchiveFinished()

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <memory>
 
+struct CQRZAccount;
 class CBackgroundJob;
 class CFCCDbInfoDlg;
 class CMainFrame;
@@ -48,6 +49,7 @@ Q_SIGNALS:
 private:
     void OnCompileFinished();
     void FetchArchive(CFCCDbInfoDlg& dlg);
+    void StartArchive(CFCCDbInfoDlg& dlg, const CQRZAccount& account);
     void OnArchiveFinished();
 
     CMainFrame& m_frame;

@@ -1,6 +1,7 @@
 #include "gui/qrz/QrzModule.h"
 
 #include "gui/app/Commands.h"
+#include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
 #include "gui/qrz/QrzAccountDlg.h"
 #include "gui/qrz/QrzDbModule.h"
@@ -17,7 +18,7 @@ void CQrzModule::Install(CMainFrame& frame)
 CQrzModule::CQrzModule(CMainFrame& frame) : QObject(&frame)
 {
     setObjectName(QStringLiteral("qrzModule"));
-    m_accounts = new CQrzAccounts(frame.Settings(), this);
+    m_accounts = new CQrzAccounts(frame.Settings(), frame.Document().Secrets(), this);
     connect(m_accounts, &CQrzAccounts::status, &frame, &CMainFrame::SetStatusText);
     m_pull = new CQrzPullModule(frame, *m_accounts);
     m_db = new CQrzDbModule(frame, *m_accounts);

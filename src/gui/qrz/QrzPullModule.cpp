@@ -100,11 +100,24 @@ void CQrzPullModule::PullRow(int row)
 
 void CQrzPullModule::Submit(const CTarget& target)
 {
-    const std::optional<CQRZAccount> account = m_accounts.Ensure(&m_frame);
-    if (!account) {
-        Status(QStringLiteral("No QRZ account: nothing was asked of QRZ."));
-        return;
-    }
+    // Counted as pending while the account is made sure of.
+    const int token = ++m_nextToken;
+    m_pending.insert(token, target);
+    m_accounts.Ensure(&m_frame, [this, token](const std::optional<CQRZAccount>& account) {
+        if (!m_pending.contains(token))
+            return;
+        if (!account) {
+            m_pending.remove(token);
+            Status(QStringLiteral("No QRZ account: nothing was asked of QRZ."));
+            return;
+        }
+        Ask(token, *account);
+    });
+}
+
+void CQrzPullModule::Ask(int token, const CQRZAccount& account)
+{
+    const CTarget target = m_pending.value(token);
     if (!m_worker) {
         // Answers come on the worker's thread; they are applied on the window's.
         m_worker = std::make_unique<CQRZLookupWorker>(
@@ -114,11 +127,9 @@ void CQrzPullModule::Submit(const CTarget& target)
                     this, [this, result] { OnResult(result); }, Qt::QueuedConnection);
             });
     }
-    const int token = ++m_nextToken;
-    m_pending.insert(token, target);
     CQRZLookupWorker::CRequest request;
     request.callSign = target.callSign;
-    request.account = *account;
+    request.account = account;
     request.homeGrid = m_doc.Settings().Get(Setting::QrzHomeGrid);
     request.unit = m_doc.Settings().Get(Setting::QrzMeasurementUnit);
     request.context = token;

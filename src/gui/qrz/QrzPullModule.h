@@ -49,6 +49,8 @@ private:
         QString callSign;
     };
     void Submit(const CTarget& target);
+    // Asks QRZ for the pending target of token.
+    void Ask(int token, const CQRZAccount& account);
     void OnResult(const CQRZLookupWorker::CResult& result);
     void FillCheckin(const CTarget& target, const CCheckinRecord& station);
     void FillEntry(const CTarget& target, const CCheckinRecord& station);

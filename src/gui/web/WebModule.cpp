@@ -68,7 +68,7 @@ void CWebModule::OnSendNetReport()
     const CNetDetails net = CNetDetails::FromSettings(settings);
     CNetReportDlg dlg(NetReport::Initial(settings, form.Day(), form.Rows()),
                       QStringLiteral("%1 on %2").arg(net.netName, net.frequency), &m_frame);
-    if (dlg.exec() != QDialog::Accepted)
+    if (Prompt::Run(dlg) != QDialog::Accepted)
         return;
     const CNetReport report = dlg.Report();
     NetReport::Store(settings, report);

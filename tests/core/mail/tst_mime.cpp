@@ -39,7 +39,12 @@ QString DecodeWords(QByteArray field)
 struct CFixedMessage : CMIMEMessage
 {
     CFixedClock clock{QDateTime(QDate(2024, 3, 7), QTime(21, 5, 9), Qt::OffsetFromUTC, -5 * 3600)};
-    CFixedMessage()
+    static const CMIMETypeManager& Types()
+    {
+        static const CMIMETypeManager types;
+        return types;
+    }
+    CFixedMessage() : CMIMEMessage(Types())
     {
         SetClock(&clock);
         SetMessageId(u"1@example.org"_s);
@@ -247,7 +252,8 @@ private Q_SLOTS:
     void eightBit()
     {
         // Encoded words in the header (lines within 76), quoted-printable UTF-8 text.
-        CMIMEMessage m;
+        const CMIMETypeManager types;
+        CMIMEMessage m(types);
         m.SetFrom(u"\"Jörg Müller\" <dl1abc@bücher.example>"_s);
         m.AddRecipient(u"bob@example.org"_s, u"W4ABC (José)"_s);
         const QString subject =
@@ -287,7 +293,8 @@ private Q_SLOTS:
 
     void overlongLineGoesQuotedPrintable()
     {
-        CMIMEMessage m;
+        const CMIMETypeManager types;
+        CMIMEMessage m(types);
         m.SetBody(u"See https://example.org/"_s + QString(1200, u'a'));
         m.FormatMessage();
         QVERIFY(m.GetFormattedBody().contains("Content-Transfer-Encoding: quoted-printable"));
@@ -357,7 +364,8 @@ private Q_SLOTS:
         QFETCH(QString, address);
         QFETCH(QString, name);
         QFETCH(QString, why);
-        CMIMEMessage m;
+        const CMIMETypeManager types;
+        CMIMEMessage m(types);
         m.SetFrom(from);
         m.SetSubject(subject);
         m.AddRecipient(address, name);
@@ -367,7 +375,8 @@ private Q_SLOTS:
 
     void boundaryInTheText()
     {
-        CMIMEMessage m;
+        const CMIMETypeManager types;
+        CMIMEMessage m(types);
         m.SetBody(u"quoted mail:\n"_s + QString::fromLatin1(kBoundary) + u"--\nend"_s);
         m.FormatMessage();
         QVERIFY(m.GetBoundary() != u"QV_MAIL_PaRt_BoUnDaRy_05151998"_s);
@@ -381,12 +390,13 @@ private Q_SLOTS:
 
     void registryDoesNotGrow()
     {
+        const CMIMETypeManager types;
         for (int i = 0; i < 50; ++i) {
-            CMIMEMessage m;
+            CMIMEMessage m(types);
             m.SetBody(u"x"_s);
             m.FormatMessage();
         }
-        QCOMPARE(CMIMETypeManager::Instance().GetCount(), 2);
+        QCOMPARE(types.GetCount(), 2);
     }
 
     void storedMessage_data()

@@ -1,5 +1,6 @@
 #include "core/app/Clock.h"
 #include "core/mail/MIMEMessage.h"
+#include "core/mail/MIMETypeManager.h"
 #include "core/mail/SMTP.h"
 #include "support/MailSupport.h"
 #include "support/ServerProcess.h"
@@ -230,7 +231,8 @@ private Q_SLOTS:
         CScratch dir, files;
         WriteFile(files.File(u"agenda.txt"_s), ".hidden\n.\nline\n");
         CServerProcess server(u"smtp_server.py"_s, {dir.Path()});
-        CMIMEMessage message;
+        const CMIMETypeManager types;
+        CMIMEMessage message(types);
         message.SetFrom(uR"("N0CALL Net" <n0call@example.org>)"_s);
         message.AddRecipient(u"bob@example.org"_s, u"W4ABC (Bob)"_s);
         message.SetBody(u".signature\n.\n..\nend\n"_s);

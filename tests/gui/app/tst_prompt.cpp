@@ -4,8 +4,29 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+
+// A dialog that may refuse its OK, as one checking its boxes does.
+class CCheckedDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CCheckedDialog(QWidget* parent)
+        : QDialog(parent), ok(new QPushButton(QStringLiteral("OK"), this))
+    {
+        connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    }
+    void accept() override
+    {
+        if (!refuse)
+            QDialog::accept();
+    }
+    QPushButton* ok;
+    bool refuse = false;
+};
 
 class TestPrompt : public QObject
 {
@@ -51,6 +72,53 @@ private Q_SLOTS:
         }
         QCOMPARE(format, Qt::PlainText);
         QCOMPARE(seen, text);
+    }
+
+    // A dialog under a script runs the script's step, shown but without a modal loop of its own; it
+    // counts as accepted only when the step accepted it (and the dialog agreed).
+    void aScriptedDialogTakesItsStep_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("unanswered");
+        QTest::newRow("accepted") << "accept" << int(QDialog::Accepted) << 0;
+        QTest::newRow("rejected") << "reject" << int(QDialog::Rejected) << 0;
+        QTest::newRow("OK clicked") << "ok" << int(QDialog::Accepted) << 0;
+        QTest::newRow("OK refused by the dialog") << "ok refused" << int(QDialog::Rejected) << 0;
+        QTest::newRow("left open is closed") << "nothing" << int(QDialog::Rejected) << 0;
+        QTest::newRow("a dialog of another kind") << "wrong kind" << int(QDialog::Rejected) << 1;
+        QTest::newRow("no step") << "" << int(QDialog::Rejected) << 1;
+    }
+
+    void aScriptedDialogTakesItsStep()
+    {
+        QFETCH(QString, step);
+        QFETCH(int, result);
+        QFETCH(int, unanswered);
+        QWidget parent;
+        CCheckedDialog dialog(&parent);
+        dialog.setWindowTitle(QStringLiteral("Net Report"));
+        dialog.refuse = step == QLatin1String("ok refused");
+        CPromptScript script;
+        bool visible = false;
+        if (step == QLatin1String("accept"))
+            script.Accept();
+        else if (step == QLatin1String("reject"))
+            script.Reject();
+        else if (step.startsWith(QLatin1String("ok")) || step == QLatin1String("nothing"))
+            script.OnDialog<CCheckedDialog>([&](CCheckedDialog& d) {
+                visible = d.isVisible();
+                if (step != QLatin1String("nothing"))
+                    d.ok->click();
+            });
+        else if (step == QLatin1String("wrong kind"))
+            script.OnDialog<QMessageBox>([&](QMessageBox&) { visible = true; });
+        QCOMPARE(Prompt::Run(dialog), result);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(script.Dialogs(), QStringList{QStringLiteral("Net Report")});
+        QCOMPARE(script.Unanswered(), unanswered);
+        QCOMPARE(script.DialogStepsLeft(), 0);
+        QCOMPARE(visible, step.startsWith(QLatin1String("ok")) || step == QLatin1String("nothing"));
     }
 };
 

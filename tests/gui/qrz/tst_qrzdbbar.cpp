@@ -9,7 +9,6 @@
 #include "support/QrzService.h"
 #include "support/ServerProcess.h"
 #include "support/gui/GuiFixture.h"
-#include "support/gui/ModalWatch.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -87,32 +86,31 @@ class TestQrzDbBar : public QObject
     // between() before each press but the first) and returns what it showed after each.
     QList<CShown> Check(QAction* open, int presses, const std::function<void()>& between = {})
     {
-        auto shown = std::make_shared<QList<CShown>>();
-        auto done = std::make_shared<bool>(false);
-        WhenModal<CFCCDbInfoDlg>(this, [=](CFCCDbInfoDlg* dlg) {
-            const auto snapshot = [dlg] {
+        QList<CShown> shown;
+        m_f->Prompts().OnDialog<CFCCDbInfoDlg>([&](CFCCDbInfoDlg& dlg) {
+            const auto snapshot = [&dlg] {
                 return CShown{
-                    {dlg->windowTitle(), dlg->CheckButton()->text(),
-                     dlg->findChild<QLabel*>(QStringLiteral("availableLabel"))->text(), dlg->AvailableText(),
-                     dlg->findChild<QLabel*>(QStringLiteral("currentLabel"))->text(), dlg->CurrentText()},
-                    dlg->ReasonText()};
+                    {dlg.windowTitle(), dlg.CheckButton()->text(),
+                     dlg.findChild<QLabel*>(QStringLiteral("availableLabel"))->text(), dlg.AvailableText(),
+                     dlg.findChild<QLabel*>(QStringLiteral("currentLabel"))->text(), dlg.CurrentText()},
+                    dlg.ReasonText()};
             };
-            *shown << snapshot();
+            shown << snapshot();
             for (int i = 0; i < presses; ++i) {
                 if (i > 0 && between)
                     between();
-                dlg->CheckButton()->click();
-                if (!QTest::qWaitFor([&] { return !dlg->IsChecking(); }, 15000))
+                dlg.CheckButton()->click();
+                if (!QTest::qWaitFor([&] { return !dlg.IsChecking(); }, 15000))
                     qWarning("the check did not end");
-                *shown << snapshot();
+                shown << snapshot();
             }
-            *done = true;
-            dlg->accept();
+            dlg.accept();
         });
+        const int before = m_f->Prompts().DialogStepsLeft();
         open->trigger();
-        if (!QTest::qWaitFor([done] { return *done; }, 20000))
+        if (m_f->Prompts().DialogStepsLeft() == before)
             qWarning("no status dialog");
-        return *shown;
+        return shown;
     }
 
 private Q_SLOTS:
@@ -263,7 +261,7 @@ private Q_SLOTS:
     {
         m_f->Settings().Set(Setting::QrzWebHost, m_qrz->HttpHost());
         m_f->Settings().Set(Setting::QrzUserName, QStringLiteral("n0tst"));
-        CSecretStore().Write(CSecretStore::QrzAccount(QStringLiteral("n0tst")), QStringLiteral("secret"));
+        m_f->Secrets().Write(CSecretStore::QrzAccount(QStringLiteral("n0tst")), QStringLiteral("secret"));
         const QList<CShown> shown = Check(Db().CheckAction(), 1);
         QCOMPARE(shown.size(), 2);
         for (const CShown& s : shown)

@@ -9,7 +9,6 @@
 #include "gui/qrz/QrzPullModule.h"
 #include "support/QrzService.h"
 #include "support/gui/GuiFixture.h"
-#include "support/gui/ModalWatch.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -64,20 +63,20 @@ class TestQrzPull : public QObject
     {
         m_f->Settings().Set(Setting::QrzXmlHost, m_qrz->HttpHost());
         m_f->Settings().Set(Setting::QrzUserName, QStringLiteral("n0tst"));
-        CSecretStore().Write(CSecretStore::QrzAccount(QStringLiteral("n0tst")), password);
+        m_f->Secrets().Write(CSecretStore::QrzAccount(QStringLiteral("n0tst")), password);
     }
     // Answers the next account dialog.
     void AnswerAccount(const QString& password = QStringLiteral("secret"))
     {
-        WhenModal<CQrzAccountDlg>(this, [this, password](CQrzAccountDlg* dlg) {
+        m_f->Prompts().OnDialog<CQrzAccountDlg>([this, password](CQrzAccountDlg& dlg) {
             ++m_asked;
             for (const char* name : {"qrzAccountWhy", "qrzKeyringNote"})
-                if (auto* label = dlg->findChild<QLabel*>(QLatin1String(name)))
+                if (auto* label = dlg.findChild<QLabel*>(QLatin1String(name)))
                     m_dialogTexts << label->text();
-            dlg->HostBox()->setText(m_qrz->HttpHost());
-            dlg->UserBox()->setText(QStringLiteral("n0tst"));
-            dlg->PasswordBox()->setText(password);
-            dlg->accept();
+            dlg.HostBox()->setText(m_qrz->HttpHost());
+            dlg.UserBox()->setText(QStringLiteral("n0tst"));
+            dlg.PasswordBox()->setText(password);
+            dlg.accept();
         });
     }
     void PressF8()
@@ -105,7 +104,6 @@ private Q_SLOTS:
         m_qrz->AddStation(QStringLiteral("W1AW"), kW1aw);
         m_qrz->AddStation(QStringLiteral("K1LOW"), QStringLiteral("<call>K1LOW</call><fname>Ann</fname>"
                                                                   "<name>Low</name><class>G</class>"));
-        CSecretStore().Remove(CSecretStore::QrzAccount(QStringLiteral("n0tst")));
         m_f = std::make_unique<CGuiFixture>(QDateTime(kDay, QTime(19, 2, 30)));
         m_asked = 0;
         m_dialogTexts.clear();
@@ -290,14 +288,10 @@ private Q_SLOTS:
 
         if (password == QLatin1String("down")) {
             m_qrz->SetLoginReply(0, {});
-            QObject watch; // the watch ends with this block
-            WhenModal<CQrzAccountDlg>(&watch, [this](CQrzAccountDlg* dlg) {
-                ++m_asked;
-                dlg->reject();
-            });
+            const qsizetype dialogs = m_f->Prompts().Dialogs().size();
             PressF8();
             QVERIFY(WaitForAnswers());
-            QCOMPARE(m_asked, 0);
+            QCOMPARE(m_f->Prompts().Dialogs().size(), dialogs);
             QCOMPARE(Stored(id).name, QStringLiteral("Maxim, Hiram P"));
         }
         // A refused login asks for the account again at the next F8, saying why.
@@ -324,10 +318,10 @@ private Q_SLOTS:
         const QString keyFile = m_f->Scratch().File(QStringLiteral("QrzSessionKey.xml"));
         QVERIFY(QFile::exists(keyFile));
         m_qrz->SetAccount(QStringLiteral("k2new"), QStringLiteral("pw2"));
-        WhenModal<CQrzAccountDlg>(this, [](CQrzAccountDlg* dlg) {
-            dlg->UserBox()->setText(QStringLiteral("k2new"));
-            dlg->PasswordBox()->setText(QStringLiteral("pw2"));
-            dlg->accept();
+        m_f->Prompts().OnDialog<CQrzAccountDlg>([](CQrzAccountDlg& dlg) {
+            dlg.UserBox()->setText(QStringLiteral("k2new"));
+            dlg.PasswordBox()->setText(QStringLiteral("pw2"));
+            dlg.accept();
         });
         m_f->Frame().findChild<CQrzModule*>()->AccountAction()->trigger();
         QVERIFY(QTest::qWaitFor([&] { return !QFile::exists(keyFile); }, 5000));

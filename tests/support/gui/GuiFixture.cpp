@@ -35,7 +35,7 @@ void CGuiFixture::Restart()
     if (m_frame)
         m_frame->close();
     m_frame.reset();
-    m_doc = std::make_unique<CLogwardenDoc>(*m_settings, m_clock);
+    m_doc = std::make_unique<CLogwardenDoc>(*m_settings, m_clock, m_secrets);
     m_doc->OpenLog(m_scratch.File(QString::fromLatin1(LogSchema::kFileName)));
     m_frame = std::make_unique<CMainFrame>(*m_doc);
     if (m_show) {

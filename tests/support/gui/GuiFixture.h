@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/app/Clock.h"
+#include "core/app/SecretStore.h"
 #include "core/app/Settings.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
@@ -24,6 +25,8 @@ public:
     CScratch& Scratch() { return m_scratch; }
     CSettings& Settings() { return *m_settings; }
     CFixedClock& Clock() { return m_clock; }
+    // The passwords' store; it outlives a restart, as a keyring would.
+    CSecretStore& Secrets() { return m_secrets; }
     CLogwardenDoc& Doc() { return *m_doc; }
     CMainFrame& Frame() { return *m_frame; }
     CDatabase& Db();
@@ -38,6 +41,7 @@ private:
     CPromptScript m_prompts;
     QString m_previousDir;
     CFixedClock m_clock;
+    CSecretStore m_secrets{QStringLiteral("LogwardenTest")};
     std::unique_ptr<CSettings> m_settings;
     std::unique_ptr<CLogwardenDoc> m_doc;
     std::unique_ptr<CMainFrame> m_frame;
