@@ -106,7 +106,8 @@ int RunBlast(const QStringList& argv)
         return 0;
     }
 
-    const CCliInterrupt interrupt;
+    CProgress progress;
+    const CCliInterrupt interrupt(&progress);
     CBlastEmail::CObserver observer;
     // Call sign, address and the server's words come from outside: one line per station, whatever they hold.
     observer.done = [](const CBlastResult& r) {
@@ -117,7 +118,7 @@ int RunBlast(const QStringList& argv)
             CliPrint(QStringLiteral("failed %1 <%2>: %3")
                          .arg(CliField(r.station.callSign), CliField(r.station.email), CliField(r.error)));
     };
-    observer.cancelled = [] { return CCliInterrupt::Requested(); };
+    observer.progress = &progress;
     const CBlastSummary summary = CBlastEmail::Send(request, observer);
     if (!summary.refused.isEmpty()) {
         CliError(QStringLiteral("logwarden-cli blast: %1; nothing sent").arg(summary.refused));

@@ -72,16 +72,21 @@ QString CCliArgs::DataFolderPath() const
 namespace {
 
 std::atomic<bool> g_interrupted{false};
+// What a signal cancels besides: a handler can only reach what a static holds.
+std::atomic<CProgress*> g_cancels{nullptr};
 
 void OnInterrupt(int)
 {
     g_interrupted = true;
+    if (CProgress* progress = g_cancels.load())
+        progress->Cancel(); // a lock-free atomic store, safe in a handler
 }
 
 } // namespace
 
-CCliInterrupt::CCliInterrupt()
+CCliInterrupt::CCliInterrupt(CProgress* cancels)
 {
+    g_cancels = cancels;
     struct sigaction action = {};
     action.sa_handler = &OnInterrupt;
     sigemptyset(&action.sa_mask);
@@ -91,6 +96,7 @@ CCliInterrupt::CCliInterrupt()
 
 CCliInterrupt::~CCliInterrupt()
 {
+    g_cancels = nullptr;
     sigaction(SIGINT, &m_previousInt, nullptr);
     sigaction(SIGTERM, &m_previousTerm, nullptr);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/jobs/Progress.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -57,7 +59,8 @@ private:
 class CCliInterrupt
 {
 public:
-    CCliInterrupt();
+    // cancels, when given, is cancelled by either signal too (the work under way stops at its next look).
+    explicit CCliInterrupt(CProgress* cancels = nullptr);
     ~CCliInterrupt();
     CCliInterrupt(const CCliInterrupt&) = delete;
     CCliInterrupt& operator=(const CCliInterrupt&) = delete;

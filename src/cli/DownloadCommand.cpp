@@ -25,18 +25,12 @@ int RunUlsDownload(const QStringList& argv)
     if (url.isEmpty())
         url = UlsArchive::ArchiveUrl(settings);
     const QString folder = args.Value(QStringLiteral("dir"));
-    const CCliInterrupt interrupt;
     CliPrint(QStringLiteral("Downloading %1").arg(url));
     CCliProgress bar(QStringLiteral("l_amat.zip"));
+    const CCliInterrupt interrupt(&bar.Progress());
     bool done = false;
     try {
-        done = UlsArchive::Download(
-            url, folder,
-            [&](qint64 received, qint64 total) {
-                bar.Update(received, total);
-                return !CCliInterrupt::Requested();
-            },
-            UlsArchive::DownloadOptions(settings));
+        done = UlsArchive::Download(url, folder, &bar.Progress(), UlsArchive::DownloadOptions(settings));
     } catch (const CDownloadException& e) {
         bar.Finish();
         CliError(QStringLiteral("logwarden-cli uls-download: %1\n(%2)").arg(e.Message(), e.Detail()));

@@ -7,10 +7,10 @@
 #include "core/app/Settings.h"
 #include "core/fcc/FccDbInfo.h"
 #include "core/fcc/UlsArchive.h"
-#include "core/qrz/HttpGet.h"
 #include "core/qrz/QrzCDb.h"
 #include "core/qrz/QrzPull.h"
 #include "core/qrz/QrzQuery.h"
+#include "core/web/WebRequest.h"
 
 #include <QDir>
 #include <sqlite3.h>
@@ -48,17 +48,14 @@ int RunQrzCompile(const QStringList& rawArgs)
 
     CQRZCDb compiler(input, output);
     CCliProgress bar(QStringLiteral("QRZ"));
-    compiler.SetProgress([&](qint64 done, qint64 total) {
-        bar.Update(done, total);
-        return !CCliInterrupt::Requested();
-    });
+    compiler.SetProgress(&bar.Progress());
     if (args.Has(QStringLiteral("verbose"))) {
         compiler.SetSkipped([&](qint64 line, const QString& reason) {
             bar.Finish();
             CliError(QStringLiteral("line %1: %2").arg(line).arg(reason));
         });
     }
-    const CCliInterrupt interrupt;
+    const CCliInterrupt interrupt(&bar.Progress());
     // Nothing here asks SQLite how much memory it uses: without that count its allocations need no lock.
     // (A no-op once SQLite is running, which it is not yet in this process.)
     sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
@@ -109,7 +106,7 @@ int RunQrz(const QStringList& rawArgs)
             keyringNote = QStringLiteral(" (The keyring cannot be reached: %1.)").arg(keyring.KeyringError());
     }
 
-    CHttpGet http(CWebOptions::FromSettings(settings));
+    CWebRequest http(CWebOptions::FromSettings(settings));
     CQRZQuery query(http, folder);
     query.SetAccount(account);
     query.SetHomeGrid(settings.Get(Setting::QrzHomeGrid), settings.Get(Setting::QrzMeasurementUnit));
@@ -151,7 +148,7 @@ int RunFccStatus(const QStringList& rawArgs)
     if (archiveFolder.isEmpty())
         archiveFolder = folder;
 
-    CHttpGet http(CWebOptions::FromSettings(settings));
+    CWebRequest http(CWebOptions::FromSettings(settings));
     CFCCDbInfo info;
     info.Apply(CFCCDbInfo::CheckFccWebsite(
         http, host, QDir(archiveFolder).filePath(QLatin1String(UlsArchive::kArchiveName))));

@@ -18,7 +18,8 @@ int RunUnzip(const QStringList& argv)
         return 2;
     }
     const QString folder = args.Positional()[1];
-    const CCliInterrupt interrupt;
+    CProgress progress;
+    const CCliInterrupt interrupt(&progress);
     CZipArchive archive;
     archive.OpenArchive(args.Positional()[0]);
     int files = 0;
@@ -27,8 +28,7 @@ int RunUnzip(const QStringList& argv)
         const CFileHeader& h = archive.Header(i);
         if (!archive.IsEntryDirectory(i))
             CliPrint(QStringLiteral("  extracting: %1").arg(CZipArchive::SafeBaseName(h.m_fileName)));
-        if (!archive.ExtractEntry(i, folder, CZipArchive::kDefaultBufferSize,
-                                  [](qint64) { return !CCliInterrupt::Requested(); })) {
+        if (!archive.ExtractEntry(i, folder, CZipArchive::kDefaultBufferSize, &progress)) {
             if (CCliInterrupt::Requested()) {
                 CliError(QStringLiteral("logwarden-cli unzip: interrupted"));
                 return 130;
@@ -56,15 +56,10 @@ int RunUlsExtract(const QStringList& argv)
         return 2;
     }
     const int threads = args.Value(QStringLiteral("threads"), QStringLiteral("0")).toInt();
-    const CCliInterrupt interrupt;
     CCliProgress bar(QStringLiteral("Extracting"));
+    const CCliInterrupt interrupt(&bar.Progress());
     const UlsArchive::CExtractResult r = UlsArchive::ExtractDataFiles(
-        args.Value(QStringLiteral("archive")), args.Value(QStringLiteral("dir")),
-        [&](qint64 done, qint64 total) {
-            bar.Update(done, total);
-            return !CCliInterrupt::Requested();
-        },
-        threads);
+        args.Value(QStringLiteral("archive")), args.Value(QStringLiteral("dir")), &bar.Progress(), threads);
     bar.Finish();
     if (r.cancelled) {
         CliError(QStringLiteral("logwarden-cli uls-extract: interrupted"));

@@ -1,6 +1,6 @@
 #include "support/QrzService.h"
 
-#include "core/qrz/HttpGet.h"
+#include "core/web/WebRequest.h"
 
 #include <QJsonDocument>
 #include <QtTest>
@@ -23,9 +23,9 @@ void CQrzService::Reset()
     m_config = QJsonObject();
     m_stations.clear();
     SetAccount(QStringLiteral("n0tst"), QStringLiteral("secret"));
-    CHttpGet http;
-    const CHttpGetReply reply = http.Get(HttpHost() + QStringLiteral("/control/reset"));
-    QVERIFY(reply.received && reply.status == 200);
+    CWebRequest http;
+    const CWebResponse reply = http.GetUrl(HttpHost() + QStringLiteral("/control/reset"));
+    QVERIFY(reply.Answered() && reply.Status() == 200);
     ClearLog();
 }
 
@@ -91,9 +91,9 @@ QString CQrzService::BareHost() const
 
 void CQrzService::Control(const QString& what)
 {
-    CHttpGet http;
-    const CHttpGetReply reply = http.Get(HttpHost() + QStringLiteral("/control/") + what);
-    QVERIFY2(reply.received && reply.status == 200, qPrintable(what));
+    CWebRequest http;
+    const CWebResponse reply = http.GetUrl(HttpHost() + QStringLiteral("/control/") + what);
+    QVERIFY2(reply.Answered() && reply.Status() == 200, qPrintable(what));
     ClearLog();
 }
 

@@ -45,7 +45,7 @@ class CLineReader
 {
 public:
     CLineReader(int fd, const std::function<std::unique_ptr<CBulkRecords>()>& makeRecords,
-                const std::atomic<bool>& stop, const std::atomic<bool>* cancel)
+                const std::atomic<bool>& stop, const CProgress* cancel)
         : m_fd(fd), m_stop(stop), m_cancel(cancel)
     {
         // Every block gets the format's records before the reading thread starts.
@@ -146,8 +146,7 @@ private:
             b->done = base;
             m_pipe.Push(b);
             b = nullptr;
-            if (m_stop.load(std::memory_order_relaxed) ||
-                (m_cancel && m_cancel->load(std::memory_order_relaxed))) {
+            if (m_stop.load(std::memory_order_relaxed) || (m_cancel && m_cancel->IsCancelled())) {
                 // Nothing more is wanted; end the stream.
                 m_pipe.End(b);
                 return;
@@ -157,7 +156,7 @@ private:
 
     const int m_fd;
     const std::atomic<bool>& m_stop;
-    const std::atomic<bool>* m_cancel;
+    const CProgress* m_cancel;
     qint64 m_lineNumber = 0; // lines read so far
     bool m_sawLineFeed = false;
     CBatchPipe<Block, kBlockCount> m_pipe; // last: its thread ends before what it reads goes
@@ -279,12 +278,12 @@ void CSqliteBulkLoader::Commit()
 }
 
 bool CSqliteBulkLoader::Load(const std::function<std::unique_ptr<CBulkRecords>()>& makeRecords,
-                             const std::function<void(CBulkRecords&)>& write, const std::atomic<bool>* cancel,
+                             const std::function<void(CBulkRecords&)>& write, const CProgress* cancel,
                              const std::function<bool(qint64 done)>& afterBlock)
 {
     std::atomic<bool> stop{false};
     const auto stopped = [&] {
-        if (cancel && cancel->load(std::memory_order_relaxed))
+        if (cancel && cancel->IsCancelled())
             stop = true;
         return stop.load();
     };

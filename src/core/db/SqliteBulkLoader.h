@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/jobs/Progress.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <atomic>
@@ -118,9 +120,9 @@ public:
     // Reads the file, handing its lines to records of `makeRecords` on the reading thread, and each
     // filled block in file order to `write` on this thread. After each block but the last,
     // `afterBlock` (when set) is given the bytes read so far; returning false stops the load, as does
-    // `cancel` turning true. Returns false when the load stopped before the end of the file.
+    // `cancel` being cancelled. Returns false when the load stopped before the end of the file.
     bool Load(const std::function<std::unique_ptr<CBulkRecords>()>& makeRecords,
-              const std::function<void(CBulkRecords&)>& write, const std::atomic<bool>* cancel,
+              const std::function<void(CBulkRecords&)>& write, const CProgress* cancel,
               const std::function<bool(qint64 done)>& afterBlock = {});
     // Whether the file held a line feed; read after a complete Load().
     bool SawLineFeed() const { return m_sawLineFeed; }

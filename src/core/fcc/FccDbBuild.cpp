@@ -13,7 +13,11 @@
 #include <QFileInfo>
 
 CFccDbBuild::CFccDbBuild(CMThreadedJobQ& queue, CObserver observer)
-    : m_queue(queue), m_observer(std::move(observer))
+    : m_queue(queue), m_observer(std::move(observer)),
+      m_progress([this](qint64 done, qint64, const QString& stage) {
+          if (m_observer.progress)
+              m_observer.progress(stage, int(done));
+      })
 {
 }
 
@@ -92,7 +96,7 @@ void CFccDbBuild::WaitForStages()
 void CFccDbBuild::Cancel()
 {
     std::lock_guard lock(m_mutex);
-    m_cancel = true;
+    m_progress.Cancel();
 }
 
 void CFccDbBuild::Start(const QString& inputPath, const QString& outputPath)
@@ -124,12 +128,12 @@ void CFccDbBuild::Start(const QString& inputPath, const QString& outputPath)
         FccSchema::CreateTables(db);
     }
 
+    // No stage runs now: the listener cannot be inside.
+    m_progress.Restart();
     const FccSchema::CTable* const* tables = FccSchema::Tables();
     for (size_t i = 0; i < m_stages.size(); ++i) {
         auto stage = std::make_unique<CDbCompiler>(QLatin1String(tables[i]->stageName), inputPath, tempPath);
-        stage->SetCancelFlag(&m_cancel);
-        if (m_observer.progress)
-            stage->SetProgressCallback(m_observer.progress);
+        stage->SetProgress(&m_progress);
         if (m_observer.skipped) {
             const QString fileName = QLatin1String(tables[i]->fileName);
             stage->SetSkippedCallback([this, fileName](qint64 line, const QString& reason) {
@@ -141,7 +145,6 @@ void CFccDbBuild::Start(const QString& inputPath, const QString& outputPath)
     }
     {
         std::lock_guard lock(m_mutex);
-        m_cancel = false;
         m_output = std::move(file);
         m_state = Running;
         m_message.clear();
@@ -158,7 +161,7 @@ void CFccDbBuild::OnStageDone(CDbCompiler& stage)
     }
     // A licence table that loads nothing (an empty, blank or binary file) would give a database that
     // knows no call sign: keep the one there is.
-    if (!stage.WasCancelled() && !m_cancel && stage.GetStats().loaded == 0 &&
+    if (!stage.WasCancelled() && !m_progress.IsCancelled() && stage.GetStats().loaded == 0 &&
         (&stage.Table() == &FccSchema::kAM || &stage.Table() == &FccSchema::kEN)) {
         Finish(Failed, NothingLoadedText(stage.InputFile()));
         return;
@@ -166,13 +169,13 @@ void CFccDbBuild::OnStageDone(CDbCompiler& stage)
     const int next = stage.Table().stageNumber; // stage numbers count from 1
     {
         std::lock_guard lock(m_mutex);
-        if (!stage.WasCancelled() && !m_cancel && next < static_cast<int>(m_stages.size())) {
+        if (!stage.WasCancelled() && !m_progress.IsCancelled() && next < static_cast<int>(m_stages.size())) {
             m_queued[static_cast<size_t>(next)] = true;
             m_queue.AddJob(m_stages[static_cast<size_t>(next)].get());
             return;
         }
     }
-    if (stage.WasCancelled() || m_cancel) {
+    if (stage.WasCancelled() || m_progress.IsCancelled()) {
         Finish(Cancelled, CancelledText());
         return;
     }

@@ -87,7 +87,7 @@ private:
     std::condition_variable m_stateChanged;
     State m_state = Idle;
     QString m_message;
-    std::atomic<bool> m_cancel{false};
+    CProgress m_progress; // shared by the stages: their percentage and text, and the build's cancel
     std::array<std::unique_ptr<CDbCompiler>, 3> m_stages;
     std::array<bool, 3> m_queued{};
     std::unique_ptr<CAtomicFile> m_output; // the database being built, beside the output path

@@ -20,11 +20,6 @@ CDbCompiler::CDbCompiler(const QString& stageName, const QString& inputPath, con
     SetDescription(stageName);
 }
 
-void CDbCompiler::SetProgressCallback(std::function<void(const QString&, int)> callback)
-{
-    m_progress = std::move(callback);
-}
-
 void CDbCompiler::SetSkippedCallback(std::function<void(qint64, const QString&)> callback)
 {
     m_skipped = std::move(callback);
@@ -64,7 +59,7 @@ void CDbCompiler::Execute()
     m_bResult = false;
     m_stats = {};
     m_strError.clear();
-    if (m_pCancel && m_pCancel->load()) {
+    if (m_pProgress->IsCancelled()) {
         m_stats.cancelled = true;
         if (m_done)
             m_done(*this);
@@ -90,10 +85,11 @@ void CDbCompiler::Execute()
                          nullptr, nullptr, nullptr) != SQLITE_OK)
             throw CDBException(SqliteErrorText(db));
         CUlsLoadHooks hooks;
-        hooks.cancel = m_pCancel;
-        if (m_progress) {
-            hooks.progress = [this](int percent) { m_progress(ProgressText(*m_pTable, percent), percent); };
-        }
+        hooks.cancel = m_pProgress;
+        hooks.progress = [this](int percent) {
+            m_pProgress->SetStage(ProgressText(*m_pTable, percent));
+            m_pProgress->Report(percent, 100);
+        };
         hooks.skipped = m_skipped;
         m_stats = LoadUlsFile(db, *m_pTable, InputFile(), hooks);
         m_bResult = m_stats.sawLineFeed;

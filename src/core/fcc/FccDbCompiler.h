@@ -24,13 +24,14 @@ public:
     // Loads the file; never throws (see GetErrorText).
     void Execute() override;
 
-    // Called on the stage's thread: the stage's progress text and percentage, each time it changes.
-    void SetProgressCallback(std::function<void(const QString& text, int percent)> callback);
+    // Where the stage reports its percentage and progress text ("AM (1 of 3) Build Current position 42%")
+    // each time they change, on the stage's thread, and learns whether to stop: the job's own progress
+    // unless another is given (a build shares one among its stages).
+    void SetProgress(CProgress* progress) { m_pProgress = progress ? progress : &Progress(); }
     // Called on the stage's thread for each line that is not loaded.
     void SetSkippedCallback(std::function<void(qint64 line, const QString& reason)> callback);
     // Called on the stage's thread when the stage has ended, whichever way, as the last act of Execute.
     void SetDoneCallback(std::function<void(CDbCompiler& stage)> callback);
-    void SetCancelFlag(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
 
     const FccSchema::CTable& Table() const { return *m_pTable; }
     const QString& GetStageName() const { return m_strStageName; }
@@ -55,8 +56,7 @@ private:
     QString m_strStageName;
     QString m_strInputPath;
     QString m_strOutputPath;
-    const std::atomic<bool>* m_pCancel = nullptr;
-    std::function<void(const QString&, int)> m_progress;
+    CProgress* m_pProgress = &Progress();
     std::function<void(qint64, const QString&)> m_skipped;
     std::function<void(CDbCompiler&)> m_done;
     bool m_bResult = false;

@@ -1,6 +1,6 @@
 #include "core/fcc/FccDbInfo.h"
 
-#include "core/qrz/HttpGet.h"
+#include "core/web/WebRequest.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -128,7 +128,7 @@ QString CFCCDbInfo::CurrentText(const QString& archivePath, QString* why)
         .arg(info.size() / 1000000);
 }
 
-CFCCDbInfo::CFccCheck CFCCDbInfo::CheckFccWebsite(CHttpGet& http, const QString& ulsHost,
+CFCCDbInfo::CFccCheck CFCCDbInfo::CheckFccWebsite(CWebRequest& http, const QString& ulsHost,
                                                   const QString& archivePath)
 {
     CFccCheck check;
@@ -137,11 +137,11 @@ CFCCDbInfo::CFccCheck CFCCDbInfo::CheckFccWebsite(CHttpGet& http, const QString&
         check.availableWhy =
             QStringLiteral("The FCC ULS host \"%1\" is not an https:// (or http://) address.").arg(ulsHost);
     } else {
-        const CHttpGetReply reply = http.Get(url);
-        if (!reply.received)
-            check.availableWhy = QStringLiteral("The FCC's page cannot be read: %1").arg(reply.error);
+        const CWebResponse reply = http.GetUrl(url);
+        if (!reply.Answered())
+            check.availableWhy = QStringLiteral("The FCC's page cannot be read: %1").arg(reply.Message());
         else
-            check.available = AvailableText(reply.body, &check.availableWhy);
+            check.available = AvailableText(reply.Body(), &check.availableWhy);
     }
     check.current = CurrentText(archivePath, &check.currentWhy);
     return check;

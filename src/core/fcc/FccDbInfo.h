@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-class CHttpGet;
+class CWebRequest;
 
 // The database status check, "FCC Database Dialog": whether the FCC has published a newer amateur
 // licence archive than the one on disk. This class holds what the dialog shows and does; the dialog
@@ -41,7 +41,7 @@ public:
 
     // Reads the page at WeeklyPageUrl(ulsHost) and the archive at archivePath (l_amat.zip in the folder
     // the download keeps it in).
-    static CFccCheck CheckFccWebsite(CHttpGet& http, const QString& ulsHost, const QString& archivePath);
+    static CFccCheck CheckFccWebsite(CWebRequest& http, const QString& ulsHost, const QString& archivePath);
 
     // Takes a check's texts: Available only when the page gave one (otherwise it keeps its text),
     // Current always; the reasons go to m_strReason.

@@ -58,7 +58,7 @@ CDownloadOptions DownloadOptions(const CSettings& settings)
     return options;
 }
 
-CExtractResult ExtractDataFiles(const QString& archivePath, const QString& folder, const Progress& progress,
+CExtractResult ExtractDataFiles(const QString& archivePath, const QString& folder, CProgress* progress,
                                 int threads)
 {
     CZipArchive archive;
@@ -87,8 +87,7 @@ CExtractResult ExtractDataFiles(const QString& archivePath, const QString& folde
     return result;
 }
 
-bool Download(const QString& url, const QString& folder, const Progress& progress,
-              const CDownloadOptions& options)
+bool Download(const QString& url, const QString& folder, CProgress* progress, const CDownloadOptions& options)
 {
     if (!QDir().mkpath(folder))
         throw CFileException(QStringLiteral("Cannot create the folder \"%1\".").arg(folder), folder);

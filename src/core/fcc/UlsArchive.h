@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/jobs/Progress.h"
+
 #include "core/web/FileDownload.h"
 
 #include <QString>
@@ -35,20 +37,18 @@ struct CExtractResult
     bool attributesSet = true;
 };
 
-// Bytes written so far and in all; false stops the work. Called on the caller's thread.
-using Progress = std::function<bool(qint64 done, qint64 total)>;
-
 // Extracts every entry of archivePath that IsDataFile() into folder, several at a time (threads 0: one
 // per core), all or nothing: the three files are put in place together once each is complete and checked,
-// so the folder never holds files of different weeks. An archive without all three is refused. Raises
-// CZipException or CFileException; the old files then stay.
+// so the folder never holds files of different weeks. progress (may be null) is told the bytes written
+// so far and in all, on the caller's thread; cancelling it stops the work. An archive without all three is
+// refused. Raises CZipException or CFileException; the old files then stay.
 CExtractResult ExtractDataFiles(const QString& archivePath, const QString& folder,
-                                const Progress& progress = {}, int threads = 0);
+                                CProgress* progress = nullptr, int threads = 0);
 
 // Downloads url to folder/l_amat.zip. The previous archive is replaced only by a complete download that
 // opens as a ZIP archive holding AM.dat, EN.dat and HD.dat. False when progress cancelled it. Raises
 // CDownloadException, CFileException.
-bool Download(const QString& url, const QString& folder, const Progress& progress = {},
+bool Download(const QString& url, const QString& folder, CProgress* progress = nullptr,
               const CDownloadOptions& options = {});
 
 } // namespace UlsArchive

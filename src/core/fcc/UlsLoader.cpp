@@ -394,7 +394,7 @@ CUlsStageStats LoadUlsFile(sqlite3* db, const CTable& table, const QString& file
     if (const QString index = FccSchema::CreateIndexSql(table); !index.isEmpty()) {
         std::function<bool()> keepGoing;
         if (hooks.cancel)
-            keepGoing = [cancel = hooks.cancel] { return !cancel->load(std::memory_order_relaxed); };
+            keepGoing = [cancel = hooks.cancel] { return !cancel->IsCancelled(); };
         if (!loader.ExecInterruptible(index, 10000, keepGoing)) {
             stats.cancelled = true;
             return stats;

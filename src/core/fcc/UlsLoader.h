@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/jobs/Progress.h"
+
 #include <QString>
 #include <atomic>
 #include <functional>
@@ -20,8 +22,8 @@ struct CUlsStageStats
 
 struct CUlsLoadHooks
 {
-    // Checked between blocks of lines; when it turns true the load stops (the table then holds a part).
-    const std::atomic<bool>* cancel = nullptr;
+    // Looked at between blocks of lines; once it is cancelled the load stops (the table then holds a part).
+    const CProgress* cancel = nullptr;
     // The position in the file, 0 to 99 percent, each time it changes.
     std::function<void(int percent)> progress;
     // Each line that is not loaded (1-based line number and why), when set.

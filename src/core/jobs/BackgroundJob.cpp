@@ -8,7 +8,7 @@ CBackgroundJob::CBackgroundJob(QObject* parent) : QObject(parent)
 
 CBackgroundJob::~CBackgroundJob()
 {
-    m_cancel = true;
+    m_progress.Cancel();
     if (m_thread.joinable())
         m_thread.join();
 }
@@ -20,9 +20,7 @@ bool CBackgroundJob::Start(std::function<void(CBackgroundJob& job)> work)
     if (m_thread.joinable())
         m_thread.join();
     m_running = true;
-    m_cancel = false;
-    m_done = 0;
-    m_total = -1;
+    m_progress.Restart();
     m_error = nullptr;
     m_thread = std::thread([this, work = std::move(work)] {
         std::exception_ptr error;
@@ -49,13 +47,6 @@ bool CBackgroundJob::Start(std::function<void(CBackgroundJob& job)> work)
     return true;
 }
 
-bool CBackgroundJob::Report(qint64 done, qint64 total)
-{
-    m_done = done;
-    m_total = total;
-    return !m_cancel;
-}
-
 void CBackgroundJob::RethrowError() const
 {
     if (m_error)
@@ -64,5 +55,5 @@ void CBackgroundJob::RethrowError() const
 
 void CBackgroundJob::OnTick()
 {
-    Q_EMIT progress(m_done.load(), m_total.load());
+    Q_EMIT progress(m_progress.Done(), m_progress.Total());
 }

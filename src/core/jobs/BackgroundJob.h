@@ -1,15 +1,16 @@
 #pragma once
 
+#include "core/jobs/Progress.h"
+
 #include <QObject>
 #include <QTimer>
-#include <atomic>
 #include <exception>
 #include <functional>
 #include <thread>
 
 // One piece of long work (a download, an extraction) on its own thread, so that the window stays
-// responsive. The work reports its progress through Report(), which also tells it whether to stop;
-// the window learns of it through progress() a few times a second, and of the end through finished().
+// responsive. The work reports to Progress(), which also tells it whether to stop; the window learns of
+// it through progress() a few times a second, and of the end through finished().
 class CBackgroundJob : public QObject
 {
     Q_OBJECT
@@ -21,11 +22,11 @@ public:
     // Runs work on a new thread; false when a job is already running.
     bool Start(std::function<void(CBackgroundJob& job)> work);
     bool IsRunning() const { return m_running; }
-    void Cancel() { m_cancel = true; }
-    bool IsCancelled() const { return m_cancel; }
+    void Cancel() { m_progress.Cancel(); }
+    bool IsCancelled() const { return m_progress.IsCancelled(); }
 
-    // For the work, on its thread: records the progress; false when it should stop.
-    bool Report(qint64 done, qint64 total);
+    // For the work, on its thread: where it reports, and learns whether to stop.
+    CProgress& Progress() { return m_progress; }
 
     // After finished(): raises what the work raised, if anything.
     void RethrowError() const;
@@ -39,9 +40,7 @@ private:
 
     std::thread m_thread;
     bool m_running = false;
-    std::atomic<bool> m_cancel{false};
-    std::atomic<qint64> m_done{0};
-    std::atomic<qint64> m_total{-1};
+    CProgress m_progress;
     std::exception_ptr m_error;
     QTimer m_timer;
 };

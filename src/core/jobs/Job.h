@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/jobs/Progress.h"
+
 #include <QString>
 #include <atomic>
 #include <chrono>
@@ -47,6 +49,10 @@ public:
     // The message of an exception that escaped Execute, empty when none did.
     QString GetError() const;
 
+    // How far Execute has come, and whether it is asked to stop (any thread may Cancel()).
+    CProgress& Progress() { return m_progress; }
+    const CProgress& Progress() const { return m_progress; }
+
 private:
     friend class CJobExecuter;
     void MarkFinished(const QString& error);
@@ -61,4 +67,5 @@ private:
     const int m_iJobNumber;
     bool m_bDeleteWhenDone = true;
     int m_iPriority = 5;
+    CProgress m_progress;
 };

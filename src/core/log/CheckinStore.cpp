@@ -175,7 +175,7 @@ bool CCheckinStore::EmptyInBackground()
     // A connection of the job's own: a connection belongs to one thread at a time.
     m_compaction->Start([path = m_db.GetPath()](CBackgroundJob& job) {
         CDatabase db(path, CDatabase::ReadWrite);
-        db.Compact([&job] { return job.Report(0, -1); });
+        db.Compact([&job] { return job.Progress().Report(0, -1); });
     });
     return true;
 }

@@ -168,11 +168,11 @@ QString CheckShared(const CBlastRequest& request)
 }
 
 // The pause between two messages, cut short by a cancel.
-void Pause(int ms, const std::function<bool()>& cancelled)
+void Pause(int ms, const CProgress* progress)
 {
     const QDeadlineTimer deadline(ms);
     while (!deadline.hasExpired()) {
-        if (cancelled && cancelled())
+        if (progress && progress->IsCancelled())
             return;
         std::this_thread::sleep_for(
             std::chrono::milliseconds(std::min<qint64>(50, deadline.remainingTime())));
@@ -180,6 +180,11 @@ void Pause(int ms, const std::function<bool()>& cancelled)
 }
 
 } // namespace
+
+CBlastSummary CBlastEmail::Send(const CBlastRequest& request)
+{
+    return Send(request, CObserver());
+}
 
 CBlastSummary CBlastEmail::Send(const CBlastRequest& request, const CObserver& observer)
 {
@@ -210,18 +215,22 @@ CBlastSummary CBlastEmail::Send(const CBlastRequest& request, const CObserver& o
             summary.notTried.assign(request.stations.begin() + i, request.stations.end());
             break;
         }
-        if (observer.cancelled && observer.cancelled()) {
+        if (observer.progress && observer.progress->IsCancelled()) {
             summary.cancelled = true;
             break;
         }
         if (i > 0 && request.pauseMs > 0) {
-            Pause(request.pauseMs, observer.cancelled);
-            if (observer.cancelled && observer.cancelled()) {
+            Pause(request.pauseMs, observer.progress);
+            if (observer.progress && observer.progress->IsCancelled()) {
                 summary.cancelled = true;
                 break;
             }
         }
         const CBlastStation& station = request.stations[static_cast<size_t>(i)];
+        if (observer.progress) {
+            observer.progress->SetStage(ProgressText(i, summary.total, station));
+            observer.progress->Report(i, summary.total);
+        }
         if (observer.starting)
             observer.starting(i, summary.total, station);
 
@@ -288,8 +297,8 @@ bool CBlastEmail::Start(CBlastRequest request)
     m_running = {};
     return m_job.Start([this, request = std::move(request)](CBackgroundJob& job) {
         CObserver observer;
-        observer.starting = [this, &job](int index, int total, const CBlastStation& station) {
-            job.Report(index, total);
+        observer.progress = &job.Progress();
+        observer.starting = [this](int index, int total, const CBlastStation& station) {
             QMetaObject::invokeMethod(
                 this,
                 [this, index, total, text = ProgressText(index, total, station)] {
@@ -301,7 +310,6 @@ bool CBlastEmail::Start(CBlastRequest request)
             QMetaObject::invokeMethod(
                 this, [this, result] { Q_EMIT stationDone(result); }, Qt::QueuedConnection);
         };
-        observer.cancelled = [&job] { return job.IsCancelled(); };
         m_running = Send(request, observer);
     });
 }

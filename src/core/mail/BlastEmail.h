@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/jobs/BackgroundJob.h"
+#include "core/jobs/Progress.h"
 #include "core/mail/SMTP.h"
 
 #include <QDate>
@@ -94,11 +95,13 @@ public:
         // Before a station's message: index from 0.
         std::function<void(int index, int total, const CBlastStation& station)> starting;
         std::function<void(const CBlastResult& result)> done;
-        // Asked between messages and during the pause.
-        std::function<bool()> cancelled;
+        // Told "3 of 12: W4ABC" (the stage) and the index of the total before each message; looked at
+        // between messages and during the pause: cancelling it stops the blast there. Null: none.
+        CProgress* progress = nullptr;
     };
     // Checks and encodes what every message shares, then sends to each station in turn.
-    static CBlastSummary Send(const CBlastRequest& request, const CObserver& observer = {});
+    static CBlastSummary Send(const CBlastRequest& request, const CObserver& observer);
+    static CBlastSummary Send(const CBlastRequest& request);
     // "3 of 12: W4ABC"
     static QString ProgressText(int index, int total, const CBlastStation& station);
 

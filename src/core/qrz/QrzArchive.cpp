@@ -1,7 +1,7 @@
 #include "core/qrz/QrzArchive.h"
 
-#include "core/qrz/HttpGet.h"
 #include "core/web/FileDownload.h"
+#include "core/web/WebRequest.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,7 +25,7 @@ QString DownloadUrl(const QString& webHost, const QString& userName, const QStri
 }
 
 QString Download(const QString& webHost, const QString& userName, const QString& password,
-                 const QString& folder, const Progress& progress, bool* saved, int connectTimeoutMs)
+                 const QString& folder, CProgress* progress, bool* saved, int connectTimeoutMs)
 {
     if (saved)
         *saved = false;

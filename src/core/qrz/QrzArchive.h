@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/jobs/Progress.h"
+
 #include <QString>
 #include <functional>
 
@@ -15,14 +17,12 @@ inline constexpr char kArchiveName[] = "qrz_csv_111016.zip";
 // travels over HTTPS only.
 QString DownloadUrl(const QString& webHost, const QString& userName, const QString& password);
 
-// Bytes received and announced (-1 while unknown); false cancels. Called on the downloading thread.
-using Progress = std::function<bool(qint64 received, qint64 total)>;
-
 // Fetches the archive into folder/qrz_csv_111016.zip, which is replaced only by a complete ZIP archive
 // (an error page is not kept). Returns the message for the operator: where the archive went, or why
-// nothing was saved. `saved` tells which.
+// nothing was saved. `saved` tells which. progress (may be null) is told the bytes received and announced
+// (-1 while unknown) on the downloading thread; cancelling it stops the download.
 QString Download(const QString& webHost, const QString& userName, const QString& password,
-                 const QString& folder, const Progress& progress = {}, bool* saved = nullptr,
+                 const QString& folder, CProgress* progress = nullptr, bool* saved = nullptr,
                  int connectTimeoutMs = 15000);
 
 } // namespace QrzArchive

@@ -188,7 +188,7 @@ CQRZCDb::CResult CQRZCDb::Compile()
     };
     std::function<bool(qint64)> afterBlock;
     if (m_progress)
-        afterBlock = [&](qint64 done) { return m_progress(done, total); };
+        afterBlock = [&](qint64 done) { return m_progress->Report(done, total); };
     if (!loader.Load([] { return std::make_unique<CQrzRecords>(); }, write, nullptr, afterBlock)) {
         result.cancelled = true;
         return result; // the temporary file goes with `target`
@@ -199,11 +199,11 @@ CQRZCDb::CResult CQRZCDb::Compile()
 
     std::function<bool()> keepGoing;
     if (m_progress) {
-        if (!m_progress(total, total)) {
+        if (!m_progress->Report(total, total)) {
             result.cancelled = true;
             return result;
         }
-        keepGoing = [&] { return m_progress(total, total); };
+        keepGoing = [&] { return m_progress->Report(total, total); };
     }
     // The sort of the index may use a second thread, which reads the table while it sorts.
     loader.Exec("PRAGMA threads=1");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/jobs/Progress.h"
+
 #include <QString>
 #include <functional>
 
@@ -22,9 +24,6 @@ public:
         qint64 skipped = 0; // lines not loaded: the header, rejected lines, an unterminated last line
         bool cancelled = false;
     };
-    // Bytes of the file read so far and in all (done == total while the index is built). Returning
-    // false cancels the build. Called on the thread that runs Compile().
-    using Progress = std::function<bool(qint64 done, qint64 total)>;
     // Each line not loaded: its 1-based number and why. Called on the thread that runs Compile().
     using Skipped = std::function<void(qint64 line, const QString& reason)>;
 
@@ -33,7 +32,9 @@ public:
     CQRZCDb(const CQRZCDb&) = delete;
     CQRZCDb& operator=(const CQRZCDb&) = delete;
 
-    void SetProgress(Progress progress) { m_progress = std::move(progress); }
+    // Told the bytes of the file read so far and in all (done == total while the index is built), on the
+    // thread that runs Compile(); cancelling it cancels the build. Null: none.
+    void SetProgress(CProgress* progress) { m_progress = progress; }
     void SetSkipped(Skipped skipped) { m_skipped = std::move(skipped); }
 
     const QString& GetCsvPath() const { return m_strCsvPath; }
@@ -57,6 +58,6 @@ public:
 private:
     QString m_strCsvPath;
     QString m_strOutputPath;
-    Progress m_progress;
+    CProgress* m_progress = nullptr;
     Skipped m_skipped;
 };

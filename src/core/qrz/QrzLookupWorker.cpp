@@ -1,9 +1,9 @@
 #include "core/qrz/QrzLookupWorker.h"
 
-#include "core/qrz/HttpGet.h"
 #include "core/qrz/QrzCallbook.h"
+#include "core/web/WebRequest.h"
 
-CQRZLookupWorker::CQRZLookupWorker(std::unique_ptr<CHttpGet> http, const QString& folder, Done done)
+CQRZLookupWorker::CQRZLookupWorker(std::unique_ptr<CWebRequest> http, const QString& folder, Done done)
     : m_http(std::move(http)), m_query(*m_http, folder), m_done(std::move(done)),
       m_thread(&CQRZLookupWorker::Run, this)
 {
@@ -15,7 +15,7 @@ CQRZLookupWorker::~CQRZLookupWorker()
         std::lock_guard lock(m_mutex);
         m_stop = true;
     }
-    m_http->Cancel();
+    m_http->Close();
     m_changed.notify_all();
     m_thread.join();
 }

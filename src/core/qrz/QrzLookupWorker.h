@@ -12,7 +12,7 @@
 #include <mutex>
 #include <thread>
 
-class CHttpGet;
+class CWebRequest;
 
 // Runs the window's QRZ look-ups one after another on a thread of their own, so that the window stays
 // live while QRZ answers. One worker (one CQRZQuery) does every login and writes both XML files.
@@ -43,7 +43,7 @@ public:
     };
     using Done = std::function<void(const CResult& result)>;
 
-    CQRZLookupWorker(std::unique_ptr<CHttpGet> http, const QString& folder, Done done);
+    CQRZLookupWorker(std::unique_ptr<CWebRequest> http, const QString& folder, Done done);
     // Stops the look-up under way and drops the requests not yet started; none of them is reported.
     ~CQRZLookupWorker();
     CQRZLookupWorker(const CQRZLookupWorker&) = delete;
@@ -59,7 +59,7 @@ public:
 private:
     void Run();
 
-    std::unique_ptr<CHttpGet> m_http;
+    std::unique_ptr<CWebRequest> m_http;
     CQRZQuery m_query;
     Done m_done;
     mutable std::mutex m_mutex;

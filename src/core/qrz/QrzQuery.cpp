@@ -3,7 +3,7 @@
 #include "core/Exceptions.h"
 #include "core/app/AtomicFile.h"
 #include "core/log/GridDistance.h"
-#include "core/qrz/HttpGet.h"
+#include "core/web/WebRequest.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +19,7 @@ QString Encoded(const QString& value)
 
 } // namespace
 
-CQRZQuery::CQRZQuery(CHttpGet& http, QString folder) : m_http(http), m_strFolder(std::move(folder)) {}
+CQRZQuery::CQRZQuery(CWebRequest& http, QString folder) : m_http(http), m_strFolder(std::move(folder)) {}
 
 CQRZQuery::~CQRZQuery() = default;
 
@@ -100,22 +100,22 @@ bool CQRZQuery::Login(const QString& base)
 {
     if (m_account.userName.isEmpty() || m_account.password.isEmpty())
         return Fail(Failure::NoAccount, QStringLiteral("The QRZ account needs a user name and a password."));
-    const CHttpGetReply reply =
-        m_http.Get(base + QLatin1Char('/') + LoginObject(m_account.userName, m_account.password));
-    if (!reply.received)
-        return Fail(Failure::Network, QStringLiteral("QRZ cannot be reached: %1").arg(reply.error));
-    m_reply = reply.body;
+    const CWebResponse reply =
+        m_http.GetUrl(base + QLatin1Char('/') + LoginObject(m_account.userName, m_account.password));
+    if (!reply.Answered())
+        return Fail(Failure::Network, QStringLiteral("QRZ cannot be reached: %1").arg(reply.Message()));
+    m_reply = reply.Body();
     const QByteArray owner = OwnerText();
-    if (!reply.body.isEmpty()) {
+    if (!reply.Body().isEmpty()) {
         try {
             // The owner goes first and comes back last: a key is never left beside another account's name.
             QFile::remove(QDir(m_strFolder).filePath(QLatin1String(kSessionOwnerFile)));
-            WriteFile(kSessionKeyFile, reply.body);
+            WriteFile(kSessionKeyFile, reply.Body());
         } catch (const CFileException& e) {
             return Fail(Failure::File, e.Message());
         }
     }
-    const CQRZReply parsed = ParseQrzReply(reply.body);
+    const CQRZReply parsed = ParseQrzReply(reply.Body());
     if (parsed.wellFormed && !parsed.key.isEmpty()) {
         m_strKey = parsed.key;
         m_keyOwner = owner;
@@ -130,9 +130,10 @@ bool CQRZQuery::Login(const QString& base)
     // operator for the password again would not mend it.
     if (parsed.wellFormed && !parsed.error.isEmpty())
         return Fail(Failure::LoginRefused, parsed.error);
-    const QString status = reply.statusText.isEmpty() ? QString::number(reply.status) : reply.statusText;
+    const QString status =
+        reply.StatusText().isEmpty() ? QString::number(reply.Status()) : reply.StatusText();
     QString what;
-    if (reply.body.trimmed().isEmpty())
+    if (reply.Body().trimmed().isEmpty())
         what = QStringLiteral("an empty reply");
     else if (!parsed.wellFormed)
         what = QStringLiteral("a reply that is not XML");
@@ -168,31 +169,31 @@ bool CQRZQuery::Query(const QString& callSign)
     if (m_strKey.isEmpty() && !Login(base))
         return false;
 
-    CHttpGetReply reply = m_http.Get(base + QLatin1Char('/') + QueryObject(m_strKey, call));
-    if (!reply.received)
-        return Fail(Failure::Network, QStringLiteral("QRZ cannot be reached: %1").arg(reply.error));
-    CQRZReply parsed = ParseQrzReply(reply.body);
-    if (IsQrzSessionError(parsed, reply.body)) {
+    CWebResponse reply = m_http.GetUrl(base + QLatin1Char('/') + QueryObject(m_strKey, call));
+    if (!reply.Answered())
+        return Fail(Failure::Network, QStringLiteral("QRZ cannot be reached: %1").arg(reply.Message()));
+    CQRZReply parsed = ParseQrzReply(reply.Body());
+    if (IsQrzSessionError(parsed, reply.Body())) {
         // One new login and one more question; a second refusal is reported as it stands.
         if (!Login(base))
             return false;
-        reply = m_http.Get(base + QLatin1Char('/') + RetryObject(m_strKey, call));
-        if (!reply.received)
-            return Fail(Failure::Network, QStringLiteral("QRZ cannot be reached: %1").arg(reply.error));
-        parsed = ParseQrzReply(reply.body);
+        reply = m_http.GetUrl(base + QLatin1Char('/') + RetryObject(m_strKey, call));
+        if (!reply.Answered())
+            return Fail(Failure::Network, QStringLiteral("QRZ cannot be reached: %1").arg(reply.Message()));
+        parsed = ParseQrzReply(reply.Body());
     }
-    m_reply = reply.body;
-    if (reply.body.isEmpty())
+    m_reply = reply.Body();
+    if (reply.Body().isEmpty())
         return Fail(Failure::BadReply,
-                    QStringLiteral("QRZ sent an empty reply (HTTP status %1).").arg(reply.status));
+                    QStringLiteral("QRZ sent an empty reply (HTTP status %1).").arg(reply.Status()));
     try {
-        WriteFile(kCallDataFile, reply.body);
+        WriteFile(kCallDataFile, reply.Body());
     } catch (const CFileException& e) {
         return Fail(Failure::File, e.Message());
     }
     if (!parsed.wellFormed)
         return Fail(Failure::BadReply, QStringLiteral("QRZ's reply is not XML (HTTP status %1): %2")
-                                           .arg(reply.status)
+                                           .arg(reply.Status())
                                            .arg(parsed.xmlError));
     if (!parsed.hasRecord) {
         if (!parsed.error.isEmpty())

@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
-class CHttpGet;
+class CWebRequest;
 
 // The account of the QRZ XML callbook. The host and the user name are settings (QrzAccount/XmlHost,
 // QrzAccount/UserName); the password comes from the desktop keyring and is never written to a file.
@@ -55,7 +55,7 @@ public:
     // The agent tag sent with the login.
     static constexpr const char* kAgent = "n0call.0";
 
-    CQRZQuery(CHttpGet& http, QString folder);
+    CQRZQuery(CWebRequest& http, QString folder);
     virtual ~CQRZQuery();
     CQRZQuery(const CQRZQuery&) = delete;
     CQRZQuery& operator=(const CQRZQuery&) = delete;
@@ -94,7 +94,7 @@ private:
     QByteArray OwnerText() const;
     void WriteFile(const char* name, const QByteArray& bytes);
 
-    CHttpGet& m_http;
+    CWebRequest& m_http;
     QString m_strFolder;
     CQRZAccount m_account;
     bool m_accountSet = false;

@@ -1,6 +1,7 @@
 #include "core/web/FileDownload.h"
 
 #include "core/app/AtomicFile.h"
+#include "core/web/HttpTransport.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,10 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <curl/curl.h>
 #include <fcntl.h>
 #include <limits>
-#include <mutex>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -23,19 +22,13 @@ const char kConnectText[] =
     "Could not connect to ftp server!! \nPlease ensure you have correct address and access rights!";
 const char kNotFoundText[] = "The File specified could not be found. Check your spelling and try again!!";
 
-void GlobalInit()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 struct CTransfer
 {
     CURL* curl = nullptr;
     int fd = -1;
     qint64 received = 0;
     int writeErrno = 0;
-    const CFileDownload::Progress* progress = nullptr;
+    CProgress* progress = nullptr;
     bool cancelled = false;
     qint64 maxBytes = 0;
     qint64 reserveBytes = 0;
@@ -108,17 +101,12 @@ size_t OnData(char* data, size_t size, size_t count, void* user)
 int OnProgress(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t)
 {
     auto* t = static_cast<CTransfer*>(user);
-    if (t->progress && *t->progress && !(*t->progress)(qint64(dlnow), dltotal > 0 ? qint64(dltotal) : -1)) {
+    if (t->progress && !t->progress->Report(qint64(dlnow), dltotal > 0 ? qint64(dltotal) : -1)) {
         t->cancelled = true;
         return 1;
     }
     return 0;
 }
-
-struct CCurlDeleter
-{
-    void operator()(CURL* c) const { curl_easy_cleanup(c); }
-};
 
 } // namespace
 
@@ -153,10 +141,9 @@ QString CDownloadException::Compose(Kind kind, const QString& detail, bool ftp)
     }
 }
 
-bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const Progress& progress,
+bool CFileDownload::Fetch(const QString& url, const QString& targetPath, CProgress* progress,
                           const Check& check, const CDownloadOptions& options)
 {
-    GlobalInit();
     const QUrl parsed(url);
     const QString scheme = parsed.scheme().toLower();
     if (!parsed.isValid() || parsed.host().isEmpty() ||
@@ -165,7 +152,7 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
         throw CDownloadException(CDownloadException::ConnectFailed,
                                  QStringLiteral("\"%1\" is not an http, https or ftp address").arg(url));
 
-    std::unique_ptr<CURL, CCurlDeleter> curl(curl_easy_init());
+    HttpTransport::CEasy curl = HttpTransport::NewEasy();
     if (!curl)
         throw CDownloadException(CDownloadException::Failed, QStringLiteral("libcurl cannot start"));
     CAtomicFile part(targetPath);
@@ -174,27 +161,21 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
     transfer.fd = part.Fd();
     transfer.maxBytes = options.maxBytes > 0 ? options.maxBytes : std::numeric_limits<qint64>::max();
     transfer.reserveBytes = std::max<qint64>(0, options.reserveBytes);
-    transfer.progress = &progress;
+    transfer.progress = progress;
     char errorText[CURL_ERROR_SIZE] = {};
     const QByteArray urlBytes = url.toUtf8();
     CURL* c = curl.get();
-    curl_easy_setopt(c, CURLOPT_URL, urlBytes.constData());
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
-    // A secure address is never redirected to an insecure one.
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR,
-                     scheme == QLatin1String("https") ? "https" : "http,https");
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(options.connectTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, long(std::max(1, options.minBytesPerSecond)));
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(options.stallSeconds));
-    curl_easy_setopt(c, CURLOPT_USERAGENT, "Logwarden/" LOGWARDEN_VERSION);
+    CHttpPolicy policy;
+    policy.protocols = "http,https,ftp";
+    policy.followRedirects = true;
+    policy.connectTimeoutMs = options.connectTimeoutMs;
+    policy.minBytesPerSecond = std::max(1, options.minBytesPerSecond);
+    policy.stallSeconds = options.stallSeconds;
     // An announced length beyond the limit is refused before the first byte.
-    if (options.maxBytes > 0)
-        curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(options.maxBytes));
+    policy.maxBytes = std::max<qint64>(0, options.maxBytes);
+    policy.caFile = options.caFile;
+    HttpTransport::Apply(c, urlBytes, policy, errorText);
+    curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnData);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress);
@@ -211,8 +192,7 @@ bool CFileDownload::Fetch(const QString& url, const QString& targetPath, const P
     if (transfer.cancelled)
         return false;
     const bool ftp = scheme == QLatin1String("ftp");
-    const QString detail =
-        errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(rc));
+    const QString detail = HttpTransport::ErrorText(rc, errorText);
     switch (rc) {
     case CURLE_OK:
         break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Exceptions.h"
+#include "core/jobs/Progress.h"
 
 #include <QString>
 #include <functional>
@@ -44,6 +45,8 @@ struct CDownloadOptions
     qint64 maxBytes = qint64(1) << 30;
     // The room a download always leaves free on the target's disk, for the log and the work beside it.
     qint64 reserveBytes = qint64(64) << 20;
+    // Certificate authorities trusted for https besides the system's (PEM); empty: the system's only.
+    QString caFile;
 };
 
 // Fetches one file by HTTP, HTTPS or FTP (anonymous unless the URL carries a user) with libcurl.
@@ -55,14 +58,13 @@ struct CDownloadOptions
 class CFileDownload
 {
 public:
-    // Bytes received and announced (-1 while unknown). Returning false cancels the download. Called on
-    // the downloading thread.
-    using Progress = std::function<bool(qint64 received, qint64 total)>;
     // Looks at the complete temporary file before it replaces the target; raises to reject it.
     using Check = std::function<void(const QString& tempPath)>;
 
+    // progress (may be null) is told the bytes received and announced (-1 while unknown), on the
+    // downloading thread; cancelling it stops the download.
     // True when the file was fetched and is in place, false when progress cancelled it. Failures raise
     // CDownloadException (and CFileException when the folder cannot be written).
-    static bool Fetch(const QString& url, const QString& targetPath, const Progress& progress,
+    static bool Fetch(const QString& url, const QString& targetPath, CProgress* progress,
                       const Check& check = {}, const CDownloadOptions& options = {});
 };

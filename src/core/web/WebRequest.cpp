@@ -2,13 +2,13 @@
 
 #include "core/app/Settings.h"
 #include "core/web/CredentialCache.h"
+#include "core/web/HttpTransport.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QUrl>
 #include <chrono>
-#include <curl/curl.h>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 namespace {
@@ -20,17 +20,7 @@ const char kInvalidUrl[] = "Invalid URL";
 const char kAccessDenied[] = "Access denied: Invalid password";
 const char kNoErrorText[] = "Exception Occured";
 
-void GlobalInit()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-// CURL and CURLM may be the same type to the compiler: one deleter each.
-struct CEasyDeleter
-{
-    void operator()(CURL* c) const { curl_easy_cleanup(c); }
-};
+// CURLM and CURL may be the same type to the compiler: a deleter of its own.
 struct CMultiDeleter
 {
     void operator()(CURLM* m) const { curl_multi_cleanup(m); }
@@ -210,23 +200,6 @@ bool ReadChallenge(const QList<QPair<QByteArray, QByteArray>>& headers, QByteArr
     return false;
 }
 
-bool IsConnectFailure(CURLcode rc)
-{
-    switch (rc) {
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_OPERATION_TIMEDOUT: // only the connect time-out is libcurl's own
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SSL_CERTPROBLEM:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Worth another attempt: nothing reached the server.
 bool MayRetry(CURLcode rc)
 {
@@ -340,7 +313,7 @@ CWebRequest::~CWebRequest() = default;
 
 QString CWebRequest::BuildUrl(const QString& server, const QString& port, const QString& objectPath)
 {
-    GlobalInit();
+    HttpTransport::Init();
     QString text = server.trimmed();
     static const QRegularExpression schemeRe(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
     if (!schemeRe.match(text).hasMatch())
@@ -398,12 +371,106 @@ QString CWebRequest::Fetch()
     return Get().FetchText();
 }
 
+bool CWebRequest::SplitUrl(const QString& url, QString& server, QString& port, QString& object)
+{
+    const qsizetype schemeEnd = url.indexOf(QLatin1String("://"));
+    if (schemeEnd <= 0)
+        return false;
+    const QString scheme = url.left(schemeEnd).toLower();
+    const bool https = scheme == QLatin1String("https");
+    if (!https && scheme != QLatin1String("http"))
+        return false;
+    const qsizetype hostStart = schemeEnd + 3;
+    qsizetype hostEnd = hostStart;
+    while (hostEnd < url.size() && url[hostEnd] != QLatin1Char('/') && url[hostEnd] != QLatin1Char('?') &&
+           url[hostEnd] != QLatin1Char('#'))
+        ++hostEnd;
+    QString authority = url.mid(hostStart, hostEnd - hostStart);
+    // Credentials are never part of these addresses; a user part would only be dropped by the client.
+    if (authority.contains(QLatin1Char('@')))
+        authority = authority.mid(authority.lastIndexOf(QLatin1Char('@')) + 1);
+    // host, host:port, [v6], [v6]:port
+    QString host = authority, portText;
+    const qsizetype bracket = authority.lastIndexOf(QLatin1Char(']'));
+    const qsizetype colon = authority.lastIndexOf(QLatin1Char(':'));
+    if (colon > bracket) {
+        host = authority.left(colon);
+        portText = authority.mid(colon + 1);
+        bool ok = false;
+        const int number = portText.toInt(&ok);
+        if (!ok || number < 1 || number > 65535)
+            return false;
+        portText = QString::number(number);
+    }
+    if (host.isEmpty() || host == QLatin1String("[]"))
+        return false;
+
+    // The port text counts for plain http only; an https port stays part of the server.
+    server = scheme + QLatin1String("://") + host;
+    if (https) {
+        if (!portText.isEmpty())
+            server += QLatin1Char(':') + portText;
+        port.clear();
+    } else {
+        port = portText.isEmpty() ? QStringLiteral("80") : portText;
+    }
+    object = url.mid(hostEnd);
+    const qsizetype fragment = object.indexOf(QLatin1Char('#'));
+    if (fragment >= 0)
+        object.truncate(fragment);
+    while (object.startsWith(QLatin1Char('/')))
+        object.remove(0, 1);
+    return true;
+}
+
+CWebResponse CWebRequest::GetUrl(const QString& url)
+{
+    QString server, port, object;
+    // Never an https request answered over plain http: the address asked keeps the scheme given.
+    if (!SplitUrl(url, server, port, object) ||
+        !BuildUrl(server, port, object).startsWith(server.left(server.indexOf(QLatin1Char(':')) + 3))) {
+        CWebResponse r;
+        r.m_outcome = CWebResponse::Outcome::InvalidUrl;
+        r.m_message = QString::fromLatin1(kInvalidUrl);
+        return r;
+    }
+    SetServer(server);
+    SetPort(port);
+    SetObjectPath(object);
+    return Get();
+}
+
+QString HttpBaseUrl(const QString& host)
+{
+    QString base = host.trimmed();
+    const qsizetype scheme = base.indexOf(QLatin1String("://"));
+    if (scheme < 0) {
+        base.prepend(QLatin1String("https://"));
+    } else {
+        const QString name = base.left(scheme).toLower();
+        if (name != QLatin1String("http") && name != QLatin1String("https"))
+            return {};
+        base = name + base.mid(scheme);
+    }
+    while (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    const QUrl url(base, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty() || url.hasQuery() || url.hasFragment() ||
+        !url.userInfo().isEmpty())
+        return {};
+    return base;
+}
+
 CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentType)
 {
     m_cancel = false;
-    GlobalInit();
     CWebResponse r;
-    std::unique_ptr<CURL, CEasyDeleter> easy(curl_easy_init());
+    if (m_closed) {
+        r.m_outcome = CWebResponse::Outcome::Cancelled;
+        r.m_message = QStringLiteral("Cancelled");
+        return r;
+    }
+    HttpTransport::CEasy easy = HttpTransport::NewEasy();
     std::unique_ptr<CURLM, CMultiDeleter> multi(curl_multi_init());
     if (!easy || !multi) {
         r.m_outcome = CWebResponse::Outcome::NoSession;
@@ -419,7 +486,12 @@ CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentT
 
     const QByteArray url = r.m_url.toUtf8();
     const QString urlText = r.m_url;
-    const QByteArray caFile = m_options.caFile.toLocal8Bit();
+    CHttpPolicy policy;
+    policy.http10 = true;
+    policy.connectTimeoutMs = m_options.connectTimeoutMs;
+    // A length announced beyond the cap is refused before the body comes; the rate is watched below.
+    policy.maxBytes = m_answerBodyNeeded ? m_options.maxBodyBytes : 0;
+    policy.caFile = m_options.caFile;
     std::unique_ptr<curl_slist, CListDeleter> headers;
     for (const char* h : {"Pragma: no-cache", "Cache-Control: no-cache", "Expect:"})
         headers.reset(curl_slist_append(headers.release(), h));
@@ -450,21 +522,12 @@ CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentT
         const QByteArray password = answer ? answer->password.toUtf8() : QByteArray();
         CURL* c = easy.get();
         curl_easy_reset(c);
-        curl_easy_setopt(c, CURLOPT_URL, url.constData());
-        curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
-        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
-        curl_easy_setopt(c, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
-        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(m_options.connectTimeoutMs));
-        curl_easy_setopt(c, CURLOPT_USERAGENT, "Logwarden/" LOGWARDEN_VERSION);
+        HttpTransport::Apply(c, url, policy, errorText);
         curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
         curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);
         curl_easy_setopt(c, CURLOPT_HEADERDATA, &a);
         curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnBody);
         curl_easy_setopt(c, CURLOPT_WRITEDATA, &a);
-        if (!caFile.isEmpty())
-            curl_easy_setopt(c, CURLOPT_CAINFO, caFile.constData());
         if (answer) {
             // Only the scheme the server asked for: libcurl never falls back to Basic from Digest.
             curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
@@ -592,8 +655,8 @@ CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentT
                 break;
             }
             if (m_progressDisplay && m_progress && (progressed || phase != Connecting)) {
-                CWebProgress p{qint64(up), bodySize, qint64(down), downTotal >= 0 ? qint64(downTotal) : -1};
-                if (!m_progress(p)) {
+                const qint64 total = downTotal >= 0 ? bodySize + qint64(downTotal) : -1;
+                if (!m_progress->Report(qint64(up) + qint64(down), total)) {
                     ownEnd = CWebResponse::Outcome::Cancelled;
                     break;
                 }
@@ -615,13 +678,13 @@ CWebResponse CWebRequest::Run(const QByteArray* body, const QByteArray& contentT
                 r.m_message = QStringLiteral("Cancelled");
                 return r;
             }
-            if (IsConnectFailure(rc) && MayRetry(rc) && attempt < m_options.connectRetries) {
+            if (HttpTransport::IsConnectFailure(rc) && MayRetry(rc) && attempt < m_options.connectRetries) {
                 ++attempt;
                 continue;
             }
-            r.m_outcome = IsConnectFailure(rc) ? CWebResponse::Outcome::ConnectFailed
-                                               : CWebResponse::Outcome::TransportError;
-            if (a.tooLarge)
+            r.m_outcome = HttpTransport::IsConnectFailure(rc) ? CWebResponse::Outcome::ConnectFailed
+                                                              : CWebResponse::Outcome::TransportError;
+            if (a.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
                 r.m_message =
                     QStringLiteral("The answer is larger than %1 bytes").arg(m_options.maxBodyBytes);
             else if (errorText[0])

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/jobs/Progress.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
@@ -47,16 +49,6 @@ struct CWebOptions
     // NetCtrlSndTO and NetCtrlRecTO are read first and always superseded by NetSndTO and NetRecTO. A value
     // of 0 or less, or text that is no number, takes the setting's default.
     static CWebOptions FromSettings(const CSettings& settings);
-};
-
-// Progress of one exchange: bytes of the request body sent and of the answer's body received, with
-// their totals (-1 while unknown).
-struct CWebProgress
-{
-    qint64 sent = 0;
-    qint64 sendTotal = 0;
-    qint64 received = 0;
-    qint64 receiveTotal = -1;
 };
 
 // The outcome of one exchange.
@@ -161,10 +153,6 @@ public:
     // true to try them; false cancels.
     using CredentialsPrompt =
         std::function<bool(const QString& url, const QString& realm, QString& user, QString& password)>;
-    // Called on the exchange's thread a few times a second and whenever bytes move; false cancels.
-    using Progress = std::function<bool(const CWebProgress& progress)>;
-    // Asked on the exchange's thread every few milliseconds; true cancels.
-    using CancelCheck = std::function<bool()>;
 
     CWebRequest();
     explicit CWebRequest(const CWebOptions& options);
@@ -178,11 +166,14 @@ public:
     void SetUserName(const QString& user) { m_user = user; }
     void SetPassword(const QString& password) { m_password = password; }
     void SetOptions(const CWebOptions& options) { m_options = options; }
-    // With progress display off, the progress callback is not called.
+    // With progress display off, the progress is not told how far the exchange has come (it is still
+    // asked whether to stop).
     void SetProgressDisplay(bool on) { m_progressDisplay = on; }
-    void SetProgress(Progress progress) { m_progress = std::move(progress); }
+    // Told on the exchange's thread a few times a second and whenever bytes move: the bytes of the
+    // request body sent plus those of the answer's body received, of both totals (-1 while the answer's
+    // is unknown). Looked at every few milliseconds: cancelling it stops the exchange. Null: none.
+    void SetProgress(CProgress* progress) { m_progress = progress; }
     void SetCredentialsPrompt(CredentialsPrompt prompt) { m_prompt = std::move(prompt); }
-    void SetCancelCheck(CancelCheck check) { m_cancelCheck = std::move(check); }
     // Where accepted credentials are kept, keyed by server and realm; null: the object's own.
     void SetCredentialCache(std::shared_ptr<CCredentialCache> cache);
     const std::shared_ptr<CCredentialCache>& CredentialCache() const { return m_cache; }
@@ -203,17 +194,31 @@ public:
     CWebResponse Post(const QByteArray& body, const QByteArray& contentType);
     // A GET, returning its FetchText().
     QString Fetch();
+    // A GET of a whole "http(s)://host[:port]/path?query" address: the address becomes the server text,
+    // port text and object path (SplitUrl), so its scheme is kept and an https address is never asked
+    // over plain http. "Invalid URL" when it names no http or https host.
+    CWebResponse GetUrl(const QString& url);
 
     // Stops a running exchange from any thread; it ends as Cancelled within a fraction of a second. The
     // flag is cleared when the next exchange starts.
     void Cancel() { m_cancel = true; }
+    // Stops the exchange under way and refuses every later one, which ends as Cancelled without being
+    // sent (the owner is going away).
+    void Close()
+    {
+        m_closed = true;
+        m_cancel = true;
+    }
 
     // The address an exchange would ask for; empty when the texts name no http or https server.
     static QString BuildUrl(const QString& server, const QString& port, const QString& objectPath);
+    // The server text, port text and object path a whole address is asked with; false when it names no
+    // http or https host. The port text counts for plain http only; an https port stays in the server.
+    static bool SplitUrl(const QString& url, QString& server, QString& port, QString& object);
 
 private:
     CWebResponse Run(const QByteArray* body, const QByteArray& contentType);
-    bool Cancelled() const { return m_cancel || (m_cancelCheck && m_cancelCheck()); }
+    bool Cancelled() const { return m_cancel || m_closed || (m_progress && m_progress->IsCancelled()); }
 
     CWebOptions m_options;
     QString m_server;
@@ -224,8 +229,13 @@ private:
     std::shared_ptr<CCredentialCache> m_cache;
     bool m_answerBodyNeeded = true;
     bool m_progressDisplay = true;
-    Progress m_progress;
+    CProgress* m_progress = nullptr;
     CredentialsPrompt m_prompt;
-    CancelCheck m_cancelCheck;
     std::atomic<bool> m_cancel{false};
+    std::atomic<bool> m_closed{false};
 };
+
+// The address of a host setting: "https://" is put in front of a host that names no scheme, a trailing
+// "/" is dropped. Empty when the host is empty, names a scheme other than http and https, or carries
+// a user, a query or a fragment.
+QString HttpBaseUrl(const QString& host);

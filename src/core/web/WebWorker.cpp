@@ -44,11 +44,7 @@ QString CWebWorker::TakeError()
 
 void CWebWorker::Attach(CWebRequest& request)
 {
-    request.SetCancelCheck([this] { return m_job.IsCancelled(); });
-    request.SetProgress([this](const CWebProgress& p) {
-        const qint64 total = p.receiveTotal >= 0 ? p.sendTotal + p.receiveTotal : -1;
-        return m_job.Report(p.sent + p.received, total);
-    });
+    request.SetProgress(&m_job.Progress());
     request.SetCredentialsPrompt(
         [this](const QString& url, const QString& realm, QString& user, QString& password) {
             return AskCredentials(url, realm, user, password);

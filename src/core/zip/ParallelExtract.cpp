@@ -25,7 +25,7 @@ int DefaultThreads(int entries)
 }
 
 CResult ExtractEntries(const CZipArchive& archive, const std::vector<int>& indices, const QString& folder,
-                       int threads, const Progress& progress)
+                       int threads, CProgress* progress)
 {
     // Entries land under their base names: of several with the same one, only the last in archive order
     // would survive extracting one after the other, so only that one is extracted (in parallel the
@@ -64,8 +64,9 @@ CResult ExtractEntries(const CZipArchive& archive, const std::vector<int>& indic
     }
 
     std::atomic<size_t> next{0};
-    std::atomic<qint64> done{0};
-    std::atomic<bool> stop{false};
+    // What the workers have written, and their stop: an error or a cancel ends the others.
+    CProgress written;
+    written.SetTotal(total);
     std::atomic<bool> attributesSet{true};
     std::mutex mutex;
     std::condition_variable finished;
@@ -74,20 +75,17 @@ CResult ExtractEntries(const CZipArchive& archive, const std::vector<int>& indic
 
     auto work = [&] {
         try {
-            for (size_t k = next++; k < order.size() && !stop; k = next++) {
-                const CZipArchive::EntryWrite written = archive.WriteEntry(
-                    order[k], *files[k], CZipArchive::kDefaultBufferSize, [&](qint64 bytes) {
-                        done += bytes;
-                        return !stop.load();
-                    });
-                if (written == CZipArchive::EntryWrite::AttributesNotSet)
+            for (size_t k = next++; k < order.size() && !written.IsCancelled(); k = next++) {
+                const CZipArchive::EntryWrite outcome =
+                    archive.WriteEntry(order[k], *files[k], CZipArchive::kDefaultBufferSize, &written);
+                if (outcome == CZipArchive::EntryWrite::AttributesNotSet)
                     attributesSet = false;
             }
         } catch (...) {
             std::lock_guard<std::mutex> lock(mutex);
             if (!error)
                 error = std::current_exception();
-            stop = true;
+            written.Cancel();
         }
         std::lock_guard<std::mutex> lock(mutex);
         --running;
@@ -106,11 +104,11 @@ CResult ExtractEntries(const CZipArchive& archive, const std::vector<int>& indic
         lock.lock();
         while (running > 0) {
             finished.wait_for(lock, std::chrono::milliseconds(100));
-            if (progress && !error && !stop) {
+            if (progress && !error && !written.IsCancelled()) {
                 lock.unlock();
-                if (!progress(done.load(), total)) {
+                if (!progress->Report(written.Done(), total)) {
                     result.cancelled = true;
-                    stop = true;
+                    written.Cancel();
                 }
                 lock.lock();
             }
@@ -127,7 +125,7 @@ CResult ExtractEntries(const CZipArchive& archive, const std::vector<int>& indic
     for (auto& file : files)
         file->Commit();
     if (progress)
-        progress(done.load(), total);
+        progress->Report(written.Done(), total);
     result.attributesSet = attributesSet;
     return result;
 }

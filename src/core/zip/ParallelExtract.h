@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/jobs/Progress.h"
+
 #include <QString>
 #include <functional>
 #include <vector>
@@ -9,10 +11,6 @@ class CZipArchive;
 // Extraction of several entries of one archive at the same time: the entries are independent, so on a
 // machine with several cores they inflate in parallel.
 namespace ParallelExtract {
-
-// Called on the caller's thread, a few times a second: bytes written so far and in all. Returning
-// false stops the extraction, which then leaves every old file as it was.
-using Progress = std::function<bool(qint64 done, qint64 total)>;
 
 struct CResult
 {
@@ -29,8 +27,10 @@ int DefaultThreads(int entries);
 // do they all replace the old files (the result is that of extracting them one after the other in
 // archive order). A folder without room for what the entries declare is refused before anything is
 // written. The first error stops the other workers and is raised again here (CZipException,
-// CFileException); the old files stay.
+// CFileException); the old files stay. progress (may be null) is told the bytes written so far and in
+// all, on the caller's thread a few times a second; cancelling it stops the extraction, which then leaves
+// every old file as it was.
 CResult ExtractEntries(const CZipArchive& archive, const std::vector<int>& indices, const QString& folder,
-                       int threads, const Progress& progress = {});
+                       int threads, CProgress* progress = nullptr);
 
 } // namespace ParallelExtract

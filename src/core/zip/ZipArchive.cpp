@@ -262,8 +262,7 @@ QString CZipArchive::SafeBaseName(const QString& entryName)
     return base;
 }
 
-bool CZipArchive::ExtractEntry(int index, const QString& folder, int bufferSize,
-                               const Progress& progress) const
+bool CZipArchive::ExtractEntry(int index, const QString& folder, int bufferSize, CProgress* progress) const
 {
     if (bufferSize <= 0 || !IsOpen() || index < 0 || index >= GetEntryCount())
         return false;
@@ -295,7 +294,7 @@ bool CZipArchive::ExtractEntry(int index, const QString& folder, int bufferSize,
 }
 
 CZipArchive::EntryWrite CZipArchive::WriteEntry(int index, CAtomicFile& file, int bufferSize,
-                                                const Progress& progress) const
+                                                CProgress* progress) const
 {
     if (bufferSize <= 0 || !IsOpen() || index < 0 || index >= GetEntryCount() || Header(index).IsDirectory())
         throw CZipException(CZipException::generic, m_path,
@@ -305,14 +304,14 @@ CZipArchive::EntryWrite CZipArchive::WriteEntry(int index, CAtomicFile& file, in
 }
 
 CZipArchive::EntryWrite CZipArchive::WriteEntry(CZipEntryReader& reader, int index, CAtomicFile& file,
-                                                int bufferSize, const Progress& progress) const
+                                                int bufferSize, CProgress* progress) const
 {
     const CFileHeader& header = Header(index);
     std::unique_ptr<char[]> buffer(new char[size_t(bufferSize)]);
     while (reader.Left() > 0) {
         const qint64 n = reader.Read(buffer.get(), bufferSize);
         file.Write(buffer.get(), n);
-        if (progress && !progress(n))
+        if (progress && !progress->Advance(n))
             return EntryWrite::Stopped;
     }
     reader.Finish();

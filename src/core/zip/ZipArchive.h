@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/jobs/Progress.h"
+
 #include "core/zip/FileHeader.h"
 
 #include <QByteArray>
@@ -26,9 +28,6 @@ class CZipEntryReader;
 class CZipArchive
 {
 public:
-    // Called with the number of bytes just written; returning false stops the extraction.
-    using Progress = std::function<bool(qint64 bytes)>;
-
     static constexpr int kReadBufferSize = 16384;    // compressed bytes read at a time
     static constexpr int kDefaultBufferSize = 65535; // decompressed bytes written at a time
     static constexpr qint64 kMaxCommentSize = 65535;
@@ -57,10 +56,11 @@ public:
 
     // Extracts entry index into folder as folder/<base name>, replacing an existing file atomically
     // (a partly written or damaged entry never replaces it). A directory entry only makes sure the
-    // folder exists. False when bufferSize is not positive, the index is bad, progress asked to stop
+    // folder exists. progress, when given, is advanced by the bytes written; once it is cancelled the
+    // extraction stops. False when bufferSize is not positive, the index is bad, progress was cancelled
     // (nothing is then left behind), or the file's time or permissions could not be set.
     bool ExtractEntry(int index, const QString& folder, int bufferSize = kDefaultBufferSize,
-                      const Progress& progress = {}) const;
+                      CProgress* progress = nullptr) const;
 
     // Writes file entry index into a temporary file that the caller commits (so that several entries
     // can be put in place together). Raises like ExtractEntry, and CZipException for an index that is
@@ -72,7 +72,7 @@ public:
         Stopped
     };
     EntryWrite WriteEntry(int index, CAtomicFile& file, int bufferSize = kDefaultBufferSize,
-                          const Progress& progress = {}) const;
+                          CProgress* progress = nullptr) const;
 
     // Reading one entry by hand: OpenEntry, ReadEntry until it returns 0, CloseEntry.
     bool OpenEntry(int index);
@@ -90,7 +90,7 @@ private:
     friend class CZipEntryReader;
 
     EntryWrite WriteEntry(CZipEntryReader& reader, int index, CAtomicFile& file, int bufferSize,
-                          const Progress& progress) const;
+                          CProgress* progress) const;
     void ReadCentralDirectory();
     [[noreturn]] void Damaged(const QString& detail) const;
     // Reads exactly size bytes at offset, else the archive is damaged (truncated).

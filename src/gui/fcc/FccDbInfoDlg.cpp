@@ -3,7 +3,7 @@
 #include "core/app/Settings.h"
 #include "core/fcc/UlsArchive.h"
 #include "core/jobs/BackgroundJob.h"
-#include "core/qrz/HttpGet.h"
+#include "core/web/WebRequest.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -59,7 +59,7 @@ CFCCDbInfoDlg::~CFCCDbInfoDlg()
 {
     // The page need not be waited for: the job's thread ends as soon as its exchange does.
     if (m_http)
-        m_http->Cancel();
+        m_http->Close();
 }
 
 void CFCCDbInfoDlg::showEvent(QShowEvent* event)
@@ -79,7 +79,7 @@ void CFCCDbInfoDlg::showEvent(QShowEvent* event)
 void CFCCDbInfoDlg::done(int result)
 {
     if (m_http)
-        m_http->Cancel();
+        m_http->Close();
     QDialog::done(result);
 }
 
@@ -136,7 +136,7 @@ void CFCCDbInfoDlg::OnCheck()
     const QString host = m_settings.Get(Setting::FccUlsWebHost);
     const QString archive =
         QDir(UlsArchive::StorageFolder(m_settings)).filePath(QLatin1String(UlsArchive::kArchiveName));
-    m_http = std::make_shared<CHttpGet>(CWebOptions::FromSettings(m_settings));
+    m_http = std::make_shared<CWebRequest>(CWebOptions::FromSettings(m_settings));
     m_result = std::make_shared<CFCCDbInfo::CFccCheck>();
     SetChecking(true);
     ShowReason(QStringLiteral("Reading the FCC's page ..."));

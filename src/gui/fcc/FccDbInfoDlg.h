@@ -7,7 +7,7 @@
 #include <memory>
 
 class CBackgroundJob;
-class CHttpGet;
+class CWebRequest;
 class CSettings;
 class QLabel;
 class QPushButton;
@@ -62,7 +62,7 @@ private:
     QLabel* m_reason = nullptr;
     QPushButton* m_check = nullptr;
     CBackgroundJob* m_job = nullptr;
-    std::shared_ptr<CHttpGet> m_http;
+    std::shared_ptr<CWebRequest> m_http;
     std::shared_ptr<CFCCDbInfo::CFccCheck> m_result;
     std::function<void(CFCCDbInfoDlg& dlg)> m_qrzCheck;
 };

@@ -165,9 +165,7 @@ void CDownloadDlg::OnDownload()
     SetBusy(true);
     const CDownloadOptions options = UlsArchive::DownloadOptions(m_settings);
     m_job->Start([url, folder, options](CBackgroundJob& job) {
-        UlsArchive::Download(
-            url, folder, [&job](qint64 received, qint64 total) { return job.Report(received, total); },
-            options);
+        UlsArchive::Download(url, folder, &job.Progress(), options);
     });
 }
 

@@ -60,8 +60,7 @@ void CLicDbDownloadModule::OnExtract()
                                       [job = m_extractJob] { job->Cancel(); });
     m_extractJob->setProperty("archive", archive);
     m_extractJob->Start([archive, folder = m_folder, result](CBackgroundJob& job) {
-        *result = UlsArchive::ExtractDataFiles(
-            archive, folder, [&job](qint64 done, qint64 total) { return job.Report(done, total); });
+        *result = UlsArchive::ExtractDataFiles(archive, folder, &job.Progress());
     });
 }
 

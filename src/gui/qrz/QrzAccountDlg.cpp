@@ -2,7 +2,7 @@
 
 #include "core/app/SecretStore.h"
 #include "core/app/Settings.h"
-#include "core/qrz/HttpGet.h"
+#include "core/web/WebRequest.h"
 #include "gui/app/Prompt.h"
 
 #include <QDialogButtonBox>

@@ -137,10 +137,8 @@ void CQrzDbModule::StartArchive(CFCCDbInfoDlg& dlg, const CQRZAccount& account)
                                  [job = m_archiveJob] { job->Cancel(); });
     m_archiveJob->Start(
         [message = m_archiveMessage, host, folder, account, connectTimeoutMs](CBackgroundJob& job) {
-            *message = QrzArchive::Download(
-                host, account.userName, account.password, folder,
-                [&job](qint64 received, qint64 total) { return job.Report(received, total); }, nullptr,
-                connectTimeoutMs);
+            *message = QrzArchive::Download(host, account.userName, account.password, folder, &job.Progress(),
+                                            nullptr, connectTimeoutMs);
         });
 }
 
@@ -200,7 +198,7 @@ void CQrzDbModule::Compile(const QString& csvPath, const QString& outputPath)
                                              [job = m_compileJob] { job->Cancel(); });
     m_compileJob->Start([result = m_compileResult, csvPath, outputPath](CBackgroundJob& job) {
         CQRZCDb compiler(csvPath, outputPath);
-        compiler.SetProgress([&job](qint64 done, qint64 total) { return job.Report(done, total); });
+        compiler.SetProgress(&job.Progress());
         *result = compiler.Compile();
     });
 }

@@ -6,7 +6,7 @@
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
 #include "core/log/LogText.h"
-#include "core/qrz/HttpGet.h"
+#include "core/web/WebRequest.h"
 #include "gui/app/Commands.h"
 #include "gui/app/LogwardenDoc.h"
 #include "gui/app/MainFrame.h"
@@ -121,7 +121,7 @@ void CQrzPullModule::Ask(int token, const CQRZAccount& account)
     if (!m_worker) {
         // Answers come on the worker's thread; they are applied on the window's.
         m_worker = std::make_unique<CQRZLookupWorker>(
-            std::make_unique<CHttpGet>(CWebOptions::FromSettings(m_doc.Settings())),
+            std::make_unique<CWebRequest>(CWebOptions::FromSettings(m_doc.Settings())),
             m_doc.Settings().DataFolder(), [this](const CQRZLookupWorker::CResult& result) {
                 QMetaObject::invokeMethod(
                     this, [this, result] { OnResult(result); }, Qt::QueuedConnection);

@@ -1,7 +1,7 @@
 // The database status check: the FCC's page against the archive on disk, and the QRZ form.
 #include "core/fcc/FccDbInfo.h"
-#include "core/qrz/HttpGet.h"
 #include "core/qrz/QrzArchive.h"
+#include "core/web/WebRequest.h"
 #include "support/QrzService.h"
 #include "support/ServerProcess.h"
 #include "support/TestSupport.h"
@@ -93,7 +93,7 @@ private Q_SLOTS:
         CQrzService server;
         CScratch dir;
         const QString archive = dir.File(QStringLiteral("l_amat.zip"));
-        CHttpGet http;
+        CWebRequest http;
         CFCCDbInfo info;
         QCOMPARE(info.m_strAvailable, QStringLiteral("Unknown"));
         QCOMPARE(info.m_strCurrent, QStringLiteral("Unknown"));

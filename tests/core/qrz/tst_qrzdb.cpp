@@ -273,13 +273,13 @@ private Q_SLOTS:
         CQRZCDb compiler(dir.File(QStringLiteral("in.csv")), output);
         int calls = 0;
         bool sawEnd = false;
-        compiler.SetProgress([&](qint64 done, qint64 total) {
+        CProgress progress([&](qint64 done, qint64 total, const QString&) {
             sawEnd = sawEnd || done == total;
             // "while indexing": carry on through the reading, stop at the index.
-            if (cancelAfter > 1)
-                return done < total;
-            return ++calls < cancelAfter;
+            if (cancelAfter > 1 ? done >= total : ++calls >= cancelAfter)
+                progress.Cancel();
         });
+        compiler.SetProgress(&progress);
         if (csvMissing) {
             QVERIFY_THROWS_EXCEPTION(CFileException, compiler.Compile());
         } else {

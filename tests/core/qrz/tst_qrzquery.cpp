@@ -2,10 +2,10 @@
 #include "core/db/Database.h"
 #include "core/log/CheckinStore.h"
 #include "core/log/LogSchema.h"
-#include "core/qrz/HttpGet.h"
 #include "core/qrz/QrzPull.h"
 #include "core/qrz/QrzQuery.h"
 #include "core/qrz/QrzReply.h"
+#include "core/web/WebRequest.h"
 #include "support/QrzService.h"
 #include "support/TestSupport.h"
 
@@ -35,7 +35,7 @@ class TestQrzQuery : public QObject
 
     std::unique_ptr<CQrzService> m_qrz;
     std::unique_ptr<CScratch> m_folder;
-    CHttpGet m_http;
+    CWebRequest m_http;
 
     CQRZAccount Account() const
     {

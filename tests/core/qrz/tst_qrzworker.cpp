@@ -1,7 +1,7 @@
 // The window's QRZ look-ups on their worker thread.
 // Test labels: threads
-#include "core/qrz/HttpGet.h"
 #include "core/qrz/QrzLookupWorker.h"
+#include "core/web/WebRequest.h"
 #include "support/QrzService.h"
 #include "support/TestSupport.h"
 
@@ -44,7 +44,7 @@ private Q_SLOTS:
                        QStringLiteral("<call>W1AW</call><name>Maxim</name><grid>FN31pr</grid>"));
         qrz.AddStation(QStringLiteral("K1LOW"), QStringLiteral("<call>K1LOW</call>"));
         CScratch folder;
-        CQRZLookupWorker worker(std::make_unique<CHttpGet>(), folder.Path(), Collect());
+        CQRZLookupWorker worker(std::make_unique<CWebRequest>(), folder.Path(), Collect());
         const CQRZAccount account{qrz.HttpHost(), QStringLiteral("n0tst"), QStringLiteral("secret")};
         const QStringList calls{"W1AW", "N0NONE", "K1LOW"};
         for (int i = 0; i < calls.size(); ++i)
@@ -69,7 +69,7 @@ private Q_SLOTS:
         CQrzService qrz;
         CScratch folder;
         {
-            CQRZLookupWorker worker(std::make_unique<CHttpGet>(), folder.Path(), Collect());
+            CQRZLookupWorker worker(std::make_unique<CWebRequest>(), folder.Path(), Collect());
             const CQRZAccount account{qrz.HttpHost(), QStringLiteral("n0tst"), QStringLiteral("secret")};
             for (int i = 0; i < 50; ++i)
                 worker.Submit({QStringLiteral("K%1").arg(i), account, QString(), QStringLiteral("miles"), i});

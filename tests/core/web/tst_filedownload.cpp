@@ -102,15 +102,14 @@ private Q_SLOTS:
         CScratch s;
         WriteFile(s.File("l_amat.zip"), "the previous archive");
         qint64 lastReceived = -1, lastTotal = -2;
-        auto progress = [&](qint64 received, qint64 total) {
+        CProgress progress([&](qint64 received, qint64 total, const QString&) {
             lastReceived = received;
             lastTotal = total;
-            return true;
-        };
+        });
         int kind = -1;
         QString message;
         try {
-            QVERIFY(UlsArchive::Download(Url(server, path), s.Path(), progress));
+            QVERIFY(UlsArchive::Download(Url(server, path), s.Path(), &progress));
         } catch (const CDownloadException& e) {
             kind = e.GetKind();
             message = e.Message();
@@ -219,8 +218,12 @@ private Q_SLOTS:
         QFETCH(QString, path);
         CScratch s;
         WriteFile(s.File("l_amat.zip"), "the previous archive");
-        QVERIFY(!UlsArchive::Download(Url(server, path), s.Path(),
-                                      [](qint64 received, qint64) { return received == 0; }));
+        // Cancelled once the first bytes have come.
+        CProgress progress([&progress](qint64 received, qint64, const QString&) {
+            if (received > 0)
+                progress.Cancel();
+        });
+        QVERIFY(!UlsArchive::Download(Url(server, path), s.Path(), &progress));
         QCOMPARE(ReadFile(s.File("l_amat.zip")), QByteArray("the previous archive"));
         QCOMPARE(QDir(s.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"l_amat.zip"});
     }

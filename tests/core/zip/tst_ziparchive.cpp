@@ -485,12 +485,12 @@ private Q_SLOTS:
         CZipArchive zip;
         zip.OpenArchive(s.File("a.zip"));
         qint64 last = -1, total = 0;
-        const auto r = ParallelExtract::ExtractEntries(zip, {0, 1, 2, 3, 4}, s.File("out"), threads,
-                                                       [&](qint64 done, qint64 all) {
-                                                           last = done;
-                                                           total = all;
-                                                           return true;
-                                                       });
+        CProgress progress([&](qint64 done, qint64 all, const QString&) {
+            last = done;
+            total = all;
+        });
+        const auto r =
+            ParallelExtract::ExtractEntries(zip, {0, 1, 2, 3, 4}, s.File("out"), threads, &progress);
         QVERIFY(!r.cancelled);
         QVERIFY(r.attributesSet);
         QCOMPARE(last, total);
@@ -511,8 +511,9 @@ private Q_SLOTS:
         CZipArchive zip;
         zip.OpenArchive(s.File("a.zip"));
         // Cancelled at the first report: nothing partial is left.
-        const auto r =
-            ParallelExtract::ExtractEntries(zip, {0}, s.File("out"), 2, [](qint64, qint64) { return false; });
+        CProgress cancelled;
+        cancelled.Cancel();
+        const auto r = ParallelExtract::ExtractEntries(zip, {0}, s.File("out"), 2, &cancelled);
         QVERIFY(r.cancelled || QFile::exists(s.File("out/big")));
         for (const QString& f : Listing(s.File("out")))
             QVERIFY2(f == QLatin1String("big"), qPrintable(f));
