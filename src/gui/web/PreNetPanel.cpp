@@ -186,7 +186,14 @@ CPreNetPanel::CPreNetPanel(CMainFrame& frame, CClubServer& club, QWidget* parent
     connect(&store, &CCheckinStore::checkinChanged, this, &CPreNetPanel::Remark);
     connect(&store, &CCheckinStore::checkinsRemoved, this, &CPreNetPanel::Remark);
     connect(&store, &CCheckinStore::logReset, this, &CPreNetPanel::Remark);
-    connect(&m_doc.Form(), &CCheckinForm::dayChanged, this, &CPreNetPanel::Remark);
+    // A new day's rows are in the form already: no need to read them again.
+    connect(&m_doc.Form(), &CCheckinForm::dayChanged, this, [this] {
+        QStringList calls;
+        for (const CCheckinRecord& r : m_doc.Form().Rows())
+            calls << r.callSign;
+        m_dayCalls = CCallSet(calls);
+        ShowMarks();
+    });
 }
 
 CPreNetPanel::~CPreNetPanel() = default;
