@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlitecpp-dev libsqlite3-dev libcurl4-openssl-dev zlib1g-dev libasound2-dev
   qtkeychain-qt6-dev
+  libpq-dev  # the shared club log (PostgreSQL's client library)
   # run (offscreen and xcb platform plugins, a font, a virtual display for headless machines)
   qt6-qpa-plugins libqt6gui6 fonts-dejavu-core xvfb xauth
   ca-certificates  # https to the club's server
@@ -16,6 +17,7 @@ packages=(
   python3 python3-pyftpdlib zip unzip sqlite3 time
   alsa-utils
   python3-aiosmtpd openssl curl
+  postgresql-15  # a real server for the shared log's tests and benchmarks (started by the tests themselves)
   # fuzzing and sanitizer runtimes
   clang libclang-rt-14-dev
   clang-format  # the layout check of the sources (scripts/check-format.sh)

@@ -4,6 +4,7 @@
 #include "core/db/Database.h"
 #include "core/log/LogSchema.h"
 
+#include <QStringList>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 
@@ -33,14 +34,34 @@ long Count(CDatabase& db, const CQueryFilter& filter)
     }
 }
 
-void ForEach(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
-             const std::function<void(const CCheckinRecord&)>& fn, long limit, long offset)
+namespace {
+
+void Walk(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
+          const std::function<void(const CCheckinRecord&)>& fn, long limit, long offset, bool listed)
 {
-    // Read in the columns' order; the fields below follow it.
-    QString sql =
-        QStringLiteral("SELECT %1 FROM %2").arg(LogSchema::ColumnList(), QLatin1String(LogSchema::kTable));
+    // Read in the columns' order; the fields below follow it. The shared log's bookkeeping comes along
+    // where the log has it (a log from before it is read as it is).
+    const bool shared = db.TableExists(QStringLiteral("SyncTab"));
+    QString sql = QStringLiteral("SELECT %1").arg(LogSchema::ColumnList());
+    if (shared) {
+        sql += QStringLiteral(", s.Uuid, s.LoggedBy, s.Theirs IS NOT NULL");
+        if (listed)
+            sql += QStringLiteral(
+                       ", (SELECT d.LoggedBy || ' ' || substr(l2.\"Date\", 12, 5) FROM SyncTab d JOIN %1 l2"
+                       " ON l2.ID = d.CheckinID WHERE d.DuplicateOf = s.Uuid ORDER BY l2.\"Date\" LIMIT 1)")
+                       .arg(QLatin1String(LogSchema::kTable));
+        sql += QStringLiteral(" FROM %1 LEFT JOIN SyncTab s ON s.CheckinID = %1.ID")
+                   .arg(QLatin1String(LogSchema::kTable));
+    } else {
+        sql += QStringLiteral(" FROM %1").arg(QLatin1String(LogSchema::kTable));
+    }
+    QStringList where;
     if (!filter.IsEmpty())
-        sql += QStringLiteral(" WHERE ") + filter.where;
+        where << QStringLiteral("(") + filter.where + QStringLiteral(")");
+    if (shared && listed)
+        where << QStringLiteral("s.DuplicateOf IS NULL");
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     if (!orderBy.isEmpty())
         sql += QStringLiteral(" ORDER BY ") + orderBy;
     if (limit >= 0 || offset > 0)
@@ -64,6 +85,13 @@ void ForEach(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
             r.cls = Text(stmt.getColumn(10));
             r.yourGrid = Text(stmt.getColumn(11));
             r.email = Text(stmt.getColumn(12));
+            if (shared) {
+                r.uuid = Text(stmt.getColumn(13));
+                r.loggedBy = Text(stmt.getColumn(14));
+                r.conflict = stmt.getColumn(15).getInt() != 0;
+                if (listed)
+                    r.alsoLoggedBy = Text(stmt.getColumn(16));
+            }
             fn(r);
         }
     } catch (const CLogwardenException&) {
@@ -71,6 +99,20 @@ void ForEach(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
     } catch (const std::exception& e) {
         db.Raise(e);
     }
+}
+
+} // namespace
+
+void ForEach(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
+             const std::function<void(const CCheckinRecord&)>& fn, long limit, long offset)
+{
+    Walk(db, filter, orderBy, fn, limit, offset, false);
+}
+
+void ForEachListed(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
+                   const std::function<void(const CCheckinRecord&)>& fn)
+{
+    Walk(db, filter, orderBy, fn, -1, 0, true);
 }
 
 } // namespace CheckinQuery

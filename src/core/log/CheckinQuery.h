@@ -18,5 +18,9 @@ long Count(CDatabase& db, const CQueryFilter& filter);
 // skipping the first `offset` and stopping after `limit` of them when limit >= 0.
 void ForEach(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
              const std::function<void(const CCheckinRecord&)>& fn, long limit = -1, long offset = 0);
+// As ForEach, for the day's list: a check-in that another operator logged for a station already in the
+// list that day is left out, and the one shown says who else logged it ("N4XYZ 19:02").
+void ForEachListed(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
+                   const std::function<void(const CCheckinRecord&)>& fn);
 
 } // namespace CheckinQuery

@@ -20,4 +20,12 @@ struct CCheckinRecord
     QString cls;
     QString yourGrid;
     QString email;
+
+    // What the shared club log adds, read along with the check-in (empty when the log is not shared):
+    // its identity across every operator's log, who logged it, "N4XYZ 19:02" when another operator logged
+    // the same station that day too, and whether two operators changed one field differently.
+    QString uuid;
+    QString loggedBy;
+    QString alsoLoggedBy;
+    bool conflict = false;
 };

@@ -8,12 +8,21 @@
 #include "core/log/LogMaintenance.h"
 #include "core/log/LogSchema.h"
 #include "core/log/detail/LogwardenSet.h"
+#include "core/log/detail/SyncTables.h"
 
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
 
-CCheckinStore::CCheckinStore(CDatabase& db, QObject* parent) : QObject(parent), m_db(db) {}
+CCheckinStore::CCheckinStore(CDatabase& db, QObject* parent) : QObject(parent), m_db(db)
+{
+    try {
+        m_net = SyncTables::Meta(m_db.Handle(), "net");
+        m_operator = SyncTables::Meta(m_db.Handle(), "operator");
+    } catch (const std::exception&) {
+        // A log from before the shared log shares nothing.
+    }
+}
 
 int CCheckinStore::Add(const CCheckinRecord& record)
 {
@@ -35,7 +44,13 @@ QList<int> CCheckinStore::AddMany(const std::vector<CCheckinRecord>& records)
             set.SetRecord(record);
             set.Update();
             added.push_back(record);
-            added.back().id = static_cast<int>(set.GetLastInsertedKey());
+            CCheckinRecord& r = added.back();
+            r.id = static_cast<int>(set.GetLastInsertedKey());
+            r.uuid = record.uuid.isEmpty() ? SyncTables::NewUuid() : record.uuid;
+            r.loggedBy = m_operator;
+            r.alsoLoggedBy.clear();
+            r.conflict = false;
+            SyncTables::Added(m_db.Handle(), r.id, r.uuid, m_operator, Queueing());
         }
         set.Close();
         transaction.commit();
@@ -49,44 +64,66 @@ QList<int> CCheckinStore::AddMany(const std::vector<CCheckinRecord>& records)
         ids << r.id;
         Q_EMIT checkinAdded(r);
     }
+    if (Queueing())
+        Q_EMIT sharedStateChanged();
     return ids;
 }
 
 bool CCheckinStore::Save(const CCheckinRecord& record)
 {
-    CLogwardenSet set(&m_db);
-    set.SetFilter(LogFilter::Id(record.id));
-    set.Open();
-    if (set.IsEOF())
-        return false;
-    set.Edit();
-    set.SetRecord(record);
-    set.Update();
-    Q_EMIT checkinChanged(set.GetRecord());
+    try {
+        SQLite::Transaction transaction(m_db.Handle());
+        CLogwardenSet set(&m_db);
+        set.SetFilter(LogFilter::Id(record.id));
+        set.Open();
+        if (set.IsEOF())
+            return false;
+        set.Edit();
+        set.SetRecord(record);
+        set.Update();
+        set.Close();
+        SyncTables::Changed(m_db.Handle(), record.id, m_operator, Queueing());
+        transaction.commit();
+    } catch (const CLogwardenException&) {
+        throw;
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+    EmitChanged({record.id});
     return true;
 }
 
 bool CCheckinStore::SetFlag(int id, LogQueries::Flag flag, bool value)
 {
-    CLogwardenSet set(&m_db);
-    set.SetFilter(LogFilter::Id(id));
-    set.Open();
-    if (set.IsEOF())
-        return false;
-    set.Edit();
-    switch (flag) {
-    case LogQueries::Flag::Acknowledged:
-        set.m_Acknowledged = value;
-        break;
-    case LogQueries::Flag::HasTraffic:
-        set.m_HasTraffic = value;
-        break;
-    case LogQueries::Flag::HasComments:
-        set.m_HasComments = value;
-        break;
+    try {
+        SQLite::Transaction transaction(m_db.Handle());
+        CLogwardenSet set(&m_db);
+        set.SetFilter(LogFilter::Id(id));
+        set.Open();
+        if (set.IsEOF())
+            return false;
+        set.Edit();
+        switch (flag) {
+        case LogQueries::Flag::Acknowledged:
+            set.m_Acknowledged = value;
+            break;
+        case LogQueries::Flag::HasTraffic:
+            set.m_HasTraffic = value;
+            break;
+        case LogQueries::Flag::HasComments:
+            set.m_HasComments = value;
+            break;
+        }
+        set.Update();
+        set.Close();
+        SyncTables::Changed(m_db.Handle(), id, m_operator, Queueing());
+        transaction.commit();
+    } catch (const CLogwardenException&) {
+        throw;
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
     }
-    set.Update();
-    Q_EMIT checkinChanged(set.GetRecord());
+    EmitChanged({id});
     return true;
 }
 
@@ -106,12 +143,16 @@ int CCheckinStore::Remove(const QList<int>& ids)
                 removed << id;
             del.reset();
         }
+        // Deleted for everyone sharing the net: a tombstone goes out.
+        SyncTables::Deleted(m_db.Handle(), removed, Queueing());
         transaction.commit();
     } catch (const std::exception& e) {
         m_db.Raise(e);
     }
     if (!removed.isEmpty())
         Q_EMIT checkinsRemoved(removed);
+    if (!removed.isEmpty() && Queueing())
+        Q_EMIT sharedStateChanged();
     return static_cast<int>(removed.size());
 }
 
@@ -127,9 +168,13 @@ long CCheckinStore::Purge(const CPurgeSelection& selection)
         sql += QStringLiteral(" WHERE ") + filter.where;
     long purged = 0;
     try {
+        // A purge tidies this computer's file: the shared net keeps the check-ins.
+        SQLite::Transaction transaction(m_db.Handle());
         SQLite::Statement stmt(m_db.Handle(), sql.toStdString());
         BindFilter(stmt, filter);
         purged = static_cast<long>(stmt.exec());
+        SyncTables::Deleted(m_db.Handle(), ids, false);
+        transaction.commit();
     } catch (const std::exception& e) {
         m_db.Raise(e);
     }
@@ -140,8 +185,17 @@ long CCheckinStore::Purge(const CPurgeSelection& selection)
 
 void CCheckinStore::DeleteAll()
 {
-    // One statement is one transaction: a failure deletes nothing. IDs are not reused afterwards.
-    m_db.Execute(QStringLiteral("DELETE FROM %1").arg(QLatin1String(LogSchema::kTable)));
+    // One transaction: a failure deletes nothing. IDs are not reused afterwards. Emptying tidies this
+    // computer's file: the shared net keeps the check-ins (changes not sent yet go with them).
+    try {
+        SQLite::Transaction transaction(m_db.Handle());
+        m_db.Handle().exec(
+            QStringLiteral("DELETE FROM %1").arg(QLatin1String(LogSchema::kTable)).toStdString());
+        SyncTables::ForgetAll(m_db.Handle());
+        transaction.commit();
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
     Q_EMIT logReset();
 }
 
@@ -202,4 +256,264 @@ std::optional<CCheckinRecord> CCheckinStore::Get(int id)
 std::vector<CCheckinRecord> CCheckinStore::Day(const QDate& day)
 {
     return LogQueries::DayCheckins(m_db, day);
+}
+
+// --- The shared club log ---
+
+void CCheckinStore::ShareWith(const QString& net, const QString& operatorCall)
+{
+    m_operator = operatorCall;
+    try {
+        SQLite::Transaction transaction(m_db.Handle());
+        SyncTables::SetMeta(m_db.Handle(), "net", net);
+        SyncTables::SetMeta(m_db.Handle(), "operator", operatorCall);
+        if (!net.isEmpty())
+            SyncTables::QueueUnshared(m_db.Handle(), m_operator);
+        transaction.commit();
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+    m_net = net;
+    Q_EMIT sharedStateChanged();
+}
+
+int CCheckinStore::Insert(const CCheckinRecord& record)
+{
+    CLogwardenSet set(&m_db);
+    set.SetFilter(LogFilter::Id(-1));
+    set.Open();
+    set.AddNew();
+    set.SetRecord(record);
+    set.Update();
+    return static_cast<int>(set.GetLastInsertedKey());
+}
+
+void CCheckinStore::Write(int id, const CCheckinRecord& values)
+{
+    CLogwardenSet set(&m_db);
+    set.SetFilter(LogFilter::Id(id));
+    set.Open();
+    if (set.IsEOF())
+        return;
+    set.Edit();
+    set.SetRecord(values);
+    set.Update();
+}
+
+void CCheckinStore::EmitChanged(const QList<int>& ids)
+{
+    for (const int id : ids)
+        if (const auto r = Get(id))
+            Q_EMIT checkinChanged(*r);
+}
+
+CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedCheckin>& rows)
+{
+    CApplied applied;
+    QList<int> gone;
+    SQLite::Database& h = m_db.Handle();
+    try {
+        SQLite::Transaction transaction(h);
+        SQLite::Statement del(
+            h,
+            QStringLiteral("DELETE FROM %1 WHERE ID=?").arg(QLatin1String(LogSchema::kTable)).toStdString());
+        for (const CSharedCheckin& row : rows) {
+            const std::optional<SyncTables::CLocal> local = SyncTables::Find(h, row.uuid);
+            if (local && row.version <= local->version)
+                continue; // seen already
+            if (!local || (local->id == 0 && local->deleted == 1)) {
+                // New here, or brought back by another operator (their change beats a deletion of mine
+                // that has not gone out: nothing anybody typed is lost).
+                if (row.deleted) {
+                    SyncTables::Record(h, row.uuid, 0, 1, row, QByteArray());
+                    if (local)
+                        SyncTables::DropQueued(h, row.uuid);
+                    continue;
+                }
+                const int id = Insert(row.values);
+                SyncTables::Record(h, row.uuid, id, 0, row, QByteArray());
+                SyncTables::DropQueued(h, row.uuid);
+                SyncTables::MarkDuplicates(h, id);
+                applied.added << id;
+                continue;
+            }
+            if (local->id == 0) {
+                // Purged here: the net keeps it, this file does not.
+                SyncTables::Record(h, row.uuid, 0, local->deleted, row, QByteArray());
+                continue;
+            }
+            std::optional<CCheckinRecord> mine = Get(local->id);
+            if (!mine)
+                continue;
+            if (row.deleted && !local->pending && !local->conflict) {
+                del.bind(1, local->id);
+                del.exec();
+                del.reset();
+                SyncTables::Record(h, row.uuid, 0, 1, row, QByteArray());
+                gone << local->id;
+                continue;
+            }
+            if (row.deleted) {
+                // Changed here, deleted there: the change goes out and brings the check-in back.
+                SyncTables::Record(h, row.uuid, local->id, 0, row, local->theirsJson);
+                continue;
+            }
+            // A conflict the operator has not settled counts as a change waiting here.
+            if (!local->pending && !local->conflict) {
+                Write(local->id, row.values);
+                SyncTables::Record(h, row.uuid, local->id, 0, row, QByteArray());
+                applied.changed << local->id;
+                continue;
+            }
+            // Changes on both sides: merge against what both last agreed on.
+            const CCheckinRecord base = local->hasBase ? local->base : row.values;
+            const SharedFields::CMerge m = SharedFields::Merge(base, *mine, row.values);
+            if (!SharedFields::SameValues(m.merged, *mine))
+                Write(local->id, m.merged);
+            QByteArray theirs;
+            if (!m.conflicts.isEmpty()) {
+                theirs = SharedFields::ConflictToJson(row.values, m.conflicts);
+                ++applied.conflicts;
+            }
+            SyncTables::Record(h, row.uuid, local->id, 0, row, theirs);
+            if (m.conflicts.isEmpty() && SharedFields::SameValues(m.merged, row.values))
+                SyncTables::DropQueued(h, row.uuid);
+            applied.changed << local->id;
+        }
+        transaction.commit();
+    } catch (const CLogwardenException&) {
+        throw;
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+    for (const int id : applied.added)
+        if (const auto r = Get(id))
+            Q_EMIT checkinAdded(*r);
+    EmitChanged(applied.changed);
+    if (!gone.isEmpty())
+        Q_EMIT checkinsRemoved(gone);
+    applied.removed = gone;
+    Q_EMIT sharedStateChanged();
+    if (!applied.added.isEmpty())
+        Q_EMIT remoteCheckinsArrived(applied.added);
+    return applied;
+}
+
+void CCheckinStore::AcknowledgePush(qint64 seq, const CSharedCheckin& pushed)
+{
+    SQLite::Database& h = m_db.Handle();
+    try {
+        SQLite::Transaction transaction(h);
+        const std::optional<SyncTables::CLocal> local = SyncTables::Find(h, pushed.uuid);
+        if (local && pushed.version == 0) {
+            SyncTables::DropQueued(h, pushed.uuid, seq); // added and deleted before it went out
+        } else if (local && pushed.version > local->version) {
+            // A conflict waiting for the operator stays (its fields went out as the server had them).
+            SyncTables::Record(h, pushed.uuid, local->id, local->id ? 0 : local->deleted, pushed,
+                               local->theirsJson);
+            SyncTables::DropQueued(h, pushed.uuid, seq);
+        }
+        transaction.commit();
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+    Q_EMIT sharedStateChanged();
+}
+
+QList<int> CCheckinStore::Conflicts()
+{
+    QList<int> ids;
+    try {
+        SQLite::Statement st(m_db.Handle(),
+                             "SELECT CheckinID FROM SyncTab WHERE Theirs IS NOT NULL AND CheckinID"
+                             " IS NOT NULL ORDER BY CheckinID");
+        while (st.executeStep())
+            ids << st.getColumn(0).getInt();
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+    return ids;
+}
+
+std::optional<CCheckinRecord> CCheckinStore::Theirs(int id)
+{
+    const std::optional<SyncTables::CLocal> local = SyncTables::FindById(m_db.Handle(), id);
+    if (!local || !local->conflict)
+        return std::nullopt;
+    return local->theirs;
+}
+
+bool CCheckinStore::ResolveConflict(int id, const CCheckinRecord& values)
+{
+    SQLite::Database& h = m_db.Handle();
+    try {
+        SQLite::Transaction transaction(h);
+        const std::optional<SyncTables::CLocal> local = SyncTables::FindById(h, id);
+        if (!local || !local->conflict)
+            return false;
+        Write(id, values);
+        SyncTables::ClearConflict(h, local->uuid);
+        SyncTables::Changed(h, id, m_operator, Queueing());
+        // Theirs taken whole: nothing is left to send.
+        if (SharedFields::SameValues(values, local->base))
+            SyncTables::DropQueued(h, local->uuid);
+        transaction.commit();
+    } catch (const CLogwardenException&) {
+        throw;
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+    EmitChanged({id});
+    Q_EMIT sharedStateChanged();
+    return true;
+}
+
+bool CCheckinStore::MergeDuplicates(int id)
+{
+    SQLite::Database& h = m_db.Handle();
+    QList<int> merged;
+    try {
+        SQLite::Transaction transaction(h);
+        const std::optional<SyncTables::CLocal> local = SyncTables::FindById(h, id);
+        std::optional<CCheckinRecord> keep = Get(id);
+        if (!local || !keep)
+            return false;
+        merged = SyncTables::DuplicatesOf(h, local->uuid);
+        if (merged.isEmpty())
+            return false;
+        for (const int other : merged) {
+            const std::optional<CCheckinRecord> o = Get(other);
+            if (!o)
+                continue;
+            for (QString CCheckinRecord::*f :
+                 {&CCheckinRecord::name, &CCheckinRecord::street, &CCheckinRecord::location,
+                  &CCheckinRecord::comment, &CCheckinRecord::cls, &CCheckinRecord::yourGrid,
+                  &CCheckinRecord::email})
+                if (((*keep).*f).isEmpty())
+                    (*keep).*f = (*o).*f;
+            keep->hasComments |= o->hasComments;
+            keep->hasTraffic |= o->hasTraffic;
+            keep->acknowledged |= o->acknowledged;
+        }
+        Write(id, *keep);
+        SyncTables::Changed(h, id, m_operator, Queueing());
+        SQLite::Statement del(
+            h,
+            QStringLiteral("DELETE FROM %1 WHERE ID=?").arg(QLatin1String(LogSchema::kTable)).toStdString());
+        for (const int other : merged) {
+            del.bind(1, other);
+            del.exec();
+            del.reset();
+        }
+        SyncTables::Deleted(h, merged, Queueing());
+        transaction.commit();
+    } catch (const CLogwardenException&) {
+        throw;
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+    Q_EMIT checkinsRemoved(merged);
+    EmitChanged({id});
+    Q_EMIT sharedStateChanged();
+    return true;
 }

@@ -2,6 +2,7 @@
 
 #include "core/log/CheckinRecord.h"
 #include "core/log/LogQueries.h"
+#include "core/log/SharedCheckin.h"
 
 #include <QDate>
 #include <QList>
@@ -52,6 +53,38 @@ public:
     std::optional<CCheckinRecord> Get(int id);
     std::vector<CCheckinRecord> Day(const QDate& day);
 
+    // --- The shared club log ---
+    // Who logs at this computer: the "By" of what is added or changed here.
+    void SetOperator(const QString& call) { m_operator = call; }
+    const QString& Operator() const { return m_operator; }
+    // The net this log shares (empty: none). While it shares one, every change also waits in the outbox,
+    // written in the same transaction, until the server has it.
+    QString SharedNet() const { return m_net; }
+    // Shares the log with the net, as this operator (kept in the log for the next start): what is not on
+    // the server yet is queued. An empty net stops sharing.
+    void ShareWith(const QString& net, const QString& operatorCall);
+    // The check-ins where two operators changed a field differently, by id.
+    QList<int> Conflicts();
+
+    struct CApplied
+    {
+        QList<int> added, changed, removed;
+        int conflicts = 0;
+    };
+    // What other operators changed, from the server, in one transaction: each check-in merged field by field
+    // with what waits here to go out.
+    CApplied ApplyRemote(const std::vector<CSharedCheckin>& rows);
+    // The server took what was queued for pushed.uuid up to seq: the check-in now stands at pushed.version
+    // with pushed.values.
+    void AcknowledgePush(qint64 seq, const CSharedCheckin& pushed);
+    // The operator's answer to a conflict: the values the check-in keeps (theirs, mine, or edited).
+    bool ResolveConflict(int id, const CCheckinRecord& values);
+    // The values of the other side of a conflict, and the fields in conflict.
+    std::optional<CCheckinRecord> Theirs(int id);
+    // Takes the check-ins that other operators logged for the same station that day into this one: empty
+    // fields filled from them, the flags of both, the others deleted for everyone.
+    bool MergeDuplicates(int id);
+
 Q_SIGNALS:
     void checkinAdded(const CCheckinRecord& record);
     void checkinChanged(const CCheckinRecord& record);
@@ -61,10 +94,20 @@ Q_SIGNALS:
     // The compaction of EmptyInBackground ended: error is empty when the file was compacted, else it says
     // why not (cancelled, the disk full).
     void compactionFinished(const QString& error);
+    // The outbox or the conflicts changed (the shared log's status follows them).
+    void sharedStateChanged();
+    // Check-ins that other operators logged arrived (after checkinAdded for each).
+    void remoteCheckinsArrived(const QList<int>& ids);
 
 private:
     void DeleteAll();
+    bool Queueing() const { return !m_net.isEmpty(); }
+    int Insert(const CCheckinRecord& record);
+    void Write(int id, const CCheckinRecord& values);
+    void EmitChanged(const QList<int>& ids);
 
     CDatabase& m_db;
+    QString m_operator;
+    QString m_net;
     CBackgroundJob* m_compaction = nullptr;
 };

@@ -53,8 +53,8 @@ std::optional<CCheckinRecord> NewestCheckin(CDatabase& db, const QString& callSi
 std::vector<CCheckinRecord> DayCheckins(CDatabase& db, const QDate& day)
 {
     std::vector<CCheckinRecord> records;
-    CheckinQuery::ForEach(db, LogFilter::Day(day), LogSort::kId,
-                          [&](const CCheckinRecord& r) { records.push_back(r); });
+    CheckinQuery::ForEachListed(db, LogFilter::Day(day), LogSort::kId,
+                                [&](const CCheckinRecord& r) { records.push_back(r); });
     return records;
 }
 

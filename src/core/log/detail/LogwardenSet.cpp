@@ -40,8 +40,9 @@ QString CLogwardenSet::GetDefaultSQL() const
 
 CCheckinRecord CLogwardenSet::GetRecord() const
 {
-    return {m_ID,          m_CallSign,   m_Name,         m_Street, m_Location, m_Comment,  m_Date,
-            m_HasComments, m_HasTraffic, m_Acknowledged, m_Class,  m_YourGrid, m_eMailAddr};
+    return {m_ID,         m_CallSign,     m_Name,  m_Street,   m_Location,  m_Comment, m_Date, m_HasComments,
+            m_HasTraffic, m_Acknowledged, m_Class, m_YourGrid, m_eMailAddr, {},        {},     {},
+            false};
 }
 
 void CLogwardenSet::SetRecord(const CCheckinRecord& r)

@@ -1,0 +1,254 @@
+#include "core/log/detail/SyncTables.h"
+
+#include <QUuid>
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+#include <functional>
+
+namespace SyncTables {
+
+namespace {
+
+std::string Utf8(const QString& s)
+{
+    return s.toStdString();
+}
+
+QString Text(const SQLite::Column& c)
+{
+    return c.isNull() ? QString() : QString::fromUtf8(c.getText());
+}
+
+void BindText(SQLite::Statement& st, int index, const QString& value)
+{
+    if (value.isNull())
+        st.bind(index);
+    else
+        st.bind(index, Utf8(value));
+}
+
+std::optional<CLocal> FindWhere(SQLite::Database& db, const char* where,
+                                const std::function<void(SQLite::Statement&)>& bind)
+{
+    SQLite::Statement st(db, std::string("SELECT Uuid, CheckinID, Version, Deleted, Base, Theirs,"
+                                         " EXISTS(SELECT 1 FROM OutboxTab o WHERE o.Uuid = SyncTab.Uuid)"
+                                         " FROM SyncTab WHERE ") +
+                                 where);
+    bind(st);
+    if (!st.executeStep())
+        return std::nullopt;
+    CLocal l;
+    l.uuid = Text(st.getColumn(0));
+    l.id = st.getColumn(1).isNull() ? 0 : st.getColumn(1).getInt();
+    l.version = st.getColumn(2).getInt64();
+    l.deleted = st.getColumn(3).getInt();
+    l.hasBase = !st.getColumn(4).isNull();
+    if (l.hasBase)
+        l.base = SharedFields::FromJson(QByteArray(st.getColumn(4).getText()));
+    l.conflict = !st.getColumn(5).isNull();
+    if (l.conflict) {
+        l.theirsJson = QByteArray(st.getColumn(5).getText());
+        l.theirs = SharedFields::FromJson(l.theirsJson);
+    }
+    l.pending = st.getColumn(6).getInt() != 0;
+    return l;
+}
+
+} // namespace
+
+QString NewUuid()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+QString Meta(SQLite::Database& db, const char* key)
+{
+    SQLite::Statement st(db, "SELECT Value FROM SyncMeta WHERE Key = ?");
+    st.bind(1, key);
+    return st.executeStep() ? Text(st.getColumn(0)) : QString();
+}
+
+void SetMeta(SQLite::Database& db, const char* key, const QString& value)
+{
+    SQLite::Statement st(db, "INSERT OR REPLACE INTO SyncMeta(Key, Value) VALUES(?, ?)");
+    st.bind(1, key);
+    BindText(st, 2, value);
+    st.exec();
+}
+
+void Queue(SQLite::Database& db, const QString& uuid)
+{
+    SQLite::Statement st(db, "INSERT INTO OutboxTab(Uuid) VALUES(?)");
+    st.bind(1, Utf8(uuid));
+    st.exec();
+}
+
+void Added(SQLite::Database& db, int id, const QString& uuid, const QString& by, bool queue)
+{
+    const QString u = uuid.isEmpty() ? NewUuid() : uuid;
+    // A check-in brought back (an undo of its deletion) keeps its identity and the server's version.
+    SQLite::Statement st(db,
+                         "INSERT INTO SyncTab(Uuid, CheckinID, LoggedBy, UpdatedBy) VALUES(?1, ?2, ?3, ?3)"
+                         " ON CONFLICT(Uuid) DO UPDATE SET CheckinID = ?2, Deleted = 0, UpdatedBy = ?3");
+    st.bind(1, Utf8(u));
+    st.bind(2, id);
+    BindText(st, 3, by);
+    st.exec();
+    if (queue)
+        Queue(db, u);
+}
+
+void Changed(SQLite::Database& db, int id, const QString& by, bool queue)
+{
+    SQLite::Statement st(db, "UPDATE SyncTab SET UpdatedBy = ? WHERE CheckinID = ?");
+    BindText(st, 1, by);
+    st.bind(2, id);
+    if (st.exec() == 0) {
+        // A check-in from before the log kept identities.
+        Added(db, id, QString(), by, queue);
+        return;
+    }
+    if (queue) {
+        SQLite::Statement q(db, "INSERT INTO OutboxTab(Uuid) SELECT Uuid FROM SyncTab WHERE CheckinID = ?");
+        q.bind(1, id);
+        q.exec();
+    }
+}
+
+void Deleted(SQLite::Database& db, const QList<int>& ids, bool queue)
+{
+    // Gone for everyone: a tombstone goes out. Gone here only: nothing of it goes out any more.
+    SQLite::Statement q(db, queue ? "INSERT INTO OutboxTab(Uuid) SELECT Uuid FROM SyncTab WHERE CheckinID = ?"
+                                  : "DELETE FROM OutboxTab WHERE Uuid IN (SELECT Uuid FROM SyncTab"
+                                    " WHERE CheckinID = ?)");
+    SQLite::Statement st(db, "UPDATE SyncTab SET CheckinID = NULL, Deleted = ?, DuplicateOf = NULL"
+                             " WHERE CheckinID = ?");
+    for (const int id : ids) {
+        q.bind(1, id);
+        q.exec();
+        q.reset();
+        st.bind(1, queue ? 1 : 2);
+        st.bind(2, id);
+        st.exec();
+        st.reset();
+    }
+}
+
+void ForgetAll(SQLite::Database& db)
+{
+    db.exec(
+        "UPDATE SyncTab SET CheckinID = NULL, Deleted = 2, DuplicateOf = NULL WHERE CheckinID IS NOT NULL;"
+        "DELETE FROM OutboxTab;");
+}
+
+void QueueUnshared(SQLite::Database& db, const QString& by)
+{
+    SQLite::Statement ids(db, "SELECT ID FROM LogwardenTab WHERE ID NOT IN (SELECT CheckinID FROM SyncTab"
+                              " WHERE CheckinID IS NOT NULL)");
+    QList<int> missing;
+    while (ids.executeStep())
+        missing << ids.getColumn(0).getInt();
+    for (const int id : missing)
+        Added(db, id, QString(), by, false);
+    db.exec("INSERT INTO OutboxTab(Uuid) SELECT Uuid FROM SyncTab WHERE Version = 0 AND Deleted = 0"
+            " AND Uuid NOT IN (SELECT Uuid FROM OutboxTab)");
+}
+
+std::optional<CLocal> Find(SQLite::Database& db, const QString& uuid)
+{
+    return FindWhere(db, "Uuid = ?", [&](SQLite::Statement& st) { st.bind(1, Utf8(uuid)); });
+}
+
+std::optional<CLocal> FindById(SQLite::Database& db, int id)
+{
+    return FindWhere(db, "CheckinID = ?", [&](SQLite::Statement& st) { st.bind(1, id); });
+}
+
+void Record(SQLite::Database& db, const QString& uuid, int id, int deleted, const CSharedCheckin& server,
+            const QByteArray& theirs)
+{
+    SQLite::Statement st(
+        db, "INSERT INTO SyncTab(Uuid, CheckinID, Version, Base, LoggedBy, UpdatedBy, Deleted, Theirs)"
+            " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT(Uuid) DO UPDATE SET CheckinID = ?2,"
+            " Version = ?3, Base = ?4, LoggedBy = ?5, UpdatedBy = ?6, Deleted = ?7, Theirs = ?8");
+    st.bind(1, Utf8(uuid));
+    if (id > 0)
+        st.bind(2, id);
+    else
+        st.bind(2);
+    st.bind(3, static_cast<int64_t>(server.version));
+    st.bind(4, SharedFields::ToJson(server.values).toStdString());
+    BindText(st, 5, server.loggedBy);
+    BindText(st, 6, server.updatedBy);
+    st.bind(7, id > 0 ? 0 : deleted);
+    if (!theirs.isEmpty())
+        st.bind(8, theirs.toStdString());
+    else
+        st.bind(8);
+    st.exec();
+}
+
+void SetCheckinId(SQLite::Database& db, const QString& uuid, int id, int deleted)
+{
+    SQLite::Statement st(db, "UPDATE SyncTab SET CheckinID = ?, Deleted = ? WHERE Uuid = ?");
+    if (id > 0)
+        st.bind(1, id);
+    else
+        st.bind(1);
+    st.bind(2, deleted);
+    st.bind(3, Utf8(uuid));
+    st.exec();
+}
+
+void ClearConflict(SQLite::Database& db, const QString& uuid)
+{
+    SQLite::Statement st(db, "UPDATE SyncTab SET Theirs = NULL WHERE Uuid = ?");
+    st.bind(1, Utf8(uuid));
+    st.exec();
+}
+
+void DropQueued(SQLite::Database& db, const QString& uuid, qint64 upToSeq)
+{
+    SQLite::Statement st(db, "DELETE FROM OutboxTab WHERE Uuid = ? AND (? < 0 OR Seq <= ?)");
+    st.bind(1, Utf8(uuid));
+    st.bind(2, static_cast<int64_t>(upToSeq));
+    st.bind(3, static_cast<int64_t>(upToSeq));
+    st.exec();
+}
+
+void SetDuplicateOf(SQLite::Database& db, const QString& uuid, const QString& of)
+{
+    SQLite::Statement st(db, "UPDATE SyncTab SET DuplicateOf = ? WHERE Uuid = ?");
+    BindText(st, 1, of);
+    st.bind(2, Utf8(uuid));
+    st.exec();
+}
+
+void MarkDuplicates(SQLite::Database& db, int id)
+{
+    SQLite::Statement st(db, "SELECT l.ID, s.Uuid FROM LogwardenTab l JOIN SyncTab s ON s.CheckinID = l.ID"
+                             " WHERE l.CallSign = (SELECT CallSign FROM LogwardenTab WHERE ID = ?1)"
+                             " AND substr(l.Date, 1, 10) = (SELECT substr(Date, 1, 10) FROM LogwardenTab"
+                             " WHERE ID = ?1) AND s.DuplicateOf IS NULL ORDER BY l.Date, s.Uuid");
+    st.bind(1, id);
+    QString first;
+    while (st.executeStep()) {
+        const QString uuid = Text(st.getColumn(1));
+        if (first.isEmpty())
+            first = uuid;
+        else
+            SetDuplicateOf(db, uuid, first);
+    }
+}
+
+QList<int> DuplicatesOf(SQLite::Database& db, const QString& uuid)
+{
+    SQLite::Statement st(db, "SELECT CheckinID FROM SyncTab WHERE DuplicateOf = ? AND CheckinID IS NOT NULL");
+    st.bind(1, Utf8(uuid));
+    QList<int> ids;
+    while (st.executeStep())
+        ids << st.getColumn(0).getInt();
+    return ids;
+}
+
+} // namespace SyncTables

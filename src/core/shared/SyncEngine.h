@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class CCheckinStore;
+
+// Where and as whom a log is shared.
+struct CSharedLogOptions
+{
+    QString conninfo; // libpq's connection string or URI
+    QString password; // from the keyring; empty: the string's, ~/.pgpass's or none
+    QString net;      // the net's name on the server
+    QString operatorCall;
+};
+
+struct CSyncStatus
+{
+    bool online = false;
+    int operators = 0; // operators at work on the net in the last minute, this one included
+    int pending = 0;   // changes here the server does not have yet
+    int conflicts = 0; // check-ins with a field two operators changed differently
+    QString error;     // why it is offline
+};
+
+// Keeps a log in step with the club's shared log: pushes the outbox, listens for the changes of the others
+// and pulls them, and on every (re)connection compares the whole net by identity and version. Network work
+// runs on a thread of its own and never waits for the window; what arrives enters the log through the
+// store, on the store's thread, so everything that follows the log follows it too. A lost connection is
+// retried with back-off; nothing waits in memory only.
+class CSyncEngine : public QObject
+{
+    Q_OBJECT
+public:
+    CSyncEngine(CCheckinStore& store, CSharedLogOptions options, QObject* parent = nullptr);
+    ~CSyncEngine() override;
+
+    void Start();
+    // Stops the thread; with flush, what the outbox holds is pushed first when the server is reachable.
+    void Stop(bool flush = true);
+    bool IsRunning() const { return m_thread.joinable(); }
+
+    // One pass on the calling thread: connect, compare the net, push the outbox, pull. Raises
+    // CNetException when the server cannot be used.
+    void SyncOnce();
+
+    CSyncStatus Status() const;
+    qint64 Pushed() const { return m_pushed; }
+    qint64 Pulled() const { return m_pulled; }
+    qint64 Conflicts() const { return m_conflicts; }
+
+Q_SIGNALS:
+    void statusChanged(const CSyncStatus& status);
+    // A comparison of the whole net ended (after each connection).
+    void resynced();
+
+private:
+    class CSession;
+    void Run();
+    void Wake();
+    void PostStatus(bool online, int operators, const QString& error);
+    void UpdateCounts();
+
+    CCheckinStore& m_store;
+    CSharedLogOptions m_options;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_flush{true};
+    int m_wakeFd = -1;
+    std::atomic<qint64> m_pushed{0}, m_pulled{0}, m_conflicts{0};
+    CSyncStatus m_status;
+};
