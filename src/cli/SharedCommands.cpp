@@ -148,7 +148,7 @@ int RunSync(const QStringList& args)
     if (store.SharedNet() != a.Value(QStringLiteral("net")) || store.Operator() != operatorCall)
         store.ShareWith(a.Value(QStringLiteral("net")), operatorCall);
     CSyncEngine engine(
-        store, {a.Value(QStringLiteral("db")), QString(), a.Value(QStringLiteral("net")), operatorCall});
+        store, {a.Value(QStringLiteral("db")), QString(), a.Value(QStringLiteral("net")), operatorCall, QString()});
     const auto report = [&] {
         CliPrint(QStringLiteral("pushed %1, pulled %2, conflicts %3")
                      .arg(engine.Pushed())

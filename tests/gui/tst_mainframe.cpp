@@ -47,15 +47,17 @@ private Q_SLOTS:
         QCOMPARE(MenuItems(f.Frame(), "&File"),
                  (QStringList{"&New", "&Open...", "&Save", "Save &As...", "&Export to Text File",
                               "&Full DB Export to File", "E&xit"}));
-        QCOMPARE(MenuItems(f.Frame(), "&Edit"),
-                 (QStringList{"&Undo", "Cu&t", "&Copy", "&Paste", "Camel Case", "Select Match 1",
-                              "Select Match 2", "Select Match 3"}));
+        QCOMPARE(
+            MenuItems(f.Frame(), "&Edit"),
+            (QStringList{"&Undo", "Cu&t", "&Copy", "&Paste", "Camel Case", "Select Match 1", "Select Match 2",
+                         "Select Match 3", "Resolve &Conflict...", "&Merge Duplicate Check-in"}));
         QCOMPARE(MenuItems(f.Frame(), "&Record"),
                  (QStringList{"&First Record", "&Previous Record", "&Next Record", "&Last Record", "P&urge",
                               "&Empty Database"}));
         QCOMPARE(MenuItems(f.Frame(), "&View"),
                  (QStringList{"&Toolbar", "&Status Bar", "&Net Preamble", "N&et Settings...",
                               "&FCC Db Status", "QRZ &Account..."}));
+        QCOMPARE(MenuItems(f.Frame(), "&Settings"), QStringList{"Shared &Log..."});
         QCOMPARE(MenuItems(f.Frame(), "&Help"), QStringList{"&About Logwarden..."});
     }
 

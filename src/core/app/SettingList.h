@@ -40,7 +40,14 @@ LW_SETTING_ARRAY(ColumnWidth, int, {"LogGridSettings", "Column00Width", "22"},
                  {"LogGridSettings", "Column05Width", "150"}, {"LogGridSettings", "Column06Width", "150"},
                  {"LogGridSettings", "Column07Width", "40"}, {"LogGridSettings", "Column08Width", "110"},
                  {"LogGridSettings", "Column09Width", "48"}, {"LogGridSettings", "Column10Width", "66"},
-                 {"LogGridSettings", "Column11Width", "400"})
+                 {"LogGridSettings", "Column11Width", "400"}, {"LogGridSettings", "Column12Width", "150"})
+
+// The shared club log: whether this computer shares its log, the server (libpq's connection string; the
+// password is kept in the keyring), the net's name on it and the operator's call sign.
+LW_SETTING(SharedEnabled, bool, "SharedLog", "Enabled", "0")
+LW_SETTING(SharedServer, QString, "SharedLog", "Server", "")
+LW_SETTING(SharedNet, QString, "SharedLog", "Net", "")
+LW_SETTING(SharedOperator, QString, "SharedLog", "Operator", "")
 
 // Home grid and unit of the callbook look-up's distance.
 LW_SETTING(QrzHomeGrid, QString, "StorageSettings", "GridSquare", "")

@@ -376,7 +376,12 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
                 ++applied.conflicts;
             }
             SyncTables::Record(h, row.uuid, local->id, 0, row, theirs);
-            if (m.conflicts.isEmpty() && SharedFields::SameValues(m.merged, row.values))
+            // Nothing to send when what would go out (the fields in conflict as the server has them) is what
+            // the server has.
+            CCheckinRecord outgoing = m.merged;
+            for (const SharedFields::Field f : m.conflicts)
+                SharedFields::Copy(outgoing, row.values, f);
+            if (SharedFields::SameValues(outgoing, row.values))
                 SyncTables::DropQueued(h, row.uuid);
             applied.changed << local->id;
         }

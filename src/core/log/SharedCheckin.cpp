@@ -48,6 +48,27 @@ QString Text(const CCheckinRecord& record, Field field)
     return record.date.ToStorage();
 }
 
+bool SetText(CCheckinRecord& record, Field field, const QString& text)
+{
+    const CFieldInfo& f = kFields[field];
+    if (f.text) {
+        record.*f.text = text;
+        return true;
+    }
+    if (f.flag) {
+        const QString t = text.trimmed().toLower();
+        if (t != QLatin1String("yes") && t != QLatin1String("no"))
+            return false;
+        record.*f.flag = t == QLatin1String("yes");
+        return true;
+    }
+    const CDateTime d = CDateTime::FromStorage(text.trimmed(), false);
+    if (!d.IsValid())
+        return false;
+    record.date = d;
+    return true;
+}
+
 bool Same(const CCheckinRecord& a, const CCheckinRecord& b, Field field)
 {
     const CFieldInfo& f = kFields[field];

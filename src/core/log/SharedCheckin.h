@@ -44,6 +44,8 @@ enum Field
 QString Label(Field field);
 // The field's value as text (flags "Yes"/"No", the date as stored).
 QString Text(const CCheckinRecord& record, Field field);
+// Sets the field from such a text (false when the text does not fit the field).
+bool SetText(CCheckinRecord& record, Field field, const QString& text);
 bool Same(const CCheckinRecord& a, const CCheckinRecord& b, Field field);
 void Copy(CCheckinRecord& to, const CCheckinRecord& from, Field field);
 bool SameValues(const CCheckinRecord& a, const CCheckinRecord& b);

@@ -142,6 +142,10 @@ public:
                                                "program): run \"logwarden-cli shared init --db ...\" once.")
                                     .arg(m_db->Where()));
         m_netId = SharedServer::NetId(*m_db, m_options.net);
+        if (!m_options.frequency.isEmpty())
+            m_db->Exec(QStringLiteral(
+                           "UPDATE net SET frequency = $2 WHERE id = $1 AND frequency IS DISTINCT FROM $2"),
+                       {QString::number(m_netId), m_options.frequency});
         if (listen) {
             m_listen = std::make_unique<CPgConnection>(m_options.conninfo, m_options.password, app);
             m_listen->ExecScript(QStringLiteral("LISTEN %1").arg(QLatin1String(SharedServer::kChannel)));

@@ -16,6 +16,7 @@ struct CSharedLogOptions
     QString password; // from the keyring; empty: the string's, ~/.pgpass's or none
     QString net;      // the net's name on the server
     QString operatorCall;
+    QString frequency; // the net's, from the net settings (kept on the server's net when given)
 };
 
 struct CSyncStatus

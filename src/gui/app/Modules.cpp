@@ -7,6 +7,7 @@
 #include "gui/log/NetLogTools.h"
 #include "gui/mail/BlastEmailModule.h"
 #include "gui/qrz/QrzModule.h"
+#include "gui/shared/SharedLogModule.h"
 #include "gui/web/WebModule.h"
 
 void InstallModules(CMainFrame& frame)
@@ -18,4 +19,5 @@ void InstallModules(CMainFrame& frame)
     CWebModule::Install(frame);
     CBlastEmailModule::Install(frame);
     CQrzModule::Install(frame);
+    CSharedLogModule::Install(frame);
 }

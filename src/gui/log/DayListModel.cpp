@@ -1,13 +1,14 @@
 #include "gui/log/DayListModel.h"
 
 #include <QColor>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
 
-const char* const kHeaders[CDayListModel::ColumnCount] = {"#",    "ID",      "Ack",      "Call",
-                                                          "Name", "Street",  "Location", "Class",
-                                                          "Date", "Traffic", "Comments", "Comments"};
+const char* const kHeaders[CDayListModel::ColumnCount] = {"#",        "ID",       "Ack",   "Call", "Name",
+                                                          "Street",   "Location", "Class", "Date", "Traffic",
+                                                          "Comments", "Comments", "By"};
 
 bool IsCheckColumn(int column)
 {
@@ -34,6 +35,20 @@ void CDayListModel::SetRows(std::vector<CCheckinRecord> rows)
     m_rows = std::move(rows);
     m_highlight.assign(m_rows.size(), false);
     endResetModel();
+}
+
+void CDayListModel::Flash(const QList<int>& ids)
+{
+    for (const int id : ids)
+        m_flash.insert(id);
+    if (!m_rows.empty())
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {Qt::BackgroundRole});
+    QTimer::singleShot(2000, this, [this, ids] {
+        for (const int id : ids)
+            m_flash.remove(id);
+        if (!m_rows.empty())
+            Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {Qt::BackgroundRole});
+    });
 }
 
 int CDayListModel::RowOfId(int id) const
@@ -117,6 +132,14 @@ QVariant CDayListModel::data(const QModelIndex& index, int role) const
         case ColComment:
             // Earlier versions began an appended distance with a blank.
             return r.comment.trimmed();
+        case ColBy: {
+            QString by = r.loggedBy;
+            if (!r.alsoLoggedBy.isEmpty())
+                by += QStringLiteral(", also logged by ") + r.alsoLoggedBy;
+            if (r.conflict)
+                by += QStringLiteral(" (conflict)");
+            return by.trimmed();
+        }
         default:
             return {};
         }
@@ -131,11 +154,15 @@ QVariant CDayListModel::data(const QModelIndex& index, int role) const
     case Qt::BackgroundRole:
         if (found)
             return QColor(Qt::black);
+        if (r.conflict && (col == ColBy || col == ColCall))
+            return QColor(255, 170, 170);
+        if (m_flash.contains(r.id))
+            return QColor(255, 236, 128);
         return col == ColCall && m_findActive ? QColor(Qt::white) : RowColour(index.row());
     case Qt::ForegroundRole:
         return found ? QColor(0, 255, 255) : QColor(Qt::black);
     case Qt::TextAlignmentRole:
-        if (col == ColName || col == ColStreet || col == ColLocation || col == ColComment)
+        if (col == ColName || col == ColStreet || col == ColLocation || col == ColComment || col == ColBy)
             return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
         return QVariant::fromValue(Qt::AlignCenter);
     default:

@@ -3,9 +3,10 @@
 #include "core/log/CheckinRecord.h"
 
 #include <QAbstractTableModel>
+#include <QSet>
 #include <vector>
 
-// The day list: one row per check-in of the selected day, twelve columns, three check boxes ("Ack",
+// The day list: one row per check-in of the selected day, thirteen columns, three check boxes ("Ack",
 // "Traffic", "Comments"), rows in three pastel colours in turn, "Call" cells of rows found by "Find Call"
 // drawn cyan on black.
 class CDayListModel : public QAbstractTableModel
@@ -26,6 +27,7 @@ public:
         ColTraffic,
         ColHasComments,
         ColComment,
+        ColBy, // who logged it, in a shared log
         ColumnCount
     };
 
@@ -49,6 +51,9 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
     static QColor RowColour(int row);
+    // Check-ins that other operators logged, drawn in a colour of their own for a moment.
+    void Flash(const QList<int>& ids);
+    bool IsFlashing(int id) const { return m_flash.contains(id); }
 
 Q_SIGNALS:
     // A check box was ticked or cleared in the list.
@@ -57,5 +62,6 @@ Q_SIGNALS:
 private:
     std::vector<CCheckinRecord> m_rows;
     std::vector<bool> m_highlight;
+    QSet<int> m_flash;
     bool m_findActive = false;
 };

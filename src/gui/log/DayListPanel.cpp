@@ -55,10 +55,11 @@ CDayListPanel::CDayListPanel(CCheckinForm& form, CSettings& settings, QWidget* p
     // What the operator looks at during a net comes first, so that it fits beside the calendar: the three
     // boxes, the call, the name and the time; the comment and the address follow.
     QHeaderView* header = m_list->horizontalHeader();
-    const int order[] = {CDayListModel::ColNumber,      CDayListModel::ColAck,     CDayListModel::ColTraffic,
-                         CDayListModel::ColHasComments, CDayListModel::ColCall,    CDayListModel::ColName,
-                         CDayListModel::ColDate,        CDayListModel::ColComment, CDayListModel::ColClass,
-                         CDayListModel::ColLocation,    CDayListModel::ColStreet,  CDayListModel::ColId};
+    const int order[] = {CDayListModel::ColNumber,      CDayListModel::ColAck,      CDayListModel::ColTraffic,
+                         CDayListModel::ColHasComments, CDayListModel::ColCall,     CDayListModel::ColName,
+                         CDayListModel::ColDate,        CDayListModel::ColBy,       CDayListModel::ColComment,
+                         CDayListModel::ColClass,       CDayListModel::ColLocation, CDayListModel::ColStreet,
+                         CDayListModel::ColId};
     for (int visual = 0; visual < CDayListModel::ColumnCount; ++visual)
         header->moveSection(header->visualIndex(order[visual]), visual);
     layout->addWidget(m_list, 1);

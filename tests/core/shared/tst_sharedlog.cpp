@@ -26,7 +26,7 @@ struct COperator
         LogSchema::Prepare(db);
         store.ShareWith(QStringLiteral("Tuesday Net"), call);
         engine = std::make_unique<CSyncEngine>(
-            store, CSharedLogOptions{conninfo, QString(), QStringLiteral("Tuesday Net"), call});
+            store, CSharedLogOptions{conninfo, QString(), QStringLiteral("Tuesday Net"), call, QString()});
     }
     int Add(const QString& call, const QString& time = QStringLiteral("19:00:00"))
     {
