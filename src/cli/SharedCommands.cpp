@@ -147,8 +147,8 @@ int RunSync(const QStringList& args)
     const QString operatorCall = a.Value(QStringLiteral("operator"), store.Operator()).trimmed().toUpper();
     if (store.SharedNet() != a.Value(QStringLiteral("net")) || store.Operator() != operatorCall)
         store.ShareWith(a.Value(QStringLiteral("net")), operatorCall);
-    CSyncEngine engine(
-        store, {a.Value(QStringLiteral("db")), QString(), a.Value(QStringLiteral("net")), operatorCall, QString()});
+    CSyncEngine engine(store, {a.Value(QStringLiteral("db")), QString(), a.Value(QStringLiteral("net")),
+                               operatorCall, QString()});
     const auto report = [&] {
         CliPrint(QStringLiteral("pushed %1, pulled %2, conflicts %3")
                      .arg(engine.Pushed())
