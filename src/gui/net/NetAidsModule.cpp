@@ -28,10 +28,12 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QTextCharFormat>
@@ -52,15 +54,17 @@ CNetAidsModule::CNetAidsModule(CMainFrame& frame)
     CCheckinStore& store = m_doc.Store();
 
     m_regulars = new CRegularsPanel(m_doc, &m_view);
+    // Next to the calendar, where the operator looks during the net; the tab counts who is missing.
     m_view.AddCalendarPage(m_regulars, QStringLiteral("Regulars"));
+    m_view.CalendarTabs()->tabBar()->moveTab(m_view.CalendarTabs()->indexOf(m_regulars), 1);
     connect(m_regulars, &CRegularsPanel::taken, this, [this](const QString& call) {
         m_view.FocusCallSign();
         m_frame.SetStatusText(QStringLiteral("%1 taken from the regulars: F5 logs the check-in").arg(call));
     });
-    const int page = m_view.CalendarTabs()->indexOf(m_regulars);
-    connect(m_regulars, &CRegularsPanel::countChanged, this, [this, page](int count) {
-        m_view.CalendarTabs()->setTabText(page, count > 0 ? QStringLiteral("Regulars (%1)").arg(count)
-                                                          : QStringLiteral("Regulars"));
+    connect(m_regulars, &CRegularsPanel::countChanged, this, [this](int count) {
+        m_view.CalendarTabs()->setTabText(m_view.CalendarTabs()->indexOf(m_regulars),
+                                          count > 0 ? QStringLiteral("Regulars (%1)").arg(count)
+                                                    : QStringLiteral("Regulars"));
     });
     m_regulars->Refresh();
 
@@ -76,6 +80,9 @@ CNetAidsModule::CNetAidsModule(CMainFrame& frame)
                                            : QStringLiteral("Undo the last action"));
     };
     connect(&store, &CCheckinStore::undoChanged, this, updateUndo);
+    // A text box takes Ctrl+Z for its own typing even when it has none to undo; then the key goes on to
+    // the log's undo.
+    qApp->installEventFilter(this);
 
     // The days with a log: read again once the log or the shown month changed.
     m_marksPending = new QTimer(this);
@@ -88,6 +95,12 @@ CNetAidsModule::CNetAidsModule(CMainFrame& frame)
     connect(&store, &CCheckinStore::checkinsRemoved, this, marksLater);
     connect(&store, &CCheckinStore::logReset, this, marksLater);
     connect(m_view.Calendar(), &QCalendarWidget::currentPageChanged, this, marksLater);
+    // Wide enough for a day's text in bold.
+    QFont boldTree = frame.LeftView()->font();
+    boldTree.setBold(true);
+    const int treeWidth = QFontMetrics(boldTree).horizontalAdvance(QStringLiteral("0000 00 00")) + 70;
+    if (frame.LeftView()->minimumWidth() < treeWidth)
+        frame.LeftView()->setMinimumWidth(treeWidth);
     MarkNetDays();
 
     // The script docked at the form's right; the call-sign box keeps the focus, Alt+Page Down and Alt+Page
@@ -138,6 +151,15 @@ CNetAidsModule::CNetAidsModule(CMainFrame& frame)
 
 bool CNetAidsModule::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Undo)) {
+        auto* line = qobject_cast<QLineEdit*>(watched);
+        if (line && !line->isUndoAvailable() && line->window() == &m_frame) {
+            event->ignore();
+            return true;
+        }
+        return false;
+    }
     if (watched == m_dock && (event->type() == QEvent::Hide || event->type() == QEvent::Show)) {
         // The window's own hiding (minimised, closed) leaves the choice as it was.
         if (!m_frame.isHidden() && !m_frame.isMinimized()) {
@@ -281,11 +303,13 @@ void CNetAidsModule::LoadScript()
         NetScript::Fill(rtf,
                         NetScript::ValuesFor(m_doc.Settings(), day, NetTimes::Get(m_doc.LogReader(), day)));
         CNetpreambleDlg::Fill(*m_script->document(), rtf, 1.0);
+        m_script->moveCursor(QTextCursor::Start);
     } catch (const CLogwardenException& e) {
         m_script->setPlainText(
             QFileInfo::exists(path)
                 ? QStringLiteral("The net script cannot be shown: %1.").arg(e.Message())
                 : QStringLiteral("No net script: the file \"%1\" does not exist.").arg(path));
     }
+    // A reload (another day, a stamp) keeps the place the operator reads at.
     m_script->verticalScrollBar()->setValue(position);
 }

@@ -20,6 +20,7 @@ CRegularsPanel::CRegularsPanel(CLogwardenDoc& doc, QWidget* parent) : QWidget(pa
     layout->setContentsMargins(0, 0, 0, 0);
     m_caption = new QLabel(this);
     m_caption->setObjectName(QStringLiteral("regularsCaption"));
+    m_caption->setWordWrap(true); // the page is as narrow as the calendar
     layout->addWidget(m_caption);
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("regularsList"));
@@ -28,7 +29,7 @@ CRegularsPanel::CRegularsPanel(CLogwardenDoc& doc, QWidget* parent) : QWidget(pa
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setAllColumnsShowFocus(true);
-    m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_list->header()->setStretchLastSection(false);
     m_list->installEventFilter(this);
     layout->addWidget(m_list, 1);
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { Take(); });
