@@ -115,7 +115,9 @@ int RunNetSummary(const QStringList& args)
     }
     const CNetSummary summary = NetSummary::Summarize(db, in.day);
     if (a.Has(QStringLiteral("html"))) {
-        CliPrint(summary.Html().chopped(1));
+        // Line by line: a control character in a call sign reaches the terminal as an escape.
+        for (const QString& line : summary.Html().chopped(1).split(QLatin1Char('\n')))
+            CliPrint(CliPrintable(line));
         return 0;
     }
     for (const QString& line : summary.Lines())
