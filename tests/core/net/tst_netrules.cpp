@@ -5,7 +5,9 @@
 #include "core/log/LogFilter.h"
 #include "core/log/LogQueries.h"
 #include "core/log/LogSchema.h"
+#include "core/net/NetDays.h"
 #include "core/net/NetRegulars.h"
+#include "core/net/NetStatistics.h"
 #include "core/net/NetSummary.h"
 #include "core/net/NetTimes.h"
 #include "support/TestSupport.h"
@@ -319,6 +321,50 @@ private Q_SLOTS:
             QVERIFY(!store.CanUndo());
             QCOMPARE(store.Undo(), QString());
         }
+    }
+
+    void yearOfNets_data()
+    {
+        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<QStringList>("nets");     // day:new+returning
+        QTest::addColumn<QStringList>("regulars"); // call:nets
+        QTest::newRow("new, returning, and heard before the year")
+            << QStringList{"2023-06-01 19:00 K0OLD", "2024-10-31 19:00 K0OLD", "2024-10-31 19:01 N1NEW",
+                           "2024-10-31 19:02 n1new", "2024-11-07 19:00 N1NEW", "2024-11-07 19:01 W2NEW",
+                           "2024-11-07 19:02 K0OLD"}
+            << QStringList{"2024-10-31:1+1", "2024-11-07:1+2"}
+            << QStringList{"K0OLD:2", "N1NEW:2", "W2NEW:1"};
+        QTest::newRow("the year's edges")
+            << QStringList{"2023-11-07 23:59 K1OUT", "2023-11-08 00:00 K2IN", "2024-11-07 23:59 K3IN",
+                           "2024-11-08 00:00 K4OUT"}
+            << QStringList{"2023-11-08:1+0", "2024-11-07:1+0"} << QStringList{"K3IN:1", "K2IN:1"};
+        QTest::newRow("an empty year")
+            << QStringList{"2022-01-01 19:00 K1OLD"} << QStringList{} << QStringList{};
+    }
+    void yearOfNets()
+    {
+        QFETCH(QStringList, log);
+        QFETCH(QStringList, nets);
+        QFETCH(QStringList, regulars);
+        Load(log);
+        const NetStatistics::CYear year = NetStatistics::Year(*m_db, QDate(2024, 11, 7), 3);
+        QStringList gotNets, gotRegulars, gotDays;
+        for (const NetStatistics::CNet& n : year.nets) {
+            gotNets << QStringLiteral("%1:%2+%3")
+                           .arg(n.day.toString(Qt::ISODate))
+                           .arg(n.newStations)
+                           .arg(n.returning);
+            gotDays << n.day.toString(Qt::ISODate);
+        }
+        for (const NetStatistics::CStation& r : year.regulars)
+            gotRegulars << QStringLiteral("%1:%2").arg(r.callSign).arg(r.nets);
+        QCOMPARE(gotNets, nets);
+        QCOMPARE(gotRegulars, regulars);
+        // The days with a log are the same nets.
+        QStringList days;
+        for (const QDate& d : NetDays::Between(*m_db, year.from, year.to))
+            days << d.toString(Qt::ISODate);
+        QCOMPARE(days, gotDays);
     }
 
     void undoKeepsTheLastTwentyActions()
