@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlitecpp-dev libsqlite3-dev libcurl4-openssl-dev zlib1g-dev libasound2-dev
   qtkeychain-qt6-dev
+  qt6-charts-dev libqt6opengl6-dev qt6-svg-dev  # the net statistics' chart (Charts needs OpenGL) and its SVG export
   # run (offscreen and xcb platform plugins, a font, a virtual display for headless machines)
   qt6-qpa-plugins libqt6gui6 fonts-dejavu-core xvfb xauth
   ca-certificates  # https to the club's server

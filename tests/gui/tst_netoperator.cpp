@@ -10,18 +10,23 @@
 #include "gui/app/LeftView.h"
 #include "gui/log/LogwardenView.h"
 #include "gui/net/NetAidsModule.h"
+#include "gui/net/NetStatisticsDlg.h"
 #include "gui/net/NetSummaryDlg.h"
 #include "gui/net/RegularsPanel.h"
 #include "support/gui/GuiFixture.h"
 
+#include <QBarSet>
 #include <QCalendarWidget>
+#include <QChartView>
 #include <QDockWidget>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStackedBarSeries>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTextBrowser>
 #include <QTreeWidget>
 #include <QtTest>
@@ -219,6 +224,49 @@ private Q_SLOTS:
         QTRY_VERIFY(bold(kToday));
         m_f->Doc().Store().Remove({id});
         QTRY_VERIFY(!bold(kToday));
+    }
+
+    void statisticsChartRendersAndSaves_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("starts");
+        QTest::newRow("PNG") << "png"
+                             << "nets.png" << QByteArray("\x89PNG");
+        QTest::newRow("SVG") << "svg"
+                             << "nets.svg" << QByteArray("<?xml");
+        QTest::newRow("never over the log") << "png"
+                                            << "Logwarden-97.db" << QByteArray("SQLite format 3");
+    }
+    void statisticsChartRendersAndSaves()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, name);
+        QFETCH(QByteArray, starts);
+        Start(kHistory + QStringList{"2026-01-05 19:01 K1AAA", "2026-01-05 19:02 N0NEW"});
+        const QString path = m_f->Scratch().File(name);
+        m_f->Prompts().Choose(path);
+        QStringList bars, table;
+        m_f->Prompts().OnDialog<CNetStatisticsDlg>([&](CNetStatisticsDlg& dlg) {
+            QVERIFY(dlg.ChartView()->isVisible());
+            const auto* series = qobject_cast<QStackedBarSeries*>(dlg.ChartView()->chart()->series().front());
+            for (QBarSet* set : series->barSets()) {
+                QStringList values;
+                for (int i = 0; i < set->count(); ++i)
+                    values << QString::number(set->at(i));
+                bars << set->label() + ": " + values.join(' ');
+            }
+            for (int r = 0; r < dlg.Table()->rowCount(); ++r)
+                table << dlg.Table()->item(r, 0)->text() + " " + dlg.Table()->item(r, 2)->text();
+            (button == "png" ? dlg.SavePngButton() : dlg.SaveSvgButton())->click();
+        });
+        Commands().netStatistics->trigger();
+        // Nets of 12/15, 12/22, 12/29, 12/31 and 01/05: returning below, new above.
+        QCOMPARE(bars, (QStringList{"Returning stations: 0 0 2 0 1", "New stations: 1 2 0 1 1"}));
+        QCOMPARE(table, (QStringList{"K1AAA 3", "W2BBB 2", "N0NEW 1", "K9XYZ 1", "N3CCC 1"}));
+        QVERIFY(ReadFile(path).startsWith(starts));
+        if (name.endsWith(".db"))
+            QVERIFY(m_f->Prompts().Last().contains("Logwarden-97.db"));
     }
 
     void dockedScriptKeepsTheFocusInTheCallBox()

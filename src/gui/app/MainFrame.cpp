@@ -183,6 +183,8 @@ void CMainFrame::CreateActions()
     c.netScript = make(QStringLiteral("Net Sc&ript"), {},
                        QStringLiteral("Show or hide the net preamble docked beside the form"));
     c.netScript->setCheckable(true);
+    c.netStatistics = make(QStringLiteral("Net Stat&istics..."), {},
+                           QStringLiteral("Check-ins per net over the last year and the most regular stations"));
     c.netStart = make(QStringLiteral("&Start Net"), {QKeySequence(Qt::CTRL | Qt::Key_F5)},
                       QStringLiteral("Stamp the start of the selected day's net\nStart Net (Ctrl+F5)"));
     c.netEnd = make(
@@ -253,7 +255,7 @@ void CMainFrame::CreateMenus()
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->addActions({c.viewToolbar, c.viewStatusBar});
     view->addSeparator();
-    view->addActions({c.netPreamble, c.netScript, c.netSettings, c.fccDbStatus});
+    view->addActions({c.netPreamble, c.netScript, c.netStatistics, c.netSettings, c.fccDbStatus});
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(c.about);

@@ -10,6 +10,7 @@
 #include "core/log/RtfReader.h"
 #include "core/net/NetDays.h"
 #include "core/net/NetScript.h"
+#include "core/net/NetStatistics.h"
 #include "core/net/NetSummary.h"
 #include "core/net/NetTimes.h"
 #include "gui/app/Commands.h"
@@ -19,6 +20,7 @@
 #include "gui/app/Prompt.h"
 #include "gui/log/LogwardenView.h"
 #include "gui/log/NetpreambleDlg.h"
+#include "gui/net/NetStatisticsDlg.h"
 #include "gui/net/NetSummaryDlg.h"
 #include "gui/net/RegularsPanel.h"
 
@@ -75,6 +77,7 @@ CNetAidsModule::CNetAidsModule(CMainFrame& frame)
     bind(c.netStart, [this] { OnStartNet(); });
     bind(c.netEnd, [this] { OnEndNet(); });
     bind(c.undo, [this] { OnUndo(); });
+    bind(c.netStatistics, [this] { OnStatistics(); });
     const auto updateUndo = [this, &store, undo = c.undo] {
         undo->setStatusTip(store.CanUndo() ? QStringLiteral("Undo %1").arg(store.UndoText())
                                            : QStringLiteral("Undo the last action"));
@@ -218,6 +221,20 @@ bool CNetAidsModule::OnEndNet()
             report->click();
     }
     return true;
+}
+
+void CNetAidsModule::OnStatistics()
+{
+    NetStatistics::CYear year;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool read =
+        Prompt::Guard(&m_frame, [&] { year = NetStatistics::Year(m_doc.LogReader(), m_doc.Form().Day()); });
+    QApplication::restoreOverrideCursor();
+    if (!read)
+        return;
+    CNetStatisticsDlg dlg(year, OutputCheck::GuardedFiles(m_doc.Settings().DataFolder()),
+                          m_doc.Settings().DataFolder(), &m_frame);
+    Prompt::Run(dlg);
 }
 
 void CNetAidsModule::OnUndo()

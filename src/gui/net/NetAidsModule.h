@@ -33,6 +33,8 @@ public:
     // Ctrl+Z: the focused text box's own undo while it has one, else the last action on the log after
     // the operator confirmed it.
     void OnUndo();
+    // View > Net Statistics: the year up to the selected day.
+    void OnStatistics();
     // The days with a log, shown bold in the calendar's month and the day tree.
     void MarkNetDays();
     // Loads the script with the day's values.
