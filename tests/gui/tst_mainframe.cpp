@@ -54,9 +54,8 @@ private Q_SLOTS:
                  (QStringList{"&First Record", "&Previous Record", "&Next Record", "&Last Record", "P&urge",
                               "&Empty Database"}));
         QCOMPARE(MenuItems(f.Frame(), "&View"),
-                 (QStringList{"&Toolbar", "&Status Bar", "&Net Preamble", "Net Sc&ript",
-                              "Net Stat&istics...", "N&et Settings...",
-                              "&FCC Db Status", "QRZ &Account..."}));
+                 (QStringList{"&Toolbar", "&Status Bar", "&Net Preamble", "Net Sc&ript", "Net Stat&istics...",
+                              "N&et Settings...", "&FCC Db Status", "QRZ &Account..."}));
         QCOMPARE(MenuItems(f.Frame(), "&Net"), (QStringList{"&Start Net", "&End Net"}));
         QCOMPARE(MenuItems(f.Frame(), "&Help"), QStringList{"&About Logwarden..."});
     }

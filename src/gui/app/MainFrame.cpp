@@ -183,8 +183,9 @@ void CMainFrame::CreateActions()
     c.netScript = make(QStringLiteral("Net Sc&ript"), {},
                        QStringLiteral("Show or hide the net preamble docked beside the form"));
     c.netScript->setCheckable(true);
-    c.netStatistics = make(QStringLiteral("Net Stat&istics..."), {},
-                           QStringLiteral("Check-ins per net over the last year and the most regular stations"));
+    c.netStatistics =
+        make(QStringLiteral("Net Stat&istics..."), {},
+             QStringLiteral("Check-ins per net over the last year and the most regular stations"));
     c.netStart = make(QStringLiteral("&Start Net"), {QKeySequence(Qt::CTRL | Qt::Key_F5)},
                       QStringLiteral("Stamp the start of the selected day's net\nStart Net (Ctrl+F5)"));
     c.netEnd = make(
