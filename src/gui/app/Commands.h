@@ -34,8 +34,8 @@ struct CCommands
     // View
     QAction* viewToolbar = nullptr;
     QAction* viewStatusBar = nullptr;
-    QAction* netPreamble = nullptr; // Alt+P
-    QAction* netScript = nullptr;   // the net preamble docked beside the form (checkable)
+    QAction* netPreamble = nullptr;   // Alt+P
+    QAction* netScript = nullptr;     // the net preamble docked beside the form (checkable)
     QAction* netStatistics = nullptr; // a chart of the year's nets and the most regular stations
     QAction* netSettings = nullptr;
     QAction* fccDbStatus = nullptr;
