@@ -15,21 +15,36 @@
 #include <SQLiteCpp/Statement.h>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <vector>
 
 namespace {
 
-double Median(int runs, const std::function<void()>& step)
+double CpuMs()
 {
-    std::vector<double> ms;
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// The median of the runs' wall-clock times; cpu gets the median of their processor times (the wall clock
+// of a machine whose cores are shared also counts the waits for a core).
+double Median(int runs, const std::function<void()>& step, double* cpu = nullptr)
+{
+    std::vector<double> ms, cpuMs;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;
+        const double c0 = CpuMs();
         t.start();
         step();
         ms.push_back(t.nsecsElapsed() / 1e6);
+        cpuMs.push_back(CpuMs() - c0);
     }
     std::sort(ms.begin(), ms.end());
+    std::sort(cpuMs.begin(), cpuMs.end());
+    if (cpu)
+        *cpu = cpuMs[cpuMs.size() / 2];
     return ms[ms.size() / 2];
 }
 
@@ -49,11 +64,11 @@ int SqlCount(CDatabase& db, const std::string& sql, const std::vector<std::strin
     return rows;
 }
 
-bool Report(const char* what, double ours, double peer, double goal)
+bool Report(const char* what, double ours, double cpu, double peer, double goal)
 {
     const bool ok = ours < goal;
-    std::printf("%-34s %8.3f ms   plain SQL %8.3f ms   ratio %5.2f   %s (goal < %.0f ms)\n", what, ours, peer,
-                ours / std::max(peer, 1e-6), ok ? "met" : "MISSED", goal);
+    std::printf("%-30s %8.3f ms (cpu %7.3f ms)   plain SQL %8.3f ms   ratio %5.2f   %s (goal < %.0f ms)\n",
+                what, ours, cpu, peer, ours / std::max(peer, 1e-6), ok ? "met" : "MISSED", goal);
     return ok;
 }
 
@@ -78,7 +93,9 @@ int main(int argc, char** argv)
     bool ok = true;
 
     size_t missing = 0;
-    const double regulars = Median(runs, [&] { missing = NetRegulars::Missing(db, day).size(); });
+    double cpu = 0;
+    const double regulars = Median(
+        runs, [&] { missing = NetRegulars::Missing(db, day).size(); }, &cpu);
     const QList<QDate> nets = NetRegulars::PreviousNets(db, day, 4);
     std::vector<std::string> binds;
     std::string where;
@@ -93,9 +110,10 @@ int main(int argc, char** argv)
     const double regularsPeer = Median(runs, [&] { SqlCount(db, regularsSql, binds); });
     std::printf("  %zu regulars missing of the last %lld nets\n", missing,
                 static_cast<long long>(nets.size()));
-    ok = Report("regulars not yet heard", regulars, regularsPeer, 20) && ok;
+    ok = Report("regulars not yet heard", regulars, cpu, regularsPeer, 20) && ok;
 
-    const double summary = Median(runs, [&] { NetSummary::Summarize(db, day); });
+    const double summary = Median(
+        runs, [&] { NetSummary::Summarize(db, day); }, &cpu);
     const std::vector<std::string> dayBinds{Midnight(day), Midnight(day.addDays(1)), Midnight(day)};
     const double summaryPeer = Median(runs, [&] {
         SqlCount(
@@ -110,19 +128,26 @@ int main(int argc, char** argv)
                  dayBinds);
         SqlCount(db, regularsSql, binds);
     });
-    ok = Report("net summary", summary, summaryPeer, 20) && ok;
+    ok = Report("net summary", summary, cpu, summaryPeer, 20) && ok;
 
     qsizetype netCount = 0;
-    const double year =
-        Median(std::max(1, runs / 2), [&] { netCount = NetStatistics::Year(db, day).nets.size(); });
+    const double year = Median(
+        std::max(1, runs / 2), [&] { netCount = NetStatistics::Year(db, day).nets.size(); }, &cpu);
+    // The same counts in SQL: the stations of each net, and each station's first net of the year.
+    const std::vector<std::string> yearBinds{Midnight(day.addYears(-1).addDays(1)), Midnight(day.addDays(1))};
     const double yearPeer = Median(std::max(1, runs / 2), [&] {
         SqlCount(
             db,
-            "SELECT substr(\"Date\", 1, 10), count(*) FROM LogwardenTab WHERE \"Date\" >= ? AND \"Date\" < ? "
+            "SELECT d, count(*) FROM (SELECT upper(CallSign) c, substr(\"Date\", 1, 10) d FROM LogwardenTab "
+            "WHERE \"Date\" >= ?1 AND \"Date\" < ?2 GROUP BY c, d) GROUP BY d",
+            yearBinds);
+        SqlCount(
+            db,
+            "SELECT upper(CallSign), min(\"Date\") FROM LogwardenTab WHERE \"Date\" >= ?1 AND \"Date\" < ?2 "
             "GROUP BY 1",
-            {Midnight(day.addYears(-1).addDays(1)), Midnight(day.addDays(1))});
+            yearBinds);
     });
     std::printf("  %lld nets in the year\n", static_cast<long long>(netCount));
-    ok = Report("year chart (new vs returning)", year, yearPeer, 100) && ok;
+    ok = Report("year chart (new vs returning)", year, cpu, yearPeer, 100) && ok;
     return ok ? 0 : 1;
 }

@@ -31,11 +31,6 @@ void BindDay(SQLite::Statement& stmt, const QDate& day)
     stmt.bind(2, f.params[1].toString().toStdString());
 }
 
-QString Text(const SQLite::Column& c)
-{
-    return c.isNull() ? QString() : QString::fromUtf8(c.getText());
-}
-
 } // namespace
 
 QList<QDate> PreviousNets(CDatabase& db, const QDate& day, int nets, int lookBackWeeks)
@@ -63,37 +58,48 @@ std::vector<CRegular> Regulars(CDatabase& db, const QDate& day, const COptions& 
 {
     std::vector<CRegular> regulars;
     const QList<QDate> nets = PreviousNets(db, day, options.nets, options.lookBackWeeks);
-    QHash<QString, CRegular> byCall;
+    // Kept as the engine hands them out (UTF-8, the stored date text, which sorts as time does) and turned
+    // into text and times only for the regulars found: a net of a thousand stations is read in a blink.
+    struct CSeen
+    {
+        QByteArray call;
+        QByteArray name;
+        QByteArray lastHeard;
+        int times = 0;
+        int lastNet = -1;
+    };
+    QHash<QByteArray, CSeen> byCall;
     try {
         SQLite::Statement stmt(db.Handle(), DayRangeSql("CallSign, Name, \"Date\""));
-        for (const QDate& net : nets) {
-            BindDay(stmt, net);
-            QSet<QString> counted;
+        for (int net = 0; net < nets.size(); ++net) {
+            BindDay(stmt, nets[net]);
             while (stmt.executeStep()) {
-                const QString call = Text(stmt.getColumn(0)).trimmed();
+                const QByteArray call = QByteArray(stmt.getColumn(0).getText()).trimmed();
                 if (call.isEmpty())
                     continue;
-                const QString key = call.toUpper();
-                const CDateTime when = CDateTime::FromStorage(Text(stmt.getColumn(2)), false);
-                const QDateTime at(when.Date(), when.Time());
-                CRegular& r = byCall[key];
-                if (!counted.contains(key)) {
-                    counted.insert(key);
+                CSeen& r = byCall[call.toUpper()];
+                if (r.lastNet != net) {
+                    r.lastNet = net;
                     ++r.times;
                 }
-                if (r.callSign.isEmpty() || at > r.lastHeard) {
-                    r.callSign = call;
-                    r.name = Text(stmt.getColumn(1));
-                    r.lastHeard = at;
+                const char* when = stmt.getColumn(2).getText();
+                if (r.call.isEmpty() || r.lastHeard < when) {
+                    r.call = call;
+                    r.name = stmt.getColumn(1).getText();
+                    r.lastHeard = when;
                 }
             }
         }
     } catch (const std::exception& e) {
         db.Raise(e);
     }
-    for (const CRegular& r : std::as_const(byCall))
-        if (r.times >= options.minTimes)
-            regulars.push_back(r);
+    for (const CSeen& s : std::as_const(byCall)) {
+        if (s.times < options.minTimes)
+            continue;
+        const CDateTime when = CDateTime::FromStorage(QString::fromLatin1(s.lastHeard), false);
+        regulars.push_back({QString::fromUtf8(s.call), QString::fromUtf8(s.name),
+                            QDateTime(when.Date(), when.Time()), s.times});
+    }
     std::sort(regulars.begin(), regulars.end(), [](const CRegular& a, const CRegular& b) {
         if (a.lastHeard != b.lastHeard)
             return a.lastHeard > b.lastHeard;
@@ -109,16 +115,17 @@ std::vector<CRegular> Missing(CDatabase& db, const QDate& day, const COptions& o
     std::vector<CRegular> regulars = Regulars(db, day, options);
     if (regulars.empty())
         return regulars;
-    QSet<QString> tonight;
+    QSet<QByteArray> tonight;
     try {
         SQLite::Statement stmt(db.Handle(), DayRangeSql("CallSign"));
         BindDay(stmt, day);
         while (stmt.executeStep())
-            tonight.insert(Text(stmt.getColumn(0)).trimmed().toUpper());
+            tonight.insert(QByteArray(stmt.getColumn(0).getText()).trimmed().toUpper());
     } catch (const std::exception& e) {
         db.Raise(e);
     }
-    std::erase_if(regulars, [&](const CRegular& r) { return tonight.contains(r.callSign.toUpper()); });
+    std::erase_if(regulars,
+                  [&](const CRegular& r) { return tonight.contains(r.callSign.toUtf8().toUpper()); });
     return regulars;
 }
 

@@ -1,7 +1,6 @@
 #include "core/net/NetSummary.h"
 
 #include "core/db/Database.h"
-#include "core/log/CheckinQuery.h"
 #include "core/log/LogFilter.h"
 #include "core/log/LogSchema.h"
 
@@ -73,17 +72,29 @@ CNetSummary Summarize(CDatabase& db, const QDate& day, const NetRegulars::COptio
     if (!day.isValid())
         return s;
     QStringList calls; // distinct, in the order first logged
-    QSet<QString> seen;
-    CheckinQuery::ForEach(db, LogFilter::Day(day), LogSort::kId, [&](const CCheckinRecord& r) {
-        ++s.checkins;
-        s.traffic += r.hasTraffic ? 1 : 0;
-        s.acknowledged += r.acknowledged ? 1 : 0;
-        const QString call = r.callSign.trimmed();
-        if (!call.isEmpty() && !seen.contains(call.toUpper())) {
-            seen.insert(call.toUpper());
-            calls << call;
+    QSet<QByteArray> seen;
+    try {
+        // Only the columns counted, straight from the engine.
+        const CQueryFilter f = LogFilter::Day(day);
+        SQLite::Statement stmt(db.Handle(),
+                               QStringLiteral("SELECT CallSign, HasTraffic, Acknowledged FROM %1 "
+                                              "WHERE %2 ORDER BY ID")
+                                   .arg(QLatin1String(LogSchema::kTable), f.where)
+                                   .toStdString());
+        BindFilter(stmt, f);
+        while (stmt.executeStep()) {
+            ++s.checkins;
+            s.traffic += stmt.getColumn(1).getInt() != 0 ? 1 : 0;
+            s.acknowledged += stmt.getColumn(2).getInt() != 0 ? 1 : 0;
+            const QByteArray call = QByteArray(stmt.getColumn(0).getText()).trimmed();
+            if (!call.isEmpty() && !seen.contains(call.toUpper())) {
+                seen.insert(call.toUpper());
+                calls << QString::fromUtf8(call);
+            }
         }
-    });
+    } catch (const std::exception& e) {
+        db.Raise(e);
+    }
     try {
         // One probe per station through the call-sign index.
         SQLite::Statement before(db.Handle(),
