@@ -51,7 +51,17 @@ CNetStatisticsDlg::CNetStatisticsDlg(const NetStatistics::CYear& year, const QSt
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
     auto* y = new QValueAxis;
-    y->setRange(0, std::max(1, most));
+    // Whole stations on the ticks: a step of 1, 2, 5, 10, 20, ... giving at most ten of them.
+    const int step = [most] {
+        for (int decade = 1;; decade *= 10)
+            for (const int m : {1, 2, 5})
+                if (most <= m * decade * 10)
+                    return m * decade;
+    }();
+    y->setTickType(QValueAxis::TicksDynamic);
+    y->setTickAnchor(0);
+    y->setTickInterval(step);
+    y->setRange(0, std::max(step, (most + step - 1) / step * step));
     y->setLabelFormat(QStringLiteral("%d"));
     chart->addAxis(y, Qt::AlignLeft);
     series->attachAxis(y);
