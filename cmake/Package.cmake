@@ -30,6 +30,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${LOGWARDEN_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The libraries' packages (Qt's widgets, charts and SVG, SQLite, libcurl, ...) are read from the programs
+# by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # F10 keys the transmitter through ssh.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS openssh-client)

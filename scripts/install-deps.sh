@@ -10,6 +10,7 @@ packages=(
   libsqlitecpp-dev libsqlite3-dev libcurl4-openssl-dev zlib1g-dev libasound2-dev
   qtkeychain-qt6-dev
   libpq-dev  # the shared club log (PostgreSQL's client library)
+  qt6-charts-dev libqt6opengl6-dev qt6-svg-dev  # the net statistics' chart (Charts needs OpenGL) and its SVG export
   # run (offscreen and xcb platform plugins, a font, a virtual display for headless machines)
   qt6-qpa-plugins libqt6gui6 fonts-dejavu-core xvfb xauth
   ca-certificates  # https to the club's server

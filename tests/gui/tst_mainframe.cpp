@@ -55,8 +55,9 @@ private Q_SLOTS:
                  (QStringList{"&First Record", "&Previous Record", "&Next Record", "&Last Record", "P&urge",
                               "&Empty Database"}));
         QCOMPARE(MenuItems(f.Frame(), "&View"),
-                 (QStringList{"&Toolbar", "&Status Bar", "&Net Preamble", "N&et Settings...",
-                              "&FCC Db Status", "QRZ &Account..."}));
+                 (QStringList{"&Toolbar", "&Status Bar", "&Net Preamble", "Net Sc&ript", "Net Stat&istics...",
+                              "N&et Settings...", "&FCC Db Status", "QRZ &Account..."}));
+        QCOMPARE(MenuItems(f.Frame(), "&Net"), (QStringList{"&Start Net", "&End Net"}));
         QCOMPARE(MenuItems(f.Frame(), "&Settings"), QStringList{"Shared &Log..."});
         QCOMPARE(MenuItems(f.Frame(), "&Help"), QStringList{"&About Logwarden..."});
     }
@@ -95,6 +96,12 @@ private Q_SLOTS:
                                   << "Previous Pane";
         QTest::newRow("Alt+Backspace") << "Alt+Backspace"
                                        << "&Undo";
+        QTest::newRow("Ctrl+F5 start net") << "Ctrl+F5"
+                                           << "&Start Net";
+        QTest::newRow("Ctrl+F6 end net") << "Ctrl+F6"
+                                         << "&End Net";
+        QTest::newRow("Ctrl+Z undo") << "Ctrl+Z"
+                                     << "&Undo";
         QTest::newRow("Shift+Ins") << "Shift+Ins"
                                    << "&Paste";
     }

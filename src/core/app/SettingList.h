@@ -30,6 +30,9 @@ LW_SETTING(PreambleHeight, int, "PreambleSettings", "SizeY", "700")
 // Set once the sample preamble was put into the data folder: it is offered once, never again.
 LW_SETTING(PreambleSampleInstalled, bool, "PreambleSettings", "SampleInstalled", "0")
 
+// The net preamble docked beside the form as the net's script (View > Net Script).
+LW_SETTING(NetScriptDocked, bool, "PreambleSettings", "Docked", "0")
+
 // The operator's own grid square.
 LW_SETTING(MyGrid, QString, "UserSetting", "MyGrid", "")
 

@@ -440,7 +440,7 @@ bool CCheckinForm::SaveBound(bool confirmed)
             record.hasTraffic = stored->hasTraffic;
             record.hasComments = stored->hasComments;
             m_writing = true;
-            m_store.Save(record);
+            m_store.Save(record, CCheckinStore::Undoable::Yes);
             m_writing = false;
             m_entry = record;
             m_shown = record;
@@ -557,7 +557,7 @@ int CCheckinForm::DeleteRows(const QList<int>& rows)
     if (ids.isEmpty())
         return 0;
     try {
-        return m_store.Remove(ids);
+        return m_store.Remove(ids, CCheckinStore::Undoable::Yes);
     } catch (const CLogwardenException& e) {
         Q_EMIT status(QStringLiteral("There was an error: %1").arg(e.Message()));
         return 0;

@@ -14,6 +14,28 @@
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
 
+namespace {
+
+// Calls fn(field of a, field of b, field of c) for every field of a check-in but its id.
+template <typename Fn>
+void ForEachField(CCheckinRecord& a, const CCheckinRecord& b, const CCheckinRecord& c, Fn fn)
+{
+    fn(a.callSign, b.callSign, c.callSign);
+    fn(a.name, b.name, c.name);
+    fn(a.street, b.street, c.street);
+    fn(a.location, b.location, c.location);
+    fn(a.comment, b.comment, c.comment);
+    fn(a.date, b.date, c.date);
+    fn(a.hasComments, b.hasComments, c.hasComments);
+    fn(a.hasTraffic, b.hasTraffic, c.hasTraffic);
+    fn(a.acknowledged, b.acknowledged, c.acknowledged);
+    fn(a.cls, b.cls, c.cls);
+    fn(a.yourGrid, b.yourGrid, c.yourGrid);
+    fn(a.email, b.email, c.email);
+}
+
+} // namespace
+
 CCheckinStore::CCheckinStore(CDatabase& db, QObject* parent) : QObject(parent), m_db(db)
 {
     try {
@@ -29,7 +51,7 @@ int CCheckinStore::Add(const CCheckinRecord& record)
     return AddMany({record}).front();
 }
 
-QList<int> CCheckinStore::AddMany(const std::vector<CCheckinRecord>& records)
+QList<int> CCheckinStore::AddMany(const std::vector<CCheckinRecord>& records, Undoable undoable)
 {
     std::vector<CCheckinRecord> added;
     added.reserve(records.size());
@@ -66,11 +88,14 @@ QList<int> CCheckinStore::AddMany(const std::vector<CCheckinRecord>& records)
     }
     if (Queueing())
         Q_EMIT sharedStateChanged();
+    if (undoable == Undoable::Yes && !added.empty())
+        Remember({CUndoStep::Kind::PreNetMove, {}, added});
     return ids;
 }
 
-bool CCheckinStore::Save(const CCheckinRecord& record)
+bool CCheckinStore::Save(const CCheckinRecord& record, Undoable undoable)
 {
+    CCheckinRecord before;
     try {
         SQLite::Transaction transaction(m_db.Handle());
         CLogwardenSet set(&m_db);
@@ -78,6 +103,7 @@ bool CCheckinStore::Save(const CCheckinRecord& record)
         set.Open();
         if (set.IsEOF())
             return false;
+        before = set.GetRecord();
         set.Edit();
         set.SetRecord(record);
         set.Update();
@@ -89,7 +115,11 @@ bool CCheckinStore::Save(const CCheckinRecord& record)
     } catch (const std::exception& e) {
         m_db.Raise(e);
     }
-    EmitChanged({record.id});
+    const std::optional<CCheckinRecord> after = Get(record.id);
+    if (after)
+        Q_EMIT checkinChanged(*after);
+    if (undoable == Undoable::Yes && after && !SharedFields::SameValues(before, *after))
+        Remember({CUndoStep::Kind::Correction, {before}, {*after}});
     return true;
 }
 
@@ -127,10 +157,12 @@ bool CCheckinStore::SetFlag(int id, LogQueries::Flag flag, bool value)
     return true;
 }
 
-int CCheckinStore::Remove(const QList<int>& ids)
+int CCheckinStore::Remove(const QList<int>& ids, Undoable undoable)
 {
     if (ids.isEmpty())
         return 0;
+    const std::vector<CCheckinRecord> before =
+        undoable == Undoable::Yes ? Fetch(ids) : std::vector<CCheckinRecord>();
     QList<int> removed;
     try {
         SQLite::Transaction transaction(m_db.Handle());
@@ -153,6 +185,13 @@ int CCheckinStore::Remove(const QList<int>& ids)
         Q_EMIT checkinsRemoved(removed);
     if (!removed.isEmpty() && Queueing())
         Q_EMIT sharedStateChanged();
+    if (undoable == Undoable::Yes && !removed.isEmpty()) {
+        CUndoStep step{CUndoStep::Kind::Delete, {}, {}};
+        for (const CCheckinRecord& r : before)
+            if (removed.contains(r.id))
+                step.before.push_back(r);
+        Remember(std::move(step));
+    }
     return static_cast<int>(removed.size());
 }
 
@@ -196,6 +235,9 @@ void CCheckinStore::DeleteAll()
     } catch (const std::exception& e) {
         m_db.Raise(e);
     }
+    // Nothing of what was remembered can be taken back into an emptied log.
+    m_undo.Clear();
+    Q_EMIT undoChanged();
     Q_EMIT logReset();
 }
 
@@ -256,6 +298,134 @@ std::optional<CCheckinRecord> CCheckinStore::Get(int id)
 std::vector<CCheckinRecord> CCheckinStore::Day(const QDate& day)
 {
     return LogQueries::DayCheckins(m_db, day);
+}
+
+void CCheckinStore::StampNet(const QDate& day, NetTimes::Stamp stamp, const QDateTime& at)
+{
+    const char* column = stamp == NetTimes::Stamp::Start ? "Started" : "Ended";
+    try {
+        SQLite::Statement stmt(m_db.Handle(),
+                               QStringLiteral("INSERT INTO %1 (Day, %2) VALUES (?, ?) "
+                                              "ON CONFLICT(Day) DO UPDATE SET %2 = excluded.%2")
+                                   .arg(QLatin1String(NetTimes::kTable), QLatin1String(column))
+                                   .toStdString());
+        stmt.bind(1, day.toString(Qt::ISODate).toStdString());
+        stmt.bind(2, CDateTime(at).ToStorage().toStdString());
+        stmt.exec();
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+    Q_EMIT netStamped(day);
+}
+
+void CCheckinStore::Remember(CUndoStep step)
+{
+    m_undo.Push(std::move(step));
+    Q_EMIT undoChanged();
+}
+
+std::vector<CCheckinRecord> CCheckinStore::Fetch(const QList<int>& ids)
+{
+    std::vector<CCheckinRecord> records;
+    for (const int id : ids)
+        if (std::optional<CCheckinRecord> r = Get(id))
+            records.push_back(*r);
+    return records;
+}
+
+QList<int> CCheckinStore::Restore(const std::vector<CCheckinRecord>& records)
+{
+    std::vector<CCheckinRecord> restored;
+    try {
+        SQLite::Transaction transaction(m_db.Handle());
+        CLogwardenSet set(&m_db);
+        set.SetFilter(LogFilter::Id(-1));
+        set.Open();
+        // Back under its own id where that is free (ids are never handed out twice), so that the
+        // check-in takes its old place in the day's order.
+        SQLite::Statement taken(m_db.Handle(), QStringLiteral("SELECT 1 FROM %1 WHERE ID = ?")
+                                                   .arg(QLatin1String(LogSchema::kTable))
+                                                   .toStdString());
+        SQLite::Statement renumber(m_db.Handle(), QStringLiteral("UPDATE %1 SET ID = ? WHERE ID = ?")
+                                                      .arg(QLatin1String(LogSchema::kTable))
+                                                      .toStdString());
+        for (const CCheckinRecord& record : records) {
+            set.AddNew();
+            set.SetRecord(record);
+            set.Update();
+            CCheckinRecord added = record;
+            added.id = static_cast<int>(set.GetLastInsertedKey());
+            taken.reset();
+            taken.bind(1, record.id);
+            if (record.id > 0 && !taken.executeStep()) {
+                renumber.reset();
+                renumber.bind(1, record.id);
+                renumber.bind(2, added.id);
+                renumber.exec();
+                added.id = record.id;
+            }
+            // The same identity as before: in a shared log the others get it back too.
+            SyncTables::Added(m_db.Handle(), added.id, record.uuid, m_operator, Queueing());
+            restored.push_back(added);
+        }
+        set.Close();
+        transaction.commit();
+    } catch (const CLogwardenException&) {
+        throw;
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+    QList<int> ids;
+    for (const CCheckinRecord& r : restored) {
+        ids << r.id;
+        if (const auto back = Get(r.id))
+            Q_EMIT checkinAdded(*back);
+    }
+    if (Queueing())
+        Q_EMIT sharedStateChanged();
+    return ids;
+}
+
+QString CCheckinStore::UndoText() const
+{
+    return m_undo.IsEmpty() ? QString() : m_undo.Last().Describe();
+}
+
+QString CCheckinStore::Undo()
+{
+    if (m_undo.IsEmpty())
+        return {};
+    // Taken off first: a step that fails to undo is not offered again.
+    const CUndoStep step = m_undo.TakeLast();
+    Q_EMIT undoChanged();
+    const QString what = step.Describe();
+    switch (step.kind) {
+    case CUndoStep::Kind::Delete:
+        Restore(step.before);
+        return QStringLiteral("Undid %1: restored.").arg(what);
+    case CUndoStep::Kind::Correction: {
+        const CCheckinRecord& before = step.before.front();
+        const CCheckinRecord& after = step.after.front();
+        std::optional<CCheckinRecord> current = Get(before.id);
+        if (!current)
+            return QStringLiteral("Could not undo %1: the check-in is no longer in the log.").arg(what);
+        // Only what the correction changed and nobody has changed since.
+        ForEachField(*current, after, before, [](auto& now, const auto& wrote, const auto& was) {
+            if (now == wrote)
+                now = was;
+        });
+        Save(*current);
+        return QStringLiteral("Undid %1.").arg(what);
+    }
+    case CUndoStep::Kind::PreNetMove: {
+        QList<int> ids;
+        for (const CCheckinRecord& r : step.after)
+            ids << r.id;
+        const int removed = Remove(ids);
+        return QStringLiteral("Undid %1: %2 removed from the log.").arg(what).arg(removed);
+    }
+    }
+    return {};
 }
 
 // --- The shared club log ---

@@ -3,6 +3,8 @@
 #include "core/log/CheckinRecord.h"
 #include "core/log/LogQueries.h"
 #include "core/log/SharedCheckin.h"
+#include "core/net/NetTimes.h"
+#include "core/net/UndoJournal.h"
 
 #include <QDate>
 #include <QList>
@@ -25,18 +27,26 @@ class CCheckinStore : public QObject
 public:
     explicit CCheckinStore(CDatabase& db, QObject* parent = nullptr);
 
+    // Whether an action is remembered so that Undo() can take it back: the operator's deletions (Remove),
+    // corrections (Save) and pre-net moves (AddMany); the last CUndoJournal::kDepth, for this run only.
+    enum class Undoable
+    {
+        No,
+        Yes
+    };
+
     CDatabase& Database() { return m_db; }
 
     // Appends the check-in (its id is ignored) and returns the new id. Raises CDBException.
     int Add(const CCheckinRecord& record);
     // Appends the check-ins in one transaction (all or none) and returns their new ids, in order.
-    QList<int> AddMany(const std::vector<CCheckinRecord>& records);
+    QList<int> AddMany(const std::vector<CCheckinRecord>& records, Undoable undoable = Undoable::No);
     // Writes every field of record over the check-in with record.id; false when it is gone.
-    bool Save(const CCheckinRecord& record);
+    bool Save(const CCheckinRecord& record, Undoable undoable = Undoable::No);
     // One of the three flags, at once; false when the check-in is gone.
     bool SetFlag(int id, LogQueries::Flag flag, bool value);
     // Deletes the check-ins in one transaction; returns how many went.
-    int Remove(const QList<int>& ids);
+    int Remove(const QList<int>& ids, Undoable undoable = Undoable::No);
     // Deletes what the purge selection counts; returns how many went.
     long Purge(const CPurgeSelection& selection);
     // Deletes every check-in and compacts the file, on this thread.
@@ -49,6 +59,18 @@ public:
     bool IsCompacting() const;
     // Stops the compaction under way; the file stays as it was before it, emptied and valid.
     void CancelCompaction();
+
+    // Stamps the start or the end of the day's net (kept in the log, one row per day).
+    void StampNet(const QDate& day, NetTimes::Stamp stamp, const QDateTime& at);
+
+    bool CanUndo() const { return !m_undo.IsEmpty(); }
+    // What Undo() would take back ("the deletion of 1 check-in (K4LMN)"); empty when nothing.
+    QString UndoText() const;
+    // Takes the last remembered action back and says what it did: a deletion is undone by adding the
+    // check-ins again under their own ids (and, in a shared log, their own identity), a correction by
+    // restoring the fields it changed that nobody has changed since, a pre-net move by deleting what it
+    // added. Empty when there was nothing to undo.
+    QString Undo();
 
     std::optional<CCheckinRecord> Get(int id);
     std::vector<CCheckinRecord> Day(const QDate& day);
@@ -98,6 +120,10 @@ Q_SIGNALS:
     void sharedStateChanged();
     // Check-ins that other operators logged arrived (after checkinAdded for each).
     void remoteCheckinsArrived(const QList<int>& ids);
+    // The start or end of the day's net was stamped.
+    void netStamped(const QDate& day);
+    // CanUndo() or UndoText() may read differently.
+    void undoChanged();
 
 private:
     void DeleteAll();
@@ -105,9 +131,13 @@ private:
     int Insert(const CCheckinRecord& record);
     void Write(int id, const CCheckinRecord& values);
     void EmitChanged(const QList<int>& ids);
+    void Remember(CUndoStep step);
+    std::vector<CCheckinRecord> Fetch(const QList<int>& ids);
+    QList<int> Restore(const std::vector<CCheckinRecord>& records);
 
     CDatabase& m_db;
     QString m_operator;
     QString m_net;
     CBackgroundJob* m_compaction = nullptr;
+    CUndoJournal m_undo;
 };

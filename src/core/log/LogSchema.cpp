@@ -1,6 +1,7 @@
 #include "core/log/LogSchema.h"
 
 #include "core/db/Database.h"
+#include "core/net/NetTimes.h"
 
 #include <QStringList>
 
@@ -54,9 +55,16 @@ QString ColumnList()
     return names.join(QLatin1Char(','));
 }
 
+void PrepareNetTables(CDatabase& db)
+{
+    // Tables beside the check-ins that a log of any version may lack; each creates itself when missing.
+    NetTimes::Prepare(db);
+}
+
 void Prepare(CDatabase& db)
 {
     db.MakeDurable();
+    PrepareNetTables(db);
     if (db.GetUserVersion() >= kSchemaVersion && db.TableExists(QString::fromLatin1(kTable)))
         return;
     // The indexes serve the day filter and the call-sign prefix search.

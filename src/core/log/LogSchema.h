@@ -22,6 +22,9 @@ extern const CColumn kColumns[kColumnCount];
 // "\"ID\",\"CallSign\",...": the column list for a SELECT, in order.
 QString ColumnList();
 
+// The tables of the net beside the check-ins (the start and end stamps), created when missing; Prepare
+// calls it.
+void PrepareNetTables(CDatabase& db);
 // Creates the table and its indexes when they are missing; the connection becomes durable.
 void Prepare(CDatabase& db);
 

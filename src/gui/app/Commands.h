@@ -17,7 +17,7 @@ struct CCommands
     QAction* exportAll = nullptr;
     QAction* exit = nullptr;
     // Edit
-    QAction* undo = nullptr;
+    QAction* undo = nullptr; // Ctrl+Z: the text box's typing, else the last delete, correction or move
     QAction* cut = nullptr;
     QAction* copy = nullptr;
     QAction* paste = nullptr;
@@ -34,9 +34,14 @@ struct CCommands
     // View
     QAction* viewToolbar = nullptr;
     QAction* viewStatusBar = nullptr;
-    QAction* netPreamble = nullptr; // Alt+P
+    QAction* netPreamble = nullptr;   // Alt+P
+    QAction* netScript = nullptr;     // the net preamble docked beside the form (checkable)
+    QAction* netStatistics = nullptr; // a chart of the year's nets and the most regular stations
     QAction* netSettings = nullptr;
     QAction* fccDbStatus = nullptr;
+    // Net
+    QAction* netStart = nullptr; // Ctrl+F5: stamp the selected day's net as started
+    QAction* netEnd = nullptr;   // Ctrl+F6: stamp it as ended and show its summary
     // Help
     QAction* about = nullptr;
     // Keys without a menu item

@@ -140,8 +140,7 @@ void CMainFrame::CreateActions()
                    {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
                    QStringLiteral("Insert Clipboard contents\nPaste"));
     c.paste->setIcon(Icons::Theme("edit-paste", -1));
-    const std::pair<QAction*, const char*> editing[] = {
-        {c.undo, "undo"}, {c.cut, "cut"}, {c.copy, "copy"}, {c.paste, "paste"}};
+    const std::pair<QAction*, const char*> editing[] = {{c.cut, "cut"}, {c.copy, "copy"}, {c.paste, "paste"}};
     for (const auto& [action, slot] : editing) {
         action->setEnabled(true);
         connect(action, &QAction::triggered, this, [this, slot = slot] { ForwardToFocus(slot); });
@@ -181,6 +180,17 @@ void CMainFrame::CreateActions()
                            QStringLiteral("Show or hide the status bar\nToggle StatusBar"));
     c.netPreamble = make(QStringLiteral("&Net Preamble"), {QKeySequence(Qt::ALT | Qt::Key_P)},
                          QStringLiteral("Show or Hide the Net Preamble"));
+    c.netScript = make(QStringLiteral("Net Sc&ript"), {},
+                       QStringLiteral("Show or hide the net preamble docked beside the form"));
+    c.netScript->setCheckable(true);
+    c.netStatistics =
+        make(QStringLiteral("Net Stat&istics..."), {},
+             QStringLiteral("Check-ins per net over the last year and the most regular stations"));
+    c.netStart = make(QStringLiteral("&Start Net"), {QKeySequence(Qt::CTRL | Qt::Key_F5)},
+                      QStringLiteral("Stamp the start of the selected day's net\nStart Net (Ctrl+F5)"));
+    c.netEnd = make(
+        QStringLiteral("&End Net"), {QKeySequence(Qt::CTRL | Qt::Key_F6)},
+        QStringLiteral("Stamp the end of the selected day's net and show its summary\nEnd Net (Ctrl+F6)"));
     c.netSettings = make(QStringLiteral("N&et Settings..."), {},
                          QStringLiteral("The club's and the net's names, frequency and start time"));
     c.netSettings->setEnabled(true);
@@ -240,10 +250,13 @@ void CMainFrame::CreateMenus()
     record->addSeparator();
     record->addActions({c.purge, c.emptyDatabase});
 
+    QMenu* net = menuBar()->addMenu(QStringLiteral("&Net"));
+    net->addActions({c.netStart, c.netEnd});
+
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->addActions({c.viewToolbar, c.viewStatusBar});
     view->addSeparator();
-    view->addActions({c.netPreamble, c.netSettings, c.fccDbStatus});
+    view->addActions({c.netPreamble, c.netScript, c.netStatistics, c.netSettings, c.fccDbStatus});
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(c.about);

@@ -6,6 +6,7 @@
 #include "gui/fcc/FccDownloadModule.h"
 #include "gui/log/NetLogTools.h"
 #include "gui/mail/BlastEmailModule.h"
+#include "gui/net/NetAidsModule.h"
 #include "gui/qrz/QrzModule.h"
 #include "gui/shared/SharedLogModule.h"
 #include "gui/web/WebModule.h"
@@ -19,5 +20,6 @@ void InstallModules(CMainFrame& frame)
     CWebModule::Install(frame);
     CBlastEmailModule::Install(frame);
     CQrzModule::Install(frame);
+    CNetAidsModule::Install(frame);
     CSharedLogModule::Install(frame);
 }

@@ -22,7 +22,6 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTextCharFormat>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -218,7 +217,6 @@ void CLogwardenView::OnDayChanged(const QDate& day)
         if (day.year() >= 1970)
             m_calendar->setSelectedDate(day);
     }
-    m_calendar->setDateTextFormat(QDate(), QTextCharFormat());
     m_doc.SetTitle(FormatCaptionDate(day));
 }
 

@@ -351,7 +351,7 @@ int CPreNetPanel::MovePreNetToLog()
             records.push_back(record);
         }
         // All the stations in one commit: all are logged, or none.
-        moved = int(m_doc.Store().AddMany(records).size());
+        moved = int(m_doc.Store().AddMany(records, CCheckinStore::Undoable::Yes).size());
     } catch (const CLogwardenException& e) {
         QApplication::restoreOverrideCursor();
         Prompt::Error(this, e.Message());
