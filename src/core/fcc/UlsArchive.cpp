@@ -8,7 +8,6 @@
 #include "core/zip/ZipException.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace UlsArchive {
 
@@ -71,17 +70,11 @@ CExtractResult ExtractDataFiles(const QString& archivePath, const QString& folde
             QStringLiteral("it holds no %1: nothing was extracted").arg(missing.join(QStringLiteral(", "))));
     std::vector<int> picked;
     CExtractResult result;
-    bool counts = false;
     for (int i = 0; i < archive.GetEntryCount(); ++i) {
         const CFileHeader& h = archive.Header(i);
         if (IsDataFile(h.m_fileName) && !h.IsDirectory()) {
             picked.push_back(i);
             result.files << CZipArchive::SafeBaseName(h.m_fileName);
-        } else if (!counts && !h.IsDirectory() &&
-                   CZipArchive::SafeBaseName(h.m_fileName) == QLatin1String(kCountsName)) {
-            // Its creation date is the weekly's date, from which the daily files follow.
-            picked.push_back(i);
-            counts = true;
         }
     }
     if (picked.empty())
@@ -91,9 +84,6 @@ CExtractResult ExtractDataFiles(const QString& archivePath, const QString& folde
         progress);
     result.cancelled = r.cancelled;
     result.attributesSet = r.attributesSet;
-    // The date of an earlier week's counts must not stand beside this week's files.
-    if (!r.cancelled && !counts)
-        QFile::remove(QDir(folder).filePath(QLatin1String(kCountsName)));
     return result;
 }
 

@@ -16,8 +16,6 @@ class CZipArchive;
 namespace UlsArchive {
 
 inline constexpr char kArchiveName[] = "l_amat.zip";
-// The archive's list of its files, whose first line says when it was made.
-inline constexpr char kCountsName[] = "counts";
 
 // True for an entry name that contains "HD.dat", "EN.dat" or "AM.dat" (case matters).
 bool IsDataFile(const QString& entryName);
@@ -39,8 +37,7 @@ struct CExtractResult
     bool attributesSet = true;
 };
 
-// Extracts every entry of archivePath that IsDataFile() into folder (and its "counts" file, which
-// dates the weekly; a counts file of an earlier archive is removed), several at a time (threads 0: one
+// Extracts every entry of archivePath that IsDataFile() into folder, several at a time (threads 0: one
 // per core), all or nothing: the three files are put in place together once each is complete and checked,
 // so the folder never holds files of different weeks. progress (may be null) is told the bytes written
 // so far and in all, on the caller's thread; cancelling it stops the work. An archive without all three is

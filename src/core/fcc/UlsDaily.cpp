@@ -232,15 +232,20 @@ QDate CreationDate(const QByteArray& counts)
 
 QDate WeeklyDate(const QString& folder)
 {
+    // The earlier of the two: a date too early only makes an update apply again days the weekly holds
+    // (each licence whole, and every later day after it, so the end is the same), while a date too late
+    // (files copied without their times) would skip days for good.
+    QDate date;
+    const QFileInfo am(QDir(folder).filePath(QLatin1String(FccSchema::kAM.fileName)));
+    if (am.isFile())
+        date = am.lastModified().toLocalTime().date();
     QFile counts(QDir(folder).filePath(QStringLiteral("counts")));
     if (counts.open(QIODevice::ReadOnly)) {
-        if (const QDate made = CreationDate(counts.read(64 * 1024)); made.isValid())
-            return made;
+        if (const QDate made = CreationDate(counts.read(64 * 1024));
+            made.isValid() && (!date.isValid() || made < date))
+            date = made;
     }
-    const QFileInfo am(QDir(folder).filePath(QLatin1String(FccSchema::kAM.fileName)));
-    if (!am.isFile())
-        return {};
-    return am.lastModified().toLocalTime().date();
+    return date;
 }
 
 QDate DayOf(const CZipArchive& archive)

@@ -41,9 +41,9 @@ QString UrlBase(const CSettings& settings);
 // The date of the "File Creation Date: Tue Jun  3 06:02:11 EDT 2025" line of the FCC's "counts" file;
 // invalid when there is no such line.
 QDate CreationDate(const QByteArray& counts);
-// The day a weekly's files in folder were made: the creation date of the "counts" file beside them (the
-// extraction brings it along), else the modification date of AM.dat (the extraction gives each file its
-// time in the archive). Invalid when the folder has neither.
+// The day a weekly's files in folder were made: the modification date of AM.dat (extraction gives each
+// file its time in the archive), or the creation date of a "counts" file beside them when that is earlier.
+// Invalid when the folder has neither.
 QDate WeeklyDate(const QString& folder);
 // The day whose changes a daily archive holds: the day before its "counts" file was made, else the date
 // of its HD.dat entry. Invalid when it has neither.
