@@ -432,10 +432,13 @@ CUpdateResult Update(const CUpdateOptions& options, CProgress* progress,
 
         CApplyStats stats;
         {
-            QTemporaryDir unpacked(QDir(options.folder).filePath(QStringLiteral(".uls-daily-XXXXXX")));
+            // A few megabytes for the time the day is applied; the system's temporary folder, so that
+            // what a killed run leaves goes with the next start of the machine.
+            QTemporaryDir unpacked(QDir(QDir::tempPath()).filePath(QStringLiteral("logwarden-daily-XXXXXX")));
             if (!unpacked.isValid())
-                throw CFileException(QStringLiteral("Cannot create a folder in \"%1\".").arg(options.folder),
-                                     options.folder);
+                throw CFileException(QStringLiteral("Cannot create a folder in \"%1\": %2.")
+                                         .arg(QDir::tempPath(), unpacked.errorString()),
+                                     QDir::tempPath());
             CZipArchive archive;
             archive.OpenArchive(path);
             std::vector<int> entries;

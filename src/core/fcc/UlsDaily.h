@@ -69,7 +69,7 @@ CApplyStats ApplyDay(const QString& dbPath, const QString& folder, const QDate& 
 struct CUpdateOptions
 {
     QString dbPath;
-    QString folder;  // where the dailies are downloaded (and unpacked for the time they are applied)
+    QString folder;  // where the dailies are downloaded
     QString urlBase; // the folder of the dailies on the server
     QDate lastDay;   // the newest day to apply: normally yesterday, as today's file is made tomorrow
     CDownloadOptions download;

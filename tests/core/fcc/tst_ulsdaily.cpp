@@ -15,7 +15,6 @@
 #include <QDir>
 #include <QJsonObject>
 #include <QtTest>
-#include <SQLiteCpp/Database.h>
 #include <atomic>
 #include <thread>
 
@@ -176,71 +175,6 @@ private Q_SLOTS:
         CFccDatabase final;
         for (const QString& call : m_set.ChangedCalls())
             QCOMPARE(Shown(reader, db, call), Shown(final, m_finalDb, call));
-    }
-
-    void eachKindOfChangeShowsAfterTheUpdate_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("status"); // the status F7 reports; empty: as the change left it
-        QTest::newRow("a licence granted yesterday is found") << "new"
-                                                              << "Active";
-        QTest::newRow("renewed") << "renew"
-                                 << "Active";
-        QTest::newRow("cancelled") << "cancel"
-                                   << "Cancelled on";
-        QTest::newRow("expired") << "expire"
-                                 << "Expired on";
-        QTest::newRow("moved") << "address"
-                               << "";
-        QTest::newRow("renamed") << "name"
-                                 << "";
-    }
-    void eachKindOfChangeShowsAfterTheUpdate()
-    {
-        QFETCH(QString, kind);
-        QFETCH(QString, status);
-        // A licence changed once, whose call sign has no other licence changed.
-        QHash<QString, int> perCall;
-        QHash<qint32, int> perId;
-        for (const auto& c : m_set.Changes()) {
-            ++perCall[c.call];
-            ++perId[c.id];
-        }
-        std::optional<CUlsDailySet::CChange> change;
-        for (const auto& c : m_set.Changes())
-            if (c.kind == kind && perCall[c.call] == 1 && perId[c.id] == 1) {
-                change = c;
-                break;
-            }
-        QVERIFY2(change, "the generator made such a change");
-
-        const QString db = FreshDb();
-        ServeDays(
-            {QStringLiteral("l_am_mon.zip"), QStringLiteral("l_am_tue.zip"), QStringLiteral("l_am_wed.zip")});
-        CFccDatabase fcc;
-        const CFccLookupResult before = fcc.LookUp(db, change->call);
-        QCOMPARE(int(Update(db, kWed).outcome), int(Outcome::Current));
-        const CFccLookupResult after = fcc.LookUp(db, change->call);
-        QVERIFY(after.found);
-        QCOMPARE(after.uniqueSystemIdentifier, change->id);
-        if (!status.isEmpty())
-            QVERIFY2(after.StatusLine().startsWith(status), qPrintable(after.StatusLine()));
-        if (kind == QLatin1String("new")) {
-            QVERIFY(!before.found || before.uniqueSystemIdentifier != change->id);
-        } else if (kind == QLatin1String("renew")) {
-            // F7 shows the same; the licence header carries the new grant.
-            CDatabase read(db, CDatabase::ReadOnly);
-            const QString granted = QString::fromUtf8(
-                read.Handle()
-                    .execAndGet(QStringLiteral("SELECT GrantDate FROM HD WHERE UniqueSystemIdentifier = %1")
-                                    .arg(change->id)
-                                    .toStdString())
-                    .getText());
-            QCOMPARE(granted, m_set.WeeklyDate().addDays(change->day).toString(QStringLiteral("MM/dd/yyyy")));
-        } else {
-            QVERIFY(QStringList({before.name, before.addr1, before.StatusLine()}) !=
-                    QStringList({after.name, after.addr1, after.StatusLine()}));
-        }
     }
 
     void aDayAppliedTwiceChangesNothing()
@@ -488,35 +422,6 @@ private Q_SLOTS:
             QCOMPARE(Shown(fcc, db, call), Shown(final, m_finalDb, call));
     }
 
-    void aCancelledUpdateKeepsTheDaysAppliedBefore()
-    {
-        const QString db = FreshDb();
-        ServeDays(
-            {QStringLiteral("l_am_mon.zip"), QStringLiteral("l_am_tue.zip"), QStringLiteral("l_am_wed.zip")});
-        // Cancelled as soon as Tuesday is being applied.
-        CProgress progress;
-        std::atomic<bool> stop{false};
-        std::thread watcher([&] {
-            while (!stop) {
-                if (progress.Stage() == QLatin1String("Applying l_am_tue.zip"))
-                    progress.Cancel();
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
-            }
-        });
-        const UlsDaily::CUpdateResult r = Update(db, kWed, &progress);
-        stop = true;
-        watcher.join();
-        const QDate holds = FccDbState::ReadFile(db).appliedDate;
-        if (r.outcome == Outcome::Cancelled) {
-            QVERIFY(holds == kMon || holds == kTue);
-            QCOMPARE(r.state.appliedDate, holds);
-        } else {
-            QCOMPARE(holds, kWed); // the watcher came too late
-        }
-        QCOMPARE(int(Update(db, kWed).outcome), int(Outcome::Current));
-        QCOMPARE(FccRows(db), FccRows(m_finalDb));
-    }
-
     void theCreationDateOfACountsFile_data()
     {
         QTest::addColumn<QByteArray>("counts");
@@ -535,21 +440,6 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, counts);
         QTEST(UlsDaily::CreationDate(counts), "date");
-    }
-
-    void dailyFileNamesFollowTheWeekday_data()
-    {
-        QTest::addColumn<QDate>("day");
-        QTest::addColumn<QString>("url");
-        QTest::newRow("Sunday") << QDate(2025, 6, 1) << "https://fcc.example/daily/l_am_sun.zip";
-        QTest::newRow("Monday") << kMon << "https://fcc.example/daily/l_am_mon.zip";
-        QTest::newRow("Saturday") << QDate(2025, 6, 7) << "https://fcc.example/daily/l_am_sat.zip";
-    }
-    void dailyFileNamesFollowTheWeekday()
-    {
-        QFETCH(QDate, day);
-        QTEST(UlsDaily::FileUrl(QStringLiteral("https://fcc.example/daily/"), day), "url");
-        QTEST(UlsDaily::FileUrl(QStringLiteral("https://fcc.example/daily"), day), "url");
     }
 };
 

@@ -134,13 +134,6 @@ private Q_SLOTS:
         QCOMPARE(m_f->Prompts().Shown(), QStringList());
     }
 
-    void theTickIsKept()
-    {
-        Open(kThursdayMorning, {});
-        m_f->Frame().Commands().fccUpdateAtStart->trigger();
-        QVERIFY(m_f->Settings().Get(Setting::FccUpdateAtStart));
-    }
-
     void aGapIsSaidAndAsksForTheWeekly()
     {
         Open(kThursdayMorning, {"l_am_mon.zip", "l_am_wed.zip"});
