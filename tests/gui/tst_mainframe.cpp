@@ -55,7 +55,7 @@ private Q_SLOTS:
                               "&Empty Database"}));
         QCOMPARE(MenuItems(f.Frame(), "&View"),
                  (QStringList{"&Toolbar", "&Status Bar", "&Net Preamble", "N&et Settings...",
-                              "&FCC Db Status", "QRZ &Account..."}));
+                              "&FCC Db Status", "QRZ &Account...", "&Update FCC Db at Start"}));
         QCOMPARE(MenuItems(f.Frame(), "&Help"), QStringList{"&About Logwarden..."});
     }
 
@@ -121,7 +121,7 @@ private Q_SLOTS:
         for (QAction* a : f.Frame().CommandBar()->actions())
             if (!a->text().isEmpty())
                 bar << a->text();
-        QCOMPARE(bar, (QStringList{"Check", "DLoad", "Extract", "Compile"}));
+        QCOMPARE(bar, (QStringList{"Check", "DLoad", "Extract", "Compile", "Update"}));
 
         // The status bar can be hidden and shown again from the View menu; a hidden tool bar stays
         // hidden at the next start.
