@@ -119,10 +119,10 @@ int OnProgressHandler(void* user)
     return progress && progress->IsCancelled() ? 1 : 0;
 }
 
-// The day's licences leave the tables and its rows go in. EN has no index on the identifier (the weekly
-// build would pay for it): its rows are found through their call sign, which is the licence's call in HD
-// and AM before the day and in the day's own rows.
-const char kReplaceSql[] = R"SQL(
+// The day's licences replace those of the tables. EN has no index on the identifier (the weekly build
+// would pay for it): its rows are found through their call sign, which is the licence's call in HD and AM
+// before the day and in the day's own rows; so the keys are gathered before HD and AM change.
+const char kRemoveSql[] = R"SQL(
 CREATE TEMP TABLE DailyIds (id INTEGER PRIMARY KEY);
 INSERT OR IGNORE INTO DailyIds
     SELECT UniqueSystemIdentifier FROM DailyHD
@@ -138,13 +138,26 @@ INSERT OR IGNORE INTO DailyKeys
     UNION SELECT CallSign, UniqueSystemIdentifier FROM DailyAM WHERE CallSign IS NOT NULL
     UNION SELECT CallSign, UniqueSystemIdentifier FROM DailyEN WHERE UniqueSystemIdentifier IS NOT NULL;
 DELETE FROM main.EN WHERE rowid IN (
-    SELECT e.rowid FROM DailyKeys AS k JOIN main.EN AS e ON e.CallSign = k.call AND e.UniqueSystemIdentifier = k.id);
-DELETE FROM main.HD WHERE UniqueSystemIdentifier IN (SELECT id FROM DailyIds);
-DELETE FROM main.AM WHERE UniqueSystemIdentifier IN (SELECT id FROM DailyIds);
-INSERT INTO main.HD SELECT * FROM DailyHD ORDER BY rowid;
-INSERT INTO main.AM SELECT * FROM DailyAM ORDER BY rowid;
-INSERT INTO main.EN SELECT * FROM DailyEN ORDER BY rowid;
+    SELECT e.rowid FROM DailyKeys AS k CROSS JOIN main.EN AS e
+        ON e.CallSign = k.call AND e.UniqueSystemIdentifier = k.id);
+DELETE FROM main.HD WHERE UniqueSystemIdentifier IN (SELECT id FROM DailyIds)
+    AND UniqueSystemIdentifier NOT IN (SELECT UniqueSystemIdentifier FROM DailyHD);
+DELETE FROM main.AM WHERE UniqueSystemIdentifier IN (SELECT id FROM DailyIds)
+    AND UniqueSystemIdentifier NOT IN (SELECT UniqueSystemIdentifier FROM DailyAM);
 )SQL";
+
+// The day's HD and AM rows overwrite the rows of their identifier where they stand (a page each, and HD's
+// call-sign index stays as it is unless the call changed), or go in as new licences.
+QString UpsertSql(const FccSchema::CTable& table)
+{
+    QStringList set;
+    for (int i = 0; i < table.columnCount; ++i)
+        if (i != table.requiredColumn)
+            set << QStringLiteral("\"%1\" = excluded.\"%1\"").arg(QLatin1String(table.columns[i].name));
+    return QStringLiteral("INSERT INTO main.\"%1\" SELECT * FROM \"Daily%1\" WHERE true ORDER BY rowid "
+                          "ON CONFLICT (UniqueSystemIdentifier) DO UPDATE SET %2")
+        .arg(QLatin1String(table.name), set.join(QStringLiteral(", ")));
+}
 
 qint64 Count(CDatabase& db, const char* sql)
 {
@@ -341,7 +354,10 @@ CApplyStats ApplyDay(const QString& dbPath, const QString& folder, const QDate& 
             // Looked at again under the write lock and in the transaction.
             CheckChain(FccDbState::Read(db), day, dbPath, stats);
             if (!stats.alreadyApplied) {
-                Exec(db, kReplaceSql);
+                Exec(db, kRemoveSql);
+                db.Execute(UpsertSql(FccSchema::kHD));
+                db.Execute(UpsertSql(FccSchema::kAM));
+                Exec(db, "INSERT INTO main.EN SELECT * FROM DailyEN ORDER BY rowid");
                 stats.licences = Count(db, "SELECT count(*) FROM DailyIds");
                 FccDbState::WriteApplied(db, day, fileName, QDateTime::currentDateTimeUtc());
             }

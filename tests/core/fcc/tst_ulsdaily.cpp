@@ -54,18 +54,19 @@ QByteArray Licence(int id, const QString& call, const QString& status, const QSt
     return UlsLine(f);
 }
 
-// "id:status:granted[:cancelled]" licences of W1RNK, written as ULS files into folder.
+// "id:status:granted[:cancelled[:call]]" licences (of W1RNK unless a call is given), written as ULS files
+// into folder.
 void WriteLicences(const QString& folder, const QStringList& licences)
 {
     QList<QByteArray> am, en, hd;
     for (const QString& l : licences) {
         const QStringList p = l.split(QLatin1Char(':'));
         const int id = p[0].toInt();
-        hd << Licence(id, QStringLiteral("W1RNK"), p[1], p[2], p.value(3));
-        am << AmLine(id, QStringLiteral("W1RNK"), QStringLiteral("E"));
-        en << EnLine(id, QStringLiteral("W1RNK"), QStringLiteral("HOLDER %1").arg(id),
-                     QStringLiteral("1 MAIN ST"), QStringLiteral("HARTFORD"), QStringLiteral("CT"),
-                     QStringLiteral("06101"));
+        const QString call = p.value(4, QStringLiteral("W1RNK"));
+        hd << Licence(id, call, p[1], p[2], p.value(3));
+        am << AmLine(id, call, QStringLiteral("E"));
+        en << EnLine(id, call, QStringLiteral("HOLDER %1").arg(id), QStringLiteral("1 MAIN ST"),
+                     QStringLiteral("HARTFORD"), QStringLiteral("CT"), QStringLiteral("06101"));
     }
     QVERIFY(QDir().mkpath(folder));
     WriteUlsFiles(folder, CrLf(am), CrLf(en), CrLf(hd));
@@ -389,6 +390,24 @@ private Q_SLOTS:
         QCOMPARE(fcc.LicenceKey(db, QStringLiteral("W1RNK")).value_or(0), shown);
         CFccDatabase other;
         QCOMPARE(Shown(fcc, db, QStringLiteral("W1RNK")), Shown(other, rebuilt, QStringLiteral("W1RNK")));
+    }
+
+    void aLicenceThatChangesItsCallLeavesNothingUnderTheOldOne()
+    {
+        const QString weekly = m_scratch->File(QStringLiteral("weekly"));
+        WriteLicences(weekly, {"300:A:01/01/2020::W1OLD", "301:A:01/01/2021::W1OLE"});
+        const QString db = m_scratch->File(QStringLiteral("updated.db"));
+        QCOMPARE(BuildFccDb(weekly, db).state, CFccDbBuild::Succeeded);
+        const QDate day = FccDbState::ReadFile(db).appliedDate.addDays(1);
+        WriteLicences(m_scratch->File(QStringLiteral("day")), {"300:A:01/01/2020::W1RNK"});
+        QCOMPARE(UlsDaily::ApplyDay(db, m_scratch->File(QStringLiteral("day")), day, UlsDaily::FileName(day))
+                     .licences,
+                 qint64(1));
+        CFccDatabase fcc;
+        QVERIFY(!fcc.LookUp(db, QStringLiteral("W1OLD")).found);
+        QCOMPARE(fcc.LookUp(db, QStringLiteral("W1RNK")).name, QStringLiteral("HOLDER 300"));
+        QCOMPARE(fcc.LookUp(db, QStringLiteral("W1OLE")).name, QStringLiteral("HOLDER 301"));
+        QCOMPARE(FccRows(db).filter(QStringLiteral("W1OLD")), QStringList());
     }
 
     void lookUpsGoOnWhileADayIsApplied()
