@@ -375,6 +375,9 @@ CApplyStats ApplyDay(const QString& dbPath, const QString& folder, const QDate& 
         throw;
     }
     sqlite3_progress_handler(handle, 0, nullptr, nullptr);
+    // The day is in the database file and the log is emptied, as far as the readers let it be (a reader
+    // that is busy keeps the log as it is; the next day or the next writer finishes the work).
+    sqlite3_exec(handle, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
     return stats;
 }
 
