@@ -1,10 +1,17 @@
-// logwarden-cli uls-compile and lookup: the FCC licence database without the window.
+// logwarden-cli uls-compile, uls-update and lookup: the FCC licence database without the window.
 #include "cli/CliCommand.h"
+#include "cli/CliProgress.h"
+#include "core/app/DataFolder.h"
+#include "core/app/Settings.h"
 #include "core/fcc/FccDbBuild.h"
 #include "core/fcc/FccLookup.h"
 #include "core/fcc/FccSchema.h"
+#include "core/fcc/UlsArchive.h"
+#include "core/fcc/UlsDaily.h"
 #include "core/jobs/MThreadedJobQ.h"
+#include "core/web/FileDownload.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <cstdio>
 #include <mutex>
@@ -93,6 +100,67 @@ int RunUlsCompile(const QStringList& rawArgs)
     return 0;
 }
 
+int RunUlsUpdate(const QStringList& rawArgs)
+{
+    const QStringList valued{QStringLiteral("dir"), QStringLiteral("url-base"), QStringLiteral("fcc"),
+                             QStringLiteral("data-dir"), QStringLiteral("until")};
+    const CCliArgs args(rawArgs, valued);
+    if (const QString wrong = args.Unexpected(valued); !wrong.isEmpty()) {
+        CliError(QStringLiteral("logwarden-cli uls-update: %1\nUsage: logwarden-cli uls-update [--dir DIR] "
+                                "[--url-base URL] [--fcc FILE] [--until YYYY-MM-DD]")
+                     .arg(wrong));
+        return 2;
+    }
+    const CSettings settings(CSettings::DefaultPath(), DataFolder::Resolve(QCoreApplication::arguments()));
+    UlsDaily::CUpdateOptions options;
+    options.dbPath = FccPathOf(args);
+    options.folder = args.Value(QStringLiteral("dir"), UlsArchive::StorageFolder(settings));
+    options.urlBase = args.Value(QStringLiteral("url-base"), UlsDaily::UrlBase(settings));
+    options.download = UlsArchive::DownloadOptions(settings);
+    options.lastDay = QDate::currentDate().addDays(-1);
+    if (args.Has(QStringLiteral("until"))) {
+        const QDate until = QDate::fromString(args.Value(QStringLiteral("until")), Qt::ISODate);
+        if (!until.isValid()) {
+            CliError(QStringLiteral("logwarden-cli uls-update: --until takes a date, YYYY-MM-DD"));
+            return 2;
+        }
+        options.lastDay = std::min(until, options.lastDay);
+    }
+
+    CCliProgress bar(QStringLiteral("Daily files"));
+    const CCliInterrupt interrupt(&bar.Progress());
+    UlsDaily::CUpdateResult result;
+    try {
+        result = UlsDaily::Update(options, &bar.Progress(), [&](const QString& text) {
+            bar.Finish();
+            CliPrint(text);
+        });
+    } catch (const CDownloadException& e) {
+        bar.Finish();
+        CliError(QStringLiteral("logwarden-cli uls-update: %1\n(%2)").arg(e.Message(), e.Detail()));
+        return 1;
+    } catch (const UlsDaily::CGapException& e) {
+        bar.Finish();
+        CliError(QStringLiteral("logwarden-cli uls-update: %1").arg(e.Message()));
+        return 3;
+    }
+    bar.Finish();
+    using Outcome = UlsDaily::CUpdateResult::Outcome;
+    switch (result.outcome) {
+    case Outcome::Current:
+    case Outcome::NotPublishedYet:
+        CliPrint(result.message);
+        return 0;
+    case Outcome::NeedsRebuild:
+        CliError(QStringLiteral("logwarden-cli uls-update: %1").arg(result.message));
+        return 3;
+    case Outcome::Cancelled:
+        CliError(QStringLiteral("logwarden-cli uls-update: %1").arg(result.message));
+        return 130;
+    }
+    return 1;
+}
+
 int RunLookup(const QStringList& rawArgs)
 {
     const CCliArgs args(rawArgs, {QStringLiteral("fcc"), QStringLiteral("data-dir")});
@@ -127,6 +195,16 @@ const CCliRegistrar g_ulsCompile{
                     "folder). The old FILE is replaced only when the build completes. "
                     "--verbose lists every line not loaded."),
      &RunUlsCompile}};
+const CCliRegistrar g_ulsUpdate{
+    {QStringLiteral("uls-update"),
+     QStringLiteral("uls-update [--dir DIR] [--url-base URL] [--fcc FILE] [--data-dir DIR] [--until DATE]"),
+     QStringLiteral("Bring the FCC licence database FILE (default FCC97.db in the data folder) up to "
+                    "date with the FCC's daily files (l_am_mon.zip ... l_am_sun.zip below URL, default "
+                    "the FccDailyUrl setting), downloaded into DIR (default the archive's storage "
+                    "folder): each day after the one the database holds, up to yesterday (or DATE), "
+                    "in order and each in one transaction. Exit status 3 when a day is no longer "
+                    "published or missing: the weekly archive must then be compiled again."),
+     &RunUlsUpdate}};
 const CCliRegistrar g_lookup{
     {QStringLiteral("lookup"), QStringLiteral("lookup CALL [--fcc FILE | --data-dir DIR]"),
      QStringLiteral("Print what the local look-up (F7) fills for CALL from the FCC licence "

@@ -56,7 +56,8 @@ private Q_SLOTS:
                               "&Empty Database"}));
         QCOMPARE(MenuItems(f.Frame(), "&View"),
                  (QStringList{"&Toolbar", "&Status Bar", "&Net Preamble", "Net Sc&ript", "Net Stat&istics...",
-                              "N&et Settings...", "&FCC Db Status", "QRZ &Account..."}));
+                              "N&et Settings...", "&FCC Db Status", "QRZ &Account...",
+                              "&Update FCC Db at Start"}));
         QCOMPARE(MenuItems(f.Frame(), "&Net"), (QStringList{"&Start Net", "&End Net"}));
         QCOMPARE(MenuItems(f.Frame(), "&Settings"), QStringList{"Shared &Log..."});
         QCOMPARE(MenuItems(f.Frame(), "&Help"), QStringList{"&About Logwarden..."});
@@ -130,7 +131,7 @@ private Q_SLOTS:
         for (QAction* a : f.Frame().CommandBar()->actions())
             if (!a->text().isEmpty())
                 bar << a->text();
-        QCOMPARE(bar, (QStringList{"Check", "DLoad", "Extract", "Compile"}));
+        QCOMPARE(bar, (QStringList{"Check", "DLoad", "Extract", "Compile", "Update"}));
 
         // The status bar can be hidden and shown again from the View menu; a hidden tool bar stays
         // hidden at the next start.

@@ -63,6 +63,10 @@ LW_SETTING(FccStorageLocation, QString, "Settings", "StorageLocation", "")
 // Where "DLoad" fetches the FCC's complete amateur licence archive from (http, https or ftp).
 LW_SETTING(FccArchiveUrl, QString, "Settings", "FccArchiveUrl",
            "https://data.fcc.gov/download/pub/uls/complete/l_amat.zip")
+// The folder of the FCC's daily transaction files (l_am_mon.zip ... l_am_sun.zip), which "Update" applies,
+// and whether the window applies them at start when the database is more than a day behind.
+LW_SETTING(FccDailyUrl, QString, "Settings", "FccDailyUrl", "https://data.fcc.gov/download/pub/uls/daily")
+LW_SETTING(FccUpdateAtStart, bool, "Settings", "FccUpdateAtStart", "0")
 // A download slower than DownloadMinBytesPerSecond for DownloadStallSeconds in a row is given up.
 LW_SETTING(DownloadMinBytesPerSecond, int, "Settings", "DownloadMinBytesPerSecond", "1024")
 LW_SETTING(DownloadStallSeconds, int, "Settings", "DownloadStallSeconds", "60")

@@ -5,7 +5,11 @@
 #include "core/app/OutputCheck.h"
 #include "core/db/Database.h"
 #include "core/fcc/FccDbCompiler.h"
+#include "core/fcc/FccDbState.h"
 #include "core/fcc/FccSchema.h"
+#include "core/fcc/FccWriteLock.h"
+#include "core/fcc/UlsArchive.h"
+#include "core/fcc/UlsDaily.h"
 #include "core/jobs/MThreadedJobQ.h"
 
 #include <QDir>
@@ -126,6 +130,9 @@ void CFccDbBuild::Start(const QString& inputPath, const QString& outputPath)
     {
         CDatabase db(tempPath, CDatabase::ReadWrite);
         FccSchema::CreateTables(db);
+        // The day the weekly was made: the daily files after it are what an update applies.
+        FccDbState::WriteWeekly(db, UlsDaily::WeeklyDate(folder),
+                                QString::fromLatin1(UlsArchive::kArchiveName));
     }
 
     // No stage runs now: the listener cannot be inside.
@@ -188,11 +195,23 @@ void CFccDbBuild::OnStageDone(CDbCompiler& stage)
 
 QString CFccDbBuild::ReplaceOutput()
 {
+    QString outputPath;
+    {
+        std::lock_guard lock(m_mutex);
+        outputPath = m_output->TargetPath();
+    }
+    // Not under a daily update that is writing the old file (it ends its day within seconds).
+    CFccWriteLock writer;
+    try {
+        writer.Acquire(outputPath);
+    } catch (const CFileException& e) {
+        return e.Message();
+    }
     std::lock_guard lock(m_mutex);
-    // A journal left beside the old file would be played into the new one.
-    const QString outputPath = m_output->TargetPath();
+    // A journal or write-ahead log left beside the old file would be played into the new one.
     QFile::remove(outputPath + QStringLiteral("-journal"));
     QFile::remove(outputPath + QStringLiteral("-wal"));
+    QFile::remove(outputPath + QStringLiteral("-shm"));
     try {
         m_output->Commit();
     } catch (const CFileException& e) {

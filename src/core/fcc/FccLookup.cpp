@@ -12,8 +12,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <SQLiteCpp/Database.h>
 #include <algorithm>
 #include <memory>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 namespace {
@@ -59,7 +61,21 @@ struct CLicence
     QDate cancelled;
 };
 
-// The licence of the call sign to show: the active one, else the newest.
+// Whether licence a ranks before b: the active one first, then the latest grant (a licence without a grant
+// date last), then the highest identifier. The order depends on the rows alone, never on where they stand
+// in the table, so a database kept current by daily files shows what one rebuilt from the weekly shows.
+bool RanksBefore(const CLicence& a, const CLicence& b)
+{
+    const bool activeA = a.status == QLatin1String("A");
+    const bool activeB = b.status == QLatin1String("A");
+    if (activeA != activeB)
+        return activeA;
+    if (a.granted != b.granted)
+        return a.granted > b.granted; // an invalid date is before every valid one
+    return a.id > b.id;
+}
+
+// The licence of the call sign to show.
 std::optional<CLicence> ChooseLicence(CDatabase& db, const QString& callSign)
 {
     CFCCHDSet hd(&db);
@@ -72,9 +88,7 @@ std::optional<CLicence> ChooseLicence(CDatabase& db, const QString& callSign)
             continue;
         const CLicence l{hd.m_UniqueSystemIdentifier, hd.m_LicenseStatus.trimmed(), UlsDate(hd.m_GrantDate),
                          UlsDate(hd.m_ExpiredDate), UlsDate(hd.m_CancellationDate)};
-        const bool active = l.status == QLatin1String("A");
-        if (!chosen || (active && chosen->status != QLatin1String("A")) ||
-            (!active && chosen->status != QLatin1String("A") && l.granted > chosen->granted))
+        if (!chosen || RanksBefore(l, *chosen))
             chosen = l;
     }
     return chosen;
@@ -154,11 +168,12 @@ CFccLookupResult FccLookUp(CDatabase& fccDb, const QString& callSign)
         }
     }
 
-    // The licensee of that licence; without a licence header, the last row of the call in file order.
+    // The licensee of that licence; without a licence header, the last row of the call in the weekly's
+    // order (by identifier, then as the rows came), which daily files keep.
     CFCCDbSet en(&fccDb);
     en.SetFilter(licence ? FccFilter::CallSignAndIdentifierEqual(callSign, licence->id)
                          : FccFilter::CallSignEquals(callSign));
-    en.SetSort(QStringLiteral("rowid"));
+    en.SetSort(QStringLiteral("UniqueSystemIdentifier, rowid"));
     en.Open();
     for (; !en.IsEOF(); en.MoveNext()) {
         if (en.m_CallSign.isEmpty() || en.m_CallSign != callSign)
@@ -219,6 +234,9 @@ CDatabase& CFccDatabase::Connection(const QString& path)
     if (!m_db || path != m_path || st.st_dev != m_device || st.st_ino != m_inode) {
         m_db.reset();
         m_db = std::make_unique<CDatabase>(path, CDatabase::ReadOnly);
+        // A reader never checkpoints the write-ahead log of a daily update nor removes it on closing: the
+        // file it read may have been replaced by a new build meanwhile, whose log has the same name.
+        sqlite3_db_config(m_db->Handle().getHandle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         m_path = path;
         m_device = st.st_dev;
         m_inode = st.st_ino;

@@ -164,7 +164,7 @@ int ColumnIndex(const CTable& table, const char* column)
     return -1;
 }
 
-QString CreateTableSql(const CTable& table)
+QString CreateTableSql(const CTable& table, const QString& name, bool temporary)
 {
     QStringList columns;
     for (int i = 0; i < table.columnCount; ++i) {
@@ -175,8 +175,15 @@ QString CreateTableSql(const CTable& table)
                                           : QStringLiteral(" NOT NULL");
         columns << def;
     }
-    return QStringLiteral("CREATE TABLE \"%1\" (%2)")
-        .arg(QLatin1String(table.name), columns.join(QStringLiteral(", ")));
+    return QStringLiteral("CREATE %1TABLE \"%2\" (%3)")
+        .arg(temporary ? QStringLiteral("TEMP ") : QString(),
+             name.isEmpty() ? QString::fromLatin1(table.name) : name, columns.join(QStringLiteral(", ")));
+}
+
+QString CreateMetaSql()
+{
+    return QStringLiteral("CREATE TABLE \"%1\" (\"key\" TEXT PRIMARY KEY NOT NULL, \"value\" TEXT)")
+        .arg(QLatin1String(kMetaTable));
 }
 
 QString CreateIndexSql(const CTable& table)
@@ -193,6 +200,7 @@ void CreateTables(CDatabase& db)
     QString sql = QStringLiteral("BEGIN;");
     for (int i = 0; i < kTableCount; ++i)
         sql += CreateTableSql(*Tables()[i]) + QLatin1Char(';');
+    sql += CreateMetaSql() + QLatin1Char(';');
     sql += QStringLiteral("PRAGMA user_version=%1; COMMIT;").arg(kSchemaVersion);
     db.Execute(sql);
 }

@@ -11,7 +11,9 @@ class CDatabase;
 namespace FccSchema {
 
 inline constexpr const char* kFileName = "FCC97.db";
-inline constexpr int kSchemaVersion = 1;
+// 2: the meta table, which says which weekly and which daily the tables hold.
+inline constexpr int kSchemaVersion = 2;
+inline constexpr const char* kMetaTable = "meta";
 
 enum class ColumnType
 {
@@ -55,11 +57,16 @@ int ColumnIndex(const CTable& table, const char* column);
 
 // CREATE TABLE of one table. UniqueSystemIdentifier is the primary key of AM and HD (SQLite's integer
 // key, so AM and HD need no separate index); EN's CallSign is required.
-QString CreateTableSql(const CTable& table);
+// A table of the same columns may be made under another name, as a temporary table (the rows of a daily
+// file before they are applied).
+QString CreateTableSql(const CTable& table, const QString& name = {}, bool temporary = false);
+// meta(key, value): "WeeklyDate", "AppliedDate", ... (see FccDbState).
+QString CreateMetaSql();
 // The table's secondary index, on its CallSign (EN and HD; empty for AM): built once the table is loaded,
 // which is much faster than growing it row by row.
 QString CreateIndexSql(const CTable& table);
-// Creates the three tables (without the EN index) in an empty database and stamps the schema version.
+// Creates the three tables (without the EN index) and the meta table in an empty database and stamps the
+// schema version.
 void CreateTables(CDatabase& db);
 
 } // namespace FccSchema

@@ -327,13 +327,13 @@ Reject CUlsRecords::Convert(const FccSchema::CColumn& column, const char* p, con
 } // namespace
 
 CUlsStageStats LoadUlsFile(sqlite3* db, const CTable& table, const QString& filePath,
-                           const CUlsLoadHooks& hooks)
+                           const CUlsLoadHooks& hooks, const CUlsLoadTarget& target)
 {
     CUlsStageStats stats;
     CSqliteBulkLoader loader(filePath);
     loader.SetDatabase(db, {}, QStringLiteral(" (table %1)").arg(QLatin1String(table.name)));
     const int columns = table.columnCount;
-    loader.Begin(QLatin1String(table.name), columns);
+    loader.Begin(target.table.isEmpty() ? QString::fromLatin1(table.name) : target.table, columns);
 
     int lastPercent = -1;
     const auto write = [&](CBulkRecords& records) {
@@ -391,7 +391,8 @@ CUlsStageStats LoadUlsFile(sqlite3* db, const CTable& table, const QString& file
     }
     stats.sawLineFeed = loader.SawLineFeed();
 
-    if (const QString index = FccSchema::CreateIndexSql(table); !index.isEmpty()) {
+    if (const QString index = target.buildIndex ? FccSchema::CreateIndexSql(table) : QString();
+        !index.isEmpty()) {
         std::function<bool()> keepGoing;
         if (hooks.cancel)
             keepGoing = [cancel = hooks.cancel] { return !cancel->IsCancelled(); };

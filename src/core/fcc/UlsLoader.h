@@ -30,6 +30,14 @@ struct CUlsLoadHooks
     std::function<void(qint64 line, const QString& reason)> skipped;
 };
 
+// Where LoadUlsFile writes: by default into the table itself, whose index is built at the end; a daily
+// file goes into a temporary table of the same columns, without an index.
+struct CUlsLoadTarget
+{
+    QString table; // empty: the table's own name
+    bool buildIndex = true;
+};
+
 // Loads a pipe-separated ULS file (AM.dat, EN.dat or HD.dat) into its table of an open database, in
 // one transaction, streaming it so that memory stays the same whatever the file's size. One thread
 // reads and checks the lines while the calling thread writes the rows.
@@ -52,4 +60,4 @@ struct CUlsLoadHooks
 // Raises CFileException when the file cannot be read and CDBException when the database fails (for
 // example when the disk is full).
 CUlsStageStats LoadUlsFile(sqlite3* db, const FccSchema::CTable& table, const QString& filePath,
-                           const CUlsLoadHooks& hooks);
+                           const CUlsLoadHooks& hooks, const CUlsLoadTarget& target = {});

@@ -56,6 +56,8 @@ struct CCommands
     QAction* fccDownload = nullptr;
     QAction* fccExtract = nullptr;
     QAction* fccCompile = nullptr;
+    QAction* fccUpdate = nullptr;        // the daily files since the database's day
+    QAction* fccUpdateAtStart = nullptr; // View menu, checkable: update at start when a day behind
     // Print has no handler and stays disabled.
     QAction* print = nullptr;
 };

@@ -222,6 +222,12 @@ void CMainFrame::CreateActions()
                         QStringLiteral("Extract AM.dat, EN.dat and HD.dat from the archive\nExtract"));
     c.fccCompile =
         make(QStringLiteral("Compile"), {}, QStringLiteral("Build the FCC licence database\nCompile"));
+    c.fccUpdate = make(QStringLiteral("Update"), {},
+                       QStringLiteral("Apply the FCC's daily files to the licence database\nUpdate"));
+    c.fccUpdateAtStart = make(QStringLiteral("&Update FCC Db at Start"), {},
+                              QStringLiteral("Apply the FCC's daily files at start when the licence database "
+                                             "is more than a day behind"));
+    c.fccUpdateAtStart->setCheckable(true);
     c.print = make(QStringLiteral("&Print..."), {}, QStringLiteral("Print the active document\nPrint"));
     c.print->setIcon(Icons::Theme("document-print", -1));
 }
@@ -256,7 +262,8 @@ void CMainFrame::CreateMenus()
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->addActions({c.viewToolbar, c.viewStatusBar});
     view->addSeparator();
-    view->addActions({c.netPreamble, c.netScript, c.netStatistics, c.netSettings, c.fccDbStatus});
+    view->addActions(
+        {c.netPreamble, c.netScript, c.netStatistics, c.netSettings, c.fccDbStatus, c.fccUpdateAtStart});
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(c.about);
@@ -284,7 +291,7 @@ void CMainFrame::CreateToolBars()
     m_commandBar->setObjectName(QStringLiteral("fccCommandBar"));
     m_commandBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     m_commandBar->addWidget(new QLabel(QStringLiteral("FCC DB: "), m_commandBar));
-    m_commandBar->addActions({c.fccCheck, c.fccDownload, c.fccExtract, c.fccCompile});
+    m_commandBar->addActions({c.fccCheck, c.fccDownload, c.fccExtract, c.fccCompile, c.fccUpdate});
 
     c.viewToolbar->setCheckable(true);
     c.viewToolbar->setChecked(true);

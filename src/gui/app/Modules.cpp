@@ -4,6 +4,7 @@
 #include "gui/audio/AudioModule.h"
 #include "gui/fcc/FccBuildModule.h"
 #include "gui/fcc/FccDownloadModule.h"
+#include "gui/fcc/FccUpdateModule.h"
 #include "gui/log/NetLogTools.h"
 #include "gui/mail/BlastEmailModule.h"
 #include "gui/net/NetAidsModule.h"
@@ -16,6 +17,7 @@ void InstallModules(CMainFrame& frame)
     InstallNetLogTools(frame);
     CLicDbDownloadModule::Install(frame);
     CLicDbBuildModule::Install(frame);
+    CFccUpdateModule::Install(frame);
     CAudioModule::Install(frame);
     CWebModule::Install(frame);
     CBlastEmailModule::Install(frame);

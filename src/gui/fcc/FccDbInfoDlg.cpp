@@ -1,6 +1,8 @@
 #include "gui/fcc/FccDbInfoDlg.h"
 
 #include "core/app/Settings.h"
+#include "core/fcc/FccDbState.h"
+#include "core/fcc/FccLookup.h"
 #include "core/fcc/UlsArchive.h"
 #include "core/jobs/BackgroundJob.h"
 #include "core/web/WebRequest.h"
@@ -33,6 +35,16 @@ CFCCDbInfoDlg::CFCCDbInfoDlg(CSettings& settings, QWidget* parent) : QDialog(par
     grid->addWidget(m_available, 0, 1);
     grid->addWidget(m_currentLabel, 1, 0);
     grid->addWidget(m_current, 1, 1);
+    m_weeklyLabel = label("weeklyLabel");
+    m_weeklyLabel->setText(QStringLiteral("Weekly in the database: "));
+    m_weekly = label("weekly");
+    m_dailyLabel = label("dailyLabel");
+    m_dailyLabel->setText(QStringLiteral("Last daily applied: "));
+    m_daily = label("daily");
+    grid->addWidget(m_weeklyLabel, 2, 0);
+    grid->addWidget(m_weekly, 2, 1);
+    grid->addWidget(m_dailyLabel, 3, 0);
+    grid->addWidget(m_daily, 3, 1);
     grid->setColumnStretch(1, 1);
     layout->addLayout(grid);
     m_reason = label("reason");
@@ -70,6 +82,12 @@ void CFCCDbInfoDlg::showEvent(QShowEvent* event)
         setWindowTitle(m_info.WindowTitle());
         m_check->setText(m_info.ButtonCaption());
         ShowTexts();
+        // A few rows of the database's meta table, read once as the dialog opens.
+        const CFccDbState state = FccDbState::ReadFile(FccDatabasePath(m_settings));
+        m_weekly->setText(state.WeeklyText());
+        m_daily->setText(state.DailyText());
+        for (QLabel* l : {m_weeklyLabel, m_weekly, m_dailyLabel, m_daily})
+            l->setVisible(m_info.m_bFccForm);
     }
     QDialog::showEvent(event);
     // The check is what the dialog is opened for: Space presses it, Return still means OK.
@@ -116,6 +134,16 @@ QString CFCCDbInfoDlg::AvailableText() const
 QString CFCCDbInfoDlg::CurrentText() const
 {
     return m_current->text();
+}
+
+QString CFCCDbInfoDlg::WeeklyText() const
+{
+    return m_weekly->text();
+}
+
+QString CFCCDbInfoDlg::DailyText() const
+{
+    return m_daily->text();
 }
 
 QString CFCCDbInfoDlg::ReasonText() const

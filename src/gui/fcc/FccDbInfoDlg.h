@@ -16,7 +16,8 @@ class QPushButton;
 // In its FCC form "Check FCC Website" reads the FCC's weekly-transactions page off the window's thread
 // (the dialog stays live and Cancel stops it) and shows both texts, with the reason when one stays
 // "Unknown". In its QRZ form (Info().SetQrzForm() before it is shown) the button runs the check the
-// opener set with SetQrzCheck(), and the texts stay "Unknown".
+// opener set with SetQrzCheck(), and the texts stay "Unknown". The FCC form also shows what the licence
+// database holds: the weekly it was built from and the last daily file applied.
 class CFCCDbInfoDlg : public QDialog
 {
     Q_OBJECT
@@ -36,6 +37,9 @@ public:
     QString AvailableText() const;
     QString CurrentText() const;
     QString ReasonText() const;
+    // FCC form: the weekly the licence database was built from, and the last daily file applied to it.
+    QString WeeklyText() const;
+    QString DailyText() const;
 
     // The button.
     void OnCheck();
@@ -60,6 +64,10 @@ private:
     QLabel* m_currentLabel = nullptr;
     QLabel* m_current = nullptr;
     QLabel* m_reason = nullptr;
+    QLabel* m_weeklyLabel = nullptr;
+    QLabel* m_weekly = nullptr;
+    QLabel* m_dailyLabel = nullptr;
+    QLabel* m_daily = nullptr;
     QPushButton* m_check = nullptr;
     CBackgroundJob* m_job = nullptr;
     std::shared_ptr<CWebRequest> m_http;

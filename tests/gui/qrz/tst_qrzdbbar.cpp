@@ -143,8 +143,8 @@ private Q_SLOTS:
                 texts << (a->isEnabled() ? a->text() : QStringLiteral("(%1)").arg(a->text()));
             }
         }
-        QCOMPARE(texts, (QStringList{"", "Check", "DLoad", "Extract", "Compile", "", "Check", "(DLoad)",
-                                     "(Extract)", "Compile"}));
+        QCOMPARE(texts, (QStringList{"", "Check", "DLoad", "Extract", "Compile", "Update", "", "Check",
+                                     "(DLoad)", "(Extract)", "Compile"}));
         // The row they take leaves the form whole.
         auto* form = m_f->Frame().FormView()->findChild<QScrollArea*>();
         QVERIFY(form);
