@@ -20,4 +20,5 @@ struct CCheckinRecord
     QString cls;
     QString yourGrid;
     QString email;
+    QString uuid;
 };

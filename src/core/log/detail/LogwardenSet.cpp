@@ -41,7 +41,7 @@ QString CLogwardenSet::GetDefaultSQL() const
 CCheckinRecord CLogwardenSet::GetRecord() const
 {
     return {m_ID,          m_CallSign,   m_Name,         m_Street, m_Location, m_Comment,  m_Date,
-            m_HasComments, m_HasTraffic, m_Acknowledged, m_Class,  m_YourGrid, m_eMailAddr};
+            m_HasComments, m_HasTraffic, m_Acknowledged, m_Class,  m_YourGrid, m_eMailAddr, {}};
 }
 
 void CLogwardenSet::SetRecord(const CCheckinRecord& r)

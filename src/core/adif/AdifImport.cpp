@@ -1,0 +1,165 @@
+#include "core/adif/AdifImport.h"
+
+#include "core/Exceptions.h"
+#include "core/adif/AdifCheckin.h"
+#include "core/adif/AdifReader.h"
+#include "core/db/Database.h"
+#include "core/jobs/Progress.h"
+#include "core/log/CheckinStore.h"
+#include "core/log/LogSchema.h"
+
+#include <QFile>
+#include <QHash>
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+#include <optional>
+
+namespace AdifImport {
+
+namespace {
+
+constexpr long kBatch = 1000;
+constexpr int kSameContactSeconds = 120;
+
+// The look-ups that tell a record already in the log.
+class CDuplicates
+{
+public:
+    explicit CDuplicates(CDatabase& db)
+    {
+        const std::string table = LogSchema::kTable;
+        m_near.emplace(db.Handle(),
+                       "SELECT 1 FROM " + table + " WHERE CallSign=? AND \"Date\" BETWEEN ? AND ? LIMIT 1");
+        // Only a log that keeps UUIDs can be asked for one.
+        SQLite::Statement columns(db.Handle(), "PRAGMA table_info(" + table + ")");
+        while (columns.executeStep())
+            if (QString::fromUtf8(columns.getColumn(1).getText())
+                    .compare(QLatin1String("UUID"), Qt::CaseInsensitive) == 0)
+                m_uuid.emplace(db.Handle(), "SELECT 1 FROM " + table + " WHERE UUID=? LIMIT 1");
+    }
+
+    bool InLog(const CCheckinRecord& r)
+    {
+        if (m_uuid && !r.uuid.isEmpty() && Found(*m_uuid, {r.uuid.toStdString()}))
+            return true;
+        const QDateTime at = r.date.Value();
+        const QString format = QString::fromLatin1(CDateTime::kStorageFormat);
+        return Found(*m_near, {r.callSign.toStdString(),
+                               at.addSecs(-kSameContactSeconds).toString(format).toStdString(),
+                               at.addSecs(kSameContactSeconds).toString(format).toStdString()});
+    }
+
+private:
+    static bool Found(SQLite::Statement& stmt, std::initializer_list<std::string> values)
+    {
+        int i = 0;
+        for (const std::string& v : values)
+            stmt.bind(++i, v);
+        const bool found = stmt.executeStep();
+        stmt.reset();
+        return found;
+    }
+
+    std::optional<SQLite::Statement> m_near;
+    std::optional<SQLite::Statement> m_uuid;
+};
+
+// What a dry run would have added, by call sign: for the duplicates within the file, which a real run
+// finds in the log.
+class CSeen
+{
+public:
+    bool Has(const CCheckinRecord& r) const
+    {
+        const auto found = m_times.constFind(r.callSign.toUpper());
+        if (found == m_times.constEnd())
+            return false;
+        return std::any_of(found->begin(), found->end(), [&](const QDateTime& at) {
+            return qAbs(at.secsTo(r.date.Value())) <= kSameContactSeconds;
+        });
+    }
+    void Add(const CCheckinRecord& r) { m_times[r.callSign.toUpper()].append(r.date.Value()); }
+
+private:
+    QHash<QString, QList<QDateTime>> m_times;
+};
+
+} // namespace
+
+CResult Import(CCheckinStore& store, QIODevice& in, const COptions& options)
+{
+    CResult result;
+    CDatabase& db = store.Database();
+    const qint64 size = in.isSequential() ? -1 : in.size();
+    if (options.progress && !options.progress->Report(0, size)) {
+        result.cancelled = true;
+        return result;
+    }
+    CAdifReader reader(in);
+    std::optional<CCheckinStore::CBulkAdd> bulk;
+    if (!options.dryRun)
+        bulk.emplace(store);
+    CSeen seen;
+    try {
+        CDuplicates duplicates(db);
+        CAdifRecord record;
+        CCheckinRecord checkin;
+        QString reason;
+        long number = 0;
+        while (reader.Next(record)) {
+            ++number;
+            if (!AdifCheckin::FromAdif(record, options.zone, checkin, reason)) {
+                ++result.skipped;
+                if (options.skipped)
+                    options.skipped(number, record.Value("CALL").trimmed(), reason);
+            } else if (duplicates.InLog(checkin) || seen.Has(checkin)) {
+                ++result.already;
+            } else {
+                ++result.added;
+                if (bulk)
+                    bulk->Add(checkin);
+                else
+                    seen.Add(checkin);
+            }
+            if (number % kBatch == 0 && options.progress &&
+                !options.progress->Report(reader.BytesRead(), size)) {
+                result = CResult();
+                result.cancelled = true;
+                return result; // the bulk addition rolls back
+            }
+        }
+    } catch (const CLogwardenException&) {
+        throw;
+    } catch (const std::exception& e) {
+        db.Raise(e);
+    }
+    if (!reader.Error().isEmpty())
+        throw CFileException(QStringLiteral("%1; nothing was imported.").arg(reader.Error()), QString());
+    if (bulk)
+        bulk->Commit();
+    if (options.progress)
+        options.progress->Report(reader.BytesRead(), size);
+    return result;
+}
+
+CResult ImportFile(CCheckinStore& store, const QString& path, const COptions& options)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw CFileException(QStringLiteral("Cannot open \"%1\": %2.").arg(path, file.errorString()), path);
+    try {
+        return Import(store, file, options);
+    } catch (const CFileException& e) {
+        throw CFileException(QStringLiteral("\"%1\": %2").arg(path, e.Message()), path);
+    }
+}
+
+QString Summary(const CResult& r)
+{
+    return QStringLiteral("%1 added, %2 already in the log, %3 skipped")
+        .arg(r.added)
+        .arg(r.already)
+        .arg(r.skipped);
+}
+
+} // namespace AdifImport
