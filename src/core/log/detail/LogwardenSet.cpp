@@ -40,7 +40,7 @@ QString CLogwardenSet::GetDefaultSQL() const
 
 CCheckinRecord CLogwardenSet::GetRecord() const
 {
-    return {m_ID,          m_CallSign,   m_Name,         m_Street, m_Location, m_Comment,  m_Date,
+    return {m_ID,          m_CallSign,   m_Name,         m_Street, m_Location, m_Comment,   m_Date,
             m_HasComments, m_HasTraffic, m_Acknowledged, m_Class,  m_YourGrid, m_eMailAddr, {}};
 }
 
