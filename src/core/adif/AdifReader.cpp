@@ -211,16 +211,23 @@ bool CAdifReader::NextAdi(CAdifRecord& record)
 bool CAdifReader::NextAdx(CAdifRecord& record)
 {
     QXmlStreamReader& x = *m_xml;
-    const auto fieldName = [&x]() -> QByteArray {
+    // Attribute names in any case, as tag names.
+    const auto attribute = [&x](const char* name) {
+        for (const QXmlStreamAttribute& a : x.attributes())
+            if (a.name().compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                return a.value().toString();
+        return QString();
+    };
+    const auto fieldName = [&]() -> QByteArray {
         const QString element = x.name().toString().toUpper();
-        const QXmlStreamAttributes a = x.attributes();
         if (element == QLatin1String("APP"))
-            return (QStringLiteral("APP_") + a.value(QLatin1String("PROGRAMID")).toString() +
-                    QLatin1Char('_') + a.value(QLatin1String("FIELDNAME")).toString())
+            return (QStringLiteral("APP_") + attribute("PROGRAMID") + QLatin1Char('_') +
+                    attribute("FIELDNAME"))
                 .toUpper()
                 .toUtf8();
-        if (element == QLatin1String("USERDEF") && a.hasAttribute(QLatin1String("FIELDNAME")))
-            return a.value(QLatin1String("FIELDNAME")).toString().toUpper().toUtf8();
+        const QString userField = attribute("FIELDNAME");
+        if (element == QLatin1String("USERDEF") && !userField.isEmpty())
+            return userField.toUpper().toUtf8();
         return element.toUtf8();
     };
     // Reads the fields of the element just opened (HEADER or RECORD) into into.
