@@ -178,8 +178,8 @@ private Q_SLOTS:
             << QStringLiteral("a\x01\x1b[31mb\tc") << QStringLiteral("a[31mb\tc") << QByteArray("COMMENT");
         QTest::newRow("non-ASCII to _INTL")
             << QString::fromUtf8("Zoë 😀") << QString::fromUtf8("Zoë 😀") << QByteArray("NAME_INTL");
-        QTest::newRow("lone surrogate")
-            << QString(QChar(0xD800)) + QStringLiteral("x") << QStringLiteral("x") << QByteArray("COMMENT_INTL");
+        QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + QStringLiteral("x") << QStringLiteral("x")
+                                        << QByteArray("COMMENT_INTL");
         QTest::newRow("application field")
             << QStringLiteral("Y") << QStringLiteral("Y") << QByteArray("APP_LOGWARDEN_ACK");
     }
