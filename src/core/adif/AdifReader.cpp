@@ -1,5 +1,7 @@
 #include "core/adif/AdifReader.h"
 
+#include "core/app/Version.h"
+
 #include <QIODevice>
 #include <QXmlStreamReader>
 
@@ -164,6 +166,11 @@ bool CAdifReader::NextAdi(CAdifRecord& record)
                 // What came before was the header (also in a file that begins with a tag).
                 m_header = record;
                 record.Clear();
+                // Our own files count characters.
+                if (m_counting == Counting::Unknown &&
+                    m_header.Value("PROGRAMID")
+                            .compare(QLatin1String(LOGWARDEN_TITLE), Qt::CaseInsensitive) == 0)
+                    m_counting = Counting::Characters;
             }
             continue;
         }
@@ -198,8 +205,18 @@ bool CAdifReader::NextAdi(CAdifRecord& record)
         if (charEnd >= 0 && charEnd != byteEnd) {
             // Counted in bytes (older writers) or in characters (ADIF 3.1 with UTF-8): the count that ends
             // before the next tag is the one used. A byte count cutting a character in two never does.
-            const bool byteFits = byteEnd == m_buf.size() || (m_buf[byteEnd] & 0xC0) != 0x80;
-            valueEnd = byteFits && EndsField(byteEnd) ? byteEnd : charEnd;
+            const bool byBytes =
+                (byteEnd == m_buf.size() || (m_buf[byteEnd] & 0xC0) != 0x80) && EndsField(byteEnd);
+            const bool byChars = EndsField(charEnd);
+            if (byBytes != byChars) {
+                // One count fits: the file's writer counts that way, which settles the fields where both do.
+                m_counting = byChars ? Counting::Characters : Counting::Bytes;
+                valueEnd = byChars ? charEnd : byteEnd;
+            } else if (byBytes) {
+                valueEnd = m_counting == Counting::Characters ? charEnd : byteEnd;
+            } else {
+                valueEnd = charEnd;
+            }
         }
         record.Add(name, Decode(m_buf.constData() + start, valueEnd - start));
         m_pos = valueEnd;

@@ -14,7 +14,8 @@ class QXmlStreamReader;
 //
 // ADI is read as the files that exist are written: tag names in any case, with or without a header, a
 // byte-order mark, CR LF or LF, lengths counted in characters or in bytes (each field decided by which
-// count ends where the next tag begins), UTF-8 text with Latin-1 for a field that is not valid UTF-8.
+// count ends where the next tag begins; where both do, by the way the file's other fields or its header
+// tell), UTF-8 text with Latin-1 for a field that is not valid UTF-8.
 // Text outside the tags is ignored, and so is a tag that does not parse. A last record without <EOR> is
 // still a record.
 class CAdifReader
@@ -63,6 +64,15 @@ private:
     qsizetype m_pos = 0;
     qint64 m_dropped = 0; // bytes dropped from the front of m_buf
     bool m_eof = false;
+    // How the file's writer counts lengths, once a field has shown it; until then a field where both
+    // counts fit is taken by bytes, as most writers count.
+    enum class Counting
+    {
+        Unknown,
+        Bytes,
+        Characters
+    };
+    Counting m_counting = Counting::Unknown;
     // ADX.
     std::unique_ptr<QXmlStreamReader> m_xml;
     bool m_inRecords = false;

@@ -75,6 +75,15 @@ private Q_SLOTS:
         QTest::newRow("characters, no blank")
             << QByteArray("<NAME:4>José<QTH:5>Paris<EOR>") << QStringList{jose};
         QTest::newRow("bytes, no blank") << QByteArray("<NAME:5>José<QTH:5>Paris<EOR>") << QStringList{jose};
+        // "é< " in characters, or "é<" in bytes: the file's other fields and its header tell.
+        QTest::newRow("both counts fit, bytes by default")
+            << QByteArray("<COMMENT:3>é< <EOR>") << QStringList{QString::fromUtf8("COMMENT=é<")};
+        QTest::newRow("both counts fit, characters as the field before")
+            << QByteArray("<NAME:4>José<COMMENT:3>é< <EOR>")
+            << QStringList{QString::fromUtf8("NAME=José;COMMENT=é< ")};
+        QTest::newRow("both counts fit, characters in our own files")
+            << QByteArray("x\n<PROGRAMID:9>Logwarden<EOH><COMMENT:3>é< <EOR>")
+            << QStringList{QString::fromUtf8("COMMENT=é< ")};
         QTest::newRow("beyond the BMP in characters")
             << QByteArray("<NAME:3>A\xF0\x9F\x98\x80z<EOR>") << QStringList{QString::fromUtf8("NAME=A😀z")};
         QTest::newRow("Latin-1") << QByteArray("<NAME:4>Jos\xE9 <QTH:5>Paris<EOR>") << QStringList{jose};
