@@ -1,5 +1,6 @@
 #include "gui/app/Modules.h"
 
+#include "gui/adif/AdifModule.h"
 #include "gui/app/MainFrame.h"
 #include "gui/audio/AudioModule.h"
 #include "gui/fcc/FccBuildModule.h"
@@ -18,4 +19,5 @@ void InstallModules(CMainFrame& frame)
     CWebModule::Install(frame);
     CBlastEmailModule::Install(frame);
     CQrzModule::Install(frame);
+    CAdifModule::Install(frame);
 }
