@@ -173,7 +173,7 @@ int RunAdifImport(const QStringList& args)
 
 CCliRegistrar exportReg{
     {QStringLiteral("adif-export"),
-     QStringLiteral("adif-export --log FILE (--day D | --from D --to D | --all) --out FILE"),
+     QStringLiteral("adif-export --log FILE (--day D | --from D --to D | --all) --out FILE [--adx]"),
      QStringLiteral("Write check-ins as ADIF: ADX for a name ending in .adx (or --adx), else "
                     "ADI; --out - writes to standard output."),
      &RunAdifExport}};

@@ -5,6 +5,7 @@
 #include "core/log/CheckinQuery.h"
 #include "gui/adif/AdifModule.h"
 #include "gui/app/MainFrame.h"
+#include "gui/app/NetSettingsDlg.h"
 #include "gui/log/DayListModel.h"
 #include "gui/log/LogwardenView.h"
 #include "gui/widgets/ProgressPane.h"
@@ -12,6 +13,7 @@
 
 #include <QDateEdit>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRadioButton>
@@ -110,6 +112,32 @@ private Q_SLOTS:
                  QStringLiteral("%1 check-ins written to %2.").arg(calls.size()).arg(file));
         QVERIFY(!m_f->Frame().Progress().Task(QStringLiteral("adifExportProgress")));
         QVERIFY(Module().ExportAction()->isEnabled());
+    }
+
+    // The station named in Net Settings is the one every exported record names.
+    void stationFromTheNetSettings()
+    {
+        m_f->Prompts().OnDialog<CNetSettingsDlg>([](CNetSettingsDlg& dlg) {
+            dlg.StationCallBox()->setText(QStringLiteral(" w4net "));
+            dlg.ModeBox()->setText(QStringLiteral("ssb"));
+            dlg.FrequencyBox()->setText(QStringLiteral("3.916"));
+            dlg.accept();
+        });
+        m_f->Frame().Commands().netSettings->trigger();
+        m_f->Prompts().OnDialog<CAdifExportDlg>([](CAdifExportDlg& dlg) { dlg.accept(); });
+        const QString path = m_f->Scratch().File(QStringLiteral("net.adi"));
+        m_f->Prompts().Choose(path);
+        Module().ExportAction()->trigger();
+        QTRY_VERIFY(!Module().IsBusy());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        CAdifReader reader(file);
+        CAdifRecord r;
+        QVERIFY(reader.Next(r));
+        QCOMPARE(r.Value("STATION_CALLSIGN"), QStringLiteral("W4NET"));
+        QCOMPARE(r.Value("OPERATOR"), QStringLiteral("W4NET"));
+        QCOMPARE(r.Value("MODE"), QStringLiteral("SSB"));
+        QCOMPARE(r.Value("BAND"), QStringLiteral("80m"));
     }
 
     void importShowsOnTheDay()

@@ -1,5 +1,6 @@
 #include "core/adif/AdifCheckin.h"
 
+#include "core/app/NetDetails.h"
 #include "core/app/Settings.h"
 
 #include <QDateTime>
@@ -84,14 +85,13 @@ bool AllDigits(const QString& text)
 
 CStation CStation::FromSettings(const CSettings& settings)
 {
+    const CNetDetails net = CNetDetails::FromSettings(settings);
     CStation s;
-    s.stationCall = settings.Get(Setting::StationCall).trimmed().toUpper();
-    s.operatorCall = settings.Get(Setting::StationOperator).trimmed().toUpper();
+    s.stationCall = net.stationCall;
+    s.operatorCall = net.operatorCall;
     s.myGrid = settings.Get(Setting::MyGrid).trimmed();
-    s.frequency = settings.Get(Setting::NetFrequency).trimmed();
-    if (s.frequency.isEmpty())
-        s.frequency = settings.GetDefault(Setting::NetFrequency);
-    s.mode = settings.Get(Setting::StationMode).trimmed().toUpper();
+    s.frequency = net.frequency;
+    s.mode = net.mode;
     return s;
 }
 
