@@ -66,13 +66,6 @@ bool IsYes(const QString& value)
            v == QLatin1String("TRUE");
 }
 
-// The _INTL field where the file has one (ADX), else the plain one.
-QString Text(const CAdifRecord& record, const char* name)
-{
-    const QString intl = record.Value((std::string(name) + "_INTL").c_str());
-    return intl.isEmpty() ? record.Value(name) : intl;
-}
-
 bool AllDigits(const QString& text)
 {
     for (const QChar c : text)
@@ -220,66 +213,130 @@ CAdifRecord ToAdif(const CCheckinRecord& checkin, const CStation& station, const
     return CExporter(station, zone).Record(checkin);
 }
 
-bool FromAdif(const CAdifRecord& r, const QTimeZone& zone, CCheckinRecord& c, QString& reason)
+CImporter::CImporter(const QTimeZone& zone) : m_zone(zone) {}
+
+QDateTime CImporter::Local(const QDate& date, const QTime& time)
 {
+    if (date != m_offsetDay) {
+        // One look at the zone per UTC day, unless the clocks change during it.
+        m_offsetDay = date;
+        const int atStart = m_zone.offsetFromUtc(QDateTime(date, QTime(0, 0), Qt::UTC));
+        const int atEnd = m_zone.offsetFromUtc(QDateTime(date, QTime(23, 59, 59), Qt::UTC));
+        m_steady = atStart == atEnd;
+        m_offset = atStart;
+    }
+    const QDateTime utc(date, time, Qt::UTC);
+    if (m_steady)
+        return utc.addSecs(m_offset);
+    const QDateTime local = utc.toTimeZone(m_zone);
+    return QDateTime(local.date(), local.time(), Qt::UTC);
+}
+
+bool CImporter::Record(const CAdifRecord& r, CCheckinRecord& c, QString& reason)
+{
+    // The fields the log has a place for, in one pass; an _INTL field wins over its plain twin.
+    QString call, date, time, name, address, qth, state, grid, email, comment, ack, traffic, comments, cls,
+        uuid;
+    QString nameIntl, addressIntl, qthIntl, commentIntl;
+    struct CSlot
+    {
+        const char* name;
+        QString* value;
+    };
+    const CSlot wanted[] = {{"CALL", &call},
+                            {"QSO_DATE", &date},
+                            {"TIME_ON", &time},
+                            {"NAME", &name},
+                            {"NAME_INTL", &nameIntl},
+                            {"ADDRESS", &address},
+                            {"ADDRESS_INTL", &addressIntl},
+                            {"QTH", &qth},
+                            {"QTH_INTL", &qthIntl},
+                            {"STATE", &state},
+                            {"GRIDSQUARE", &grid},
+                            {"EMAIL", &email},
+                            {"COMMENT", &comment},
+                            {"COMMENT_INTL", &commentIntl},
+                            {"APP_LOGWARDEN_ACK", &ack},
+                            {"APP_LOGWARDEN_TRAFFIC", &traffic},
+                            {"APP_LOGWARDEN_COMMENTS", &comments},
+                            {"APP_LOGWARDEN_LICCLASS", &cls},
+                            {"APP_LOGWARDEN_UUID", &uuid}};
+    for (const CAdifField& f : r.Fields())
+        for (const CSlot& s : wanted)
+            if (f.name == s.name) {
+                if (s.value->isEmpty())
+                    *s.value = f.value;
+                break;
+            }
+    const auto either = [](QString& intl, QString& plain) -> QString& {
+        return intl.isEmpty() ? plain : intl;
+    };
+
     c = CCheckinRecord();
-    c.callSign = r.Value("CALL").trimmed();
+    c.callSign = call.trimmed();
     if (c.callSign.isEmpty()) {
         reason = QStringLiteral("no CALL");
         return false;
     }
-    const QString dateText = r.Value("QSO_DATE").trimmed();
-    const QDate date = dateText.size() == 8 && AllDigits(dateText)
-                           ? QDate::fromString(dateText, QStringLiteral("yyyyMMdd"))
-                           : QDate();
-    if (!date.isValid()) {
+    const QString dateText = date.trimmed();
+    const QDate day =
+        dateText.size() == 8 && AllDigits(dateText)
+            ? QDate(dateText.left(4).toInt(), dateText.mid(4, 2).toInt(), dateText.mid(6, 2).toInt())
+            : QDate();
+    if (!day.isValid()) {
         reason = dateText.isEmpty() ? QStringLiteral("no QSO_DATE")
                                     : QStringLiteral("QSO_DATE \"%1\" is not a date").arg(dateText);
         return false;
     }
     // Without TIME_ON the contact is taken at 0000 UTC of its day.
-    const QString timeText = r.Value("TIME_ON").trimmed();
-    QTime time(0, 0);
+    const QString timeText = time.trimmed();
+    QTime at(0, 0);
     if (!timeText.isEmpty()) {
-        time = AllDigits(timeText) && (timeText.size() == 4 || timeText.size() == 6)
-                   ? QTime::fromString(timeText, timeText.size() == 4 ? QStringLiteral("HHmm")
-                                                                      : QStringLiteral("HHmmss"))
-                   : QTime();
-        if (!time.isValid()) {
+        at = AllDigits(timeText) && (timeText.size() == 4 || timeText.size() == 6)
+                 ? QTime(timeText.left(2).toInt(), timeText.mid(2, 2).toInt(),
+                         timeText.size() == 6 ? timeText.mid(4, 2).toInt() : 0)
+                 : QTime();
+        if (!at.isValid()) {
             reason = QStringLiteral("TIME_ON \"%1\" is not a time").arg(timeText);
             return false;
         }
     }
-    const QDateTime local = QDateTime(date, time, Qt::UTC).toTimeZone(zone);
+    const QDateTime local = Local(day, at);
     c.date = CDateTime(local.date(), local.time());
 
-    c.name = Text(r, "NAME");
+    c.name = either(nameIntl, name);
     // ADDRESS: the last line is the location, the lines before it the street; a single line is the
     // location when it names the QTH, else the street.
-    const QString qth = Text(r, "QTH").trimmed();
-    const QString state = r.Value("STATE").trimmed();
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
-    QStringList lines = Text(r, "ADDRESS").split(lineBreak);
-    lines.removeAll(QString());
+    const QString place = either(qthIntl, qth).trimmed();
+    const QString region = state.trimmed();
+    QString text = either(addressIntl, address);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     if (lines.size() >= 2) {
         c.location = lines.takeLast();
         c.street = lines.join(QLatin1String(", "));
-    } else if (lines.size() == 1 && !qth.isEmpty() && lines.front().contains(qth, Qt::CaseInsensitive)) {
+    } else if (lines.size() == 1 && !place.isEmpty() && lines.front().contains(place, Qt::CaseInsensitive)) {
         c.location = lines.front();
     } else if (lines.size() == 1) {
         c.street = lines.front();
     }
-    if (c.location.isEmpty() && !qth.isEmpty())
-        c.location = state.isEmpty() ? qth : qth + QStringLiteral(", ") + state;
-    c.yourGrid = r.Value("GRIDSQUARE").trimmed();
-    c.email = r.Value("EMAIL").trimmed();
-    c.comment = Text(r, "COMMENT");
-    c.acknowledged = IsYes(r.Value("APP_LOGWARDEN_ACK"));
-    c.hasTraffic = IsYes(r.Value("APP_LOGWARDEN_TRAFFIC"));
-    c.hasComments = IsYes(r.Value("APP_LOGWARDEN_COMMENTS"));
-    c.cls = r.Value("APP_LOGWARDEN_LICCLASS").trimmed();
-    c.uuid = r.Value("APP_LOGWARDEN_UUID").trimmed();
+    if (c.location.isEmpty() && !place.isEmpty())
+        c.location = region.isEmpty() ? place : place + QStringLiteral(", ") + region;
+    c.yourGrid = grid.trimmed();
+    c.email = email.trimmed();
+    c.comment = either(commentIntl, comment);
+    c.acknowledged = IsYes(ack);
+    c.hasTraffic = IsYes(traffic);
+    c.hasComments = IsYes(comments);
+    c.cls = cls.trimmed();
+    c.uuid = uuid.trimmed();
     return true;
+}
+
+bool FromAdif(const CAdifRecord& record, const QTimeZone& zone, CCheckinRecord& checkin, QString& reason)
+{
+    return CImporter(zone).Record(record, checkin, reason);
 }
 
 } // namespace AdifCheckin

@@ -62,6 +62,23 @@ private:
     bool m_steady = false; // false: the offset changes during m_offsetDay
 };
 
+// FromAdif for many records in a row, remembering the zone's offset on the UTC day of the last one.
+class CImporter
+{
+public:
+    explicit CImporter(const QTimeZone& zone);
+    bool Record(const CAdifRecord& record, CCheckinRecord& checkin, QString& reason);
+
+private:
+    // The local wall time of a UTC time, held as the log holds it (as UTC).
+    QDateTime Local(const QDate& date, const QTime& time);
+
+    QTimeZone m_zone;
+    QDate m_offsetDay;
+    int m_offset = 0;
+    bool m_steady = false;
+};
+
 // The check-in an ADIF record describes, its time in `zone`; false (and why in `reason`) when the record
 // cannot be one: no CALL, no valid QSO_DATE, a TIME_ON that is not a time.
 bool FromAdif(const CAdifRecord& record, const QTimeZone& zone, CCheckinRecord& checkin, QString& reason);

@@ -21,15 +21,16 @@ namespace {
 constexpr long kBatch = 1000;
 constexpr int kSameContactSeconds = 120;
 
-// The look-ups that tell a record already in the log.
+// Whether the log has a record already. The check-ins of the days met are read once, by the date index,
+// and kept for the records that follow (files come a net at a time); a bounded number of days is kept.
 class CDuplicates
 {
 public:
     explicit CDuplicates(CDatabase& db)
     {
         const std::string table = LogSchema::kTable;
-        m_near.emplace(db.Handle(),
-                       "SELECT 1 FROM " + table + " WHERE CallSign=? AND \"Date\" BETWEEN ? AND ? LIMIT 1");
+        m_day.emplace(db.Handle(),
+                      "SELECT CallSign, \"Date\" FROM " + table + " WHERE \"Date\" >= ? AND \"Date\" < ?");
         // Only a log that keeps UUIDs can be asked for one.
         SQLite::Statement columns(db.Handle(), "PRAGMA table_info(" + table + ")");
         while (columns.executeStep())
@@ -40,28 +41,59 @@ public:
 
     bool InLog(const CCheckinRecord& r)
     {
-        if (m_uuid && !r.uuid.isEmpty() && Found(*m_uuid, {r.uuid.toStdString()}))
-            return true;
+        if (m_uuid && !r.uuid.isEmpty()) {
+            m_uuid->bind(1, r.uuid.toStdString());
+            const bool found = m_uuid->executeStep();
+            m_uuid->reset();
+            if (found)
+                return true;
+        }
         const QDateTime at = r.date.Value();
-        const QString format = QString::fromLatin1(CDateTime::kStorageFormat);
-        return Found(*m_near, {r.callSign.toStdString(),
-                               at.addSecs(-kSameContactSeconds).toString(format).toStdString(),
-                               at.addSecs(kSameContactSeconds).toString(format).toStdString()});
+        const QString call = r.callSign.toUpper();
+        const qint64 t = at.toSecsSinceEpoch();
+        for (const QDate& day :
+             {at.addSecs(-kSameContactSeconds).date(), at.addSecs(kSameContactSeconds).date()}) {
+            const QMultiHash<QString, qint64>& times = Day(day);
+            for (auto it = times.constFind(call); it != times.constEnd() && it.key() == call; ++it)
+                if (qAbs(*it - t) <= kSameContactSeconds)
+                    return true;
+        }
+        return false;
+    }
+
+    // A check-in added (or, in a dry run, counted as added): the records after it find it.
+    void Added(const CCheckinRecord& r)
+    {
+        Day(r.date.Date()).insert(r.callSign.toUpper(), r.date.Value().toSecsSinceEpoch());
     }
 
 private:
-    static bool Found(SQLite::Statement& stmt, std::initializer_list<std::string> values)
+    QMultiHash<QString, qint64>& Day(const QDate& day)
     {
-        int i = 0;
-        for (const std::string& v : values)
-            stmt.bind(++i, v);
-        const bool found = stmt.executeStep();
-        stmt.reset();
-        return found;
+        const auto found = m_days.find(day);
+        if (found != m_days.end())
+            return *found;
+        if (m_days.size() >= kDaysKept)
+            m_days.clear();
+        QMultiHash<QString, qint64>& times = m_days[day];
+        const QString format = QString::fromLatin1(CDateTime::kStorageFormat);
+        m_day->bind(1, QDateTime(day, QTime(0, 0), Qt::UTC).toString(format).toStdString());
+        m_day->bind(2, QDateTime(day.addDays(1), QTime(0, 0), Qt::UTC).toString(format).toStdString());
+        while (m_day->executeStep()) {
+            const CDateTime when = CDateTime::FromStorage(QString::fromUtf8(m_day->getColumn(1).getText()),
+                                                          m_day->getColumn(1).isNull());
+            if (when.IsValid())
+                times.insert(QString::fromUtf8(m_day->getColumn(0).getText()).toUpper(),
+                             when.Value().toSecsSinceEpoch());
+        }
+        m_day->reset();
+        return times;
     }
 
-    std::optional<SQLite::Statement> m_near;
+    static constexpr qsizetype kDaysKept = 64;
+    std::optional<SQLite::Statement> m_day;
     std::optional<SQLite::Statement> m_uuid;
+    QHash<QDate, QMultiHash<QString, qint64>> m_days;
 };
 
 // What a dry run would have added, by call sign: for the duplicates within the file, which a real run
@@ -102,13 +134,14 @@ CResult Import(CCheckinStore& store, QIODevice& in, const COptions& options)
     CSeen seen;
     try {
         CDuplicates duplicates(db);
+        AdifCheckin::CImporter importer(options.zone);
         CAdifRecord record;
         CCheckinRecord checkin;
         QString reason;
         long number = 0;
         while (reader.Next(record)) {
             ++number;
-            if (!AdifCheckin::FromAdif(record, options.zone, checkin, reason)) {
+            if (!importer.Record(record, checkin, reason)) {
                 ++result.skipped;
                 if (options.skipped)
                     options.skipped(number, record.Value("CALL").trimmed(), reason);
@@ -120,6 +153,7 @@ CResult Import(CCheckinStore& store, QIODevice& in, const COptions& options)
                     bulk->Add(checkin);
                 else
                     seen.Add(checkin);
+                duplicates.Added(checkin);
             }
             if (number % kBatch == 0 && options.progress &&
                 !options.progress->Report(reader.BytesRead(), size)) {

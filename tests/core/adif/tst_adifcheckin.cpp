@@ -93,6 +93,28 @@ private Q_SLOTS:
             }
     }
 
+    // And one importer over the UTC hours around them gives what each record gives on its own.
+    void importerFollowsTheClockChanges()
+    {
+        const QTimeZone tz("America/New_York");
+        AdifCheckin::CImporter importer(tz);
+        QString reason;
+        for (const QDate& first : {QDate(2024, 3, 9), QDate(2024, 11, 2)})
+            for (int hour = 0; hour < 72; ++hour) {
+                CAdifRecord r;
+                r.Add("CALL", QStringLiteral("W4ABC"));
+                r.Add("QSO_DATE", first.addDays(hour / 24).toString(QStringLiteral("yyyyMMdd")));
+                r.Add("TIME_ON", QStringLiteral("%1%2").arg(hour % 24, 2, 10, QLatin1Char('0')).arg(15));
+                CCheckinRecord alone, inRow;
+                QVERIFY(AdifCheckin::FromAdif(r, tz, alone, reason));
+                QVERIFY(importer.Record(r, inRow, reason));
+                const QDateTime local =
+                    QDateTime(first.addDays(hour / 24), QTime(hour % 24, 15), Qt::UTC).toTimeZone(tz);
+                QCOMPARE(inRow.date, CDateTime(local.date(), local.time()));
+                QCOMPARE(alone.date, inRow.date);
+            }
+    }
+
     void locationParts_data()
     {
         QTest::addColumn<QString>("location");
