@@ -264,7 +264,7 @@ bool CImporter::Record(const CAdifRecord& r, CCheckinRecord& c, QString& reason)
                             {"APP_LOGWARDEN_UUID", &uuid}};
     for (const CAdifField& f : r.Fields())
         for (const CSlot& s : wanted)
-            if (f.name == s.name) {
+            if (f.name.size() == qsizetype(std::strlen(s.name)) && f.name == s.name) {
                 if (s.value->isEmpty())
                     *s.value = f.value;
                 break;

@@ -135,6 +135,18 @@ qsizetype CAdifReader::CharEnd(qsizetype from, qsizetype chars) const
     return i;
 }
 
+QByteArray CAdifReader::Name(const char* text, qsizetype size)
+{
+    // A file names the same few fields over and over: their upper-case names are made once and shared.
+    for (const QByteArray& known : m_names)
+        if (known.size() == size && qstrnicmp(known.constData(), text, size) == 0)
+            return known;
+    QByteArray name = QByteArray(text, size).toUpper();
+    if (m_names.size() < 64)
+        m_names.append(name);
+    return name;
+}
+
 bool CAdifReader::NextAdi(CAdifRecord& record)
 {
     for (;;) {
@@ -152,7 +164,7 @@ bool CAdifReader::NextAdi(CAdifRecord& record)
         qsizetype i = m_pos + 1;
         while (i < end && IsNameChar(m_buf[i]))
             ++i;
-        const QByteArray name = m_buf.mid(m_pos + 1, i - m_pos - 1).toUpper();
+        const QByteArray name = Name(m_buf.constData() + m_pos + 1, i - m_pos - 1);
         if (name.isEmpty() || i >= end) {
             m_pos = lt + 1;
             continue;

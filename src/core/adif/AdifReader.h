@@ -3,6 +3,7 @@
 #include "core/adif/AdifRecord.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <memory>
 
@@ -54,6 +55,7 @@ private:
     void Ensure(qsizetype bytes);
     bool EndsField(qsizetype at) const;
     qsizetype CharEnd(qsizetype from, qsizetype chars) const;
+    QByteArray Name(const char* text, qsizetype size);
 
     QIODevice& m_in;
     Format m_format = Format::Adi;
@@ -73,6 +75,7 @@ private:
         Characters
     };
     Counting m_counting = Counting::Unknown;
+    QList<QByteArray> m_names; // the field names met, in upper case
     // ADX.
     std::unique_ptr<QXmlStreamReader> m_xml;
     bool m_inRecords = false;
