@@ -50,10 +50,18 @@ public:
     CExporter(const CStation& station, const QTimeZone& zone);
     CAdifRecord Record(const CCheckinRecord& checkin);
 
-private:
+    // The parts of a location, remembered; the UTC time of a valid local one.
     const CPlace& Place(const QString& location);
     QDateTime Utc(const CDateTime& local);
+    // The station's fields as Record() writes them (empty: left out).
+    const QString& Frequency() const { return m_frequency; }
+    const QString& BandName() const { return m_band; }
+    const QString& Mode() const { return m_mode; }
+    const QString& StationCall() const { return m_stationCall; }
+    const QString& Operator() const { return m_operator; }
+    const QString& MyGrid() const { return m_myGrid; }
 
+private:
     QTimeZone m_zone;
     QString m_frequency, m_band, m_mode, m_stationCall, m_operator, m_myGrid;
     QHash<QString, CPlace> m_places;

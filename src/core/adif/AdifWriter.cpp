@@ -151,21 +151,68 @@ void CAdifWriter::AppendAdxField(const CAdifField& f)
 
 void CAdifWriter::WriteRecord(const CAdifRecord& record)
 {
-    if (m_format == Format::Adi) {
-        for (const CAdifField& f : record.Fields()) {
-            AppendAdiField(m_buf, f.name, f.value);
-            m_buf += ' ';
-        }
-        m_buf += "<EOR>\n";
-    } else {
+    BeginRecord();
+    for (const CAdifField& f : record.Fields())
+        Field(f.name, f.value);
+    EndRecord();
+}
+
+void CAdifWriter::BeginRecord()
+{
+    if (m_format == Format::Adx)
         m_buf += "    <RECORD>\n";
-        for (const CAdifField& f : record.Fields()) {
-            m_buf += "      ";
-            AppendAdxField(f);
-        }
-        m_buf += "    </RECORD>\n";
-    }
+}
+
+void CAdifWriter::EndRecord()
+{
+    m_buf += m_format == Format::Adi ? "<EOR>\n" : "    </RECORD>\n";
     FlushIfFull();
+}
+
+void CAdifWriter::Field(const QByteArray& name, const QString& value)
+{
+    if (value.isEmpty())
+        return;
+    if (m_format == Format::Adi) {
+        AppendAdiField(m_buf, name, value);
+        m_buf += ' ';
+    } else {
+        m_buf += "      ";
+        AppendAdxField({name, value});
+    }
+}
+
+void CAdifWriter::FieldUtf8(const QByteArray& name, QByteArrayView utf8)
+{
+    if (utf8.isEmpty())
+        return;
+    // ADX (escapes, _INTL twins, APP elements) and text that is not valid UTF-8 go the text's way.
+    if (m_format == Format::Adx) {
+        Field(name, QString::fromUtf8(utf8));
+        return;
+    }
+    qsizetype continuation = 0;
+    bool ascii = true;
+    for (const char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x80) {
+            ascii = false;
+            if ((b & 0xC0) == 0x80)
+                ++continuation;
+        }
+    }
+    if (!ascii && !utf8.isValidUtf8()) {
+        Field(name, QString::fromUtf8(utf8));
+        return;
+    }
+    // Characters: every byte that does not continue a character starts one.
+    m_buf += '<';
+    m_buf += name;
+    m_buf += ':';
+    m_buf += QByteArray::number(utf8.size() - continuation);
+    m_buf += '>';
+    m_buf.append(utf8);
+    m_buf += ' ';
 }
 
 void CAdifWriter::Finish()

@@ -29,6 +29,12 @@ public:
     // title: the text of the ADI header's first line.
     void WriteHeader(const QString& title, const CAdifRecord& fields);
     void WriteRecord(const CAdifRecord& record);
+    // A record field by field, for writers that have the text as UTF-8 already (an empty value is left
+    // out); the same bytes as WriteRecord() of the same fields.
+    void BeginRecord();
+    void FieldUtf8(const QByteArray& name, QByteArrayView utf8);
+    void Field(const QByteArray& name, const QString& value);
+    void EndRecord();
     // Ends the file (ADX's closing elements) and writes what is buffered.
     void Finish();
 

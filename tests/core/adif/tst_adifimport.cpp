@@ -1,6 +1,7 @@
 // Export and import through the log: round trips, duplicates, and imports that stop half-way leaving the
 // log as it was.
 #include "core/Exceptions.h"
+#include "core/adif/AdifCheckin.h"
 #include "core/adif/AdifExport.h"
 #include "core/adif/AdifImport.h"
 #include "core/db/Database.h"
@@ -140,6 +141,53 @@ private Q_SLOTS:
         QCOMPARE(again.added, 0);
         QCOMPARE(again.already, 4);
         QCOMPARE(All(*copy).size(), size_t(4));
+    }
+
+    // The export reads the table straight; it must write what the record mapping makes of each check-in.
+    void exportMatchesTheRecordMapping_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::newRow("ADI") << int(CAdifWriter::Format::Adi);
+        QTest::newRow("ADX") << int(CAdifWriter::Format::Adx);
+    }
+    void exportMatchesTheRecordMapping()
+    {
+        QFETCH(int, format);
+        const QDate day(2024, 11, 3);
+        AddCheckin(*m_db, {" w4abc ", QDateTime(day, QTime(1, 30)), QString::fromUtf8("Zoë 😀"),
+                           "a\r\nb <c> & d", true, false, true, " Macon, Bibb County, GA 31201 ", "1 Elm St",
+                           "G", " em73 ", " j@x.org"});
+        AddCheckin(*m_db, {QString::fromUtf8("\u00a0K1AB\u00a0"), QDateTime(day, QTime(23, 0)), "", "", false,
+                           true, false, "   ", "", "", QString::fromUtf8("\u2003EM74")});
+        AddCheckin(*m_db, {"N0ST", QDateTime(), "Ann", "", false, false, false, "Paris", "2 Oak Rd"});
+        AddCheckin(*m_db, {"N0LC", QDateTime(QDate(2024, 3, 10), QTime(2, 30)), "", "", false, false, false,
+                           QString::fromUtf8("Zürich")});
+        AdifCheckin::CStation station;
+        station.stationCall = QStringLiteral("W4NET");
+        station.frequency = QStringLiteral("146.61");
+        station.mode = QStringLiteral("FM");
+        station.myGrid = QString::fromUtf8("EM73");
+        QBuffer exported;
+        exported.open(QIODevice::WriteOnly);
+        AdifExport::COptions options;
+        options.format = CAdifWriter::Format(format);
+        options.zone = kZone;
+        options.station = station;
+        QCOMPARE(AdifExport::Write(*m_db, {}, exported, options).written, 4);
+
+        QBuffer mapped;
+        mapped.open(QIODevice::WriteOnly);
+        CAdifWriter writer(mapped, CAdifWriter::Format(format));
+        writer.WriteHeader(QStringLiteral("x"), CAdifRecord());
+        for (const CCheckinRecord& r : All(*m_db))
+            writer.WriteRecord(AdifCheckin::ToAdif(r, station, kZone));
+        writer.Finish();
+        const auto records = [](const QByteArray& bytes) {
+            const qsizetype start =
+                bytes.indexOf("<EOH>") >= 0 ? bytes.indexOf("<EOH>") : bytes.indexOf("<RECORDS>");
+            return bytes.mid(start + 5);
+        };
+        QCOMPARE(records(exported.data()), records(mapped.data()));
     }
 
     void exportScope_data()
