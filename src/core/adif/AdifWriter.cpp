@@ -3,6 +3,7 @@
 #include "core/Exceptions.h"
 
 #include <QIODevice>
+#include <cstring>
 
 namespace {
 
@@ -205,14 +206,25 @@ void CAdifWriter::FieldUtf8(const QByteArray& name, QByteArrayView utf8)
         Field(name, QString::fromUtf8(utf8));
         return;
     }
-    // Characters: every byte that does not continue a character starts one.
-    m_buf += '<';
-    m_buf += name;
-    m_buf += ':';
-    m_buf += QByteArray::number(utf8.size() - continuation);
-    m_buf += '>';
-    m_buf.append(utf8);
-    m_buf += ' ';
+    // Characters: every byte that does not continue a character starts one. Written in place, as this
+    // runs for every field of every check-in.
+    char digits[24];
+    int count = 0;
+    for (qsizetype n = utf8.size() - continuation; count == 0 || n > 0; n /= 10)
+        digits[count++] = char('0' + n % 10);
+    const qsizetype at = m_buf.size();
+    m_buf.resize(at + name.size() + count + utf8.size() + 4);
+    char* p = m_buf.data() + at;
+    *p++ = '<';
+    std::memcpy(p, name.constData(), size_t(name.size()));
+    p += name.size();
+    *p++ = ':';
+    while (count > 0)
+        *p++ = digits[--count];
+    *p++ = '>';
+    std::memcpy(p, utf8.data(), size_t(utf8.size()));
+    p += utf8.size();
+    *p = ' ';
 }
 
 void CAdifWriter::Finish()
@@ -238,5 +250,5 @@ void CAdifWriter::Flush()
     if (m_out.write(m_buf) != m_buf.size())
         throw CFileException(QStringLiteral("Cannot write the ADIF file: %1").arg(m_out.errorString()),
                              QString());
-    m_buf.clear();
+    m_buf.resize(0); // the block stays for the next
 }
