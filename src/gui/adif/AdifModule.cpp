@@ -92,7 +92,7 @@ QString CAdifExportDlg::ScopeName() const
 CAdifModule::CAdifModule(CMainFrame& frame) : QObject(&frame), m_frame(frame), m_doc(frame.Document())
 {
     setObjectName(QStringLiteral("adifModule"));
-    m_export = new QAction(QStringLiteral("Export &ADIF..."), &frame);
+    m_export = new QAction(QStringLiteral("Export A&DIF..."), &frame);
     m_export->setObjectName(QStringLiteral("adifExportAction"));
     m_export->setStatusTip(QStringLiteral("Write check-ins as an ADIF file for other logging programs"));
     m_import = new QAction(QStringLiteral("&Import ADIF..."), &frame);
