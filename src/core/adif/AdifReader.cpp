@@ -281,7 +281,10 @@ bool CAdifReader::NextAdx(CAdifRecord& record)
             readFields(record);
             if (x.hasError())
                 break;
-            return true;
+            // A record without a field is none, as in ADI.
+            if (!record.IsEmpty())
+                return true;
+            continue;
         }
         x.skipCurrentElement();
     }

@@ -113,6 +113,10 @@ private Q_SLOTS:
             << QStringList{QString::fromUtf8("CALL=W1AW;NAME_INTL=José;APP_LOGWARDEN_ACK=Y;MINE=1;"
                                              "ADDRESS=a\r\nb & c"),
                            "CALL=K1AB"};
+        QTest::newRow("ADX, empty records")
+            << QByteArray("<ADX><RECORDS><RECORD/><RECORD><CALL></CALL></RECORD>"
+                          "<RECORD><CALL>W1AW</CALL></RECORD></RECORDS></ADX>")
+            << QStringList{"CALL=W1AW"};
         QTest::newRow("ADX with a byte-order mark, no declaration")
             << QByteArray("\xEF\xBB\xBF  <ADX><RECORDS><RECORD><CALL>W1AW</CALL></RECORD></RECORDS></ADX>")
             << QStringList{"CALL=W1AW"};
