@@ -15,7 +15,7 @@ fi
 work=$(mktemp -d "$base/logwarden-fuzz-run.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/tmp" "$work/artifacts" "$work/cwd"
-for target in zip wave qrzreply qrzcsv web mail rtf uls; do
+for target in zip wave qrzreply qrzcsv web mail rtf uls adif; do
   mkdir -p "$work/corpus-$target"
 done
 
@@ -63,6 +63,14 @@ seeds = {
     "uls/am": b"\x00AM|123|||W1AW|E|||||||||||||\r\nAM|124|||K1A|T|\n",
     "uls/en": b"\x01EN|123|||W1AW|L|L1|DOE, J|J||DOE||||||CITY|CT|06001|||||||\r\n",
     "uls/hd": b"\x02HD|123|||W1AW|A|HA|01/23/2023|01/23/2033|||",
+    # ADIF as loggers write it: ADI with a header, lengths in bytes and in characters, Latin-1; ADX.
+    "adif/header.adi": b"\xef\xbb\xbfLog\r\n<ADIF_VER:5>3.1.4<PROGRAMID:9>Logwarden<EOH>\r\n<CALL:4>W1AW "
+                       b"<QSO_DATE:8>20240307 <TIME_ON:6>190000 <NAME:4>Jos\xc3\xa9 <ADDRESS:9>1 A St\r\nX<EOR>\r\n",
+    "adif/bytes.adi": b"<call:4>K1AB<name:5>Jos\xc3\xa9<qth:4>Pr\xe9s<app_x_y:1:B>Y<eor>",
+    "adif/tie.adi": b"<NAME:4>Jos\xc3\xa9<COMMENT:3>\xc3\xa9< <EOR><CALL:4>K1",
+    "adif/records.adx": b"<?xml version=\"1.0\"?><ADX><HEADER><ADIF_VER>3.1.4</ADIF_VER></HEADER><RECORDS>"
+                        b"<RECORD><CALL>W1AW</CALL><NAME_INTL>Zo\xc3\xab</NAME_INTL><APP PROGRAMID=\"LOGWARDEN\" "
+                        b"FIELDNAME=\"ACK\" TYPE=\"B\">Y</APP><ADDRESS>a&#xD;\nb</ADDRESS></RECORD></RECORDS></ADX>",
 }
 for name, content in seeds.items():
     folder, file = name.split("/")
@@ -101,6 +109,7 @@ run web web.dict 8192
 run mail "" 8192
 run rtf "" 16384
 run uls "" 4096
+run adif adif.dict 8192
 
 # --- Nothing outside the temporary folder -----------------------------------------------------------------
 # The working directory stays empty, the ZIP target's own folders hold only its jail, and nothing in the

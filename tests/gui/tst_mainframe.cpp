@@ -46,7 +46,7 @@ private Q_SLOTS:
         CGuiFixture f;
         QCOMPARE(MenuItems(f.Frame(), "&File"),
                  (QStringList{"&New", "&Open...", "&Save", "Save &As...", "&Export to Text File",
-                              "&Full DB Export to File", "E&xit"}));
+                              "&Full DB Export to File", "Export A&DIF...", "&Import ADIF...", "E&xit"}));
         QCOMPARE(
             MenuItems(f.Frame(), "&Edit"),
             (QStringList{"&Undo", "Cu&t", "&Copy", "&Paste", "Camel Case", "Select Match 1", "Select Match 2",

@@ -16,7 +16,8 @@ CNetDetails::CNetDetails()
     : clubName(QString::fromUtf8(Setting::ClubName.defaultValue)),
       netName(QString::fromUtf8(Setting::NetName.defaultValue)),
       frequency(QString::fromUtf8(Setting::NetFrequency.defaultValue)),
-      startTime(QString::fromUtf8(Setting::NetStartTime.defaultValue))
+      startTime(QString::fromUtf8(Setting::NetStartTime.defaultValue)),
+      mode(QString::fromUtf8(Setting::StationMode.defaultValue))
 {
 }
 
@@ -27,6 +28,9 @@ CNetDetails CNetDetails::FromSettings(const CSettings& settings)
     d.netName = Value(settings, Setting::NetName);
     d.frequency = Value(settings, Setting::NetFrequency);
     d.startTime = Value(settings, Setting::NetStartTime);
+    d.stationCall = settings.Get(Setting::StationCall).trimmed().toUpper();
+    d.operatorCall = settings.Get(Setting::StationOperator).trimmed().toUpper();
+    d.mode = Value(settings, Setting::StationMode).toUpper();
     return d;
 }
 
@@ -36,6 +40,9 @@ void CNetDetails::Store(CSettings& settings) const
     settings.Set(Setting::NetName, netName.trimmed());
     settings.Set(Setting::NetFrequency, frequency.trimmed());
     settings.Set(Setting::NetStartTime, startTime.trimmed());
+    settings.Set(Setting::StationCall, stationCall.trimmed().toUpper());
+    settings.Set(Setting::StationOperator, operatorCall.trimmed().toUpper());
+    settings.Set(Setting::StationMode, mode.trimmed().toUpper());
     settings.Sync();
 }
 

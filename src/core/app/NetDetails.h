@@ -12,12 +12,17 @@ struct CNetDetails
     QString netName;
     QString frequency;
     QString startTime;
+    // The station the net is run from, for the ADIF export: its call sign, the operator's own call when
+    // another (empty: the station's) and the mode.
+    QString stationCall;
+    QString operatorCall;
+    QString mode;
 
     // The defaults of the settings table.
     CNetDetails();
     // Section "Club"; a value left empty is its default.
     static CNetDetails FromSettings(const CSettings& settings);
-    // Writes the four values, each trimmed.
+    // Writes the values, each trimmed.
     void Store(CSettings& settings) const;
 
     // "Invitation: Check-in to the Ostravel 2 Meter Net @ 9:00 PM on 146.61".

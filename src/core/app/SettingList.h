@@ -114,6 +114,11 @@ LW_SETTING(ClubName, QString, "Club", "Name", "Ostravel Amateur Radio Club")
 LW_SETTING(NetName, QString, "Club", "NetName", "Ostravel 2 Meter Net")
 LW_SETTING(NetFrequency, QString, "Club", "Frequency", "146.61")
 LW_SETTING(NetStartTime, QString, "Club", "StartTime", "9:00 PM")
+// The station the net is run from, for the ADIF export: its call sign, the operator's own call (empty: the
+// station's), and the mode (FREQ and BAND come from the frequency above, MY_GRIDSQUARE from MyGrid).
+LW_SETTING(StationCall, QString, "Club", "StationCall", "")
+LW_SETTING(StationOperator, QString, "Club", "Operator", "")
+LW_SETTING(StationMode, QString, "Club", "Mode", "FM")
 
 // Net report.
 LW_SETTING(ReportAnnounce, bool, "NetReport", "Announce", "0")

@@ -149,6 +149,7 @@ void CRecordset::Load()
 void CRecordset::Close()
 {
     m_loadStmt.reset();
+    m_insertStmt.reset();
     m_keys.clear();
     m_pos = -1;
     m_open = false;
@@ -408,20 +409,27 @@ void CRecordset::Update()
     try {
         SQLite::Database& db = GetDatabase().Handle();
         if (mode == addNew) {
-            QStringList cols, marks;
-            for (const Binding* b : changed) {
-                cols << QLatin1Char('"') + b->column + QLatin1Char('"');
-                marks << QStringLiteral("?");
+            // A new record gets every field, so the statement is the same each time: prepared once.
+            if (!m_insertStmt) {
+                QStringList cols, marks;
+                for (const Binding* b : changed) {
+                    cols << QLatin1Char('"') + b->column + QLatin1Char('"');
+                    marks << QStringLiteral("?");
+                }
+                const QString sql =
+                    cols.isEmpty() ? QStringLiteral("INSERT INTO \"%1\" DEFAULT VALUES").arg(GetDefaultSQL())
+                                   : QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
+                                         .arg(GetDefaultSQL(), cols.join(QLatin1Char(',')),
+                                              marks.join(QLatin1Char(',')));
+                m_insertStmt = std::make_unique<SQLite::Statement>(db, sql.toStdString());
             }
-            const QString sql =
-                cols.isEmpty()
-                    ? QStringLiteral("INSERT INTO \"%1\" DEFAULT VALUES").arg(GetDefaultSQL())
-                    : QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
-                          .arg(GetDefaultSQL(), cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-            SQLite::Statement stmt(db, sql.toStdString());
+            SQLite::Statement& stmt = *m_insertStmt;
+            stmt.reset();
+            stmt.clearBindings();
             for (size_t i = 0; i < changed.size(); ++i)
                 BindValue(stmt, static_cast<int>(i) + 1, *changed[i]);
             stmt.exec();
+            stmt.reset();
             m_lastInserted = db.getLastInsertRowid();
             // A record added through the set belongs to it, at its end, until the next requery.
             const bool wasPastEnd = !m_keys.empty() && m_pos >= static_cast<long>(m_keys.size());

@@ -160,4 +160,5 @@ private:
     std::vector<FieldValue> m_original;
     qint64 m_lastInserted = 0;
     std::unique_ptr<SQLite::Statement> m_loadStmt;
+    std::unique_ptr<SQLite::Statement> m_insertStmt; // the INSERT of AddNew, kept for the next one
 };

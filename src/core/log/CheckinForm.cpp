@@ -50,6 +50,11 @@ CCheckinForm::CCheckinForm(CCheckinStore& store, const CClock& clock, QObject* p
     connect(&m_store, &CCheckinStore::checkinChanged, this, &CCheckinForm::OnChanged);
     connect(&m_store, &CCheckinStore::checkinsRemoved, this, &CCheckinForm::OnRemoved);
     connect(&m_store, &CCheckinStore::logReset, this, &CCheckinForm::OnReset);
+    // An import: the day's rows are read again, the boxes stay as they are.
+    connect(&m_store, &CCheckinStore::checkinsImported, this, [this] {
+        if (m_day.isValid())
+            SelectDay(m_day);
+    });
 }
 
 QString CCheckinForm::AlreadyLoggedText(const QString& call, int entry)

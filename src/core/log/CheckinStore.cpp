@@ -93,6 +93,63 @@ QList<int> CCheckinStore::AddMany(const std::vector<CCheckinRecord>& records, Un
     return ids;
 }
 
+CCheckinStore::CBulkAdd::CBulkAdd(CCheckinStore& store) : m_store(store)
+{
+    try {
+        m_transaction = std::make_unique<SQLite::Transaction>(m_store.m_db.Handle());
+        m_set = std::make_unique<CLogwardenSet>(&m_store.m_db);
+        m_set->SetFilter(LogFilter::Id(-1));
+        m_set->Open();
+    } catch (const CLogwardenException&) {
+        throw;
+    } catch (const std::exception& e) {
+        m_store.m_db.Raise(e);
+    }
+}
+
+CCheckinStore::CBulkAdd::~CBulkAdd()
+{
+    // The record set goes before the transaction rolls back.
+    m_set.reset();
+    m_transaction.reset();
+}
+
+int CCheckinStore::CBulkAdd::Add(const CCheckinRecord& record)
+{
+    try {
+        m_set->AddNew();
+        m_set->SetRecord(record);
+        m_set->Update();
+        ++m_added;
+        const int id = static_cast<int>(m_set->GetLastInsertedKey());
+        // Its identity (the file's, when it carries one) beside it, and queued when the log is shared.
+        SyncTables::Added(m_store.m_db.Handle(), id, record.uuid, m_store.m_operator, m_store.Queueing());
+        return id;
+    } catch (const CLogwardenException&) {
+        throw;
+    } catch (const std::exception& e) {
+        m_store.m_db.Raise(e);
+    }
+}
+
+void CCheckinStore::CBulkAdd::Commit()
+{
+    try {
+        m_set->Close();
+        m_set.reset();
+        m_transaction->commit();
+    } catch (const CLogwardenException&) {
+        throw;
+    } catch (const std::exception& e) {
+        m_store.m_db.Raise(e);
+    }
+    if (m_added > 0) {
+        Q_EMIT m_store.checkinsImported();
+        if (m_store.Queueing())
+            Q_EMIT m_store.sharedStateChanged();
+    }
+}
+
 bool CCheckinStore::Save(const CCheckinRecord& record, Undoable undoable)
 {
     CCheckinRecord before;

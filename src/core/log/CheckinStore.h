@@ -9,12 +9,17 @@
 #include <QDate>
 #include <QList>
 #include <QObject>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class CBackgroundJob;
 class CDatabase;
+class CLogwardenSet;
 class CPurgeSelection;
+namespace SQLite {
+class Transaction;
+}
 
 // The one writer of the log (the record set with the write path lives in core/log/detail, which nothing
 // else includes). Every add, save, delete, flag change, purge and emptying goes through it,
@@ -72,6 +77,31 @@ public:
     // added. Empty when there was nothing to undo.
     QString Undo();
 
+    // A long run of additions that is all or nothing (an import): one transaction from the object's making
+    // to Commit(), each Add() through the same path as AddMany. An object that goes without Commit() (the
+    // run was cancelled, or failed) rolls back, leaving the log as it was. Reads on the same connection see
+    // what was added so far. The additions are announced by checkinsImported() once committed.
+    class CBulkAdd
+    {
+    public:
+        explicit CBulkAdd(CCheckinStore& store);
+        ~CBulkAdd();
+        CBulkAdd(const CBulkAdd&) = delete;
+        CBulkAdd& operator=(const CBulkAdd&) = delete;
+        int Add(const CCheckinRecord& record);
+        long Added() const { return m_added; }
+        void Commit();
+
+    private:
+        CCheckinStore& m_store;
+        std::unique_ptr<SQLite::Transaction> m_transaction;
+        std::unique_ptr<CLogwardenSet> m_set;
+        long m_added = 0;
+    };
+    // Tells those who follow the log that many check-ins came in at once (by another connection, or a
+    // CBulkAdd): whatever shows the log reads it again.
+    void AnnounceImport() { Q_EMIT checkinsImported(); }
+
     std::optional<CCheckinRecord> Get(int id);
     std::vector<CCheckinRecord> Day(const QDate& day);
 
@@ -113,6 +143,8 @@ Q_SIGNALS:
     void checkinsRemoved(const QList<int>& ids);
     // The log was emptied: everything shown from it is gone.
     void logReset();
+    // Check-ins were added in bulk (an import): read the log again.
+    void checkinsImported();
     // The compaction of EmptyInBackground ended: error is empty when the file was compacted, else it says
     // why not (cancelled, the disk full).
     void compactionFinished(const QString& error);

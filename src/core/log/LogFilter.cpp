@@ -82,6 +82,11 @@ CQueryFilter DateBetween(const QDate& from, const QDate& to)
     return {QStringLiteral("\"Date\" BETWEEN ? AND ?"), {Midnight(from), Midnight(to)}};
 }
 
+CQueryFilter Days(const QDate& first, const QDate& last)
+{
+    return {QStringLiteral("\"Date\" >= ? AND \"Date\" < ?"), {Midnight(first), Midnight(last.addDays(1))}};
+}
+
 CQueryFilter DateEquals(const QDateTime& value)
 {
     return {QStringLiteral("\"Date\" = ?"), {CDateTime(value).ToStorage()}};

@@ -20,6 +20,8 @@ CQueryFilter CallSignEquals(const QString& callSign);
 CQueryFilter Id(qint64 id);
 // Check-ins from midnight of the first day to midnight of the last day, both bounds included.
 CQueryFilter DateBetween(const QDate& from, const QDate& to);
+// Every check-in of the days from first to last, both whole.
+CQueryFilter Days(const QDate& first, const QDate& last);
 // Check-ins whose date and time equal the value exactly.
 CQueryFilter DateEquals(const QDateTime& value);
 

@@ -1,5 +1,6 @@
 #include "gui/app/Modules.h"
 
+#include "gui/adif/AdifModule.h"
 #include "gui/app/MainFrame.h"
 #include "gui/audio/AudioModule.h"
 #include "gui/fcc/FccBuildModule.h"
@@ -24,4 +25,5 @@ void InstallModules(CMainFrame& frame)
     CQrzModule::Install(frame);
     CNetAidsModule::Install(frame);
     CSharedLogModule::Install(frame);
+    CAdifModule::Install(frame);
 }

@@ -25,6 +25,11 @@ CNetSettingsDlg::CNetSettingsDlg(const CNetDetails& details, QWidget* parent) : 
     m_net = box("&Net name:", "netName", details.netName, defaults.netName);
     m_frequency = box("&Frequency:", "frequency", details.frequency, defaults.frequency);
     m_start = box("&Start time:", "startTime", details.startTime, defaults.startTime);
+    m_station = box("Station c&all:", "stationCall", details.stationCall, QStringLiteral("none"));
+    m_operator =
+        box("&Operator:", "operatorCall", details.operatorCall, QStringLiteral("the station's call"));
+    m_mode = box("&Mode:", "mode", details.mode, defaults.mode);
+    m_station->setToolTip(QStringLiteral("STATION_CALLSIGN, OPERATOR and MODE of the ADIF export"));
     m_net->setToolTip(QStringLiteral("On the net-log page, in the blast's subject and the preamble's title"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -43,5 +48,8 @@ CNetDetails CNetSettingsDlg::Details() const
     d.netName = m_net->text();
     d.frequency = m_frequency->text();
     d.startTime = m_start->text();
+    d.stationCall = m_station->text();
+    d.operatorCall = m_operator->text();
+    d.mode = m_mode->text();
     return d;
 }

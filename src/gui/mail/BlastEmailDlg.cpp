@@ -228,6 +228,7 @@ CBlastEmailDlg::CBlastEmailDlg(CDatabase& db, CCheckinStore& store, CSettings& s
     connect(&store, &CCheckinStore::checkinChanged, this, &CBlastEmailDlg::FillList);
     connect(&store, &CCheckinStore::checkinsRemoved, this, &CBlastEmailDlg::FillList);
     connect(&store, &CCheckinStore::logReset, this, &CBlastEmailDlg::FillList);
+    connect(&store, &CCheckinStore::checkinsImported, this, &CBlastEmailDlg::FillList);
 
     connect(&m_blast, &CBlastEmail::progress, this, &CBlastEmailDlg::ShowProgress);
     connect(&m_blast, &CBlastEmail::stationDone, this, &CBlastEmailDlg::OnStationDone);

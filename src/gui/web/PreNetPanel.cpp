@@ -186,6 +186,7 @@ CPreNetPanel::CPreNetPanel(CMainFrame& frame, CClubServer& club, QWidget* parent
     connect(&store, &CCheckinStore::checkinChanged, this, &CPreNetPanel::Remark);
     connect(&store, &CCheckinStore::checkinsRemoved, this, &CPreNetPanel::Remark);
     connect(&store, &CCheckinStore::logReset, this, &CPreNetPanel::Remark);
+    connect(&store, &CCheckinStore::checkinsImported, this, &CPreNetPanel::Remark);
     // A new day's rows are in the form already: no need to read them again.
     connect(&m_doc.Form(), &CCheckinForm::dayChanged, this, [this] {
         QStringList calls;

@@ -1,0 +1,197 @@
+#include "core/adif/AdifImport.h"
+
+#include "core/Exceptions.h"
+#include "core/adif/AdifCheckin.h"
+#include "core/adif/AdifReader.h"
+#include "core/db/Database.h"
+#include "core/jobs/Progress.h"
+#include "core/log/CheckinStore.h"
+#include "core/log/LogSchema.h"
+
+#include <QFile>
+#include <QHash>
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+#include <optional>
+
+namespace AdifImport {
+
+namespace {
+
+constexpr long kBatch = 1000;
+constexpr int kSameContactSeconds = 120;
+
+// Whether the log has a record already. The check-ins of the days met are read once, by the date index,
+// and kept for the records that follow (files come a net at a time); a bounded number of days is kept.
+class CDuplicates
+{
+public:
+    explicit CDuplicates(CDatabase& db)
+    {
+        const std::string table = LogSchema::kTable;
+        m_day.emplace(db.Handle(),
+                      "SELECT CallSign, \"Date\" FROM " + table + " WHERE \"Date\" >= ? AND \"Date\" < ?");
+        // Only a log that keeps UUIDs can be asked for one.
+        if (db.TableExists(QStringLiteral("SyncTab")))
+            m_uuid.emplace(db.Handle(),
+                           "SELECT 1 FROM SyncTab WHERE Uuid = ? AND CheckinID IS NOT NULL LIMIT 1");
+    }
+
+    bool InLog(const CCheckinRecord& r)
+    {
+        if (m_uuid && !r.uuid.isEmpty()) {
+            m_uuid->bind(1, r.uuid.toStdString());
+            const bool found = m_uuid->executeStep();
+            m_uuid->reset();
+            if (found)
+                return true;
+        }
+        const QDateTime at = r.date.Value();
+        const QString call = r.callSign.toUpper();
+        const qint64 t = at.toSecsSinceEpoch();
+        for (const QDate& day :
+             {at.addSecs(-kSameContactSeconds).date(), at.addSecs(kSameContactSeconds).date()}) {
+            const QMultiHash<QString, qint64>& times = Day(day);
+            for (auto it = times.constFind(call); it != times.constEnd() && it.key() == call; ++it)
+                if (qAbs(*it - t) <= kSameContactSeconds)
+                    return true;
+        }
+        return false;
+    }
+
+    // A check-in added (or, in a dry run, counted as added): the records after it find it.
+    void Added(const CCheckinRecord& r)
+    {
+        Day(r.date.Date()).insert(r.callSign.toUpper(), r.date.Value().toSecsSinceEpoch());
+    }
+
+private:
+    QMultiHash<QString, qint64>& Day(const QDate& day)
+    {
+        const auto found = m_days.find(day);
+        if (found != m_days.end())
+            return *found;
+        if (m_days.size() >= kDaysKept)
+            m_days.clear();
+        QMultiHash<QString, qint64>& times = m_days[day];
+        const QString format = QString::fromLatin1(CDateTime::kStorageFormat);
+        m_day->bind(1, QDateTime(day, QTime(0, 0), Qt::UTC).toString(format).toStdString());
+        m_day->bind(2, QDateTime(day.addDays(1), QTime(0, 0), Qt::UTC).toString(format).toStdString());
+        while (m_day->executeStep()) {
+            const CDateTime when = CDateTime::FromStorage(QString::fromUtf8(m_day->getColumn(1).getText()),
+                                                          m_day->getColumn(1).isNull());
+            if (when.IsValid())
+                times.insert(QString::fromUtf8(m_day->getColumn(0).getText()).toUpper(),
+                             when.Value().toSecsSinceEpoch());
+        }
+        m_day->reset();
+        return times;
+    }
+
+    static constexpr qsizetype kDaysKept = 64;
+    std::optional<SQLite::Statement> m_day;
+    std::optional<SQLite::Statement> m_uuid;
+    QHash<QDate, QMultiHash<QString, qint64>> m_days;
+};
+
+// What a dry run would have added, by call sign: for the duplicates within the file, which a real run
+// finds in the log.
+class CSeen
+{
+public:
+    bool Has(const CCheckinRecord& r) const
+    {
+        const auto found = m_times.constFind(r.callSign.toUpper());
+        if (found == m_times.constEnd())
+            return false;
+        return std::any_of(found->begin(), found->end(), [&](const QDateTime& at) {
+            return qAbs(at.secsTo(r.date.Value())) <= kSameContactSeconds;
+        });
+    }
+    void Add(const CCheckinRecord& r) { m_times[r.callSign.toUpper()].append(r.date.Value()); }
+
+private:
+    QHash<QString, QList<QDateTime>> m_times;
+};
+
+} // namespace
+
+CResult Import(CCheckinStore& store, QIODevice& in, const COptions& options)
+{
+    CResult result;
+    CDatabase& db = store.Database();
+    const qint64 size = in.isSequential() ? -1 : in.size();
+    if (options.progress && !options.progress->Report(0, size)) {
+        result.cancelled = true;
+        return result;
+    }
+    CAdifReader reader(in);
+    std::optional<CCheckinStore::CBulkAdd> bulk;
+    if (!options.dryRun)
+        bulk.emplace(store);
+    CSeen seen;
+    try {
+        CDuplicates duplicates(db);
+        AdifCheckin::CImporter importer(options.zone);
+        CAdifRecord record;
+        CCheckinRecord checkin;
+        QString reason;
+        long number = 0;
+        while (reader.Next(record)) {
+            ++number;
+            if (!importer.Record(record, checkin, reason)) {
+                ++result.skipped;
+                if (options.skipped)
+                    options.skipped(number, record.Value("CALL").trimmed(), reason);
+            } else if (duplicates.InLog(checkin) || seen.Has(checkin)) {
+                ++result.already;
+            } else {
+                ++result.added;
+                if (bulk)
+                    bulk->Add(checkin);
+                else
+                    seen.Add(checkin);
+                duplicates.Added(checkin);
+            }
+            if (number % kBatch == 0 && options.progress &&
+                !options.progress->Report(reader.BytesRead(), size)) {
+                result = CResult();
+                result.cancelled = true;
+                return result; // the bulk addition rolls back
+            }
+        }
+    } catch (const CLogwardenException&) {
+        throw;
+    } catch (const std::exception& e) {
+        db.Raise(e);
+    }
+    if (!reader.Error().isEmpty())
+        throw CFileException(QStringLiteral("%1; nothing was imported.").arg(reader.Error()), QString());
+    if (bulk)
+        bulk->Commit();
+    if (options.progress)
+        options.progress->Report(reader.BytesRead(), size);
+    return result;
+}
+
+CResult ImportFile(CCheckinStore& store, const QString& path, const COptions& options)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw CFileException(QStringLiteral("Cannot open \"%1\": %2.").arg(path, file.errorString()), path);
+    try {
+        return Import(store, file, options);
+    } catch (const CFileException& e) {
+        throw CFileException(QStringLiteral("\"%1\": %2").arg(path, e.Message()), path);
+    }
+}
+
+QString Summary(const CResult& r)
+{
+    return QStringLiteral("%1 added, %2 already in the log, %3 skipped")
+        .arg(r.added)
+        .arg(r.already)
+        .arg(r.skipped);
+}
+
+} // namespace AdifImport

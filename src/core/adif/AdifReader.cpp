@@ -1,0 +1,297 @@
+#include "core/adif/AdifReader.h"
+
+#include "core/app/Version.h"
+
+#include <QIODevice>
+#include <QXmlStreamReader>
+
+namespace {
+
+constexpr qsizetype kBlock = 1 << 16;
+// How far past a value's end the next tag is looked for.
+constexpr qsizetype kLookAhead = 256;
+// The longest tag taken: "<" name ":" length ":" type ">".
+constexpr qsizetype kMaxTag = 128;
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+bool IsNameChar(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Text as UTF-8 when it is valid UTF-8, else as Latin-1 (what older Windows loggers write).
+QString Decode(const char* data, qsizetype size)
+{
+    const QByteArrayView bytes(data, size);
+    return bytes.isValidUtf8() ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+}
+
+} // namespace
+
+CAdifReader::CAdifReader(QIODevice& in) : m_in(in)
+{
+    // ADX is XML: it begins (after a byte-order mark and blanks) with "<?xml" or with its root element.
+    const QByteArray head = m_in.peek(512);
+    qsizetype i = head.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (i < head.size() && IsSpace(head[i]))
+        ++i;
+    const QByteArray start = head.mid(i, 5).toUpper();
+    if (start.startsWith("<?XML") || start.startsWith("<ADX")) {
+        m_format = Format::Adx;
+        m_xml = std::make_unique<QXmlStreamReader>(&m_in);
+    }
+}
+
+CAdifReader::~CAdifReader() = default;
+
+qint64 CAdifReader::BytesRead() const
+{
+    if (m_format == Format::Adx)
+        return m_xml->characterOffset() > 0 ? m_in.pos() : 0;
+    return m_dropped + m_pos;
+}
+
+bool CAdifReader::Next(CAdifRecord& record)
+{
+    record.Clear();
+    return m_format == Format::Adx ? NextAdx(record) : NextAdi(record);
+}
+
+// --- ADI -------------------------------------------------------------------------------------------------
+
+bool CAdifReader::Fill()
+{
+    if (m_eof)
+        return false;
+    // What was taken goes, so that the buffer stays a few blocks long.
+    if (m_pos >= kBlock) {
+        m_buf.remove(0, m_pos);
+        m_dropped += m_pos;
+        m_pos = 0;
+    }
+    const qsizetype had = m_buf.size();
+    m_buf.resize(had + kBlock);
+    const qint64 got = m_in.read(m_buf.data() + had, kBlock);
+    m_buf.resize(had + std::max<qint64>(got, 0));
+    if (got <= 0) {
+        m_eof = true;
+        if (got < 0)
+            m_error = QStringLiteral("cannot read the file: %1").arg(m_in.errorString());
+        return false;
+    }
+    if (m_dropped == 0 && had == 0 && m_buf.startsWith("\xEF\xBB\xBF"))
+        m_pos = 3;
+    return true;
+}
+
+void CAdifReader::Ensure(qsizetype bytes)
+{
+    while (m_buf.size() - m_pos < bytes && Fill()) {
+    }
+}
+
+// Whether a value ending at `at` is followed by the next tag (blanks between), or by the end of the file.
+bool CAdifReader::EndsField(qsizetype at) const
+{
+    const qsizetype stop = std::min(m_buf.size(), at + kLookAhead);
+    for (qsizetype i = at; i < stop; ++i) {
+        if (m_buf[i] == '<')
+            return true;
+        if (!IsSpace(m_buf[i]))
+            return false;
+    }
+    return true;
+}
+
+// Where `chars` UTF-8 characters from `from` end, or -1 when the bytes there are not UTF-8.
+qsizetype CAdifReader::CharEnd(qsizetype from, qsizetype chars) const
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(m_buf.constData());
+    qsizetype i = from;
+    for (qsizetype n = 0; n < chars && i < m_buf.size(); ++n) {
+        const unsigned char c = p[i];
+        int length = 0;
+        if (c < 0x80)
+            length = 1;
+        else if (c >= 0xC2 && c <= 0xDF)
+            length = 2;
+        else if (c >= 0xE0 && c <= 0xEF)
+            length = 3;
+        else if (c >= 0xF0 && c <= 0xF4)
+            length = 4;
+        else
+            return -1;
+        if (i + length > m_buf.size())
+            return -1;
+        for (int k = 1; k < length; ++k)
+            if ((p[i + k] & 0xC0) != 0x80)
+                return -1;
+        i += length;
+    }
+    return i;
+}
+
+QByteArray CAdifReader::Name(const char* text, qsizetype size)
+{
+    // A file names the same few fields over and over: their upper-case names are made once and shared.
+    for (const QByteArray& known : m_names)
+        if (known.size() == size && qstrnicmp(known.constData(), text, size) == 0)
+            return known;
+    QByteArray name = QByteArray(text, size).toUpper();
+    if (m_names.size() < 64)
+        m_names.append(name);
+    return name;
+}
+
+bool CAdifReader::NextAdi(CAdifRecord& record)
+{
+    for (;;) {
+        const qsizetype lt = m_buf.indexOf('<', m_pos);
+        if (lt < 0) {
+            m_pos = m_buf.size();
+            if (Fill())
+                continue;
+            // A last record that lost its <EOR> is still a record.
+            return !record.IsEmpty();
+        }
+        m_pos = lt;
+        Ensure(kMaxTag);
+        const qsizetype end = std::min(m_buf.size(), m_pos + kMaxTag);
+        qsizetype i = m_pos + 1;
+        while (i < end && IsNameChar(m_buf[i]))
+            ++i;
+        const QByteArray name = Name(m_buf.constData() + m_pos + 1, i - m_pos - 1);
+        if (name.isEmpty() || i >= end) {
+            m_pos = lt + 1;
+            continue;
+        }
+        if (m_buf[i] == '>') {
+            m_pos = i + 1;
+            if (name == "EOR") {
+                if (!record.IsEmpty())
+                    return true;
+            } else if (name == "EOH") {
+                // What came before was the header (also in a file that begins with a tag).
+                m_header = record;
+                record.Clear();
+                // Our own files count characters.
+                if (m_counting == Counting::Unknown &&
+                    m_header.Value("PROGRAMID")
+                            .compare(QLatin1String(LOGWARDEN_TITLE), Qt::CaseInsensitive) == 0)
+                    m_counting = Counting::Characters;
+            }
+            continue;
+        }
+        if (m_buf[i] != ':') {
+            m_pos = lt + 1;
+            continue;
+        }
+        // The length, then an optional type indicator.
+        qsizetype j = i + 1;
+        qint64 length = 0;
+        while (j < end && m_buf[j] >= '0' && m_buf[j] <= '9' && length <= kMaxFieldLength)
+            length = length * 10 + (m_buf[j++] - '0');
+        if (j == i + 1 || j >= end || length > kMaxFieldLength) {
+            m_pos = lt + 1;
+            continue;
+        }
+        if (m_buf[j] == ':') {
+            ++j;
+            while (j < end && IsNameChar(m_buf[j]))
+                ++j;
+        }
+        if (j >= end || m_buf[j] != '>') {
+            m_pos = lt + 1;
+            continue;
+        }
+        const qsizetype offset = j + 1 - m_pos;
+        Ensure(offset + 4 * length + kLookAhead);
+        const qsizetype start = m_pos + offset;
+        const qsizetype byteEnd = std::min(m_buf.size(), start + qsizetype(length));
+        const qsizetype charEnd = CharEnd(start, length);
+        qsizetype valueEnd = byteEnd;
+        if (charEnd >= 0 && charEnd != byteEnd) {
+            // Counted in bytes (older writers) or in characters (ADIF 3.1 with UTF-8): the count that ends
+            // before the next tag is the one used. A byte count cutting a character in two never does.
+            const bool byBytes =
+                (byteEnd == m_buf.size() || (m_buf[byteEnd] & 0xC0) != 0x80) && EndsField(byteEnd);
+            const bool byChars = EndsField(charEnd);
+            if (byBytes != byChars) {
+                // One count fits: the file's writer counts that way, which settles the fields where both do.
+                m_counting = byChars ? Counting::Characters : Counting::Bytes;
+                valueEnd = byChars ? charEnd : byteEnd;
+            } else if (byBytes) {
+                valueEnd = m_counting == Counting::Characters ? charEnd : byteEnd;
+            } else {
+                valueEnd = charEnd;
+            }
+        }
+        record.Add(name, Decode(m_buf.constData() + start, valueEnd - start));
+        m_pos = valueEnd;
+    }
+}
+
+// --- ADX -------------------------------------------------------------------------------------------------
+
+bool CAdifReader::NextAdx(CAdifRecord& record)
+{
+    QXmlStreamReader& x = *m_xml;
+    // Attribute names in any case, as tag names.
+    const auto attribute = [&x](const char* name) {
+        for (const QXmlStreamAttribute& a : x.attributes())
+            if (a.name().compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                return a.value().toString();
+        return QString();
+    };
+    const auto fieldName = [&]() -> QByteArray {
+        const QString element = x.name().toString().toUpper();
+        if (element == QLatin1String("APP"))
+            return (QStringLiteral("APP_") + attribute("PROGRAMID") + QLatin1Char('_') +
+                    attribute("FIELDNAME"))
+                .toUpper()
+                .toUtf8();
+        const QString userField = attribute("FIELDNAME");
+        if (element == QLatin1String("USERDEF") && !userField.isEmpty())
+            return userField.toUpper().toUtf8();
+        return element.toUtf8();
+    };
+    // Reads the fields of the element just opened (HEADER or RECORD) into into.
+    const auto readFields = [&](CAdifRecord& into) {
+        while (x.readNextStartElement()) {
+            const QByteArray name = fieldName();
+            into.Add(name, x.readElementText(QXmlStreamReader::IncludeChildElements));
+        }
+    };
+    while (!x.atEnd()) {
+        // Token by token: readNextStartElement() would read on past the end of the document.
+        if (x.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QString element = x.name().toString().toUpper();
+        if (element == QLatin1String("ADX") || element == QLatin1String("RECORDS"))
+            continue; // their children are what counts
+        if (element == QLatin1String("HEADER")) {
+            readFields(m_header);
+            continue;
+        }
+        if (element == QLatin1String("RECORD")) {
+            readFields(record);
+            if (x.hasError())
+                break;
+            // A record without a field is none, as in ADI.
+            if (!record.IsEmpty())
+                return true;
+            continue;
+        }
+        x.skipCurrentElement();
+    }
+    if (x.hasError())
+        m_error = QStringLiteral("the ADX file is not well-formed XML (line %1: %2)")
+                      .arg(x.lineNumber())
+                      .arg(x.errorString());
+    record.Clear();
+    return false;
+}

@@ -1,0 +1,235 @@
+// ADIF read as the files that exist are written, and written strictly: ADI and ADX.
+#include "core/adif/AdifReader.h"
+#include "core/adif/AdifWriter.h"
+
+#include <QBuffer>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+namespace {
+
+// "CALL=W1AW;NAME=Bob" per record.
+QStringList ReadAll(const QByteArray& bytes, QString* error = nullptr, CAdifRecord* header = nullptr)
+{
+    QBuffer in;
+    in.setData(bytes);
+    in.open(QIODevice::ReadOnly);
+    CAdifReader reader(in);
+    QStringList records;
+    CAdifRecord r;
+    while (reader.Next(r)) {
+        QStringList fields;
+        for (const CAdifField& f : r.Fields())
+            fields << QString::fromLatin1(f.name) + QLatin1Char('=') + f.value;
+        records << fields.join(QLatin1Char(';'));
+    }
+    if (error)
+        *error = reader.Error();
+    if (header)
+        *header = reader.Header();
+    return records;
+}
+
+QByteArray Write(CAdifWriter::Format format, const QList<CAdifRecord>& records)
+{
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    CAdifWriter writer(out, format);
+    CAdifRecord header;
+    header.Add("ADIF_VER", QStringLiteral("3.1.4"));
+    writer.WriteHeader(QStringLiteral("<not a tag> test"), header);
+    for (const CAdifRecord& r : records)
+        writer.WriteRecord(r);
+    writer.Finish();
+    return out.data();
+}
+
+} // namespace
+
+class TestAdifFormat : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readsTheFilesThatExist_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("records");
+        const QString jose = QString::fromUtf8("NAME=José;QTH=Paris");
+        QTest::newRow("tags in any case") << QByteArray("<call:4>W1AW<Qso_Date:8>20240101<eor>")
+                                          << QStringList{"CALL=W1AW;QSO_DATE=20240101"};
+        QTest::newRow("no header") << QByteArray("<CALL:4>W1AW <EOR>\n<CALL:4>K1AB <EOR>\n")
+                                   << QStringList{"CALL=W1AW", "CALL=K1AB"};
+        QTest::newRow("header text")
+            << QByteArray("Made by hand <sort of>\n<ADIF_VER:5>3.1.4 <eoh>\n<CALL:4>W1AW<EOR>")
+            << QStringList{"CALL=W1AW"};
+        QTest::newRow("header that begins with a tag")
+            << QByteArray("<ADIF_VER:5>3.1.0<EOH><CALL:4>W1AW<EOR>") << QStringList{"CALL=W1AW"};
+        QTest::newRow("byte-order mark")
+            << QByteArray("\xEF\xBB\xBF<CALL:4>W1AW<EOR>") << QStringList{"CALL=W1AW"};
+        QTest::newRow("CR LF") << QByteArray("hdr\r\n<EOH>\r\n<CALL:4>W1AW\r\n<NAME:3>Bob\r\n<EOR>\r\n")
+                               << QStringList{"CALL=W1AW;NAME=Bob"};
+        QTest::newRow("length in characters")
+            << QByteArray("<NAME:4>José <QTH:5>Paris<EOR>") << QStringList{jose};
+        QTest::newRow("length in bytes") << QByteArray("<NAME:5>José <QTH:5>Paris<EOR>") << QStringList{jose};
+        QTest::newRow("characters, no blank")
+            << QByteArray("<NAME:4>José<QTH:5>Paris<EOR>") << QStringList{jose};
+        QTest::newRow("bytes, no blank") << QByteArray("<NAME:5>José<QTH:5>Paris<EOR>") << QStringList{jose};
+        // "é< " in characters, or "é<" in bytes: the file's other fields and its header tell.
+        QTest::newRow("both counts fit, bytes by default")
+            << QByteArray("<COMMENT:3>é< <EOR>") << QStringList{QString::fromUtf8("COMMENT=é<")};
+        QTest::newRow("both counts fit, characters as the field before")
+            << QByteArray("<NAME:4>José<COMMENT:3>é< <EOR>")
+            << QStringList{QString::fromUtf8("NAME=José;COMMENT=é< ")};
+        QTest::newRow("both counts fit, characters in our own files")
+            << QByteArray("x\n<PROGRAMID:9>Logwarden<EOH><COMMENT:3>é< <EOR>")
+            << QStringList{QString::fromUtf8("COMMENT=é< ")};
+        QTest::newRow("beyond the BMP in characters")
+            << QByteArray("<NAME:3>A\xF0\x9F\x98\x80z<EOR>") << QStringList{QString::fromUtf8("NAME=A😀z")};
+        QTest::newRow("Latin-1") << QByteArray("<NAME:4>Jos\xE9 <QTH:5>Paris<EOR>") << QStringList{jose};
+        QTest::newRow("type indicator")
+            << QByteArray("<CALL:4:S>W1AW<FREQ:6:N>146.61<EOR>") << QStringList{"CALL=W1AW;FREQ=146.61"};
+        QTest::newRow("multi-line value")
+            << QByteArray("<ADDRESS:9>1 A St\r\nX<EOR>") << QStringList{"ADDRESS=1 A St\r\nX"};
+        QTest::newRow("value holding a tag")
+            << QByteArray("<COMMENT:9>a<EOR>b&c <EOR>") << QStringList{"COMMENT=a<EOR>b&c"};
+        QTest::newRow("last record without EOR")
+            << QByteArray("<CALL:4>W1AW<EOR><CALL:4>K1AB") << QStringList{"CALL=W1AW", "CALL=K1AB"};
+        QTest::newRow("text and odd tags between fields")
+            << QByteArray("<CALL:4>W1AW junk <bogus> <x:> <y:z> <:3>abc <NAME:3>Bob<EOR>")
+            << QStringList{"CALL=W1AW;NAME=Bob"};
+        QTest::newRow("length past the end") << QByteArray("<CALL:10>W1AW") << QStringList{"CALL=W1AW"};
+        QTest::newRow("empty records")
+            << QByteArray("<EOR> <EOR><CALL:4>W1AW<EOR><CALL:0><EOR>") << QStringList{"CALL=W1AW"};
+        QTest::newRow("absurd length")
+            << QByteArray("<NOTES:99999999999>x<CALL:4>W1AW<EOR>") << QStringList{"CALL=W1AW"};
+        QTest::newRow("ADX")
+            << QByteArray("<?xml version=\"1.0\"?>\n<adx><header><adif_ver>3.1.4</adif_ver></header>"
+                          "<records><record><call>W1AW</call><name_intl>Jos\xC3\xA9</name_intl>"
+                          "<app programid=\"Logwarden\" fieldname=\"ack\" type=\"B\">Y</app>"
+                          "<userdef fieldname=\"mine\">1</userdef>"
+                          "<address>a&#xD;\nb &amp; c</address></record>"
+                          "<RECORD><CALL>K1AB</CALL></RECORD></records></adx>\n")
+            << QStringList{QString::fromUtf8("CALL=W1AW;NAME_INTL=José;APP_LOGWARDEN_ACK=Y;MINE=1;"
+                                             "ADDRESS=a\r\nb & c"),
+                           "CALL=K1AB"};
+        QTest::newRow("ADX, empty records")
+            << QByteArray("<ADX><RECORDS><RECORD/><RECORD><CALL></CALL></RECORD>"
+                          "<RECORD><CALL>W1AW</CALL></RECORD></RECORDS></ADX>")
+            << QStringList{"CALL=W1AW"};
+        QTest::newRow("ADX with a byte-order mark, no declaration")
+            << QByteArray("\xEF\xBB\xBF  <ADX><RECORDS><RECORD><CALL>W1AW</CALL></RECORD></RECORDS></ADX>")
+            << QStringList{"CALL=W1AW"};
+    }
+    void readsTheFilesThatExist()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, records);
+        QString error;
+        QCOMPARE(ReadAll(file, &error), records);
+        QCOMPARE(error, QString());
+    }
+
+    void headerFieldsAreNotARecord()
+    {
+        CAdifRecord header;
+        QCOMPARE(ReadAll("x\n<PROGRAMID:3>abc<EOH><CALL:4>W1AW<EOR>", nullptr, &header),
+                 QStringList{"CALL=W1AW"});
+        QCOMPARE(header.Value("PROGRAMID"), QStringLiteral("abc"));
+    }
+
+    void brokenAdxIsAnError_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("recordsBefore");
+        const QByteArray one = "<ADX><RECORDS><RECORD><CALL>W1AW</CALL></RECORD>";
+        QTest::newRow("cut off") << one + "<RECORD><CALL>K1" << 1;
+        QTest::newRow("mismatched tags") << one + "<RECORD><CALL>K1AB</NAME></RECORD></RECORDS></ADX>" << 1;
+        QTest::newRow("bad entity") << QByteArray("<ADX><RECORDS><RECORD><CALL>&bogus;</CALL></RECORD>") << 0;
+    }
+    void brokenAdxIsAnError()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, recordsBefore);
+        QString error;
+        QCOMPARE(ReadAll(file, &error).size(), recordsBefore);
+        QVERIFY(error.contains(QLatin1String("not well-formed")));
+    }
+
+    void adiLengthsCountCharacters_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("ASCII") << QStringLiteral("Bob") << QByteArray("<NAME:3>Bob");
+        QTest::newRow("accent") << QString::fromUtf8("José") << QByteArray("<NAME:4>José");
+        QTest::newRow("Cyrillic") << QString::fromUtf8("Иван") << QByteArray("<NAME:4>Иван");
+        QTest::newRow("beyond the BMP") << QString::fromUtf8("😀a") << QByteArray("<NAME:2>😀a");
+        QTest::newRow("line break") << QStringLiteral("a\r\nb") << QByteArray("<NAME:4>a\r\nb");
+    }
+    void adiLengthsCountCharacters()
+    {
+        QFETCH(QString, value);
+        QFETCH(QByteArray, written);
+        CAdifRecord r;
+        r.Add("NAME", value);
+        const QByteArray file = Write(CAdifWriter::Format::Adi, {r});
+        QVERIFY(!file.startsWith('<'));
+        QVERIFY2(file.contains(written + " <EOR>\n"), file.constData());
+        QCOMPARE(ReadAll(file), QStringList{QStringLiteral("NAME=") + value});
+    }
+
+    void adxIsWellFormed_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("readBack");
+        QTest::addColumn<QByteArray>("field");
+        QTest::newRow("markup") << QStringLiteral("a<b>&\"c'") << QStringLiteral("a<b>&\"c'")
+                                << QByteArray("NAME");
+        QTest::newRow("line ends") << QStringLiteral("1 A St\r\nX") << QStringLiteral("1 A St\r\nX")
+                                   << QByteArray("ADDRESS");
+        QTest::newRow("control characters")
+            << QStringLiteral("a\x01\x1b[31mb\tc") << QStringLiteral("a[31mb\tc") << QByteArray("COMMENT");
+        QTest::newRow("non-ASCII to _INTL")
+            << QString::fromUtf8("Zoë 😀") << QString::fromUtf8("Zoë 😀") << QByteArray("NAME_INTL");
+        QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + QStringLiteral("x") << QStringLiteral("x")
+                                        << QByteArray("COMMENT_INTL");
+        QTest::newRow("application field")
+            << QStringLiteral("Y") << QStringLiteral("Y") << QByteArray("APP_LOGWARDEN_ACK");
+    }
+    void adxIsWellFormed()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, readBack);
+        QFETCH(QByteArray, field);
+        CAdifRecord r;
+        r.Add("CALL", QStringLiteral("W1AW"));
+        const QByteArray plain = field.endsWith("_INTL") ? field.chopped(5) : field;
+        r.Add(plain, value);
+        const QByteArray file = Write(CAdifWriter::Format::Adx, {r, r});
+        QXmlStreamReader xml(file);
+        while (!xml.atEnd())
+            xml.readNext();
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        const QString expected =
+            QStringLiteral("CALL=W1AW;") + QString::fromLatin1(field) + QLatin1Char('=') + readBack;
+        QCOMPARE(ReadAll(file), (QStringList{expected, expected}));
+    }
+
+    void emptyExportIsAFile_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::newRow("ADI") << int(CAdifWriter::Format::Adi);
+        QTest::newRow("ADX") << int(CAdifWriter::Format::Adx);
+    }
+    void emptyExportIsAFile()
+    {
+        QFETCH(int, format);
+        const QByteArray file = Write(CAdifWriter::Format(format), {});
+        QString error;
+        QCOMPARE(ReadAll(file, &error), QStringList());
+        QCOMPARE(error, QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAdifFormat)
+#include "tst_adifformat.moc"
