@@ -16,22 +16,12 @@
 
 namespace {
 
-// Calls fn(field of a, field of b, field of c) for every field of a check-in but its id.
-template <typename Fn>
-void ForEachField(CCheckinRecord& a, const CCheckinRecord& b, const CCheckinRecord& c, Fn fn)
+// Deletes one check-in by id (bind 1, exec, reset).
+SQLite::Statement DeleteById(CDatabase& db)
 {
-    fn(a.callSign, b.callSign, c.callSign);
-    fn(a.name, b.name, c.name);
-    fn(a.street, b.street, c.street);
-    fn(a.location, b.location, c.location);
-    fn(a.comment, b.comment, c.comment);
-    fn(a.date, b.date, c.date);
-    fn(a.hasComments, b.hasComments, c.hasComments);
-    fn(a.hasTraffic, b.hasTraffic, c.hasTraffic);
-    fn(a.acknowledged, b.acknowledged, c.acknowledged);
-    fn(a.cls, b.cls, c.cls);
-    fn(a.yourGrid, b.yourGrid, c.yourGrid);
-    fn(a.email, b.email, c.email);
+    return SQLite::Statement(
+        db.Handle(),
+        QStringLiteral("DELETE FROM %1 WHERE ID=?").arg(QLatin1String(LogSchema::kTable)).toStdString());
 }
 
 } // namespace
@@ -223,9 +213,7 @@ int CCheckinStore::Remove(const QList<int>& ids, Undoable undoable)
     QList<int> removed;
     try {
         SQLite::Transaction transaction(m_db.Handle());
-        SQLite::Statement del(
-            m_db.Handle(),
-            QStringLiteral("DELETE FROM %1 WHERE ID=?").arg(QLatin1String(LogSchema::kTable)).toStdString());
+        SQLite::Statement del = DeleteById(m_db);
         for (const int id : ids) {
             del.bind(1, id);
             if (del.exec() > 0)
@@ -467,10 +455,9 @@ QString CCheckinStore::Undo()
         if (!current)
             return QStringLiteral("Could not undo %1: the check-in is no longer in the log.").arg(what);
         // Only what the correction changed and nobody has changed since.
-        ForEachField(*current, after, before, [](auto& now, const auto& wrote, const auto& was) {
-            if (now == wrote)
-                now = was;
-        });
+        for (int i = 0; i < SharedFields::kCount; ++i)
+            if (SharedFields::Same(*current, after, SharedFields::Field(i)))
+                SharedFields::Copy(*current, before, SharedFields::Field(i));
         Save(*current);
         return QStringLiteral("Undid %1.").arg(what);
     }
@@ -541,9 +528,7 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
     SQLite::Database& h = m_db.Handle();
     try {
         SQLite::Transaction transaction(h);
-        SQLite::Statement del(
-            h,
-            QStringLiteral("DELETE FROM %1 WHERE ID=?").arg(QLatin1String(LogSchema::kTable)).toStdString());
+        SQLite::Statement del = DeleteById(m_db);
         for (const CSharedCheckin& row : rows) {
             const std::optional<SyncTables::CLocal> local = SyncTables::Find(h, row.uuid);
             if (local && row.version <= local->version)
@@ -729,9 +714,7 @@ bool CCheckinStore::MergeDuplicates(int id)
         }
         Write(id, *keep);
         SyncTables::Changed(h, id, m_operator, Queueing());
-        SQLite::Statement del(
-            h,
-            QStringLiteral("DELETE FROM %1 WHERE ID=?").arg(QLatin1String(LogSchema::kTable)).toStdString());
+        SQLite::Statement del = DeleteById(m_db);
         for (const int other : merged) {
             del.bind(1, other);
             del.exec();
