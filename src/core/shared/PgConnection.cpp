@@ -91,8 +91,13 @@ CPgConnection::CPgConnection(const QString& conninfo, const QString& password, c
     v.push_back(nullptr);
     // The connection string is expanded where it stands, last: its words override the defaults above.
     m_conn = PQconnectdbParams(k.data(), v.data(), 1);
-    if (PQstatus(m_conn) != CONNECTION_OK)
-        Fail(QString());
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        // A constructor that throws runs no destructor: the failed connection is let go here.
+        const QString message = Explain(QString::fromUtf8(PQerrorMessage(m_conn)), Where());
+        PQfinish(m_conn);
+        m_conn = nullptr;
+        throw CNetException(message);
+    }
 }
 
 CPgConnection::~CPgConnection()
