@@ -633,7 +633,7 @@ QStringList CCheckinForm::Matches(const QString& prefix)
 
 void CCheckinForm::OnAdded(const CCheckinRecord& record)
 {
-    if (!record.date.IsValid() || record.date.Date() != m_day)
+    if (!record.date.IsValid() || record.date.Date() != m_day || record.duplicate)
         return;
     const auto at = std::lower_bound(m_rows.begin(), m_rows.end(), record.id,
                                      [](const CCheckinRecord& r, int id) { return r.id < id; });
@@ -651,7 +651,8 @@ void CCheckinForm::OnAdded(const CCheckinRecord& record)
 void CCheckinForm::OnChanged(const CCheckinRecord& record)
 {
     const int row = RowOfId(record.id);
-    const bool ofThisDay = record.date.IsValid() && record.date.Date() == m_day;
+    // A check-in another operator's check-in of the station now stands for leaves the list.
+    const bool ofThisDay = record.date.IsValid() && record.date.Date() == m_day && !record.duplicate;
     if (row >= 0 && ofThisDay) {
         m_rows[size_t(row)] = record;
     } else if (row >= 0) {

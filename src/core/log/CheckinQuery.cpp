@@ -44,12 +44,11 @@ void Walk(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
     const bool shared = db.TableExists(QStringLiteral("SyncTab"));
     QString sql = QStringLiteral("SELECT %1").arg(LogSchema::ColumnList());
     if (shared) {
-        sql += QStringLiteral(", s.Uuid, s.LoggedBy, s.Theirs IS NOT NULL");
-        if (listed)
-            sql += QStringLiteral(
-                       ", (SELECT d.LoggedBy || ' ' || substr(l2.\"Date\", 12, 5) FROM SyncTab d JOIN %1 l2"
-                       " ON l2.ID = d.CheckinID WHERE d.DuplicateOf = s.Uuid ORDER BY l2.\"Date\" LIMIT 1)")
-                       .arg(QLatin1String(LogSchema::kTable));
+        sql += QStringLiteral(", s.Uuid, s.LoggedBy, s.Theirs IS NOT NULL, s.DuplicateOf IS NOT NULL");
+        sql += QStringLiteral(
+                   ", (SELECT d.LoggedBy || ' ' || substr(l2.\"Date\", 12, 5) FROM SyncTab d JOIN %1 l2"
+                   " ON l2.ID = d.CheckinID WHERE d.DuplicateOf = s.Uuid ORDER BY l2.\"Date\" LIMIT 1)")
+                   .arg(QLatin1String(LogSchema::kTable));
         sql += QStringLiteral(" FROM %1 LEFT JOIN SyncTab s ON s.CheckinID = %1.ID")
                    .arg(QLatin1String(LogSchema::kTable));
     } else {
@@ -89,8 +88,8 @@ void Walk(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
                 r.uuid = Text(stmt.getColumn(13));
                 r.loggedBy = Text(stmt.getColumn(14));
                 r.conflict = stmt.getColumn(15).getInt() != 0;
-                if (listed)
-                    r.alsoLoggedBy = Text(stmt.getColumn(16));
+                r.duplicate = stmt.getColumn(16).getInt() != 0;
+                r.alsoLoggedBy = Text(stmt.getColumn(17));
             }
             fn(r);
         }

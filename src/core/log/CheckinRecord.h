@@ -28,4 +28,6 @@ struct CCheckinRecord
     QString loggedBy;
     QString alsoLoggedBy;
     bool conflict = false;
+    // Another operator's check-in of the same station that day stands for this one in the list.
+    bool duplicate = false;
 };

@@ -211,6 +211,7 @@ int CCheckinStore::Remove(const QList<int>& ids, Undoable undoable)
     const std::vector<CCheckinRecord> before =
         undoable == Undoable::Yes ? Fetch(ids) : std::vector<CCheckinRecord>();
     QList<int> removed;
+    QList<int> moved;
     try {
         SQLite::Transaction transaction(m_db.Handle());
         SQLite::Statement del = DeleteById(m_db);
@@ -221,13 +222,14 @@ int CCheckinStore::Remove(const QList<int>& ids, Undoable undoable)
             del.reset();
         }
         // Deleted for everyone sharing the net: a tombstone goes out.
-        SyncTables::Deleted(m_db.Handle(), removed, Queueing());
+        moved = SyncTables::Deleted(m_db.Handle(), removed, Queueing());
         transaction.commit();
     } catch (const std::exception& e) {
         m_db.Raise(e);
     }
     if (!removed.isEmpty())
         Q_EMIT checkinsRemoved(removed);
+    EmitChanged(moved);
     if (!removed.isEmpty() && Queueing())
         Q_EMIT sharedStateChanged();
     if (undoable == Undoable::Yes && !removed.isEmpty()) {
@@ -545,8 +547,10 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
                 const int id = Insert(row.values);
                 SyncTables::Record(h, row.uuid, id, 0, row, QByteArray());
                 SyncTables::DropQueued(h, row.uuid);
-                SyncTables::MarkDuplicates(h, id);
                 applied.added << id;
+                for (const int moved : SyncTables::MarkDuplicates(h, id))
+                    if (moved != id && !applied.changed.contains(moved))
+                        applied.changed << moved;
                 continue;
             }
             if (local->id == 0) {
@@ -563,6 +567,9 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
                 del.reset();
                 SyncTables::Record(h, row.uuid, 0, 1, row, QByteArray());
                 gone << local->id;
+                for (const int moved : SyncTables::ReleaseDuplicates(h, row.uuid))
+                    if (!applied.changed.contains(moved))
+                        applied.changed << moved;
                 continue;
             }
             if (row.deleted) {

@@ -2,6 +2,8 @@
 // Test labels: threads
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
+#include "core/app/Clock.h"
+#include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
 #include "core/log/LogSchema.h"
 #include "core/shared/PgConnection.h"
@@ -21,9 +23,11 @@ namespace {
 // One operator's computer: a log file of its own and the engine that shares it.
 struct COperator
 {
-    COperator(const QString& path, const QString& conninfo, const QString& call) : db(path), store(db)
+    COperator(const QString& path, const QString& conninfo, const QString& call)
+        : db(path), store(db), form(store, clock)
     {
         LogSchema::Prepare(db);
+        form.SelectDay(QDate(2026, 12, 8));
         store.ShareWith(QStringLiteral("Tuesday Net"), call);
         engine = std::make_unique<CSyncEngine>(
             store, CSharedLogOptions{conninfo, QString(), QStringLiteral("Tuesday Net"), call, QString()});
@@ -51,8 +55,19 @@ struct COperator
                 return r;
         return std::nullopt;
     }
+    // What the list shows, as the window's form follows the store.
+    QStringList Listed()
+    {
+        QStringList calls;
+        for (const CCheckinRecord& r : form.Rows())
+            calls << r.callSign + (r.alsoLoggedBy.isEmpty() ? QString() : QStringLiteral(" +") + r.alsoLoggedBy);
+        calls.sort();
+        return calls;
+    }
     CDatabase db;
     CCheckinStore store;
+    CFixedClock clock{QDateTime(QDate(2026, 12, 8), QTime(19, 30))};
+    CCheckinForm form;
     std::unique_ptr<CSyncEngine> engine;
 };
 
@@ -306,6 +321,9 @@ private Q_SLOTS:
             QCOMPARE(op->ByCall(QStringLiteral("W1AW"))->loggedBy, QStringLiteral("N4NCS"));
         }
         QCOMPARE(a->ByCall(QStringLiteral("W1AW"))->alsoLoggedBy, QStringLiteral("K4LOG 19:02"));
+        // The open lists follow without a reload.
+        QCOMPARE(a->Listed(), QStringList{QStringLiteral("W1AW +K4LOG 19:02")});
+        QCOMPARE(b->Listed(), QStringList{QStringLiteral("W1AW +K4LOG 19:02")});
         QVERIFY(a->store.MergeDuplicates(a->ByCall(QStringLiteral("W1AW"))->id));
         a->engine->SyncOnce();
         b->engine->SyncOnce();
@@ -318,6 +336,20 @@ private Q_SLOTS:
                      QStringLiteral("DO $$ BEGIN IF (SELECT count(*) FROM checkin WHERE NOT deleted) <> 1 "
                                     "THEN RAISE 'not merged'; END IF; END $$")),
                  QString());
+        // The one that stood for both deleted: the other operator's comes back into every list.
+        a->Add(QStringLiteral("K9DEL"), QStringLiteral("19:05:00"));
+        b->Add(QStringLiteral("K9DEL"), QStringLiteral("19:06:00"));
+        a->engine->SyncOnce();
+        b->engine->SyncOnce();
+        a->engine->SyncOnce();
+        QCOMPARE(b->Listed(), (QStringList{QStringLiteral("K9DEL +K4LOG 19:06"), QStringLiteral("W1AW")}));
+        QCOMPARE(a->store.Remove({a->ByCall(QStringLiteral("K9DEL"))->id}), 1);
+        a->engine->SyncOnce();
+        b->engine->SyncOnce();
+        for (COperator* op : {a.get(), b.get()}) {
+            QCOMPARE(op->Listed(), (QStringList{QStringLiteral("K9DEL"), QStringLiteral("W1AW")}));
+            QCOMPARE(op->ByCall(QStringLiteral("K9DEL"))->loggedBy, QStringLiteral("K4LOG"));
+        }
     }
 
     void refusedConnectionsSayWhy_data()

@@ -115,23 +115,31 @@ void Changed(SQLite::Database& db, int id, const QString& by, bool queue)
     }
 }
 
-void Deleted(SQLite::Database& db, const QList<int>& ids, bool queue)
+QList<int> Deleted(SQLite::Database& db, const QList<int>& ids, bool queue)
 {
     // Gone for everyone: a tombstone goes out. Gone here only: nothing of it goes out any more.
     SQLite::Statement q(db, queue ? "INSERT INTO OutboxTab(Uuid) SELECT Uuid FROM SyncTab WHERE CheckinID = ?"
                                   : "DELETE FROM OutboxTab WHERE Uuid IN (SELECT Uuid FROM SyncTab"
                                     " WHERE CheckinID = ?)");
     SQLite::Statement st(db, "UPDATE SyncTab SET CheckinID = NULL, Deleted = ?, DuplicateOf = NULL"
-                             " WHERE CheckinID = ?");
+                             " WHERE CheckinID = ? RETURNING Uuid");
+    QStringList gone;
     for (const int id : ids) {
         q.bind(1, id);
         q.exec();
         q.reset();
         st.bind(1, queue ? 1 : 2);
         st.bind(2, id);
-        st.exec();
+        while (st.executeStep())
+            gone << Text(st.getColumn(0));
         st.reset();
     }
+    QList<int> moved;
+    for (const QString& uuid : gone)
+        for (const int id : ReleaseDuplicates(db, uuid))
+            if (!moved.contains(id))
+                moved << id;
+    return moved;
 }
 
 void ForgetAll(SQLite::Database& db)
@@ -224,7 +232,7 @@ void SetDuplicateOf(SQLite::Database& db, const QString& uuid, const QString& of
     st.exec();
 }
 
-void MarkDuplicates(SQLite::Database& db, int id)
+QList<int> MarkDuplicates(SQLite::Database& db, int id)
 {
     SQLite::Statement st(db, "SELECT l.ID, s.Uuid FROM LogwardenTab l JOIN SyncTab s ON s.CheckinID = l.ID"
                              " WHERE l.CallSign = (SELECT CallSign FROM LogwardenTab WHERE ID = ?1)"
@@ -232,13 +240,38 @@ void MarkDuplicates(SQLite::Database& db, int id)
                              " WHERE ID = ?1) AND s.DuplicateOf IS NULL ORDER BY l.Date, s.Uuid");
     st.bind(1, id);
     QString first;
+    int firstId = 0;
+    QList<int> touched;
     while (st.executeStep()) {
         const QString uuid = Text(st.getColumn(1));
-        if (first.isEmpty())
+        if (first.isEmpty()) {
             first = uuid;
-        else
+            firstId = st.getColumn(0).getInt();
+        } else {
             SetDuplicateOf(db, uuid, first);
+            if (touched.isEmpty())
+                touched << firstId;
+            touched << st.getColumn(0).getInt();
+        }
     }
+    return touched;
+}
+
+QList<int> ReleaseDuplicates(SQLite::Database& db, const QString& uuid)
+{
+    SQLite::Statement st(db, "UPDATE SyncTab SET DuplicateOf = NULL WHERE DuplicateOf = ?"
+                             " AND CheckinID IN (SELECT ID FROM LogwardenTab) RETURNING CheckinID");
+    st.bind(1, Utf8(uuid));
+    QList<int> released;
+    while (st.executeStep())
+        released << st.getColumn(0).getInt();
+    if (released.isEmpty())
+        return released;
+    QList<int> moved = released;
+    for (const int id : MarkDuplicates(db, released.first()))
+        if (!moved.contains(id))
+            moved << id;
+    return moved;
 }
 
 QList<int> DuplicatesOf(SQLite::Database& db, const QString& uuid)

@@ -25,7 +25,8 @@ void Added(SQLite::Database& db, int id, const QString& uuid, const QString& by,
 void Changed(SQLite::Database& db, int id, const QString& by, bool queue);
 // The check-ins were deleted here: for everyone (tombstones that go out when queue) or, for purge and
 // emptying, here only.
-void Deleted(SQLite::Database& db, const QList<int>& ids, bool queue);
+// Returns the check-ins whose place in the list changed (see ReleaseDuplicates).
+QList<int> Deleted(SQLite::Database& db, const QList<int>& ids, bool queue);
 void ForgetAll(SQLite::Database& db);
 // Queues every check-in that is not on the server yet (giving those without one an identity).
 void QueueUnshared(SQLite::Database& db, const QString& by);
@@ -58,7 +59,11 @@ void DropQueued(SQLite::Database& db, const QString& uuid, qint64 upToSeq = -1);
 void SetDuplicateOf(SQLite::Database& db, const QString& uuid, const QString& of);
 // Another check-in of the same station on the same day, logged by another operator, when one arrives: the
 // one logged first stays in the list, the other is marked its duplicate (the same choice in every log).
-void MarkDuplicates(SQLite::Database& db, int id);
+// Returns the check-ins whose place in the list changed: those marked and the one that stays.
+QList<int> MarkDuplicates(SQLite::Database& db, int id);
+// A check-in that left the log gives its place in the list back to the duplicates it stood for: the
+// earliest of them now stands for the rest. Returns the check-ins whose place in the list changed.
+QList<int> ReleaseDuplicates(SQLite::Database& db, const QString& uuid);
 // The check-ins marked duplicates of the one with this uuid.
 QList<int> DuplicatesOf(SQLite::Database& db, const QString& uuid);
 
