@@ -1,8 +1,8 @@
 // The shared club log against a real PostgreSQL server started for the test.
 // Test labels: threads
 #include "core/Exceptions.h"
-#include "core/db/Database.h"
 #include "core/app/Clock.h"
+#include "core/db/Database.h"
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
 #include "core/log/LogSchema.h"
@@ -60,7 +60,8 @@ struct COperator
     {
         QStringList calls;
         for (const CCheckinRecord& r : form.Rows())
-            calls << r.callSign + (r.alsoLoggedBy.isEmpty() ? QString() : QStringLiteral(" +") + r.alsoLoggedBy);
+            calls << r.callSign +
+                         (r.alsoLoggedBy.isEmpty() ? QString() : QStringLiteral(" +") + r.alsoLoggedBy);
         calls.sort();
         return calls;
     }
