@@ -493,15 +493,17 @@ void CCheckinStore::ShareWith(const QString& net, const QString& operatorCall)
     Q_EMIT sharedStateChanged();
 }
 
-int CCheckinStore::Insert(const CCheckinRecord& record)
+int CCheckinStore::Insert(std::unique_ptr<CLogwardenSet>& set, const CCheckinRecord& record)
 {
-    CLogwardenSet set(&m_db);
-    set.SetFilter(LogFilter::Id(-1));
-    set.Open();
-    set.AddNew();
-    set.SetRecord(record);
-    set.Update();
-    return static_cast<int>(set.GetLastInsertedKey());
+    if (!set) {
+        set = std::make_unique<CLogwardenSet>(&m_db);
+        set->SetFilter(LogFilter::Id(-1));
+        set->Open();
+    }
+    set->AddNew();
+    set->SetRecord(record);
+    set->Update();
+    return static_cast<int>(set->GetLastInsertedKey());
 }
 
 void CCheckinStore::Write(int id, const CCheckinRecord& values)
@@ -527,10 +529,14 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
 {
     CApplied applied;
     QList<int> gone;
+    // What arrived new, as it now stands in the log: known without reading it back, unless another
+    // operator's check-in of the same station changed its place in the list.
+    std::vector<CCheckinRecord> arrived;
     SQLite::Database& h = m_db.Handle();
     try {
         SQLite::Transaction transaction(h);
         SQLite::Statement del = DeleteById(m_db);
+        std::unique_ptr<CLogwardenSet> adder;
         for (const CSharedCheckin& row : rows) {
             const std::optional<SyncTables::CLocal> local = SyncTables::Find(h, row.uuid);
             if (local && row.version <= local->version)
@@ -544,13 +550,23 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
                         SyncTables::DropQueued(h, row.uuid);
                     continue;
                 }
-                const int id = Insert(row.values);
+                const int id = Insert(adder, row.values);
                 SyncTables::Record(h, row.uuid, id, 0, row, QByteArray());
                 SyncTables::DropQueued(h, row.uuid);
                 applied.added << id;
-                for (const int moved : SyncTables::MarkDuplicates(h, id))
-                    if (moved != id && !applied.changed.contains(moved))
-                        applied.changed << moved;
+                const QList<int> moved = SyncTables::MarkDuplicates(h, id);
+                for (const int other : moved)
+                    if (other != id && !applied.changed.contains(other))
+                        applied.changed << other;
+                if (moved.isEmpty()) {
+                    CCheckinRecord r = row.values;
+                    r.id = id;
+                    r.uuid = row.uuid;
+                    r.loggedBy = row.loggedBy;
+                    arrived.push_back(std::move(r));
+                } else if (const auto r = Get(id)) {
+                    arrived.push_back(*r);
+                }
                 continue;
             }
             if (local->id == 0) {
@@ -604,15 +620,16 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
                 SyncTables::DropQueued(h, row.uuid);
             applied.changed << local->id;
         }
+        // The record set goes before the transaction ends.
+        adder.reset();
         transaction.commit();
     } catch (const CLogwardenException&) {
         throw;
     } catch (const std::exception& e) {
         m_db.Raise(e);
     }
-    for (const int id : applied.added)
-        if (const auto r = Get(id))
-            Q_EMIT checkinAdded(*r);
+    for (const CCheckinRecord& r : arrived)
+        Q_EMIT checkinAdded(r);
     EmitChanged(applied.changed);
     if (!gone.isEmpty())
         Q_EMIT checkinsRemoved(gone);

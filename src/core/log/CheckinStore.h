@@ -160,7 +160,8 @@ Q_SIGNALS:
 private:
     void DeleteAll();
     bool Queueing() const { return !m_net.isEmpty(); }
-    int Insert(const CCheckinRecord& record);
+    // Adds through the record set given, opened on first use (one set for many additions).
+    int Insert(std::unique_ptr<CLogwardenSet>& set, const CCheckinRecord& record);
     void Write(int id, const CCheckinRecord& values);
     void EmitChanged(const QList<int>& ids);
     void Remember(CUndoStep step);
