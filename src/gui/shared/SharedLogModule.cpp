@@ -40,7 +40,7 @@ CSharedLogModule::CSharedLogModule(CMainFrame& frame) : QObject(&frame), m_frame
     const QList<QAction*> tops = frame.menuBar()->actions();
     frame.menuBar()->insertMenu(tops.isEmpty() ? nullptr : tops.last(), settings);
 
-    m_resolveAction = new QAction(QStringLiteral("Resolve &Conflict..."), this);
+    m_resolveAction = new QAction(QStringLiteral("&Resolve Conflict..."), this);
     m_resolveAction->setObjectName(QStringLiteral("resolveConflictAction"));
     m_resolveAction->setStatusTip(
         QStringLiteral("Choose the values of a check-in that two operators changed differently"));
