@@ -2,6 +2,7 @@
 
 #include "core/db/Database.h"
 #include "core/log/CheckinStore.h"
+#include "core/net/NetTimes.h"
 #include "core/shared/PgConnection.h"
 #include "core/shared/SharedServer.h"
 
@@ -228,6 +229,25 @@ public:
 
     QStringList TakeNotifications() { return m_listen->TakeNotifications(); }
 
+    // The day's start and end of the net as stamped here, when they are newer than the server's: whoever
+    // opened the net last is its NCS.
+    void PushNetTimes()
+    {
+        const NetTimes::CTimes times = NetTimes::Get(m_local, QDate::currentDate());
+        const QString net = QString::number(m_netId);
+        if (times.started.isValid())
+            m_db->Exec(QStringLiteral("UPDATE net SET opened = to_timestamp($2::bigint), ncs = $3,"
+                                      " closed = CASE WHEN closed < to_timestamp($2::bigint) THEN NULL"
+                                      " ELSE closed END WHERE id = $1 AND (opened IS NULL OR"
+                                      " opened < to_timestamp($2::bigint))"),
+                       {net, QString::number(times.started.toSecsSinceEpoch()), m_options.operatorCall});
+        if (times.ended.isValid())
+            m_db->Exec(QStringLiteral("UPDATE net SET closed = to_timestamp($2::bigint) WHERE id = $1 AND"
+                                      " (closed IS NULL OR closed < to_timestamp($2::bigint)) AND"
+                                      " (opened IS NULL OR opened <= to_timestamp($2::bigint))"),
+                       {net, QString::number(times.ended.toSecsSinceEpoch())});
+    }
+
     int Heartbeat()
     {
         m_db->Exec(QStringLiteral("INSERT INTO operator_seen (net_id, operator) VALUES ($1, $2) ON CONFLICT "
@@ -382,6 +402,10 @@ CSyncEngine::CSyncEngine(CCheckinStore& store, CSharedLogOptions options, QObjec
         Wake();
         UpdateCounts();
     });
+    connect(&m_store, &CCheckinStore::netStamped, this, [this] {
+        m_netStamped = true;
+        Wake();
+    });
 }
 
 CSyncEngine::~CSyncEngine()
@@ -439,6 +463,7 @@ void CSyncEngine::SyncOnce()
     session.Heartbeat();
     session.Resync();
     session.PushAll();
+    session.PushNetTimes();
 }
 
 void CSyncEngine::Start()
@@ -495,8 +520,11 @@ void CSyncEngine::Run()
                 this, [this] { Q_EMIT resynced(); }, Qt::QueuedConnection);
             backoffMs = 500;
             auto lastBeat = Clock::now();
+            m_netStamped = true;
             while (!m_stop) {
                 session->PushAll();
+                if (m_netStamped.exchange(false))
+                    session->PushNetTimes();
                 if (Clock::now() - lastBeat > std::chrono::seconds(5)) {
                     const int now = session->Heartbeat();
                     if (now != operators)

@@ -71,6 +71,7 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_flush{true};
+    std::atomic<bool> m_netStamped{false}; // the net's start or end was stamped here since the last push
     int m_wakeFd = -1;
     std::atomic<qint64> m_pushed{0}, m_pulled{0}, m_conflicts{0};
     CSyncStatus m_status;

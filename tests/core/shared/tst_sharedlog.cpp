@@ -6,6 +6,7 @@
 #include "core/log/CheckinForm.h"
 #include "core/log/CheckinStore.h"
 #include "core/log/LogSchema.h"
+#include "core/net/NetTimes.h"
 #include "core/shared/PgConnection.h"
 #include "core/shared/SharedServer.h"
 #include "core/shared/SyncEngine.h"
@@ -153,6 +154,18 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(a->engine->Status().pending, 0, 15000);
         QCOMPARE(a->engine->Status().online, true);
         QTRY_COMPARE_WITH_TIMEOUT(a->engine->Status().operators, 2, 15000);
+        // The net opened and closed here: the server's net says when, and who ran it.
+        const QDateTime opened = QDateTime::currentDateTime().addSecs(-600);
+        a->store.StampNet(QDate::currentDate(), NetTimes::Stamp::Start, opened);
+        a->store.StampNet(QDate::currentDate(), NetTimes::Stamp::End, opened.addSecs(300));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            m_server->Exec(
+                QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT FROM net WHERE name = 'Tuesday Net'"
+                               " AND ncs = 'N4NCS' AND opened = to_timestamp(%1) AND closed = "
+                               "to_timestamp(%1) + interval '300 seconds') THEN RAISE 'not stamped';"
+                               " END IF; END $$")
+                    .arg(opened.toSecsSinceEpoch())),
+            QString(), 15000);
     }
 
     void concurrentCheckinsAreNeitherLostNorDoubled()
