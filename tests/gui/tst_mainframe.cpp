@@ -50,7 +50,7 @@ private Q_SLOTS:
         QCOMPARE(
             MenuItems(f.Frame(), "&Edit"),
             (QStringList{"&Undo", "Cu&t", "&Copy", "&Paste", "Camel Case", "Select Match 1", "Select Match 2",
-                         "Select Match 3", "Resolve &Conflict...", "&Merge Duplicate Check-in"}));
+                         "Select Match 3", "&Resolve Conflict...", "&Merge Duplicate Check-in"}));
         QCOMPARE(MenuItems(f.Frame(), "&Record"),
                  (QStringList{"&First Record", "&Previous Record", "&Next Record", "&Last Record", "P&urge",
                               "&Empty Database"}));
@@ -61,6 +61,18 @@ private Q_SLOTS:
         QCOMPARE(MenuItems(f.Frame(), "&Net"), (QStringList{"&Start Net", "&End Net"}));
         QCOMPARE(MenuItems(f.Frame(), "&Settings"), QStringList{"Shared &Log..."});
         QCOMPARE(MenuItems(f.Frame(), "&Help"), QStringList{"&About Logwarden..."});
+        // A letter that two items of a menu share only moves between them: every letter picks one item.
+        for (QAction* top : f.Frame().menuBar()->actions()) {
+            QSet<QChar> letters;
+            for (const QString& item : MenuItems(f.Frame(), top->text())) {
+                const qsizetype at = item.indexOf(QLatin1Char('&'));
+                if (at < 0 || at + 1 >= item.size())
+                    continue;
+                const QChar letter = item[at + 1].toLower();
+                QVERIFY2(!letters.contains(letter), qPrintable(top->text() + QStringLiteral(": ") + item));
+                letters.insert(letter);
+            }
+        }
     }
 
     void acceleratorsAreBound_data()

@@ -1,5 +1,6 @@
 #include "core/shared/SyncEngine.h"
 
+#include "core/Exceptions.h"
 #include "core/db/Database.h"
 #include "core/log/CheckinStore.h"
 #include "core/net/NetTimes.h"
@@ -447,14 +448,38 @@ void CSyncEngine::PostStatus(bool online, int operators, const QString& error)
         Qt::QueuedConnection);
 }
 
+void CSyncEngine::Apply(const std::vector<CSharedCheckin>& rows)
+{
+    const CCheckinStore::CApplied a = m_store.ApplyRemote(rows);
+    m_pulled += a.added.size() + a.changed.size() + a.removed.size();
+    m_conflicts += a.conflicts;
+}
+
+void CSyncEngine::Take(const std::function<void()>& write)
+{
+    try {
+        write();
+    } catch (const CLogwardenException& e) {
+        // The log could not take what the server sent (another program holds it, say): the status says
+        // why, and the whole net is compared again a little later, so nothing is missed.
+        m_status.error = e.Message();
+        m_notTaken = true;
+        Q_EMIT statusChanged(m_status);
+        m_resyncWanted = true;
+        Wake();
+        return;
+    }
+    if (m_notTaken) {
+        m_notTaken = false;
+        m_status.error.clear();
+        Q_EMIT statusChanged(m_status);
+    }
+}
+
 void CSyncEngine::SyncOnce()
 {
     CSession session(m_options, m_store.Database().GetPath(),
-                     {[this](std::vector<CSharedCheckin> rows) {
-                          const CCheckinStore::CApplied a = m_store.ApplyRemote(rows);
-                          m_pulled += a.added.size() + a.changed.size() + a.removed.size();
-                          m_conflicts += a.conflicts;
-                      },
+                     {[this](std::vector<CSharedCheckin> rows) { Apply(rows); },
                       [this](qint64 seq, CSharedCheckin pushed) {
                           m_store.AcknowledgePush(seq, pushed);
                           ++m_pushed;
@@ -489,23 +514,20 @@ void CSyncEngine::Stop(bool flush)
 void CSyncEngine::Run()
 {
     // Everything the session finds goes to the store's thread, in order; the thread never waits for it.
-    CSession::CSink sink{
-        [this](std::vector<CSharedCheckin> rows) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, rows = std::move(rows)] {
-                    const CCheckinStore::CApplied a = m_store.ApplyRemote(rows);
-                    m_pulled += a.added.size() + a.changed.size() + a.removed.size();
-                    m_conflicts += a.conflicts;
-                },
-                Qt::QueuedConnection);
-        },
-        [this](qint64 seq, CSharedCheckin pushed) {
-            ++m_pushed;
-            QMetaObject::invokeMethod(
-                this, [this, seq, pushed = std::move(pushed)] { m_store.AcknowledgePush(seq, pushed); },
-                Qt::QueuedConnection);
-        }};
+    CSession::CSink sink{[this](std::vector<CSharedCheckin> rows) {
+                             QMetaObject::invokeMethod(
+                                 this, [this, rows = std::move(rows)] { Take([&] { Apply(rows); }); },
+                                 Qt::QueuedConnection);
+                         },
+                         [this](qint64 seq, CSharedCheckin pushed) {
+                             ++m_pushed;
+                             QMetaObject::invokeMethod(
+                                 this,
+                                 [this, seq, pushed = std::move(pushed)] {
+                                     Take([&] { m_store.AcknowledgePush(seq, pushed); });
+                                 },
+                                 Qt::QueuedConnection);
+                         }};
     using Clock = std::chrono::steady_clock;
     int backoffMs = 500;
     std::unique_ptr<CSession> session;
@@ -520,11 +542,18 @@ void CSyncEngine::Run()
                 this, [this] { Q_EMIT resynced(); }, Qt::QueuedConnection);
             backoffMs = 500;
             auto lastBeat = Clock::now();
+            auto resyncNoSooner = Clock::now();
             m_netStamped = true;
             while (!m_stop) {
                 session->PushAll();
                 if (m_netStamped.exchange(false))
                     session->PushNetTimes();
+                // Not at once: the log stays busy a while, and the window waits for it each time.
+                if (m_resyncWanted && Clock::now() >= resyncNoSooner) {
+                    m_resyncWanted = false;
+                    resyncNoSooner = Clock::now() + std::chrono::seconds(5);
+                    session->Resync();
+                }
                 if (Clock::now() - lastBeat > std::chrono::seconds(5)) {
                     const int now = session->Heartbeat();
                     if (now != operators)

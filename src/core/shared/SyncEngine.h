@@ -3,11 +3,14 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class CCheckinStore;
+struct CSharedCheckin;
 
 // Where and as whom a log is shared.
 struct CSharedLogOptions
@@ -65,14 +68,19 @@ private:
     void Wake();
     void PostStatus(bool online, int operators, const QString& error);
     void UpdateCounts();
+    void Apply(const std::vector<CSharedCheckin>& rows);
+    // Runs a write of what the server sent into the log; a log that cannot take it now asks for a resync.
+    void Take(const std::function<void()>& write);
 
     CCheckinStore& m_store;
     CSharedLogOptions m_options;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_flush{true};
-    std::atomic<bool> m_netStamped{false}; // the net's start or end was stamped here since the last push
+    std::atomic<bool> m_resyncWanted{false}; // the log could not take a pull or an answer
+    std::atomic<bool> m_netStamped{false};   // the net's start or end was stamped here since the last push
     int m_wakeFd = -1;
     std::atomic<qint64> m_pushed{0}, m_pulled{0}, m_conflicts{0};
     CSyncStatus m_status;
+    bool m_notTaken = false; // the status shows why the log could not take what the server sent
 };

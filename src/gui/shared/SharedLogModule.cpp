@@ -146,7 +146,7 @@ QString CSharedLogModule::StatusText(const CSyncStatus& status)
 void CSharedLogModule::OnStatus(const CSyncStatus& status)
 {
     m_label->setText(StatusText(status));
-    m_label->setToolTip(status.online ? QString() : status.error);
+    m_label->setToolTip(status.error);
     const char* colour = !status.online ? "#b00000" : status.conflicts > 0 ? "#b06000" : "#006000";
     m_label->setStyleSheet(
         QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(QLatin1String(colour)));

@@ -16,6 +16,7 @@
 
 #include <QSet>
 #include <QtTest>
+#include <SQLiteCpp/Database.h>
 
 using TestSupport::CPgServer;
 
@@ -230,6 +231,25 @@ private Q_SLOTS:
     }
 
     // Both operators change one check-in while apart; the second to push merges.
+    void aLogHeldByAnotherProgramMissesNothing()
+    {
+        auto a = Operator(QStringLiteral("N4NCS"));
+        auto b = Operator(QStringLiteral("K4LOG"));
+        b->engine->Start();
+        QTRY_VERIFY_WITH_TIMEOUT(b->engine->Status().online, 15000);
+        {
+            // Another program writes to B's log for longer than the log waits for it.
+            SQLite::Database other(b->db.GetPath().toStdString(), SQLite::OPEN_READWRITE);
+            other.exec("BEGIN IMMEDIATE");
+            a->Add(QStringLiteral("W2HELD"));
+            a->engine->SyncOnce();
+            QTRY_VERIFY_WITH_TIMEOUT(b->engine->Status().error.contains(QLatin1String("locked")), 20000);
+            other.exec("ROLLBACK");
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(b->Calls(), QStringList{QStringLiteral("W2HELD")}, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(b->engine->Status().error, QString(), 15000);
+    }
+
     void changesMergeFieldByFieldAndConflictsWait_data()
     {
         QTest::addColumn<QString>("mineName");
