@@ -383,6 +383,7 @@ std::vector<CCheckinRecord> CCheckinStore::Fetch(const QList<int>& ids)
 QList<int> CCheckinStore::Restore(const std::vector<CCheckinRecord>& records)
 {
     std::vector<CCheckinRecord> restored;
+    QList<int> moved;
     try {
         SQLite::Transaction transaction(m_db.Handle());
         CLogwardenSet set(&m_db);
@@ -413,6 +414,10 @@ QList<int> CCheckinStore::Restore(const std::vector<CCheckinRecord>& records)
             }
             // The same identity as before: in a shared log the others get it back too.
             SyncTables::Added(m_db.Handle(), added.id, record.uuid, m_operator, Queueing());
+            // Back in a shared net, it stands for another operator's check-in of the station again, or
+            // that one for it: the same choice as in every other log.
+            if (Queueing())
+                moved += SyncTables::MarkDuplicates(m_db.Handle(), added.id);
             restored.push_back(added);
         }
         set.Close();
@@ -428,6 +433,8 @@ QList<int> CCheckinStore::Restore(const std::vector<CCheckinRecord>& records)
         if (const auto back = Get(r.id))
             Q_EMIT checkinAdded(*back);
     }
+    moved.removeIf([&](int id) { return ids.contains(id); });
+    EmitChanged(moved);
     if (Queueing())
         Q_EMIT sharedStateChanged();
     return ids;

@@ -377,13 +377,19 @@ private Q_SLOTS:
         b->engine->SyncOnce();
         a->engine->SyncOnce();
         QCOMPARE(b->Listed(), (QStringList{QStringLiteral("K9DEL +K4LOG 19:06"), QStringLiteral("W1AW")}));
-        QCOMPARE(a->store.Remove({a->ByCall(QStringLiteral("K9DEL"))->id}), 1);
+        QCOMPARE(a->store.Remove({a->ByCall(QStringLiteral("K9DEL"))->id}, CCheckinStore::Undoable::Yes), 1);
         a->engine->SyncOnce();
         b->engine->SyncOnce();
         for (COperator* op : {a.get(), b.get()}) {
             QCOMPARE(op->Listed(), (QStringList{QStringLiteral("K9DEL"), QStringLiteral("W1AW")}));
             QCOMPARE(op->ByCall(QStringLiteral("K9DEL"))->loggedBy, QStringLiteral("K4LOG"));
         }
+        // Undone, it stands for the other one again, here at once and everywhere after a sync.
+        QVERIFY(!a->store.Undo().isEmpty());
+        QCOMPARE(a->Listed(), (QStringList{QStringLiteral("K9DEL +K4LOG 19:06"), QStringLiteral("W1AW")}));
+        a->engine->SyncOnce();
+        b->engine->SyncOnce();
+        QCOMPARE(b->Listed(), (QStringList{QStringLiteral("K9DEL +K4LOG 19:06"), QStringLiteral("W1AW")}));
     }
 
     void refusedConnectionsSayWhy_data()
