@@ -2,6 +2,7 @@
 
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
+#include "core/log/LogFilter.h"
 #include "core/log/LogSchema.h"
 
 #include <QStringList>
@@ -36,8 +37,15 @@ long Count(CDatabase& db, const CQueryFilter& filter)
 
 namespace {
 
+enum class View
+{
+    Plain,  // the check-ins as stored
+    Listed, // as the day's list shows them: duplicates left out, who else logged each
+    One     // one check-in as the list shows it, even a duplicate
+};
+
 void Walk(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
-          const std::function<void(const CCheckinRecord&)>& fn, long limit, long offset, bool listed)
+          const std::function<void(const CCheckinRecord&)>& fn, long limit, long offset, View view)
 {
     // Read in the columns' order; the fields below follow it. The shared log's bookkeeping comes along
     // where the log has it (a log from before it is read as it is).
@@ -45,10 +53,11 @@ void Walk(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
     QString sql = QStringLiteral("SELECT %1").arg(LogSchema::ColumnList());
     if (shared) {
         sql += QStringLiteral(", s.Uuid, s.LoggedBy, s.Theirs IS NOT NULL, s.DuplicateOf IS NOT NULL");
-        sql += QStringLiteral(
-                   ", (SELECT d.LoggedBy || ' ' || substr(l2.\"Date\", 12, 5) FROM SyncTab d JOIN %1 l2"
-                   " ON l2.ID = d.CheckinID WHERE d.DuplicateOf = s.Uuid ORDER BY l2.\"Date\" LIMIT 1)")
-                   .arg(QLatin1String(LogSchema::kTable));
+        if (view != View::Plain)
+            sql += QStringLiteral(
+                       ", (SELECT d.LoggedBy || ' ' || substr(l2.\"Date\", 12, 5) FROM SyncTab d JOIN %1 l2"
+                       " ON l2.ID = d.CheckinID WHERE d.DuplicateOf = s.Uuid ORDER BY l2.\"Date\" LIMIT 1)")
+                       .arg(QLatin1String(LogSchema::kTable));
         sql += QStringLiteral(" FROM %1 LEFT JOIN SyncTab s ON s.CheckinID = %1.ID")
                    .arg(QLatin1String(LogSchema::kTable));
     } else {
@@ -57,7 +66,7 @@ void Walk(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
     QStringList where;
     if (!filter.IsEmpty())
         where << QStringLiteral("(") + filter.where + QStringLiteral(")");
-    if (shared && listed)
+    if (shared && view == View::Listed)
         where << QStringLiteral("s.DuplicateOf IS NULL");
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
@@ -89,7 +98,8 @@ void Walk(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
                 r.loggedBy = Text(stmt.getColumn(14));
                 r.conflict = stmt.getColumn(15).getInt() != 0;
                 r.duplicate = stmt.getColumn(16).getInt() != 0;
-                r.alsoLoggedBy = Text(stmt.getColumn(17));
+                if (view != View::Plain)
+                    r.alsoLoggedBy = Text(stmt.getColumn(17));
             }
             fn(r);
         }
@@ -105,13 +115,21 @@ void Walk(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
 void ForEach(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
              const std::function<void(const CCheckinRecord&)>& fn, long limit, long offset)
 {
-    Walk(db, filter, orderBy, fn, limit, offset, false);
+    Walk(db, filter, orderBy, fn, limit, offset, View::Plain);
 }
 
 void ForEachListed(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
                    const std::function<void(const CCheckinRecord&)>& fn)
 {
-    Walk(db, filter, orderBy, fn, -1, 0, true);
+    Walk(db, filter, orderBy, fn, -1, 0, View::Listed);
+}
+
+std::optional<CCheckinRecord> One(CDatabase& db, int id)
+{
+    std::optional<CCheckinRecord> found;
+    Walk(
+        db, LogFilter::Id(id), QString(), [&](const CCheckinRecord& r) { found = r; }, 1, 0, View::One);
+    return found;
 }
 
 } // namespace CheckinQuery

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 class CDatabase;
 
@@ -22,5 +23,7 @@ void ForEach(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
 // list that day is left out, and the one shown says who else logged it ("N4XYZ 19:02").
 void ForEachListed(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
                    const std::function<void(const CCheckinRecord&)>& fn);
+// One check-in as the list and the boxes show it (who else logged it included); none when it is gone.
+std::optional<CCheckinRecord> One(CDatabase& db, int id);
 
 } // namespace CheckinQuery

@@ -336,10 +336,7 @@ void CCheckinStore::CancelCompaction()
 
 std::optional<CCheckinRecord> CCheckinStore::Get(int id)
 {
-    std::optional<CCheckinRecord> found;
-    CheckinQuery::ForEach(
-        m_db, LogFilter::Id(id), QString(), [&](const CCheckinRecord& r) { found = r; }, 1);
-    return found;
+    return CheckinQuery::One(m_db, id);
 }
 
 std::vector<CCheckinRecord> CCheckinStore::Day(const QDate& day)
