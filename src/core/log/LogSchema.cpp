@@ -11,6 +11,9 @@ const char* const kFileName = "Logwarden-97.db";
 const char* const kTable = "LogwardenTab";
 
 namespace {
+// The conflicts are counted after every change, and are few: they have an index of their own.
+const char* const kConflictIndex =
+    "CREATE INDEX IF NOT EXISTS SyncTab_Conflict ON SyncTab(Uuid) WHERE Theirs IS NOT NULL;";
 // The shared club log's bookkeeping. SyncTab: per check-in its identity across the operators' logs, the
 // server's version this copy stands on (0: not on the server yet), the values at that version (JSON, the
 // base of a merge), who logged and last changed it, whether it is deleted (1, for everyone) or purged here
@@ -23,6 +26,7 @@ const char* const kSyncTables =
     " Version INTEGER NOT NULL DEFAULT 0, Base TEXT, LoggedBy TEXT, UpdatedBy TEXT,"
     " Deleted INTEGER NOT NULL DEFAULT 0, Theirs TEXT, DuplicateOf TEXT);"
     "CREATE INDEX IF NOT EXISTS SyncTab_DuplicateOf ON SyncTab(DuplicateOf) WHERE DuplicateOf IS NOT NULL;"
+    "%1"
     "CREATE TABLE IF NOT EXISTS OutboxTab(Seq INTEGER PRIMARY KEY AUTOINCREMENT, Uuid TEXT NOT NULL);"
     "CREATE TABLE IF NOT EXISTS SyncMeta(Key TEXT PRIMARY KEY, Value TEXT);";
 
@@ -65,8 +69,11 @@ void Prepare(CDatabase& db)
 {
     db.MakeDurable();
     PrepareNetTables(db);
-    if (db.GetUserVersion() >= kSchemaVersion && db.TableExists(QString::fromLatin1(kTable)))
+    if (db.GetUserVersion() >= kSchemaVersion && db.TableExists(QString::fromLatin1(kTable))) {
+        // A log made before the conflict index gets it now.
+        db.Execute(QString::fromLatin1(kConflictIndex));
         return;
+    }
     // The indexes serve the day filter and the call-sign prefix search.
     QStringList columns;
     for (const CColumn& c : kColumns)
@@ -80,7 +87,7 @@ void Prepare(CDatabase& db)
                               "COMMIT;")
                    .arg(QLatin1String(kTable), columns.join(QLatin1Char(',')))
                    .arg(kSchemaVersion)
-                   .arg(QLatin1String(kSyncTables)));
+                   .arg(QString::fromLatin1(kSyncTables).arg(QLatin1String(kConflictIndex))));
 }
 
 } // namespace LogSchema
