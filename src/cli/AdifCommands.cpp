@@ -72,15 +72,9 @@ int RunAdifExport(const QStringList& args)
             return usage(QStringLiteral("--to is before --from"));
         filter = LogFilter::Days(from, to);
     }
-    if (!QFileInfo::exists(log)) {
-        CliError(QStringLiteral("logwarden-cli adif-export: the log \"%1\" does not exist").arg(log));
+    const std::unique_ptr<CDatabase> db = CliOpenLog(QStringLiteral("adif-export"), log);
+    if (!db)
         return 1;
-    }
-    CDatabase db(log, CDatabase::ReadOnly);
-    if (!db.TableExists(QString::fromLatin1(LogSchema::kTable))) {
-        CliError(QStringLiteral("logwarden-cli adif-export: \"%1\" holds no check-in log").arg(log));
-        return 1;
-    }
     const CSettings settings(CSettings::DefaultPath(), DataFolder::Resolve(QCoreApplication::arguments()));
     CProgress progress;
     AdifExport::COptions options;
@@ -93,13 +87,13 @@ int RunAdifExport(const QStringList& args)
         std::fflush(stdout);
         CFdDevice stdOut(STDOUT_FILENO);
         try {
-            result = AdifExport::Write(db, filter, stdOut, options);
+            result = AdifExport::Write(*db, filter, stdOut, options);
         } catch (const CFileException&) {
             throw CFileException(
                 QStringLiteral("Cannot write to standard output: %1.").arg(stdOut.errorString()), out);
         }
     } else {
-        result = AdifExport::WriteFile(db, filter, out, options);
+        result = AdifExport::WriteFile(*db, filter, out, options);
     }
     if (result.cancelled) {
         CliError(QStringLiteral("The export was cancelled; %1 was left as it was.").arg(out));

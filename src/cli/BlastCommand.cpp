@@ -3,12 +3,10 @@
 #include "core/app/DataFolder.h"
 #include "core/app/Settings.h"
 #include "core/db/Database.h"
-#include "core/log/LogSchema.h"
 #include "core/mail/BlastEmail.h"
 #include "core/mail/MailText.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QUrl>
 
 namespace {
@@ -88,17 +86,11 @@ int RunBlast(const QStringList& argv)
     request.attachments = a.Values(QStringLiteral("attach"));
 
     const QString log = a.Value(QStringLiteral("log"));
-    if (!QFileInfo::exists(log)) {
-        CliError(QStringLiteral("logwarden-cli blast: the log \"%1\" does not exist").arg(log));
-        return 1;
-    }
     {
-        CDatabase db(log, CDatabase::ReadOnly);
-        if (!db.TableExists(QString::fromLatin1(LogSchema::kTable))) {
-            CliError(QStringLiteral("logwarden-cli blast: \"%1\" holds no check-in log").arg(log));
+        const std::unique_ptr<CDatabase> db = CliOpenLog(QStringLiteral("blast"), log);
+        if (!db)
             return 1;
-        }
-        request.stations = CBlastEmail::DistributionList(db, day);
+        request.stations = CBlastEmail::DistributionList(*db, day);
     }
     if (request.stations.empty()) {
         CliError(QStringLiteral("logwarden-cli blast: no station of %1 has an e-mail address; nothing sent")

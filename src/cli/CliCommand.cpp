@@ -1,6 +1,10 @@
 #include "cli/CliCommand.h"
 
 #include "core/app/DataFolder.h"
+#include "core/db/Database.h"
+#include "core/log/LogSchema.h"
+
+#include <QFileInfo>
 
 #include <atomic>
 #include <cstdio>
@@ -180,4 +184,18 @@ void CliError(const QString& text)
 {
     std::fputs(CliPrintable(text).toLocal8Bit().constData(), stderr);
     std::fputc('\n', stderr);
+}
+
+std::unique_ptr<CDatabase> CliOpenLog(const QString& command, const QString& path)
+{
+    if (!QFileInfo(path).isFile()) {
+        CliError(QStringLiteral("logwarden-cli %1: the log \"%2\" does not exist").arg(command, path));
+        return nullptr;
+    }
+    auto db = std::make_unique<CDatabase>(path, CDatabase::ReadOnly);
+    if (!db->TableExists(QString::fromLatin1(LogSchema::kTable))) {
+        CliError(QStringLiteral("logwarden-cli %1: \"%2\" holds no check-in log").arg(command, path));
+        return nullptr;
+    }
+    return db;
 }

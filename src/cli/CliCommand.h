@@ -5,8 +5,11 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <signal.h>
 #include <vector>
+
+class CDatabase;
 
 // A subcommand of logwarden-cli. Each one registers itself from its own source file:
 //   static CCliRegistrar reg{{"lookup", "lookup CALL [--fcc FILE]", "Look a call sign up ...", &RunLookup}};
@@ -82,3 +85,7 @@ QString CliPrintable(const QString& text);
 // escapes ("\x0a", "\x7c", "\u202e") and "\" as "\\", so that a field can neither start a record of
 // its own, shift the columns nor turn the line round.
 QString CliField(const QString& text);
+
+// Opens an existing log read-only for a command; nullptr, after saying why, when the file is missing or holds
+// no check-in log.
+std::unique_ptr<CDatabase> CliOpenLog(const QString& command, const QString& path);

@@ -4,11 +4,9 @@
 #include "core/app/FdDevice.h"
 #include "core/db/Database.h"
 #include "core/log/LogExport.h"
-#include "core/log/LogSchema.h"
 
 #include <QDate>
 #include <QFile>
-#include <QFileInfo>
 #include <cstdio>
 #include <unistd.h>
 
@@ -43,28 +41,22 @@ int RunExport(const QStringList& args)
                 QStringLiteral("'%1' is not a day (YYYY-MM-DD)").arg(a.Value(QStringLiteral("day"))));
         day = d;
     }
-    if (!QFileInfo::exists(log)) {
-        CliError(QStringLiteral("logwarden-cli export: the log \"%1\" does not exist").arg(log));
+    const std::unique_ptr<CDatabase> db = CliOpenLog(QStringLiteral("export"), log);
+    if (!db)
         return 1;
-    }
-    CDatabase db(log, CDatabase::ReadOnly);
-    if (!db.TableExists(QString::fromLatin1(LogSchema::kTable))) {
-        CliError(QStringLiteral("logwarden-cli export: \"%1\" holds no check-in log").arg(log));
-        return 1;
-    }
     long written = 0;
     if (out == QLatin1String("-")) {
         // Straight onto the descriptor: a failed write says why ("No space left on device").
         std::fflush(stdout);
         CFdDevice stdOut(STDOUT_FILENO);
         try {
-            written = LogExport::Write(db, day, stdOut);
+            written = LogExport::Write(*db, day, stdOut);
         } catch (const CFileException&) {
             throw CFileException(
                 QStringLiteral("Cannot write to standard output: %1.").arg(stdOut.errorString()), out);
         }
     } else {
-        written = LogExport::WriteFile(db, day, out);
+        written = LogExport::WriteFile(*db, day, out);
         CliError(QStringLiteral("%1 check-ins written to %2").arg(written).arg(out));
     }
     return 0;

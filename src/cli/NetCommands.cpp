@@ -1,12 +1,10 @@
 // logwarden-cli regulars and net-summary: who is missing from a night's net, and what the net came to.
 #include "cli/CliCommand.h"
 #include "core/db/Database.h"
-#include "core/log/LogSchema.h"
 #include "core/net/NetRegulars.h"
 #include "core/net/NetSummary.h"
 
 #include <QDate>
-#include <QFileInfo>
 #include <optional>
 
 namespace {
@@ -34,10 +32,6 @@ std::optional<int> ReadLogAndDay(const CCliArgs& a, const QString& command, cons
     out.day = QDate::fromString(a.Value(QStringLiteral("day")), Qt::ISODate);
     if (!out.day.isValid())
         return usage(QStringLiteral("'%1' is not a day (YYYY-MM-DD)").arg(a.Value(QStringLiteral("day"))));
-    if (!QFileInfo(out.log).isFile()) {
-        CliError(QStringLiteral("logwarden-cli %1: the log \"%2\" does not exist").arg(command, out.log));
-        return 1;
-    }
     return std::nullopt;
 }
 
@@ -82,12 +76,10 @@ int RunRegulars(const QStringList& args)
                      .arg(options2.nets));
         return 2;
     }
-    CDatabase db(in.log, CDatabase::ReadOnly);
-    if (!db.TableExists(QString::fromLatin1(LogSchema::kTable))) {
-        CliError(QStringLiteral("logwarden-cli regulars: \"%1\" holds no check-in log").arg(in.log));
+    const std::unique_ptr<CDatabase> db = CliOpenLog(QStringLiteral("regulars"), in.log);
+    if (!db)
         return 1;
-    }
-    for (const NetRegulars::CRegular& r : NetRegulars::Missing(db, in.day, options2))
+    for (const NetRegulars::CRegular& r : NetRegulars::Missing(*db, in.day, options2))
         CliPrint(QStringLiteral("%1|%2|%3|%4")
                      .arg(CliField(r.callSign), CliField(r.name), r.lastHeard.date().toString(Qt::ISODate))
                      .arg(r.times));
@@ -108,12 +100,10 @@ int RunNetSummary(const QStringList& args)
     CLogAndDay in;
     if (const std::optional<int> status = ReadLogAndDay(a, QStringLiteral("net-summary"), usageText, in))
         return *status;
-    CDatabase db(in.log, CDatabase::ReadOnly);
-    if (!db.TableExists(QString::fromLatin1(LogSchema::kTable))) {
-        CliError(QStringLiteral("logwarden-cli net-summary: \"%1\" holds no check-in log").arg(in.log));
+    const std::unique_ptr<CDatabase> db = CliOpenLog(QStringLiteral("net-summary"), in.log);
+    if (!db)
         return 1;
-    }
-    const CNetSummary summary = NetSummary::Summarize(db, in.day);
+    const CNetSummary summary = NetSummary::Summarize(*db, in.day);
     if (a.Has(QStringLiteral("html"))) {
         // Line by line: a control character in a call sign reaches the terminal as an escape.
         for (const QString& line : summary.Html().chopped(1).split(QLatin1Char('\n')))

@@ -6,13 +6,11 @@
 #include "core/app/OutputCheck.h"
 #include "core/app/Settings.h"
 #include "core/db/Database.h"
-#include "core/log/LogSchema.h"
 #include "core/web/PreNet.h"
 #include "core/web/UploadLog.h"
 #include "core/web/WebRequest.h"
 
 #include <QDate>
-#include <QFileInfo>
 #include <cstdio>
 
 namespace {
@@ -37,21 +35,6 @@ QString ClubServer(const CCliArgs& a, const QString& command)
         CliError(QStringLiteral("logwarden-cli %1: %2 (--server HOST, or the club's server in the window)")
                      .arg(command, PreNet::kSetServerFirst));
     return server;
-}
-
-// Opens the log read-only; nullptr (after saying why) when it is no log.
-std::unique_ptr<CDatabase> OpenLog(const QString& command, const QString& path)
-{
-    if (!QFileInfo::exists(path)) {
-        CliError(QStringLiteral("logwarden-cli %1: the log \"%2\" does not exist").arg(command, path));
-        return nullptr;
-    }
-    auto db = std::make_unique<CDatabase>(path, CDatabase::ReadOnly);
-    if (!db->TableExists(QString::fromLatin1(LogSchema::kTable))) {
-        CliError(QStringLiteral("logwarden-cli %1: \"%2\" holds no check-in log").arg(command, path));
-        return nullptr;
-    }
-    return db;
 }
 
 QDate ParseDay(const QString& text)
@@ -85,7 +68,7 @@ int RunNetLog(const QStringList& raw)
     if (out.isEmpty() && upload.isEmpty())
         return usage(QStringLiteral("give --out FILE, --upload URL or both"));
 
-    const std::unique_ptr<CDatabase> log = OpenLog(QStringLiteral("netlog"), logPath);
+    const std::unique_ptr<CDatabase> log = CliOpenLog(QStringLiteral("netlog"), logPath);
     if (!log)
         return 1;
     // The club's and the net's names as the window publishes them.
@@ -139,7 +122,7 @@ int RunPreNet(const QStringList& raw)
             return usage(
                 QStringLiteral("'%1' is not a day (YYYY-MM-DD)").arg(a.Value(QStringLiteral("day"))));
         const std::unique_ptr<CDatabase> log =
-            OpenLog(QStringLiteral("prenet"), a.Value(QStringLiteral("log")));
+            CliOpenLog(QStringLiteral("prenet"), a.Value(QStringLiteral("log")));
         if (!log)
             return 1;
         dayCalls = CCallSet::OfDay(*log, day);
