@@ -7,6 +7,7 @@
 #include "core/jobs/Progress.h"
 #include "core/log/CheckinStore.h"
 #include "core/log/LogSchema.h"
+#include "core/log/SharedCheckin.h"
 
 #include <QFile>
 #include <QHash>
@@ -39,8 +40,9 @@ public:
 
     bool InLog(const CCheckinRecord& r)
     {
-        if (m_uuid && !r.uuid.isEmpty()) {
-            m_uuid->bind(1, r.uuid.toStdString());
+        const QString uuid = NormalUuid(r.uuid);
+        if (m_uuid && !uuid.isEmpty()) {
+            m_uuid->bind(1, uuid.toStdString());
             const bool found = m_uuid->executeStep();
             m_uuid->reset();
             if (found)

@@ -516,10 +516,13 @@ bool CCheckinForm::TakeMatch(const QString& callSign)
         return false;
     if (!LeaveBoxes(true))
         return false;
-    // Nothing is written: the boxes show the station's newest check-in, ready for F5.
-    CCheckinRecord entry = *newest;
+    // Nothing is written: the boxes show the station's newest check-in, ready for F5: its values, never its
+    // identity.
+    CCheckinRecord entry = Blank(m_entry.date);
+    entry.callSign = newest->callSign;
+    for (QString CCheckinRecord::*box : kDataBoxes)
+        entry.*box = (*newest).*box;
     entry.comment.clear();
-    entry.date = m_entry.date;
     SetNewStation(entry);
     Q_EMIT entryChanged();
     Q_EMIT stateChanged();

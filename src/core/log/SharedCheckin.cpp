@@ -1,8 +1,22 @@
 #include "core/log/SharedCheckin.h"
 
+#include <QUuid>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+QString NormalUuid(const QString& text)
+{
+    // Only the plain form, 8-4-4-4-12 hexadecimal digits: "{...}" and the like are not taken.
+    if (text.size() != 36)
+        return QString();
+    const QUuid uuid = QUuid::fromString(text);
+    if (uuid.isNull())
+        return QString();
+    const QString normal = uuid.toString(QUuid::WithoutBraces);
+    return normal.compare(text, Qt::CaseInsensitive) == 0 ? normal : QString();
+}
 
 namespace SharedFields {
 

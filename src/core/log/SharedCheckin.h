@@ -18,7 +18,14 @@ struct CSharedCheckin
     CCheckinRecord values; // id, uuid and the read-only extras unused
     QString loggedBy;
     QString updatedBy;
+    // Why the log cannot take this row as the server holds it (a date it cannot hold, a field too large):
+    // it is set aside, never pulled, and nothing here is wiped for it. Empty for a row that can be taken.
+    QString setAside;
 };
+
+// The identity as the server keeps it: a UUID in lower case ("E3B0...-..." is the same check-in); empty for
+// anything else (braces, another form, not a UUID), which takes a new identity.
+QString NormalUuid(const QString& text);
 
 namespace SharedFields {
 
