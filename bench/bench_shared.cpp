@@ -40,7 +40,8 @@ struct COperator
         LogSchema::Prepare(db);
         store.ShareWith(QStringLiteral("Bench Net"), call);
         engine = std::make_unique<CSyncEngine>(
-            store, CSharedLogOptions{conninfo, QString(), QStringLiteral("Bench Net"), call, QString()});
+            store,
+            CSharedLogOptions{conninfo, QString(), QStringLiteral("Bench Net"), call, QString(), true});
     }
     CDatabase db;
     CCheckinStore store;

@@ -193,6 +193,7 @@ std::unique_ptr<CDatabase> CliOpenLog(const QString& command, const QString& pat
         return nullptr;
     }
     auto db = std::make_unique<CDatabase>(path, CDatabase::ReadOnly);
+    LogSchema::RefuseNewer(*db);
     if (!db->TableExists(QString::fromLatin1(LogSchema::kTable))) {
         CliError(QStringLiteral("logwarden-cli %1: \"%2\" holds no check-in log").arg(command, path));
         return nullptr;

@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -89,6 +90,8 @@ int RunAdd(const QStringList& args)
     QString refused;
     QObject::connect(&form, &CCheckinForm::message, [&](const QString& text) { refused = text; });
     form.SelectDay(when.date());
+    // A new station: the day's first check-in shown in the boxes is no part of it.
+    form.NewStation(true);
     CCheckinRecord entry;
     entry.callSign = a.Value(QStringLiteral("call")).trimmed().toUpper();
     entry.name = a.Value(QStringLiteral("name"));
@@ -116,8 +119,8 @@ int RunAdd(const QStringList& args)
     return 0;
 }
 
-const QString kSyncUsage =
-    QStringLiteral("sync --log FILE --db CONNINFO --net NAME [--operator CALL] (--once | --follow)");
+const QString kSyncUsage = QStringLiteral(
+    "sync --log FILE --db CONNINFO --net NAME [--operator CALL] [--create-net] (--once | --follow)");
 
 int TermPipe[2] = {-1, -1};
 
@@ -133,7 +136,8 @@ int RunSync(const QStringList& args)
                              QStringLiteral("operator")};
     const CCliArgs a(args, values);
     if (const QString why =
-            a.Unexpected(values + QStringList{QStringLiteral("once"), QStringLiteral("follow")});
+            a.Unexpected(values + QStringList{QStringLiteral("once"), QStringLiteral("follow"),
+                                              QStringLiteral("create-net")});
         !why.isEmpty())
         return Usage(QStringLiteral("sync"), kSyncUsage, why);
     for (const QString& required : {QStringLiteral("log"), QStringLiteral("db"), QStringLiteral("net")})
@@ -145,20 +149,59 @@ int RunSync(const QStringList& args)
     const auto db = OpenLog(a.Value(QStringLiteral("log")));
     CCheckinStore store(*db);
     const QString operatorCall = a.Value(QStringLiteral("operator"), store.Operator()).trimmed().toUpper();
-    if (store.SharedNet() != a.Value(QStringLiteral("net")) || store.Operator() != operatorCall)
-        store.ShareWith(a.Value(QStringLiteral("net")), operatorCall);
-    CSyncEngine engine(store, {a.Value(QStringLiteral("db")), QString(), a.Value(QStringLiteral("net")),
-                               operatorCall, QString()});
+    if (operatorCall.isEmpty())
+        return Usage(
+            QStringLiteral("sync"), kSyncUsage,
+            QStringLiteral("--operator CALL is required the first time (who logs at this computer)"));
+    QString net = a.Value(QStringLiteral("net")).trimmed();
+    if (SharedServer::NetKey(store.SharedNet()) != SharedServer::NetKey(net) ||
+        store.Operator() != operatorCall) {
+        // The log moves to the net only once the server is reached and has it (or made it, when asked).
+        CPgConnection server(a.Value(QStringLiteral("db")), QString(), QStringLiteral("logwarden-cli"));
+        SharedServer::CheckVersion(server);
+        std::optional<SharedServer::CNet> found = SharedServer::FindNet(server, net);
+        if (!found && a.Has(QStringLiteral("create-net")))
+            found = SharedServer::CreateNet(server, net);
+        if (!found) {
+            const QStringList nets = SharedServer::Nets(server);
+            CliError(
+                QStringLiteral("logwarden-cli sync: the shared log on %1 has no net named \"%2\"%3; give "
+                               "--create-net to create it")
+                    .arg(server.Where(), CliPrintable(net),
+                         nets.isEmpty() ? QString()
+                                        : QStringLiteral(" (its nets: %1)")
+                                              .arg(CliPrintable(nets.join(QStringLiteral(", "))))));
+            return 1;
+        }
+        net = found->name;
+        store.ShareWith(net, operatorCall);
+    }
+    CSyncEngine engine(store, {a.Value(QStringLiteral("db")), QString(), net, operatorCall, QString(),
+                               a.Has(QStringLiteral("create-net"))});
+    // Exit 0 only when the server has everything: what is left behind is said, and exits 1.
     const auto report = [&] {
-        CliPrint(QStringLiteral("pushed %1, pulled %2, conflicts %3")
-                     .arg(engine.Pushed())
-                     .arg(engine.Pulled())
-                     .arg(engine.Conflicts()));
+        const int pending = engine.Pending();
+        const int setAside = engine.SetAside();
+        QString line = QStringLiteral("pushed %1, pulled %2, conflicts %3")
+                           .arg(engine.Pushed())
+                           .arg(engine.Pulled())
+                           .arg(engine.Conflicts());
+        if (pending > 0)
+            line += QStringLiteral(", %1 pending").arg(pending);
+        if (setAside > 0)
+            line += QStringLiteral(", %1 set aside").arg(setAside);
+        CliPrint(line);
+        for (const CCheckinStore::CSetAside& s : store.SetAsideList()) {
+            const std::optional<CCheckinRecord> r = s.id ? store.Get(s.id) : std::nullopt;
+            CliError(QStringLiteral("logwarden-cli sync: %1 (%2) set aside: %3")
+                         .arg(CliPrintable(r ? r->callSign : QStringLiteral("a check-in of the server")),
+                              s.uuid, CliPrintable(s.reason)));
+        }
+        return pending + setAside > 0 ? 1 : 0;
     };
     if (a.Has(QStringLiteral("once"))) {
         engine.SyncOnce();
-        report();
-        return 0;
+        return report();
     }
     // --follow: until SIGTERM or Ctrl+C, then what is queued goes out.
     if (pipe(TermPipe) != 0)
@@ -181,8 +224,7 @@ int RunSync(const QStringList& args)
     engine.Start();
     QCoreApplication::exec();
     engine.Stop(true);
-    report();
-    return 0;
+    return report();
 }
 
 int RunConflicts(const QStringList& args)
@@ -192,7 +234,10 @@ int RunConflicts(const QStringList& args)
         !why.isEmpty() || !a.Has(QStringLiteral("log")))
         return Usage(QStringLiteral("conflicts"), QStringLiteral("conflicts --log FILE"),
                      why.isEmpty() ? QStringLiteral("--log FILE is required") : why);
-    const auto db = OpenLog(a.Value(QStringLiteral("log")));
+    // Only read: a missing file is not created, an old one not upgraded.
+    const auto db = CliOpenLog(QStringLiteral("conflicts"), a.Value(QStringLiteral("log")));
+    if (!db)
+        return 1;
     CCheckinStore store(*db);
     // ID|CALL|DATE|FIELD|MINE|THEIRS, a line per field in conflict.
     for (const int id : store.Conflicts()) {
@@ -209,6 +254,15 @@ int RunConflicts(const QStringList& args)
                                   CliField(SharedFields::Text(*mine, SharedFields::Field(f))),
                                   CliField(SharedFields::Text(*theirs, SharedFields::Field(f)))));
     }
+    // ID|CALL|DATE|Set aside|REASON|: what the server refused or the log could not take (ID 0: on the
+    // server only).
+    for (const CCheckinStore::CSetAside& s : store.SetAsideList()) {
+        const std::optional<CCheckinRecord> r = s.id ? store.Get(s.id) : std::nullopt;
+        CliPrint(QStringLiteral("%1|%2|%3|Set aside|%4|")
+                     .arg(s.id)
+                     .arg(CliField(r ? r->callSign : QString()), r ? r->date.ToStorage() : QString(),
+                          CliField(s.reason)));
+    }
     return 0;
 }
 
@@ -224,7 +278,9 @@ CCliRegistrar regAdd{
 CCliRegistrar regSync{
     {QStringLiteral("sync"), kSyncUsage,
      QStringLiteral("Keep the log in step with the shared club log: once, or until SIGTERM "
-                    "(then what is queued goes out). Prints \"pushed N, pulled M, conflicts K\"."),
+                    "(then what is queued goes out). Prints \"pushed N, pulled M, conflicts K\" and what is "
+                    "left behind; exits 1 unless the server has every change. A net the server does not have "
+                    "is created only with --create-net."),
      &RunSync}};
 CCliRegistrar regConflicts{{QStringLiteral("conflicts"), QStringLiteral("conflicts --log FILE"),
                             QStringLiteral("List the fields two operators changed differently: "

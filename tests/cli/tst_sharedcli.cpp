@@ -21,7 +21,7 @@ class TestSharedCli : public QObject
     {
         return RunCli({QStringLiteral("sync"), QStringLiteral("--log"), log, QStringLiteral("--db"),
                        m_server->ConnInfo(), QStringLiteral("--net"), QStringLiteral("Tuesday Net"),
-                       QStringLiteral("--operator"), op, mode});
+                       QStringLiteral("--operator"), op, QStringLiteral("--create-net"), mode});
     }
     CCliRun Add(const QString& log, const QString& call, const QStringList& more = {})
     {

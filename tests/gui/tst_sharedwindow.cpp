@@ -82,6 +82,7 @@ private Q_SLOTS:
             d.findChild<QCheckBox*>(QStringLiteral("sharedEnabled"))->setChecked(true);
             d.findChild<QLineEdit*>(QStringLiteral("sharedServer"))->setText(m_server->ConnInfo());
             d.findChild<QLineEdit*>(QStringLiteral("sharedNet"))->setText(QStringLiteral("Tuesday Net"));
+            d.findChild<QCheckBox*>(QStringLiteral("sharedCreateNet"))->setChecked(true);
             d.findChild<QLineEdit*>(QStringLiteral("sharedOperator"))->setText(QStringLiteral("n4ncs"));
             d.accept();
         });

@@ -7,6 +7,7 @@
 #include "core/log/LogFilter.h"
 #include "core/log/LogMaintenance.h"
 #include "core/log/LogSchema.h"
+#include "core/log/LogText.h"
 #include "core/log/detail/LogwardenSet.h"
 #include "core/log/detail/SyncTables.h"
 
@@ -58,11 +59,13 @@ QList<int> CCheckinStore::AddMany(const std::vector<CCheckinRecord>& records, Un
             added.push_back(record);
             CCheckinRecord& r = added.back();
             r.id = static_cast<int>(set.GetLastInsertedKey());
-            r.uuid = record.uuid.isEmpty() ? SyncTables::NewUuid() : record.uuid;
+            // A new check-in is a new identity, whatever filled its values (a match, a regular, a
+            // callbook answer): taking a station's fields never takes another check-in's place.
+            r.uuid = SyncTables::Added(m_db.Handle(), r.id, QString(), m_operator, Queueing());
             r.loggedBy = m_operator;
             r.alsoLoggedBy.clear();
             r.conflict = false;
-            SyncTables::Added(m_db.Handle(), r.id, r.uuid, m_operator, Queueing());
+            r.duplicate = false;
         }
         set.Close();
         transaction.commit();
@@ -112,7 +115,8 @@ int CCheckinStore::CBulkAdd::Add(const CCheckinRecord& record)
         m_set->Update();
         ++m_added;
         const int id = static_cast<int>(m_set->GetLastInsertedKey());
-        // Its identity (the file's, when it carries one) beside it, and queued when the log is shared.
+        // Its identity (the file's, when it carries a UUID no other check-in here holds) beside it, and
+        // queued when the log is shared.
         SyncTables::Added(m_store.m_db.Handle(), id, record.uuid, m_store.m_operator, m_store.Queueing());
         return id;
     } catch (const CLogwardenException&) {
@@ -467,6 +471,18 @@ QString CCheckinStore::Undo()
         Save(*current);
         return QStringLiteral("Undid %1.").arg(what);
     }
+    case CUndoStep::Kind::Merge: {
+        // The others come back under their own identity; this one's fields as they were.
+        Restore({step.before.begin() + 1, step.before.end()});
+        std::optional<CCheckinRecord> current = Get(step.before.front().id);
+        if (current) {
+            for (int i = 0; i < SharedFields::kCount; ++i)
+                if (SharedFields::Same(*current, step.after.front(), SharedFields::Field(i)))
+                    SharedFields::Copy(*current, step.before.front(), SharedFields::Field(i));
+            Save(*current);
+        }
+        return QStringLiteral("Undid %1: restored.").arg(what);
+    }
     case CUndoStep::Kind::PreNetMove: {
         QList<int> ids;
         for (const CCheckinRecord& r : step.after)
@@ -529,7 +545,8 @@ void CCheckinStore::EmitChanged(const QList<int>& ids)
             Q_EMIT checkinChanged(*r);
 }
 
-CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedCheckin>& rows)
+CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedCheckin>& rows,
+                                                   const QString& net)
 {
     CApplied applied;
     QList<int> gone;
@@ -542,20 +559,38 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
         SQLite::Statement del = DeleteById(m_db);
         std::unique_ptr<CLogwardenSet> adder;
         for (const CSharedCheckin& row : rows) {
-            const std::optional<SyncTables::CLocal> local = SyncTables::Find(h, row.uuid);
+            std::optional<SyncTables::CLocal> local = SyncTables::Find(h, row.uuid);
+            if (!row.setAside.isEmpty()) {
+                // What the log cannot hold is neither taken nor allowed to wipe anything here.
+                if (local)
+                    SyncTables::SetAside(h, row.uuid, row.setAside);
+                else
+                    SyncTables::SetAsideUnknown(h, row.uuid, row.version, net, row.setAside);
+                ++applied.setAside;
+                continue;
+            }
+            if (local && local->version == 0 && local->id > 0) {
+                // Another station's check-in on the server holds this identity (a copied log, a file
+                // imported twice): both stay, this one takes a new identity and goes out as new.
+                const std::optional<CCheckinRecord> mine = Get(local->id);
+                if (mine && !LogText::SameCallSign(mine->callSign, row.values.callSign)) {
+                    SyncTables::Rekey(h, row.uuid, QString());
+                    local.reset();
+                }
+            }
             if (local && row.version <= local->version)
                 continue; // seen already
             if (!local || (local->id == 0 && local->deleted == 1)) {
                 // New here, or brought back by another operator (their change beats a deletion of mine
                 // that has not gone out: nothing anybody typed is lost).
                 if (row.deleted) {
-                    SyncTables::Record(h, row.uuid, 0, 1, row, QByteArray());
+                    SyncTables::Record(h, row.uuid, 0, 1, row, QByteArray(), net);
                     if (local)
                         SyncTables::DropQueued(h, row.uuid);
                     continue;
                 }
                 const int id = Insert(adder, row.values);
-                SyncTables::Record(h, row.uuid, id, 0, row, QByteArray());
+                SyncTables::Record(h, row.uuid, id, 0, row, QByteArray(), net);
                 SyncTables::DropQueued(h, row.uuid);
                 applied.added << id;
                 const QList<int> moved = SyncTables::MarkDuplicates(h, id);
@@ -575,7 +610,7 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
             }
             if (local->id == 0) {
                 // Purged here: the net keeps it, this file does not.
-                SyncTables::Record(h, row.uuid, 0, local->deleted, row, QByteArray());
+                SyncTables::Record(h, row.uuid, 0, local->deleted, row, QByteArray(), net);
                 continue;
             }
             std::optional<CCheckinRecord> mine = Get(local->id);
@@ -585,7 +620,7 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
                 del.bind(1, local->id);
                 del.exec();
                 del.reset();
-                SyncTables::Record(h, row.uuid, 0, 1, row, QByteArray());
+                SyncTables::Record(h, row.uuid, 0, 1, row, QByteArray(), net);
                 gone << local->id;
                 for (const int moved : SyncTables::ReleaseDuplicates(h, row.uuid))
                     if (!applied.changed.contains(moved))
@@ -594,13 +629,13 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
             }
             if (row.deleted) {
                 // Changed here, deleted there: the change goes out and brings the check-in back.
-                SyncTables::Record(h, row.uuid, local->id, 0, row, local->theirsJson);
+                SyncTables::Record(h, row.uuid, local->id, 0, row, local->theirsJson, net);
                 continue;
             }
             // A conflict the operator has not settled counts as a change waiting here.
             if (!local->pending && !local->conflict) {
                 Write(local->id, row.values);
-                SyncTables::Record(h, row.uuid, local->id, 0, row, QByteArray());
+                SyncTables::Record(h, row.uuid, local->id, 0, row, QByteArray(), net);
                 applied.changed << local->id;
                 continue;
             }
@@ -614,7 +649,7 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
                 theirs = SharedFields::ConflictToJson(row.values, m.conflicts);
                 ++applied.conflicts;
             }
-            SyncTables::Record(h, row.uuid, local->id, 0, row, theirs);
+            SyncTables::Record(h, row.uuid, local->id, 0, row, theirs, net);
             // Nothing to send when what would go out (the fields in conflict as the server has them) is what
             // the server has.
             CCheckinRecord outgoing = m.merged;
@@ -644,7 +679,7 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
     return applied;
 }
 
-void CCheckinStore::AcknowledgePush(qint64 seq, const CSharedCheckin& pushed)
+void CCheckinStore::AcknowledgePush(qint64 seq, const CSharedCheckin& pushed, const QString& net)
 {
     SQLite::Database& h = m_db.Handle();
     try {
@@ -655,7 +690,7 @@ void CCheckinStore::AcknowledgePush(qint64 seq, const CSharedCheckin& pushed)
         } else if (local && pushed.version > local->version) {
             // A conflict waiting for the operator stays (its fields went out as the server had them).
             SyncTables::Record(h, pushed.uuid, local->id, local->id ? 0 : local->deleted, pushed,
-                               local->theirsJson);
+                               local->theirsJson, net);
             SyncTables::DropQueued(h, pushed.uuid, seq);
         }
         transaction.commit();
@@ -669,6 +704,8 @@ QList<int> CCheckinStore::Conflicts()
 {
     QList<int> ids;
     try {
+        if (!m_db.TableExists(QStringLiteral("SyncTab")))
+            return ids; // a log that was never shared
         SQLite::Statement st(m_db.Handle(),
                              "SELECT CheckinID FROM SyncTab WHERE Theirs IS NOT NULL AND CheckinID"
                              " IS NOT NULL ORDER BY CheckinID");
@@ -713,33 +750,82 @@ bool CCheckinStore::ResolveConflict(int id, const CCheckinRecord& values)
     return true;
 }
 
-bool CCheckinStore::MergeDuplicates(int id)
+std::optional<CCheckinStore::CMergeProposal> CCheckinStore::ProposeMerge(int id)
+{
+    try {
+        SQLite::Database& h = m_db.Handle();
+        const std::optional<SyncTables::CLocal> local = SyncTables::FindById(h, id);
+        std::optional<CCheckinRecord> keep = Get(id);
+        if (!local || !keep)
+            return std::nullopt;
+        const QList<int> others = SyncTables::DuplicatesOf(h, local->uuid);
+        if (others.isEmpty())
+            return std::nullopt;
+        CMergeProposal p;
+        p.merged = *keep;
+        p.theirs = *keep;
+        for (const int other : others) {
+            const std::optional<CCheckinRecord> o = Get(other);
+            if (!o)
+                continue;
+            if (p.otherOperator.isEmpty())
+                p.otherOperator = o->loggedBy;
+            for (const SharedFields::Field f :
+                 {SharedFields::Name, SharedFields::Street, SharedFields::Location, SharedFields::Comment,
+                  SharedFields::Class, SharedFields::Grid, SharedFields::Email}) {
+                const QString mine = SharedFields::Text(p.merged, f);
+                const QString theirs = SharedFields::Text(*o, f);
+                if (theirs.isEmpty() || SharedFields::Same(p.merged, *o, f))
+                    continue;
+                if (mine.isEmpty()) {
+                    SharedFields::Copy(p.merged, *o, f);
+                    SharedFields::Copy(p.theirs, *o, f);
+                } else if (!p.conflicts.contains(f)) {
+                    // Both typed something else: nobody's text goes without the operator's word.
+                    SharedFields::Copy(p.theirs, *o, f);
+                    p.conflicts << f;
+                }
+            }
+            p.merged.hasComments |= o->hasComments;
+            p.merged.hasTraffic |= o->hasTraffic;
+            p.merged.acknowledged |= o->acknowledged;
+        }
+        p.theirs.hasComments = p.merged.hasComments;
+        p.theirs.hasTraffic = p.merged.hasTraffic;
+        p.theirs.acknowledged = p.merged.acknowledged;
+        return p;
+    } catch (const CLogwardenException&) {
+        throw;
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+}
+
+bool CCheckinStore::MergeDuplicates(int id, const CCheckinRecord& values, Undoable undoable)
 {
     SQLite::Database& h = m_db.Handle();
     QList<int> merged;
+    std::vector<CCheckinRecord> before;
+    std::optional<CCheckinRecord> keep;
     try {
         SQLite::Transaction transaction(h);
         const std::optional<SyncTables::CLocal> local = SyncTables::FindById(h, id);
-        std::optional<CCheckinRecord> keep = Get(id);
+        keep = Get(id);
         if (!local || !keep)
             return false;
         merged = SyncTables::DuplicatesOf(h, local->uuid);
         if (merged.isEmpty())
             return false;
-        for (const int other : merged) {
-            const std::optional<CCheckinRecord> o = Get(other);
-            if (!o)
-                continue;
-            for (QString CCheckinRecord::*f :
-                 {&CCheckinRecord::name, &CCheckinRecord::street, &CCheckinRecord::location,
-                  &CCheckinRecord::comment, &CCheckinRecord::cls, &CCheckinRecord::yourGrid,
-                  &CCheckinRecord::email})
-                if (((*keep).*f).isEmpty())
-                    (*keep).*f = (*o).*f;
-            keep->hasComments |= o->hasComments;
-            keep->hasTraffic |= o->hasTraffic;
-            keep->acknowledged |= o->acknowledged;
-        }
+        before.push_back(*keep);
+        for (const int other : merged)
+            if (const std::optional<CCheckinRecord> o = Get(other))
+                before.push_back(*o);
+        // The values chosen; the identity, the call and the time stay this check-in's.
+        for (const SharedFields::Field f :
+             {SharedFields::Name, SharedFields::Street, SharedFields::Location, SharedFields::Comment,
+              SharedFields::Class, SharedFields::Grid, SharedFields::Email, SharedFields::HasComments,
+              SharedFields::HasTraffic, SharedFields::Acknowledged})
+            SharedFields::Copy(*keep, values, f);
         Write(id, *keep);
         SyncTables::Changed(h, id, m_operator, Queueing());
         SQLite::Statement del = DeleteById(m_db);
@@ -758,5 +844,65 @@ bool CCheckinStore::MergeDuplicates(int id)
     Q_EMIT checkinsRemoved(merged);
     EmitChanged({id});
     Q_EMIT sharedStateChanged();
+    if (undoable == Undoable::Yes)
+        Remember({CUndoStep::Kind::Merge, before, {*keep}});
     return true;
+}
+
+void CCheckinStore::PrepareSync()
+{
+    if (!Queueing())
+        return;
+    try {
+        SQLite::Transaction transaction(m_db.Handle());
+        SyncTables::QueueUnshared(m_db.Handle(), m_operator);
+        SyncTables::RetrySetAside(m_db.Handle());
+        transaction.commit();
+    } catch (const CLogwardenException&) {
+        throw;
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+    Q_EMIT sharedStateChanged();
+}
+
+void CCheckinStore::SetAside(const QString& uuid, const QString& reason)
+{
+    try {
+        SyncTables::SetAside(m_db.Handle(), uuid, reason);
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+    Q_EMIT sharedStateChanged();
+}
+
+void CCheckinStore::Rekey(const QString& uuid)
+{
+    try {
+        SQLite::Transaction transaction(m_db.Handle());
+        const std::optional<SyncTables::CLocal> local = SyncTables::Find(m_db.Handle(), uuid);
+        // Only what never reached the server: an agreed identity is the server's own.
+        if (local && local->version == 0)
+            SyncTables::Rekey(m_db.Handle(), uuid, QString());
+        transaction.commit();
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+    Q_EMIT sharedStateChanged();
+}
+
+QList<CCheckinStore::CSetAside> CCheckinStore::SetAsideList()
+{
+    QList<CSetAside> list;
+    try {
+        if (!m_db.TableExists(QStringLiteral("SyncTab")))
+            return list;
+        for (const SyncTables::CSetAside& a : SyncTables::SetAsideList(m_db.Handle()))
+            list.append({a.id, a.uuid, a.reason});
+    } catch (const CLogwardenException&) {
+        throw;
+    } catch (const std::exception& e) {
+        m_db.Raise(e);
+    }
+    return list;
 }

@@ -122,20 +122,47 @@ public:
     {
         QList<int> added, changed, removed;
         int conflicts = 0;
+        int setAside = 0;
     };
-    // What other operators changed, from the server, in one transaction: each check-in merged field by field
-    // with what waits here to go out.
-    CApplied ApplyRemote(const std::vector<CSharedCheckin>& rows);
-    // The server took what was queued for pushed.uuid up to seq: the check-in now stands at pushed.version
-    // with pushed.values.
-    void AcknowledgePush(qint64 seq, const CSharedCheckin& pushed);
+    // What other operators changed, from the server's net (its name as the server spells it), in one
+    // transaction: each check-in merged field by field with what waits here to go out.
+    CApplied ApplyRemote(const std::vector<CSharedCheckin>& rows, const QString& net = QString());
+    // The server took what was queued for pushed.uuid up to seq (0: nothing of the outbox, the agreed state
+    // sent again): the check-in now stands at pushed.version with pushed.values, in net.
+    void AcknowledgePush(qint64 seq, const CSharedCheckin& pushed, const QString& net = QString());
+    // Before a connection's comparison: check-ins without an identity get one and go out (a log from before
+    // sharing, or one whose check-in lost its identity), and what was set aside is tried again.
+    void PrepareSync();
+    // The server refused the check-in: it is set aside with the reason, and the rest goes on.
+    void SetAside(const QString& uuid, const QString& reason);
+    // Another check-in on the server has this identity: this one takes a new one.
+    void Rekey(const QString& uuid);
+    // The check-ins set aside, with their reasons.
+    struct CSetAside
+    {
+        int id = 0; // 0: on the server only
+        QString uuid;
+        QString reason;
+    };
+    QList<CSetAside> SetAsideList();
     // The operator's answer to a conflict: the values the check-in keeps (theirs, mine, or edited).
     bool ResolveConflict(int id, const CCheckinRecord& values);
     // The values of the other side of a conflict, and the fields in conflict.
     std::optional<CCheckinRecord> Theirs(int id);
-    // Takes the check-ins that other operators logged for the same station that day into this one: empty
-    // fields filled from them, the flags of both, the others deleted for everyone.
-    bool MergeDuplicates(int id);
+    // What merging the check-ins other operators logged for the same station that day into this one would
+    // give: empty fields filled from them, the flags of both; conflicts, the fields they hold differently
+    // (the operator chooses, as for a conflict), with the other operator's values in theirs.
+    struct CMergeProposal
+    {
+        CCheckinRecord merged;
+        CCheckinRecord theirs;
+        QList<SharedFields::Field> conflicts;
+        QString otherOperator;
+    };
+    std::optional<CMergeProposal> ProposeMerge(int id);
+    // Makes the check-in one with those values, the others deleted for everyone; undoable (they come back
+    // under their own identity, this one's fields as they were).
+    bool MergeDuplicates(int id, const CCheckinRecord& values, Undoable undoable = Undoable::Yes);
 
 Q_SIGNALS:
     void checkinAdded(const CCheckinRecord& record);

@@ -1,9 +1,14 @@
 #include "core/log/LogSchema.h"
 
+#include "core/Exceptions.h"
 #include "core/db/Database.h"
+#include "core/log/detail/SyncTables.h"
 #include "core/net/NetTimes.h"
 
 #include <QStringList>
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+#include <SQLiteCpp/Transaction.h>
 
 namespace LogSchema {
 
@@ -19,20 +24,72 @@ const char* const kConflictIndex =
 // base of a merge), who logged and last changed it, whether it is deleted (1, for everyone) or purged here
 // only (2), the other operator's values while two changes of one field wait for the operator (Theirs), and
 // the check-in of the same station by another operator that day it duplicates (DuplicateOf). CheckinID is
-// null once the check-in is gone here. OutboxTab: the changes not yet on the server, in order, written in
+// null once the check-in is gone here. Net: the net the identity was agreed in (null until the server has
+// it): a log moved to another net sends nothing of the first one there. Refused: why the server refused this
+// check-in or why it could not be taken from the server (it is set aside, and tried again at the next
+// connection or change). OutboxTab: the changes not yet on the server, in order, written in
 // the same transaction as the change. SyncMeta: the net this log shares, and the like.
 const char* const kSyncTables =
     "CREATE TABLE IF NOT EXISTS SyncTab(Uuid TEXT PRIMARY KEY, CheckinID INTEGER UNIQUE,"
     " Version INTEGER NOT NULL DEFAULT 0, Base TEXT, LoggedBy TEXT, UpdatedBy TEXT,"
-    " Deleted INTEGER NOT NULL DEFAULT 0, Theirs TEXT, DuplicateOf TEXT);"
+    " Deleted INTEGER NOT NULL DEFAULT 0, Theirs TEXT, DuplicateOf TEXT, Net TEXT, Refused TEXT);"
     "CREATE INDEX IF NOT EXISTS SyncTab_DuplicateOf ON SyncTab(DuplicateOf) WHERE DuplicateOf IS NOT NULL;"
     "%1"
     "CREATE TABLE IF NOT EXISTS OutboxTab(Seq INTEGER PRIMARY KEY AUTOINCREMENT, Uuid TEXT NOT NULL);"
     "CREATE TABLE IF NOT EXISTS SyncMeta(Key TEXT PRIMARY KEY, Value TEXT);";
 
-// 1: the check-in table; 2: the shared log's bookkeeping beside it.
-const int kSchemaVersion = 2;
+// 1: the check-in table; 2: the shared log's bookkeeping beside it; 3: the net of each identity, and the
+// check-ins set aside.
+const int kSchemaVersion = 3;
+
+bool HasColumn(CDatabase& db, const char* table, const char* column)
+{
+    SQLite::Statement st(db.Handle(),
+                         std::string("SELECT 1 FROM pragma_table_info('") + table + "') WHERE name = ?");
+    st.bind(1, column);
+    return st.executeStep();
+}
+
+// 2 -> 3: the new columns, and identities that are not lower-case UUIDs (an import took them as they came)
+// replaced, when they never reached the server, so that the server can take them.
+void UpgradeTo3(CDatabase& db)
+{
+    SQLite::Transaction transaction(db.Handle());
+    for (const char* column : {"Net", "Refused"})
+        if (!HasColumn(db, "SyncTab", column))
+            db.Execute(QStringLiteral("ALTER TABLE SyncTab ADD COLUMN %1 TEXT").arg(QLatin1String(column)));
+    QStringList odd;
+    {
+        SQLite::Statement st(db.Handle(), "SELECT Uuid FROM SyncTab WHERE Version = 0");
+        while (st.executeStep()) {
+            const QString uuid = QString::fromUtf8(st.getColumn(0).getText());
+            if (NormalUuid(uuid) != uuid)
+                odd << uuid;
+        }
+    }
+    for (const QString& uuid : odd) {
+        // Its lower-case form, unless another check-in holds that already.
+        QString target = NormalUuid(uuid);
+        if (!target.isEmpty() && SyncTables::Find(db.Handle(), target))
+            target.clear();
+        SyncTables::Rekey(db.Handle(), uuid, target);
+    }
+    db.Execute(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion));
+    transaction.commit();
+}
 } // namespace
+
+void RefuseNewer(CDatabase& db)
+{
+    const int version = db.GetUserVersion();
+    if (version > kSchemaVersion)
+        throw CDBException(QStringLiteral("The log \"%1\" was written by a newer version of Logwarden (log "
+                                          "format %2; this version reads up to %3): it is left as it is. "
+                                          "Open it with the newer version.")
+                               .arg(db.GetPath())
+                               .arg(version)
+                               .arg(kSchemaVersion));
+}
 
 const CColumn kColumns[kColumnCount] = {
     // IDs are never reused (AUTOINCREMENT); call signs compare without regard to case, as they always have.
@@ -67,8 +124,11 @@ void PrepareNetTables(CDatabase& db)
 
 void Prepare(CDatabase& db)
 {
+    RefuseNewer(db);
     db.MakeDurable();
     PrepareNetTables(db);
+    if (db.GetUserVersion() == 2 && db.TableExists(QString::fromLatin1(kTable)))
+        UpgradeTo3(db);
     if (db.GetUserVersion() >= kSchemaVersion && db.TableExists(QString::fromLatin1(kTable))) {
         // A log made before the conflict index gets it now.
         db.Execute(QString::fromLatin1(kConflictIndex));

@@ -25,7 +25,10 @@ QString ColumnList();
 // The tables of the net beside the check-ins (the start and end stamps), created when missing; Prepare
 // calls it.
 void PrepareNetTables(CDatabase& db);
-// Creates the table and its indexes when they are missing; the connection becomes durable.
+// Creates the table and its indexes when they are missing, or brings an older log up to date; the
+// connection becomes durable. A log of a newer version raises CDBException and is not touched.
 void Prepare(CDatabase& db);
+// Raises CDBException for a log written by a newer version (what every reader checks before it reads).
+void RefuseNewer(CDatabase& db);
 
 } // namespace LogSchema

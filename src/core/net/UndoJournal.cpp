@@ -33,6 +33,8 @@ QString CUndoStep::Describe() const
         return QStringLiteral("the correction of %1").arg(Calls(before));
     case Kind::PreNetMove:
         return QStringLiteral("the pre-net move of %1 (%2)").arg(CheckinCount(after.size()), Calls(after));
+    case Kind::Merge:
+        return QStringLiteral("the merge of %1 (%2)").arg(CheckinCount(before.size()), Calls(before));
     }
     return {};
 }

@@ -14,7 +14,8 @@ struct CUndoStep
     {
         Delete,     // before: the check-ins deleted
         Correction, // before: the check-in as it was; after: as the correction wrote it
-        PreNetMove  // after: the check-ins the move added
+        PreNetMove, // after: the check-ins the move added
+        Merge       // before: the check-in kept as it was, then those merged into it; after: as merged
     };
     Kind kind = Kind::Delete;
     std::vector<CCheckinRecord> before;

@@ -26,6 +26,23 @@ private:
     std::shared_ptr<pg_result> m_result;
 };
 
+// The server refused one statement (the connection itself is fine): SQLSTATE says why.
+class CPgStatementError : public CNetException
+{
+public:
+    CPgStatementError(QString message, QString sqlState)
+        : CNetException(std::move(message)), m_sqlState(std::move(sqlState))
+    {
+    }
+    const QString& SqlState() const { return m_sqlState; }
+    // A refusal of this row in particular (its data, a constraint, a permission), as against one that
+    // another try may pass (a deadlock, a cancelled statement, the server shutting down or out of room).
+    bool RefusesTheRow() const;
+
+private:
+    QString m_sqlState;
+};
+
 // One connection to the club's PostgreSQL server through libpq. The connection string is libpq's
 // (key=value words or a postgresql:// URI), so sslmode, ~/.pgpass and service files work as in psql;
 // keepalives and a TCP user time-out are set unless the string sets them, so that a link that died is
@@ -39,7 +56,10 @@ public:
     CPgConnection(const CPgConnection&) = delete;
     CPgConnection& operator=(const CPgConnection&) = delete;
 
-    // One statement with $1, $2 ... parameters (a null QString is SQL NULL).
+    // Whether the connection still stands.
+    bool IsOk() const;
+    // One statement with $1, $2 ... parameters (a null QString is SQL NULL). A statement the server
+    // refuses raises CPgStatementError, a lost connection CNetException.
     CPgResult Exec(const QString& sql, const QStringList& params = {});
     // Several statements, no parameters.
     void ExecScript(const QString& sql);
@@ -57,5 +77,8 @@ private:
     pg_conn* m_conn = nullptr;
 };
 
-// Whether the text is a connection string libpq can read; the reason when not.
+// Whether the text is a connection string libpq can read; the reason when not (never quoting a password).
 QString PgCheckConnInfo(const QString& conninfo);
+// The text with every password the connection string holds (password=..., postgresql://user:...@)
+// masked, for messages.
+QString PgHideSecrets(const QString& text, const QString& conninfo);

@@ -57,7 +57,33 @@ $$;
 CREATE TRIGGER checkin_changed AFTER INSERT OR UPDATE ON checkin
     FOR EACH ROW EXECUTE FUNCTION checkin_notify();
 )sql",
+    // 2: net names are found without regard to case and surrounding blanks.
+    R"sql(
+CREATE INDEX net_name_folded ON net (lower(btrim(name)));
+)sql",
 };
+
+// What the log can hold: a moment between these years, and fields of a bounded size (a row larger than this
+// is not taken at all, so a server cannot fill the program's memory).
+constexpr const char* kFirstMoment = "0100-01-01 00:00:00+00";
+constexpr const char* kLastMoment = "9999-12-31 00:00:00+00";
+
+QString NotReady(CPgConnection& db)
+{
+    return QStringLiteral(
+               "The shared log on %1 is not set up: run \"logwarden-cli shared init --db ...\" once.")
+        .arg(db.Where());
+}
+
+QString TooNew(CPgConnection& db, int version)
+{
+    return QStringLiteral(
+               "The shared log on %1 is of a newer version (%2) than this program knows (up to %3): "
+               "nothing was changed. Update Logwarden on this computer.")
+        .arg(db.Where())
+        .arg(version)
+        .arg(LatestVersion());
+}
 
 } // namespace
 
@@ -78,6 +104,8 @@ std::pair<int, int> Init(CPgConnection& db)
             const CPgResult r =
                 db.Exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM logwarden_schema"));
             const int current = int(r.Int(0, 0));
+            if (current > LatestVersion())
+                throw CNetException(TooNew(db, current));
             if (before < 0)
                 before = current;
             if (current >= LatestVersion()) {
@@ -99,18 +127,109 @@ std::pair<int, int> Init(CPgConnection& db)
     }
 }
 
-qint64 NetId(CPgConnection& db, const QString& net)
+void CheckVersion(CPgConnection& db)
 {
-    db.Exec(QStringLiteral("INSERT INTO net (name) VALUES ($1) ON CONFLICT (name) DO NOTHING"), {net});
-    return db.Exec(QStringLiteral("SELECT id FROM net WHERE name = $1"), {net}).Int(0, 0);
+    if (!db.Exec(QStringLiteral("SELECT to_regclass('logwarden_schema') IS NOT NULL")).Bool(0, 0))
+        throw CNetException(NotReady(db));
+    const int version =
+        int(db.Exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM logwarden_schema")).Int(0, 0));
+    if (version > LatestVersion())
+        throw CNetException(TooNew(db, version));
+    if (version < LatestVersion())
+        throw CNetException(
+            QStringLiteral("The shared log on %1 is of an older version (%2) than this program (%3): run "
+                           "\"logwarden-cli shared init --db ...\" once to bring it up to date.")
+                .arg(db.Where())
+                .arg(version)
+                .arg(LatestVersion()));
 }
 
-QString SelectColumns()
+QString NetKey(const QString& name)
 {
+    return name.trimmed().toLower();
+}
+
+std::optional<CNet> FindNet(CPgConnection& db, const QString& name)
+{
+    const CPgResult r = db.Exec(QStringLiteral("SELECT id, name FROM net WHERE lower(btrim(name)) = "
+                                               "lower(btrim($1)) ORDER BY id LIMIT 1"),
+                                {name});
+    if (r.Rows() == 0)
+        return std::nullopt;
+    return CNet{r.Int(0, 0), r.Text(0, 1)};
+}
+
+CNet CreateNet(CPgConnection& db, const QString& name)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty())
+        throw CNetException(QStringLiteral("A net needs a name."));
+    db.ExecScript(QStringLiteral("BEGIN"));
+    try {
+        // Two operators creating "Monday Net" and "monday net" at once make one net.
+        db.Exec(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('logwarden_net'))"));
+        std::optional<CNet> net = FindNet(db, trimmed);
+        if (!net) {
+            const CPgResult r =
+                db.Exec(QStringLiteral("INSERT INTO net (name) VALUES ($1) RETURNING id, name"), {trimmed});
+            net = CNet{r.Int(0, 0), r.Text(0, 1)};
+        }
+        db.ExecScript(QStringLiteral("COMMIT"));
+        return *net;
+    } catch (...) {
+        try {
+            db.ExecScript(QStringLiteral("ROLLBACK"));
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+QStringList Nets(CPgConnection& db)
+{
+    const CPgResult r = db.Exec(QStringLiteral("SELECT name FROM net ORDER BY lower(btrim(name)), id"));
+    QStringList names;
+    for (int i = 0; i < r.Rows(); ++i)
+        if (names.isEmpty() || NetKey(names.last()) != NetKey(r.Text(i, 0)))
+            names << r.Text(i, 0);
+    return names;
+}
+
+QString SelectCheckins(const QString& where)
+{
+    // A row the log cannot hold comes without its values and with the reason; nothing larger than the
+    // bounds crosses the network.
     return QStringLiteral(
-        "uuid::text, version, deleted, call_sign, name, street, location, comment,"
-        " extract(epoch FROM checked_in_at)::bigint, has_comments, has_traffic, acknowledged,"
-        " licence_class, grid, email, logged_by, updated_by");
+               "SELECT c.uuid::text, c.version, c.deleted,"
+               " CASE WHEN x.reason IS NULL THEN c.call_sign END, CASE WHEN x.reason IS NULL THEN c.name END,"
+               " CASE WHEN x.reason IS NULL THEN c.street END, CASE WHEN x.reason IS NULL THEN c.location "
+               "END,"
+               " CASE WHEN x.reason IS NULL THEN c.comment END,"
+               " CASE WHEN x.reason IS NULL THEN extract(epoch FROM c.checked_in_at)::bigint END,"
+               " c.has_comments, c.has_traffic, c.acknowledged,"
+               " CASE WHEN x.reason IS NULL THEN c.licence_class END, CASE WHEN x.reason IS NULL THEN c.grid "
+               "END,"
+               " CASE WHEN x.reason IS NULL THEN c.email END,"
+               " CASE WHEN x.reason IS NULL THEN left(c.logged_by, 64) END,"
+               " CASE WHEN x.reason IS NULL THEN left(c.updated_by, 64) END, x.reason"
+               " FROM checkin c CROSS JOIN LATERAL (SELECT CASE"
+               " WHEN greatest(octet_length(c.call_sign), octet_length(c.name), octet_length(c.street),"
+               " octet_length(c.location), octet_length(c.comment), octet_length(c.licence_class),"
+               " octet_length(c.grid), octet_length(c.email)) > %1"
+               " OR coalesce(octet_length(c.call_sign), 0) + coalesce(octet_length(c.name), 0)"
+               " + coalesce(octet_length(c.street), 0) + coalesce(octet_length(c.location), 0)"
+               " + coalesce(octet_length(c.comment), 0) + coalesce(octet_length(c.licence_class), 0)"
+               " + coalesce(octet_length(c.grid), 0) + coalesce(octet_length(c.email), 0) > %2"
+               " THEN 'a field is larger than the log takes (%3 KB)'"
+               " WHEN c.checked_in_at IS NOT NULL AND (NOT isfinite(c.checked_in_at) OR"
+               " c.checked_in_at < '%4' OR c.checked_in_at >= '%5')"
+               " THEN 'its date and time cannot be held by the log (' || left(c.checked_in_at::text, 40) || "
+               "')'"
+               " END AS reason) x WHERE %6")
+        .arg(kMaxField)
+        .arg(kMaxRow)
+        .arg(kMaxField / 1024)
+        .arg(QLatin1String(kFirstMoment), QLatin1String(kLastMoment), where);
 }
 
 CSharedCheckin FromRow(const CPgResult& r, int row)
@@ -119,6 +238,10 @@ CSharedCheckin FromRow(const CPgResult& r, int row)
     c.uuid = r.Text(row, 0);
     c.version = r.Int(row, 1);
     c.deleted = r.Bool(row, 2);
+    if (!r.IsNull(row, 17)) {
+        c.setAside = r.Text(row, 17);
+        return c;
+    }
     CCheckinRecord& v = c.values;
     v.callSign = r.Text(row, 3);
     v.name = r.Text(row, 4);

@@ -3,6 +3,8 @@
 #include "core/log/SharedCheckin.h"
 
 #include <QString>
+#include <QStringList>
+#include <optional>
 #include <vector>
 
 class CPgConnection;
@@ -21,11 +23,30 @@ int LatestVersion();
 // Returns the versions it stood at before and after.
 std::pair<int, int> Init(CPgConnection& db);
 
-// The net's id, the net created when it is new.
-qint64 NetId(CPgConnection& db, const QString& net);
+// Raises CNetException, saying what to do, unless the server's tables are at the version this program
+// knows (not set up, older, or newer).
+void CheckVersion(CPgConnection& db);
 
-// The columns that make a CSharedCheckin, for a SELECT ... FROM checkin.
-QString SelectColumns();
+// The bounds of what is taken from the server: a field, and a row's fields together.
+inline constexpr int kMaxField = 64 * 1024;
+inline constexpr int kMaxRow = 128 * 1024;
+
+struct CNet
+{
+    qint64 id = 0;
+    QString name; // as the server spells it
+};
+// Net names compare without regard to case and surrounding blanks ("Monday Night Net" is "monday night net
+// ").
+QString NetKey(const QString& name);
+std::optional<CNet> FindNet(CPgConnection& db, const QString& name);
+// The net of that name, created when the server has none (one net, however many create it at once).
+CNet CreateNet(CPgConnection& db, const QString& name);
+// The server's nets, by name.
+QStringList Nets(CPgConnection& db);
+
+// "SELECT ... FROM checkin c ... WHERE where" giving the rows FromRow reads (where may use c. and $n).
+QString SelectCheckins(const QString& where);
 CSharedCheckin FromRow(const CPgResult& result, int row);
 
 } // namespace SharedServer

@@ -3,6 +3,7 @@
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
 #include "core/log/CheckinStore.h"
+#include "core/log/LogText.h"
 #include "core/net/NetTimes.h"
 #include "core/shared/PgConnection.h"
 #include "core/shared/SharedServer.h"
@@ -15,6 +16,8 @@
 #include <SQLiteCpp/Statement.h>
 #include <chrono>
 #include <functional>
+#include <limits>
+#include <optional>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -49,20 +52,43 @@ void KeepTheirs(CCheckinRecord& values, const QByteArray& theirsJson)
         SharedFields::Copy(values, theirs, f);
 }
 
-// Changes waiting to go out, one per check-in (the newest queued), oldest first; not those waiting for the
-// operator to settle a conflict.
-std::vector<CPending> ReadPending(CDatabase& db)
+// The check-in's values as the log holds them (columns from l.CallSign on, in this order).
+const char* const kCheckinColumns = "l.CallSign, l.Name, l.Street, l.Location, l.Comment, l.\"Date\","
+                                    " l.HasComments, l.HasTraffic, l.Acknowledged, l.Class, l.YourGrid,"
+                                    " l.eMailAddr";
+
+void ReadValues(SQLite::Statement& st, int first, CCheckinRecord& v)
+{
+    v.callSign = Text(st.getColumn(first));
+    v.name = Text(st.getColumn(first + 1));
+    v.street = Text(st.getColumn(first + 2));
+    v.location = Text(st.getColumn(first + 3));
+    v.comment = Text(st.getColumn(first + 4));
+    v.date = CDateTime::FromStorage(Text(st.getColumn(first + 5)), st.getColumn(first + 5).isNull());
+    v.hasComments = st.getColumn(first + 6).getInt() != 0;
+    v.hasTraffic = st.getColumn(first + 7).getInt() != 0;
+    v.acknowledged = st.getColumn(first + 8).getInt() != 0;
+    v.cls = Text(st.getColumn(first + 9));
+    v.yourGrid = Text(st.getColumn(first + 10));
+    v.email = Text(st.getColumn(first + 11));
+}
+
+// Changes of this net waiting to go out, one per check-in (the newest queued), oldest first, after the
+// one queued at seq after; not those waiting for the operator to settle a conflict, nor those set aside,
+// nor those of another net.
+std::vector<CPending> ReadPending(CDatabase& db, const QString& netKey, qint64 after)
 {
     SQLite::Statement st(
         db.Handle(),
-        "SELECT o.Seq, s.Uuid, s.Version, s.Deleted, s.LoggedBy, s.UpdatedBy, l.ID, l.CallSign, l.Name,"
-        " l.Street, l.Location, l.Comment, l.\"Date\", l.HasComments, l.HasTraffic, l.Acknowledged, l.Class,"
-        " l.YourGrid, l.eMailAddr, s.Theirs"
-        " FROM (SELECT Uuid, max(Seq) AS Seq FROM OutboxTab GROUP BY Uuid) o JOIN SyncTab s ON s.Uuid = "
-        "o.Uuid"
-        " LEFT JOIN LogwardenTab l ON l.ID = s.CheckinID WHERE s.Deleted <> 2"
-        " ORDER BY o.Seq LIMIT " +
+        std::string("SELECT o.Seq, s.Uuid, s.Version, s.Deleted, s.LoggedBy, s.UpdatedBy, l.ID, s.Theirs, ") +
+            kCheckinColumns +
+            " FROM (SELECT Uuid, max(Seq) AS Seq FROM OutboxTab GROUP BY Uuid) o JOIN SyncTab s ON s.Uuid ="
+            " o.Uuid LEFT JOIN LogwardenTab l ON l.ID = s.CheckinID WHERE s.Deleted NOT IN (2, 3)"
+            " AND s.Refused IS NULL AND (s.Version = 0 OR s.Net IS NULL OR s.Net = ?) AND o.Seq > ?"
+            " ORDER BY o.Seq LIMIT " +
             std::to_string(kBatch));
+    st.bind(1, netKey.toStdString());
+    st.bind(2, static_cast<int64_t>(after));
     std::vector<CPending> pending;
     while (st.executeStep()) {
         CPending p;
@@ -73,21 +99,9 @@ std::vector<CPending> ReadPending(CDatabase& db)
         p.row.updatedBy = Text(st.getColumn(5));
         p.here = !st.getColumn(6).isNull();
         p.row.deleted = !p.here;
-        CCheckinRecord& v = p.row.values;
-        v.callSign = Text(st.getColumn(7));
-        v.name = Text(st.getColumn(8));
-        v.street = Text(st.getColumn(9));
-        v.location = Text(st.getColumn(10));
-        v.comment = Text(st.getColumn(11));
-        v.date = CDateTime::FromStorage(Text(st.getColumn(12)), st.getColumn(12).isNull());
-        v.hasComments = st.getColumn(13).getInt() != 0;
-        v.hasTraffic = st.getColumn(14).getInt() != 0;
-        v.acknowledged = st.getColumn(15).getInt() != 0;
-        v.cls = Text(st.getColumn(16));
-        v.yourGrid = Text(st.getColumn(17));
-        v.email = Text(st.getColumn(18));
-        if (!st.getColumn(19).isNull() && p.here)
-            KeepTheirs(v, QByteArray(st.getColumn(19).getText()));
+        ReadValues(st, 8, p.row.values);
+        if (!st.getColumn(7).isNull() && p.here)
+            KeepTheirs(p.row.values, QByteArray(st.getColumn(7).getText()));
         pending.push_back(p);
     }
     return pending;
@@ -105,24 +119,35 @@ QString UuidArray(const QStringList& uuids)
     return QLatin1Char('{') + uuids.join(QLatin1Char(',')) + QLatin1Char('}');
 }
 
-int CountOf(CDatabase& db, const char* sql)
+int CountOf(CDatabase& db, const char* sql, const QString& bind = QString())
 {
     SQLite::Statement st(db.Handle(), sql);
+    if (!bind.isNull())
+        st.bind(1, bind.toStdString());
     return st.executeStep() ? st.getColumn(0).getInt() : 0;
 }
 
+const char* const kPendingCount =
+    "SELECT count(DISTINCT o.Uuid) FROM OutboxTab o JOIN SyncTab s ON s.Uuid = o.Uuid"
+    " WHERE s.Deleted NOT IN (2, 3) AND (s.Version = 0 OR s.Net IS NULL OR s.Net = ?)";
+const char* const kSetAsideCount = "SELECT count(*) FROM SyncTab WHERE Refused IS NOT NULL";
+
 } // namespace
 
-// One connection's worth of work: everything the engine does against the server, with what it finds
-// handed to a sink (the store directly, or the store's thread).
+// Where a session hands what it finds: the store directly, or the store's thread.
+struct CSyncSink
+{
+    std::function<void(std::vector<CSharedCheckin>, QString net)> apply;
+    std::function<void(qint64 seq, CSharedCheckin pushed, QString net)> ack;
+    std::function<void(QString uuid, QString reason)> setAside;
+    std::function<void(QString uuid)> rekey;
+};
+
+// One connection's worth of work: everything the engine does against the server.
 class CSyncEngine::CSession
 {
 public:
-    struct CSink
-    {
-        std::function<void(std::vector<CSharedCheckin>)> apply;
-        std::function<void(qint64 seq, CSharedCheckin pushed)> ack;
-    };
+    using CSink = CSyncSink;
 
     CSession(const CSharedLogOptions& options, const QString& logPath, CSink sink)
         : m_options(options), m_local(logPath, CDatabase::ReadOnly), m_sink(std::move(sink))
@@ -131,19 +156,28 @@ public:
 
     void Connect(bool listen)
     {
+        if (m_options.operatorCall.trimmed().isEmpty())
+            throw CNetException(QStringLiteral("No operator is set for the shared log: give the call sign of "
+                                               "who logs at this computer."));
         const QString app = QStringLiteral("logwarden %1").arg(m_options.operatorCall).trimmed();
         m_db = std::make_unique<CPgConnection>(m_options.conninfo, m_options.password, app);
-        const CPgResult schema =
-            m_db->Exec(QStringLiteral("SELECT to_regclass('logwarden_schema') IS NOT NULL"));
-        const bool ready =
-            schema.Bool(0, 0) &&
-            m_db->Exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM logwarden_schema")).Int(0, 0) >=
-                SharedServer::LatestVersion();
-        if (!ready)
-            throw CNetException(QStringLiteral("The shared log on %1 is not set up (or is older than this "
-                                               "program): run \"logwarden-cli shared init --db ...\" once.")
-                                    .arg(m_db->Where()));
-        m_netId = SharedServer::NetId(*m_db, m_options.net);
+        SharedServer::CheckVersion(*m_db);
+        std::optional<SharedServer::CNet> net = SharedServer::FindNet(*m_db, m_options.net);
+        if (!net && m_options.createNet)
+            net = SharedServer::CreateNet(*m_db, m_options.net);
+        if (!net) {
+            const QStringList nets = SharedServer::Nets(*m_db);
+            throw CNetException(
+                QStringLiteral("The shared log on %1 has no net named \"%2\"%3. Choose one of its nets, or "
+                               "create the net explicitly.")
+                    .arg(m_db->Where(), m_options.net.trimmed(),
+                         nets.isEmpty()
+                             ? QString()
+                             : QStringLiteral(" (its nets: %1)").arg(nets.join(QStringLiteral(", ")))));
+        }
+        m_netId = net->id;
+        m_netName = net->name;
+        m_netKey = SharedServer::NetKey(net->name);
         if (!m_options.frequency.isEmpty())
             m_db->Exec(QStringLiteral(
                            "UPDATE net SET frequency = $2 WHERE id = $1 AND frequency IS DISTINCT FROM $2"),
@@ -153,40 +187,68 @@ public:
             m_listen->ExecScript(QStringLiteral("LISTEN %1").arg(QLatin1String(SharedServer::kChannel)));
         }
         m_inflight.clear();
+        m_skip.clear();
     }
 
+    const QString& NetName() const { return m_netName; }
     int ListenSocket() const { return m_listen ? m_listen->Socket() : -1; }
 
-    // The whole net by identity and version: whatever the server has newer is pulled.
+    // The whole net by identity and version, both ways: whatever the server has newer is pulled; whatever
+    // it lacks, or holds at an older version than this log agreed on (a server restored from a backup, a
+    // standby that lagged, a row deleted by hand), goes up again as this log agreed on it.
     void Resync()
     {
         const CPgResult server =
             m_db->Exec(QStringLiteral("SELECT uuid::text, version FROM checkin WHERE net_id = $1"),
                        {QString::number(m_netId)});
-        QHash<QString, qint64> local;
-        {
-            SQLite::Statement st(m_local.Handle(), "SELECT Uuid, Version FROM SyncTab");
-            while (st.executeStep())
-                local.insert(Text(st.getColumn(0)), st.getColumn(1).getInt64());
-        }
+        QHash<QString, qint64> onServer;
+        onServer.reserve(server.Rows());
+        for (int i = 0; i < server.Rows(); ++i)
+            onServer.insert(server.Text(i, 0), server.Int(i, 1));
         QStringList wanted;
-        for (int i = 0; i < server.Rows(); ++i) {
-            const QString uuid = server.Text(i, 0);
-            if (server.Int(i, 1) > local.value(uuid, 0))
-                wanted << uuid;
+        std::vector<std::pair<QString, qint64>> lost; // identity, the server's version (0: none)
+        {
+            SQLite::Statement st(m_local.Handle(),
+                                 "SELECT Uuid, Version, Net, Deleted FROM SyncTab WHERE Version > 0");
+            QSet<QString> local;
+            while (st.executeStep()) {
+                const QString uuid = Text(st.getColumn(0));
+                const qint64 version = st.getColumn(1).getInt64();
+                local.insert(uuid);
+                const auto there = onServer.constFind(uuid);
+                if (there != onServer.constEnd() && *there > version) {
+                    wanted << uuid;
+                    continue;
+                }
+                const QString net = Text(st.getColumn(2));
+                if (st.getColumn(3).getInt() == 3 || (!net.isEmpty() && net != m_netKey))
+                    continue;
+                if (there == onServer.constEnd() || *there < version)
+                    lost.emplace_back(uuid, there == onServer.constEnd() ? 0 : *there);
+            }
+            for (auto it = onServer.constBegin(); it != onServer.constEnd(); ++it)
+                if (!local.contains(it.key()))
+                    wanted << it.key();
         }
         Fetch(wanted);
+        SendAgain(lost);
     }
 
     // Pushes what the outbox holds, a batch at a time; returns how many went.
     int PushAll()
     {
         int total = 0;
+        qint64 after = 0;
         for (;;) {
-            std::vector<CPending> pending = ReadPending(m_local);
+            std::vector<CPending> pending = ReadPending(m_local, m_netKey, after);
+            if (pending.empty())
+                return total;
+            after = pending.back().seq;
             std::vector<CPending> batch;
             const auto now = std::chrono::steady_clock::now();
             for (CPending& p : pending) {
+                if (m_skip.contains(p.row.uuid))
+                    continue; // set aside or taking a new identity: the log has not booked it yet
                 const auto it = m_inflight.find(p.row.uuid);
                 if (it != m_inflight.end()) {
                     // The server's answer is on its way into the log: the next push stands on it. (Not for
@@ -197,13 +259,13 @@ public:
                 }
                 batch.push_back(std::move(p));
             }
-            if (batch.empty())
-                return total;
-            total += PushBatch(batch);
+            if (!batch.empty())
+                total += PushBatch(batch);
         }
     }
 
-    // Notifications "net uuid version": what is newer than the log's copy is pulled.
+    // Notifications "net uuid version": what is newer than the log's copy is pulled. Anything else on the
+    // channel (another net, a payload that is not one) is ignored.
     void Pull(const QStringList& payloads)
     {
         QStringList wanted;
@@ -211,11 +273,15 @@ public:
         SQLite::Statement st(m_local.Handle(), "SELECT Version FROM SyncTab WHERE Uuid = ?");
         for (const QString& payload : payloads) {
             const QStringList parts = payload.split(QLatin1Char(' '));
-            if (parts.size() != 3 || parts[0].toLongLong() != m_netId)
+            if (parts.size() != 3)
                 continue;
-            const QString& uuid = parts[1];
-            const qint64 version = parts[2].toLongLong();
-            if (m_own.contains(uuid + QLatin1Char(' ') + parts[2]) || seen.contains(uuid))
+            bool netOk = false, versionOk = false;
+            const qint64 net = parts[0].toLongLong(&netOk);
+            const qint64 version = parts[2].toLongLong(&versionOk);
+            const QString uuid = NormalUuid(parts[1]);
+            if (!netOk || !versionOk || net != m_netId || uuid.isEmpty() || version <= 0)
+                continue;
+            if (m_own.contains(uuid + QLatin1Char(' ') + QString::number(version)) || seen.contains(uuid))
                 continue;
             st.bind(1, uuid.toStdString());
             const qint64 known = st.executeStep() ? st.getColumn(0).getInt64() : 0;
@@ -273,16 +339,16 @@ private:
 
     void Fetch(const QStringList& uuids)
     {
+        static const QString select =
+            SharedServer::SelectCheckins(QStringLiteral("c.uuid = ANY($1::uuid[]) AND c.net_id = $2"));
         for (qsizetype at = 0; at < uuids.size(); at += kBatch) {
             const CPgResult r =
-                m_db->Exec(QStringLiteral("SELECT %1 FROM checkin WHERE uuid = ANY($1::uuid[])")
-                               .arg(SharedServer::SelectColumns()),
-                           {UuidArray(uuids.mid(at, kBatch))});
+                m_db->Exec(select, {UuidArray(uuids.mid(at, kBatch)), QString::number(m_netId)});
             std::vector<CSharedCheckin> rows;
             for (int i = 0; i < r.Rows(); ++i)
                 rows.push_back(SharedServer::FromRow(r, i));
             if (!rows.empty())
-                m_sink.apply(std::move(rows));
+                m_sink.apply(std::move(rows), m_netKey);
         }
     }
 
@@ -308,63 +374,56 @@ private:
                 Flag(c.deleted)};
     }
 
-    int PushBatch(std::vector<CPending>& batch)
+    // $1..$17 as Values(), $18 the version a new row starts at.
+    static const QString& InsertSql()
     {
-        static const QString insert = QStringLiteral(
+        static const QString sql = QStringLiteral(
             "INSERT INTO checkin (uuid, net_id, call_sign, name, street, location, comment, checked_in_at,"
-            " has_comments, has_traffic, acknowledged, licence_class, grid, email, logged_by, updated_by, "
-            "deleted,"
-            " version) VALUES ($1::uuid, $2, $3, $4, $5, $6, $7, to_timestamp($8::bigint), $9::boolean,"
-            " $10::boolean, $11::boolean, $12, $13, $14, $15, $16, $17::boolean, 1)"
+            " has_comments, has_traffic, acknowledged, licence_class, grid, email, logged_by, updated_by,"
+            " deleted, version) VALUES ($1::uuid, $2, $3, $4, $5, $6, $7, to_timestamp($8::bigint),"
+            " $9::boolean, $10::boolean, $11::boolean, $12, $13, $14, $15, $16, $17::boolean, $18::bigint)"
             " ON CONFLICT (uuid) DO NOTHING RETURNING version");
-        static const QString update = QStringLiteral(
+        return sql;
+    }
+    // $1 and $3..$17 as Values(), $2 the version it stands on, $18 the net, $19 the new version (null: the
+    // next one).
+    static const QString& UpdateSql()
+    {
+        static const QString sql = QStringLiteral(
             "UPDATE checkin SET call_sign = $3, name = $4, street = $5, location = $6, comment = $7,"
-            " checked_in_at = to_timestamp($8::bigint), has_comments = $9::boolean, has_traffic = "
-            "$10::boolean,"
-            " acknowledged = $11::boolean, licence_class = $12, grid = $13, email = $14, logged_by = "
-            "coalesce(logged_by, $15), updated_by = $16,"
-            " deleted = $17::boolean, version = version + 1, updated_at = now()"
+            " checked_in_at = to_timestamp($8::bigint), has_comments = $9::boolean,"
+            " has_traffic = $10::boolean, acknowledged = $11::boolean, licence_class = $12, grid = $13,"
+            " email = $14, logged_by = coalesce(logged_by, $15), updated_by = $16, deleted = $17::boolean,"
+            " version = coalesce($19::bigint, version + 1), updated_at = now()"
             " WHERE uuid = $1::uuid AND version = $2 AND net_id = $18 RETURNING version");
-        static const QString tombstone = QStringLiteral(
-            "UPDATE checkin SET deleted = true, version = version + 1, updated_by = $3, updated_at = now()"
-            " WHERE uuid = $1::uuid AND version = $2 RETURNING version");
-        struct CDone
-        {
-            qint64 seq;
-            CSharedCheckin pushed;
-        };
-        std::vector<CDone> done;
-        QStringList refused;
+        return sql;
+    }
+
+    // Runs one row's statement inside the batch's transaction; a statement the server refuses because of
+    // this row sets the row aside (with the reason) and the batch goes on. Returns the result, or nothing
+    // when it was refused.
+    std::optional<CPgResult> Guarded(const QString& uuid, const std::function<CPgResult()>& statement)
+    {
+        m_db->ExecScript(QStringLiteral("SAVEPOINT one_row"));
+        try {
+            CPgResult r = statement();
+            m_db->ExecScript(QStringLiteral("RELEASE SAVEPOINT one_row"));
+            return r;
+        } catch (const CPgStatementError& e) {
+            if (!m_db->IsOk() || !e.RefusesTheRow())
+                throw;
+            m_db->ExecScript(QStringLiteral("ROLLBACK TO SAVEPOINT one_row"));
+            m_setAside.emplace_back(uuid, e.Message());
+            m_skip.insert(uuid);
+            return std::nullopt;
+        }
+    }
+
+    template <typename Body> void InTransaction(Body body)
+    {
         m_db->ExecScript(QStringLiteral("BEGIN"));
         try {
-            for (CPending& p : batch) {
-                CSharedCheckin& c = p.row;
-                if (c.version == 0 && !p.here) {
-                    done.push_back({p.seq, c}); // added and deleted before it ever went out
-                    continue;
-                }
-                if (c.updatedBy.isEmpty())
-                    c.updatedBy = m_options.operatorCall;
-                CPgResult r(nullptr);
-                if (c.version == 0) {
-                    r = m_db->Exec(insert, Values(c));
-                } else if (!p.here) {
-                    r = m_db->Exec(tombstone, {c.uuid, QString::number(c.version), c.updatedBy});
-                } else {
-                    QStringList v = Values(c);
-                    v[1] = QString::number(c.version);
-                    v << QString::number(m_netId);
-                    r = m_db->Exec(update, v);
-                }
-                if (r.Rows() == 1) {
-                    CSharedCheckin pushed = c;
-                    pushed.version = r.Int(0, 0);
-                    done.push_back({p.seq, pushed});
-                } else {
-                    refused << c.uuid; // someone changed it first: merge with theirs, then try again
-                    m_inflight[c.uuid] = {c.version + 1, Soon()};
-                }
-            }
+            body();
             m_db->ExecScript(QStringLiteral("COMMIT"));
         } catch (...) {
             try {
@@ -373,15 +432,145 @@ private:
             }
             throw;
         }
+    }
+
+    struct CDone
+    {
+        qint64 seq;
+        CSharedCheckin pushed;
+    };
+
+    // What has been decided in the transaction reaches the log only once it is committed.
+    void Report(std::vector<CDone>& done)
+    {
         if (m_own.size() > 20000)
             m_own.clear();
         for (CDone& d : done) {
             m_own.insert(d.pushed.uuid + QLatin1Char(' ') + QString::number(d.pushed.version));
             m_inflight[d.pushed.uuid] = {d.pushed.version, Soon()};
-            m_sink.ack(d.seq, std::move(d.pushed));
+            m_sink.ack(d.seq, std::move(d.pushed), m_netKey);
         }
+        for (auto& [uuid, reason] : m_setAside)
+            m_sink.setAside(uuid, reason);
+        m_setAside.clear();
+    }
+
+    int PushBatch(std::vector<CPending>& batch)
+    {
+        static const QString tombstone = QStringLiteral(
+            "UPDATE checkin SET deleted = true, version = version + 1, updated_by = $3, updated_at = now()"
+            " WHERE uuid = $1::uuid AND version = $2 AND net_id = $4 RETURNING version");
+        std::vector<CDone> done;
+        QStringList refused;
+        QStringList taken; // identities another check-in on the server holds
+        InTransaction([&] {
+            for (CPending& p : batch) {
+                CSharedCheckin& c = p.row;
+                if (c.version == 0 && !p.here) {
+                    done.push_back({p.seq, c}); // added and deleted before it ever went out
+                    continue;
+                }
+                if (c.updatedBy.isEmpty())
+                    c.updatedBy = m_options.operatorCall;
+                const std::optional<CPgResult> r = Guarded(c.uuid, [&] {
+                    if (c.version == 0) {
+                        QStringList v = Values(c);
+                        v << QStringLiteral("1");
+                        return m_db->Exec(InsertSql(), v);
+                    }
+                    if (!p.here)
+                        return m_db->Exec(tombstone, {c.uuid, QString::number(c.version), c.updatedBy,
+                                                      QString::number(m_netId)});
+                    QStringList v = Values(c);
+                    v[1] = QString::number(c.version);
+                    v << QString::number(m_netId) << QString();
+                    return m_db->Exec(UpdateSql(), v);
+                });
+                if (!r)
+                    continue;
+                if (r->Rows() == 1) {
+                    CSharedCheckin pushed = c;
+                    pushed.version = r->Int(0, 0);
+                    done.push_back({p.seq, pushed});
+                } else if (c.version == 0 && HeldByAnother(c)) {
+                    taken << c.uuid;
+                    m_skip.insert(c.uuid);
+                } else {
+                    refused << c.uuid; // someone changed it first: merge with theirs, then try again
+                    m_inflight[c.uuid] = {c.version + 1, Soon()};
+                }
+            }
+        });
+        Report(done);
+        for (const QString& uuid : taken)
+            m_sink.rekey(uuid);
         Fetch(refused);
         return int(done.size());
+    }
+
+    // The server has a check-in with this identity that is not this one: of another net, or of another
+    // station.
+    bool HeldByAnother(const CSharedCheckin& c)
+    {
+        const CPgResult r = m_db->Exec(
+            QStringLiteral("SELECT net_id, call_sign FROM checkin WHERE uuid = $1::uuid"), {c.uuid});
+        if (r.Rows() == 0)
+            return false;
+        return r.Int(0, 0) != m_netId || !LogText::SameCallSign(r.Text(0, 1), c.values.callSign);
+    }
+
+    // The check-ins the server lost go up again as this log agreed on them, one version past it, so that
+    // every log that agreed on it takes it as news and nobody's copy goes back.
+    void SendAgain(const std::vector<std::pair<QString, qint64>>& lost)
+    {
+        SQLite::Statement st(
+            m_local.Handle(),
+            "SELECT Version, Base, LoggedBy, UpdatedBy, Deleted FROM SyncTab WHERE Uuid = ?");
+        for (size_t at = 0; at < lost.size(); at += kBatch) {
+            std::vector<CDone> done;
+            QStringList refetch;
+            InTransaction([&] {
+                for (size_t i = at; i < std::min(lost.size(), at + kBatch); ++i) {
+                    const auto& [uuid, serverVersion] = lost[i];
+                    st.bind(1, uuid.toStdString());
+                    if (!st.executeStep() || st.getColumn(1).isNull()) {
+                        st.reset();
+                        continue;
+                    }
+                    CSharedCheckin c;
+                    c.uuid = uuid;
+                    c.version = st.getColumn(0).getInt64();
+                    c.values = SharedFields::FromJson(QByteArray(st.getColumn(1).getText()));
+                    c.loggedBy = Text(st.getColumn(2));
+                    c.updatedBy = Text(st.getColumn(3));
+                    c.deleted = st.getColumn(4).getInt() == 1;
+                    st.reset();
+                    if (c.version == std::numeric_limits<qint64>::max())
+                        continue;
+                    const QString next = QString::number(c.version + 1);
+                    const std::optional<CPgResult> r = Guarded(uuid, [&] {
+                        QStringList v = Values(c);
+                        if (serverVersion == 0) {
+                            v << next;
+                            return m_db->Exec(InsertSql(), v);
+                        }
+                        v[1] = QString::number(serverVersion);
+                        v << QString::number(m_netId) << next;
+                        return m_db->Exec(UpdateSql(), v);
+                    });
+                    if (!r)
+                        continue;
+                    if (r->Rows() == 1) {
+                        c.version = r->Int(0, 0);
+                        done.push_back({0, c});
+                    } else {
+                        refetch << uuid; // another log was quicker: take what it sent
+                    }
+                }
+            });
+            Report(done);
+            Fetch(refetch);
+        }
     }
 
     CSharedLogOptions m_options;
@@ -390,7 +579,11 @@ private:
     std::unique_ptr<CPgConnection> m_db;
     std::unique_ptr<CPgConnection> m_listen;
     qint64 m_netId = 0;
+    QString m_netName;
+    QString m_netKey;
     std::map<QString, CInflight> m_inflight;
+    QSet<QString> m_skip; // set aside or re-keyed in this connection: not pushed again in it
+    std::vector<std::pair<QString, QString>> m_setAside;
     QSet<QString> m_own; // "uuid version" this log pushed: their notifications need no pull
 };
 
@@ -427,11 +620,42 @@ void CSyncEngine::Wake()
     [[maybe_unused]] const ssize_t n = write(m_wakeFd, &one, sizeof one);
 }
 
+QString CSyncEngine::NetName() const
+{
+    std::lock_guard lock(m_netMutex);
+    return m_netName;
+}
+
+int CSyncEngine::Pending()
+{
+    return CountOf(m_store.Database(), kPendingCount, SharedServer::NetKey(m_options.net));
+}
+
+int CSyncEngine::SetAside()
+{
+    return CountOf(m_store.Database(), kSetAsideCount);
+}
+
 void CSyncEngine::UpdateCounts()
 {
     CDatabase& db = m_store.Database();
-    m_status.pending = CountOf(db, "SELECT count(DISTINCT Uuid) FROM OutboxTab");
+    m_status.pending = Pending();
     m_status.conflicts = CountOf(db, "SELECT count(*) FROM SyncTab WHERE Theirs IS NOT NULL");
+    m_status.setAside = SetAside();
+    m_status.setAsideText.clear();
+    if (m_status.setAside > 0) {
+        QStringList lines;
+        for (const CCheckinStore::CSetAside& a : m_store.SetAsideList()) {
+            if (lines.size() == 5) {
+                lines << QStringLiteral("...");
+                break;
+            }
+            const std::optional<CCheckinRecord> r = a.id ? m_store.Get(a.id) : std::nullopt;
+            lines << QStringLiteral("%1 set aside: %2")
+                         .arg(r ? r->callSign : QStringLiteral("A check-in of the server"), a.reason);
+        }
+        m_status.setAsideText = lines.join(QLatin1Char('\n'));
+    }
     Q_EMIT statusChanged(m_status);
 }
 
@@ -448,9 +672,9 @@ void CSyncEngine::PostStatus(bool online, int operators, const QString& error)
         Qt::QueuedConnection);
 }
 
-void CSyncEngine::Apply(const std::vector<CSharedCheckin>& rows)
+void CSyncEngine::Apply(const std::vector<CSharedCheckin>& rows, const QString& net)
 {
-    const CCheckinStore::CApplied a = m_store.ApplyRemote(rows);
+    const CCheckinStore::CApplied a = m_store.ApplyRemote(rows, net);
     m_pulled += a.added.size() + a.changed.size() + a.removed.size();
     m_conflicts += a.conflicts;
 }
@@ -476,17 +700,30 @@ void CSyncEngine::Take(const std::function<void()>& write)
     }
 }
 
+CSyncSink CSyncEngine::DirectSink()
+{
+    return {[this](std::vector<CSharedCheckin> rows, QString net) { Apply(rows, net); },
+            [this](qint64 seq, CSharedCheckin pushed, QString net) {
+                m_store.AcknowledgePush(seq, pushed, net);
+                ++m_pushed;
+            },
+            [this](QString uuid, QString reason) { m_store.SetAside(uuid, reason); },
+            [this](QString uuid) { m_store.Rekey(uuid); }};
+}
+
 void CSyncEngine::SyncOnce()
 {
-    CSession session(m_options, m_store.Database().GetPath(),
-                     {[this](std::vector<CSharedCheckin> rows) { Apply(rows); },
-                      [this](qint64 seq, CSharedCheckin pushed) {
-                          m_store.AcknowledgePush(seq, pushed);
-                          ++m_pushed;
-                      }});
+    m_store.PrepareSync();
+    CSession session(m_options, m_store.Database().GetPath(), DirectSink());
     session.Connect(false);
+    {
+        std::lock_guard lock(m_netMutex);
+        m_netName = session.NetName();
+    }
     session.Heartbeat();
     session.Resync();
+    session.PushAll();
+    // Identities taken anew go out in the same run.
     session.PushAll();
     session.PushNetTimes();
 }
@@ -495,6 +732,11 @@ void CSyncEngine::Start()
 {
     if (m_thread.joinable())
         return;
+    try {
+        m_store.PrepareSync();
+    } catch (const CLogwardenException& e) {
+        m_status.error = e.Message();
+    }
     m_stop = false;
     m_thread = std::thread([this] { Run(); });
 }
@@ -514,27 +756,36 @@ void CSyncEngine::Stop(bool flush)
 void CSyncEngine::Run()
 {
     // Everything the session finds goes to the store's thread, in order; the thread never waits for it.
-    CSession::CSink sink{[this](std::vector<CSharedCheckin> rows) {
-                             QMetaObject::invokeMethod(
-                                 this, [this, rows = std::move(rows)] { Take([&] { Apply(rows); }); },
-                                 Qt::QueuedConnection);
-                         },
-                         [this](qint64 seq, CSharedCheckin pushed) {
-                             ++m_pushed;
-                             QMetaObject::invokeMethod(
-                                 this,
-                                 [this, seq, pushed = std::move(pushed)] {
-                                     Take([&] { m_store.AcknowledgePush(seq, pushed); });
-                                 },
-                                 Qt::QueuedConnection);
-                         }};
+    const CSession::CSink direct = DirectSink();
+    const auto later = [this](std::function<void()> write) {
+        QMetaObject::invokeMethod(
+            this, [this, write = std::move(write)] { Take(write); }, Qt::QueuedConnection);
+    };
+    CSession::CSink sink{
+        [later, direct](std::vector<CSharedCheckin> rows, QString net) {
+            later([direct, rows = std::move(rows), net] { direct.apply(rows, net); });
+        },
+        [this, later, direct](qint64 seq, CSharedCheckin pushed, QString net) {
+            ++m_pushed;
+            later([this, direct, seq, pushed = std::move(pushed), net] {
+                m_store.AcknowledgePush(seq, pushed, net);
+            });
+        },
+        [later, direct](QString uuid, QString reason) { later([=] { direct.setAside(uuid, reason); }); },
+        [later, direct](QString uuid) { later([=] { direct.rekey(uuid); }); }};
     using Clock = std::chrono::steady_clock;
     int backoffMs = 500;
     std::unique_ptr<CSession> session;
     while (!m_stop) {
         try {
+            if (session || backoffMs > 500) // a reconnection: what was set aside is tried again
+                later([this] { m_store.PrepareSync(); });
             session = std::make_unique<CSession>(m_options, m_store.Database().GetPath(), sink);
             session->Connect(true);
+            {
+                std::lock_guard lock(m_netMutex);
+                m_netName = session->NetName();
+            }
             int operators = session->Heartbeat();
             PostStatus(true, operators, QString());
             session->Resync();

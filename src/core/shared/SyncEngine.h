@@ -11,6 +11,7 @@
 
 class CCheckinStore;
 struct CSharedCheckin;
+struct CSyncSink;
 
 // Where and as whom a log is shared.
 struct CSharedLogOptions
@@ -19,16 +20,19 @@ struct CSharedLogOptions
     QString password; // from the keyring; empty: the string's, ~/.pgpass's or none
     QString net;      // the net's name on the server
     QString operatorCall;
-    QString frequency; // the net's, from the net settings (kept on the server's net when given)
+    QString frequency;      // the net's, from the net settings (kept on the server's net when given)
+    bool createNet = false; // a net the server does not have is created (else the engine says so)
 };
 
 struct CSyncStatus
 {
     bool online = false;
-    int operators = 0; // operators at work on the net in the last minute, this one included
-    int pending = 0;   // changes here the server does not have yet
-    int conflicts = 0; // check-ins with a field two operators changed differently
-    QString error;     // why it is offline
+    int operators = 0;    // operators at work on the net in the last minute, this one included
+    int pending = 0;      // changes here the server does not have yet
+    int conflicts = 0;    // check-ins with a field two operators changed differently
+    int setAside = 0;     // check-ins the server refused or the log cannot take
+    QString error;        // why it is offline
+    QString setAsideText; // why, a line a check-in (the first few)
 };
 
 // Keeps a log in step with the club's shared log: pushes the outbox, listens for the changes of the others
@@ -56,6 +60,12 @@ public:
     qint64 Pushed() const { return m_pushed; }
     qint64 Pulled() const { return m_pulled; }
     qint64 Conflicts() const { return m_conflicts; }
+    // Changes of this net that the server does not have yet, and check-ins set aside, as the log holds
+    // them now.
+    int Pending();
+    int SetAside();
+    // The net's name as the server spells it (once connected).
+    QString NetName() const;
 
 Q_SIGNALS:
     void statusChanged(const CSyncStatus& status);
@@ -64,11 +74,12 @@ Q_SIGNALS:
 
 private:
     class CSession;
+    CSyncSink DirectSink();
     void Run();
     void Wake();
     void PostStatus(bool online, int operators, const QString& error);
     void UpdateCounts();
-    void Apply(const std::vector<CSharedCheckin>& rows);
+    void Apply(const std::vector<CSharedCheckin>& rows, const QString& net);
     // Runs a write of what the server sent into the log; a log that cannot take it now asks for a resync.
     void Take(const std::function<void()>& write);
 
@@ -83,4 +94,6 @@ private:
     std::atomic<qint64> m_pushed{0}, m_pulled{0}, m_conflicts{0};
     CSyncStatus m_status;
     bool m_notTaken = false; // the status shows why the log could not take what the server sent
+    mutable std::mutex m_netMutex;
+    QString m_netName; // guarded by m_netMutex
 };

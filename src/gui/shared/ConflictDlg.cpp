@@ -9,17 +9,20 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CConflictDlg::CConflictDlg(const CCheckinRecord& mine, const CCheckinRecord& theirs, QWidget* parent)
+CConflictDlg::CConflictDlg(const CCheckinRecord& mine, const CCheckinRecord& theirs, QWidget* parent,
+                           const QString& introText)
     : QDialog(parent), m_mine(mine), m_theirs(theirs)
 {
     setObjectName(QStringLiteral("conflictDlg"));
     setWindowTitle(QStringLiteral("Conflict: %1").arg(mine.callSign));
     auto* layout = new QVBoxLayout(this);
-    auto* intro =
-        new QLabel(QStringLiteral("You and another operator changed check-in %1 differently. Choose "
-                                  "what it keeps; everyone gets your choice.")
-                       .arg(mine.callSign),
-                   this);
+    auto* intro = new QLabel(introText.isEmpty()
+                                 ? QStringLiteral("You and another operator changed check-in %1 differently. "
+                                                  "Choose what it keeps; everyone gets your choice.")
+                                       .arg(mine.callSign)
+                                 : introText,
+                             this);
+    intro->setTextFormat(Qt::PlainText);
     intro->setWordWrap(true);
     layout->addWidget(intro);
     auto* grid = new QGridLayout;

@@ -14,7 +14,9 @@ class CConflictDlg : public QDialog
 {
     Q_OBJECT
 public:
-    CConflictDlg(const CCheckinRecord& mine, const CCheckinRecord& theirs, QWidget* parent = nullptr);
+    // intro: what the operator decides (by default, a conflict of two changes).
+    CConflictDlg(const CCheckinRecord& mine, const CCheckinRecord& theirs, QWidget* parent = nullptr,
+                 const QString& intro = QString());
     // The check-in with the values chosen.
     CCheckinRecord Values() const;
     void TakeAllMine();

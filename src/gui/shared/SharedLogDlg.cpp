@@ -1,9 +1,11 @@
 #include "gui/shared/SharedLogDlg.h"
 
 #include "core/shared/PgConnection.h"
+#include "core/shared/SharedServer.h"
 #include "gui/app/Prompt.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -36,6 +38,23 @@ CSharedLogDlg::CSharedLogDlg(const CValues& values, QWidget* parent) : QDialog(p
     m_net = new QLineEdit(values.net, this);
     m_net->setObjectName(QStringLiteral("sharedNet"));
     form->addRow(QStringLiteral("&Net name:"), m_net);
+    // The server's nets to pick from: "Monday Night Net" and "monday night net" are one net, and a new
+    // net is made only when asked for.
+    m_nets = new QComboBox(this);
+    m_nets->setObjectName(QStringLiteral("sharedNetList"));
+    m_nets->addItem(QStringLiteral("(not asked yet)"));
+    m_nets->setEnabled(false);
+    connect(m_nets, &QComboBox::activated, this, [this](int index) {
+        if (m_nets->itemData(index).toBool())
+            m_net->setText(m_nets->itemText(index));
+    });
+    form->addRow(QStringLiteral("Nets on the ser&ver:"), m_nets);
+    m_createNet =
+        new QCheckBox(QStringLiteral("Create the net on the server if it has &none of this name"), this);
+    m_createNet->setObjectName(QStringLiteral("sharedCreateNet"));
+    form->addRow(QString(), m_createNet);
+    connect(m_server, &QLineEdit::editingFinished, this, &CSharedLogDlg::LoadNets);
+    connect(&m_job, &CBackgroundJob::finished, this, [this] { OnNets(m_loaded, m_loadError); });
     m_operator = new QLineEdit(values.operatorCall, this);
     m_operator->setObjectName(QStringLiteral("sharedOperator"));
     form->addRow(QStringLiteral("&Your call sign:"), m_operator);
@@ -49,12 +68,58 @@ CSharedLogDlg::CSharedLogDlg(const CValues& values, QWidget* parent) : QDialog(p
     connect(buttons, &QDialogButtonBox::accepted, this, &CSharedLogDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
+    if (!values.server.isEmpty())
+        LoadNets();
+}
+
+void CSharedLogDlg::LoadNets()
+{
+    const QString server = m_server->text().trimmed();
+    if (server.isEmpty() || !PgCheckConnInfo(server).isEmpty())
+        return;
+    m_nets->clear();
+    m_nets->addItem(QStringLiteral("(asking the server...)"));
+    m_nets->setEnabled(false);
+    // The window never waits for the server: the answer comes back when it comes.
+    if (m_job.IsRunning())
+        return;
+    m_job.Start([this, server](CBackgroundJob&) {
+        try {
+            CPgConnection db(server, QString(), QStringLiteral("logwarden"));
+            m_loaded = SharedServer::Nets(db);
+            m_loadError.clear();
+        } catch (const CLogwardenException& e) {
+            m_loaded.clear();
+            m_loadError = e.Message().section(QLatin1Char('\n'), 0, 0);
+        }
+    });
+}
+
+void CSharedLogDlg::OnNets(const QStringList& nets, const QString& error)
+{
+    m_nets->clear();
+    if (!error.isEmpty()) {
+        m_nets->addItem(error);
+        m_nets->setToolTip(error);
+        return;
+    }
+    if (nets.isEmpty()) {
+        m_nets->addItem(QStringLiteral("(none yet)"));
+        return;
+    }
+    for (const QString& net : nets)
+        m_nets->addItem(net, true);
+    m_nets->setEnabled(true);
+    const int same = m_nets->findText(m_net->text().trimmed(), Qt::MatchFixedString);
+    if (same >= 0)
+        m_nets->setCurrentIndex(same);
 }
 
 CSharedLogDlg::CValues CSharedLogDlg::Values() const
 {
-    return {m_enabled->isChecked(), m_server->text().trimmed(), m_net->text().trimmed(),
-            m_operator->text().trimmed().toUpper(), m_password->text()};
+    return {m_enabled->isChecked(),  m_server->text().trimmed(),
+            m_net->text().trimmed(), m_operator->text().trimmed().toUpper(),
+            m_password->text(),      m_createNet->isChecked()};
 }
 
 void CSharedLogDlg::accept()

@@ -118,9 +118,9 @@ void CSharedLogModule::StartWith(const QString& password)
     const QString call = s.Get(Setting::SharedOperator);
     if (store.SharedNet() != net || store.Operator() != call)
         store.ShareWith(net, call);
-    m_engine =
-        std::make_unique<CSyncEngine>(store, CSharedLogOptions{s.Get(Setting::SharedServer), password, net,
-                                                               call, CNetDetails::FromSettings(s).frequency});
+    m_engine = std::make_unique<CSyncEngine>(
+        store, CSharedLogOptions{s.Get(Setting::SharedServer), password, net, call,
+                                 CNetDetails::FromSettings(s).frequency, m_createNet});
     connect(m_engine.get(), &CSyncEngine::statusChanged, this, &CSharedLogModule::OnStatus);
     m_engine->Start();
 }
@@ -140,14 +140,23 @@ QString CSharedLogModule::StatusText(const CSyncStatus& status)
         text += QStringLiteral(" \u00b7 %1 conflict%2")
                     .arg(status.conflicts)
                     .arg(status.conflicts == 1 ? QString() : QStringLiteral("s"));
+    if (status.setAside > 0)
+        text += QStringLiteral(" \u00b7 %1 set aside").arg(status.setAside);
     return text;
 }
 
 void CSharedLogModule::OnStatus(const CSyncStatus& status)
 {
     m_label->setText(StatusText(status));
-    m_label->setToolTip(status.error);
-    const char* colour = !status.online ? "#b00000" : status.conflicts > 0 ? "#b06000" : "#006000";
+    QStringList tip;
+    if (!status.error.isEmpty())
+        tip << status.error;
+    if (!status.setAsideText.isEmpty())
+        tip << status.setAsideText;
+    m_label->setToolTip(tip.join(QLatin1Char('\n')));
+    const char* colour = !status.online                                ? "#b00000"
+                         : status.conflicts > 0 || status.setAside > 0 ? "#b06000"
+                                                                       : "#006000";
     m_label->setStyleSheet(
         QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(QLatin1String(colour)));
     UpdateActions();
@@ -175,6 +184,7 @@ void CSharedLogModule::Edit()
     s.Set(Setting::SharedServer, v.server);
     s.Set(Setting::SharedNet, v.net);
     s.Set(Setting::SharedOperator, v.operatorCall);
+    m_createNet = v.createNet;
     // The password belongs to this server only: another server never gets it.
     if (!v.password.isEmpty())
         m_frame.Document().Secrets().WriteLater(Account(), v.password);
@@ -207,6 +217,24 @@ void CSharedLogModule::MergeDuplicates()
         return;
     const int id = current->id;
     const QString call = current->callSign;
-    if (Prompt::Guard(&m_frame, [&] { doc.Store().MergeDuplicates(id); }))
-        m_frame.SetStatusText(QStringLiteral("The check-ins of %1 were merged into one.").arg(call));
+    std::optional<CCheckinStore::CMergeProposal> proposal;
+    if (!Prompt::Guard(&m_frame, [&] { proposal = doc.Store().ProposeMerge(id); }) || !proposal)
+        return;
+    CCheckinRecord values = proposal->merged;
+    if (!proposal->conflicts.isEmpty()) {
+        // What the other operator typed differently is never dropped without the operator's word.
+        CConflictDlg dlg(
+            proposal->merged, proposal->theirs, &m_frame,
+            QStringLiteral("%1 also logged %2 and typed other values. Choose what the one "
+                           "check-in keeps; everyone gets your choice (Ctrl+Z undoes the merge).")
+                .arg(proposal->otherOperator.isEmpty() ? QStringLiteral("Another operator")
+                                                       : proposal->otherOperator,
+                     call));
+        if (Prompt::Run(dlg) != QDialog::Accepted)
+            return;
+        values = dlg.Values();
+    }
+    if (Prompt::Guard(&m_frame, [&] { doc.Store().MergeDuplicates(id, values); }))
+        m_frame.SetStatusText(
+            QStringLiteral("The check-ins of %1 were merged into one (Ctrl+Z undoes it).").arg(call));
 }

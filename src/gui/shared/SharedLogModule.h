@@ -42,4 +42,5 @@ private:
     QAction* m_resolveAction = nullptr;
     QAction* m_mergeAction = nullptr;
     int m_ticket = -1;
+    bool m_createNet = false; // the operator asked for the net to be made when the server has none
 };

@@ -32,7 +32,8 @@ struct COperator
         form.SelectDay(QDate(2026, 12, 8));
         store.ShareWith(QStringLiteral("Tuesday Net"), call);
         engine = std::make_unique<CSyncEngine>(
-            store, CSharedLogOptions{conninfo, QString(), QStringLiteral("Tuesday Net"), call, QString()});
+            store,
+            CSharedLogOptions{conninfo, QString(), QStringLiteral("Tuesday Net"), call, QString(), true});
     }
     int Add(const QString& call, const QString& time = QStringLiteral("19:00:00"))
     {
@@ -141,14 +142,14 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(a->ByCall(QStringLiteral("W1AW"))->hasTraffic, 15000);
         // A deletion reaches everyone as a tombstone; bringing the check-in back (same identity) does too.
         const CCheckinRecord gone = *a->ByCall(QStringLiteral("K1ABC"));
-        QCOMPARE(a->store.Remove({gone.id}), 1);
+        QCOMPARE(a->store.Remove({gone.id}, CCheckinStore::Undoable::Yes), 1);
         QTRY_COMPARE_WITH_TIMEOUT(b->Calls(), QStringList{QStringLiteral("W1AW")}, 15000);
         QCOMPARE(m_server->Exec(
                      QStringLiteral("DO $$ BEGIN IF NOT (SELECT deleted FROM checkin WHERE uuid = '%1') "
                                     "THEN RAISE 'not a tombstone'; END IF; END $$")
                          .arg(gone.uuid)),
                  QString());
-        a->store.Add(gone);
+        QVERIFY(!a->store.Undo().isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(b->Calls(), (QStringList{QStringLiteral("K1ABC"), QStringLiteral("W1AW")}),
                                   15000);
         QCOMPARE(b->ByCall(QStringLiteral("K1ABC"))->uuid, gone.uuid);
@@ -358,7 +359,10 @@ private Q_SLOTS:
         // The open lists follow without a reload.
         QCOMPARE(a->Listed(), QStringList{QStringLiteral("W1AW +K4LOG 19:02")});
         QCOMPARE(b->Listed(), QStringList{QStringLiteral("W1AW +K4LOG 19:02")});
-        QVERIFY(a->store.MergeDuplicates(a->ByCall(QStringLiteral("W1AW"))->id));
+        const int keep = a->ByCall(QStringLiteral("W1AW"))->id;
+        const auto proposal = a->store.ProposeMerge(keep);
+        QVERIFY(proposal && proposal->conflicts.isEmpty());
+        QVERIFY(a->store.MergeDuplicates(keep, proposal->merged));
         a->engine->SyncOnce();
         b->engine->SyncOnce();
         for (COperator* op : {a.get(), b.get()}) {

@@ -4,6 +4,7 @@
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <functional>
+#include <sqlite3.h>
 
 namespace SyncTables {
 
@@ -27,13 +28,21 @@ void BindText(SQLite::Statement& st, int index, const QString& value)
         st.bind(index, Utf8(value));
 }
 
+// A log of the version before (read by a command that only reads, and so not brought up to date) has no
+// Net and Refused yet.
+bool HasSetAside(SQLite::Database& db)
+{
+    return sqlite3_table_column_metadata(db.getHandle(), nullptr, "SyncTab", "Refused", nullptr, nullptr,
+                                         nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
 std::optional<CLocal> FindWhere(SQLite::Database& db, const char* where,
                                 const std::function<void(SQLite::Statement&)>& bind)
 {
     SQLite::Statement st(db, std::string("SELECT Uuid, CheckinID, Version, Deleted, Base, Theirs,"
-                                         " EXISTS(SELECT 1 FROM OutboxTab o WHERE o.Uuid = SyncTab.Uuid)"
-                                         " FROM SyncTab WHERE ") +
-                                 where);
+                                         " EXISTS(SELECT 1 FROM OutboxTab o WHERE o.Uuid = SyncTab.Uuid),") +
+                                 (HasSetAside(db) ? " Net, Refused" : " NULL, NULL") +
+                                 " FROM SyncTab WHERE " + where);
     bind(st);
     if (!st.executeStep())
         return std::nullopt;
@@ -51,6 +60,8 @@ std::optional<CLocal> FindWhere(SQLite::Database& db, const char* where,
         l.theirs = SharedFields::FromJson(l.theirsJson);
     }
     l.pending = st.getColumn(6).getInt() != 0;
+    l.net = Text(st.getColumn(7));
+    l.refused = Text(st.getColumn(8));
     return l;
 }
 
@@ -59,6 +70,60 @@ std::optional<CLocal> FindWhere(SQLite::Database& db, const char* where,
 QString NewUuid()
 {
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+void Rekey(SQLite::Database& db, const QString& from, const QString& to)
+{
+    const QString target = to.isEmpty() ? NewUuid() : to;
+    for (const char* sql :
+         {"UPDATE SyncTab SET Uuid = ?1 WHERE Uuid = ?2", "UPDATE OutboxTab SET Uuid = ?1 WHERE Uuid = ?2",
+          "UPDATE SyncTab SET DuplicateOf = ?1 WHERE DuplicateOf = ?2"}) {
+        SQLite::Statement st(db, sql);
+        st.bind(1, Utf8(target));
+        st.bind(2, Utf8(from));
+        st.exec();
+    }
+}
+
+void SetAside(SQLite::Database& db, const QString& uuid, const QString& reason)
+{
+    SQLite::Statement st(db, "UPDATE SyncTab SET Refused = ? WHERE Uuid = ?");
+    BindText(st, 1, reason);
+    st.bind(2, Utf8(uuid));
+    st.exec();
+}
+
+void SetAsideUnknown(SQLite::Database& db, const QString& uuid, qint64 version, const QString& net,
+                     const QString& reason)
+{
+    SQLite::Statement st(db,
+                         "INSERT INTO SyncTab(Uuid, Version, Deleted, Net, Refused) VALUES(?1, ?2, 3, ?3, ?4)"
+                         " ON CONFLICT(Uuid) DO UPDATE SET Refused = ?4");
+    st.bind(1, Utf8(uuid));
+    st.bind(2, static_cast<int64_t>(version));
+    BindText(st, 3, net);
+    BindText(st, 4, reason);
+    st.exec();
+}
+
+void RetrySetAside(SQLite::Database& db)
+{
+    // What was never taken is forgotten, so that it is fetched again; the rest goes out again.
+    db.exec("DELETE FROM SyncTab WHERE Deleted = 3 AND CheckinID IS NULL;"
+            "UPDATE SyncTab SET Refused = NULL WHERE Refused IS NOT NULL;");
+}
+
+QList<CSetAside> SetAsideList(SQLite::Database& db)
+{
+    if (!HasSetAside(db))
+        return {};
+    SQLite::Statement st(db, "SELECT Uuid, CheckinID, Refused FROM SyncTab WHERE Refused IS NOT NULL"
+                             " ORDER BY CheckinID, Uuid");
+    QList<CSetAside> list;
+    while (st.executeStep())
+        list.append({Text(st.getColumn(0)), st.getColumn(1).isNull() ? 0 : st.getColumn(1).getInt(),
+                     Text(st.getColumn(2))});
+    return list;
 }
 
 QString Meta(SQLite::Database& db, const char* key)
@@ -83,24 +148,35 @@ void Queue(SQLite::Database& db, const QString& uuid)
     st.exec();
 }
 
-void Added(SQLite::Database& db, int id, const QString& uuid, const QString& by, bool queue)
+QString Added(SQLite::Database& db, int id, const QString& uuid, const QString& by, bool queue)
 {
-    const QString u = uuid.isEmpty() ? NewUuid() : uuid;
+    QString u = NormalUuid(uuid);
+    if (u.isEmpty())
+        u = NewUuid();
     // A check-in brought back (an undo of its deletion) keeps its identity and the server's version.
+    // An identity another check-in here still holds is never taken from it: this one gets a new one.
     SQLite::Statement st(db,
                          "INSERT INTO SyncTab(Uuid, CheckinID, LoggedBy, UpdatedBy) VALUES(?1, ?2, ?3, ?3)"
-                         " ON CONFLICT(Uuid) DO UPDATE SET CheckinID = ?2, Deleted = 0, UpdatedBy = ?3");
+                         " ON CONFLICT(Uuid) DO UPDATE SET CheckinID = ?2, Deleted = 0, UpdatedBy = ?3,"
+                         " Refused = NULL WHERE SyncTab.CheckinID IS NULL");
     st.bind(1, Utf8(u));
     st.bind(2, id);
     BindText(st, 3, by);
-    st.exec();
+    if (st.exec() == 0) {
+        u = NewUuid();
+        st.reset();
+        st.bind(1, Utf8(u));
+        st.exec();
+    }
     if (queue)
         Queue(db, u);
+    return u;
 }
 
 void Changed(SQLite::Database& db, int id, const QString& by, bool queue)
 {
-    SQLite::Statement st(db, "UPDATE SyncTab SET UpdatedBy = ? WHERE CheckinID = ?");
+    // A change here is worth another try of what was set aside.
+    SQLite::Statement st(db, "UPDATE SyncTab SET UpdatedBy = ?, Refused = NULL WHERE CheckinID = ?");
     BindText(st, 1, by);
     st.bind(2, id);
     if (st.exec() == 0) {
@@ -173,12 +249,13 @@ std::optional<CLocal> FindById(SQLite::Database& db, int id)
 }
 
 void Record(SQLite::Database& db, const QString& uuid, int id, int deleted, const CSharedCheckin& server,
-            const QByteArray& theirs)
+            const QByteArray& theirs, const QString& net)
 {
     SQLite::Statement st(
-        db, "INSERT INTO SyncTab(Uuid, CheckinID, Version, Base, LoggedBy, UpdatedBy, Deleted, Theirs)"
-            " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT(Uuid) DO UPDATE SET CheckinID = ?2,"
-            " Version = ?3, Base = ?4, LoggedBy = ?5, UpdatedBy = ?6, Deleted = ?7, Theirs = ?8");
+        db, "INSERT INTO SyncTab(Uuid, CheckinID, Version, Base, LoggedBy, UpdatedBy, Deleted, Theirs, Net)"
+            " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9) ON CONFLICT(Uuid) DO UPDATE SET CheckinID = ?2,"
+            " Version = ?3, Base = ?4, LoggedBy = ?5, UpdatedBy = ?6, Deleted = ?7, Theirs = ?8,"
+            " Net = coalesce(?9, Net), Refused = NULL");
     st.bind(1, Utf8(uuid));
     if (id > 0)
         st.bind(2, id);
@@ -193,6 +270,7 @@ void Record(SQLite::Database& db, const QString& uuid, int id, int deleted, cons
         st.bind(8, theirs.toStdString());
     else
         st.bind(8);
+    BindText(st, 9, net);
     st.exec();
 }
 

@@ -15,12 +15,31 @@ class Database;
 namespace SyncTables {
 
 QString NewUuid();
+// The check-in takes a new identity (another check-in on the server has its old one): the bookkeeping and
+// what waits to go out move with it.
+void Rekey(SQLite::Database& db, const QString& from, const QString& to);
+// The server refused the check-in, or it could not be taken from the server: set aside with the reason until
+// the next connection or a change here.
+void SetAside(SQLite::Database& db, const QString& uuid, const QString& reason);
+// Check-ins the server sent that the log cannot hold, never here (not pulled, nothing of them wiped).
+void SetAsideUnknown(SQLite::Database& db, const QString& uuid, qint64 version, const QString& net,
+                     const QString& reason);
+// Every check-in set aside is tried again (a new connection).
+void RetrySetAside(SQLite::Database& db);
+struct CSetAside
+{
+    QString uuid;
+    int id = 0; // 0: not in the log
+    QString reason;
+};
+QList<CSetAside> SetAsideList(SQLite::Database& db);
 
 QString Meta(SQLite::Database& db, const char* key);
 void SetMeta(SQLite::Database& db, const char* key, const QString& value);
 
-// A check-in was added here: it gets an identity (uuid, or a new one) and, when queue, goes out.
-void Added(SQLite::Database& db, int id, const QString& uuid, const QString& by, bool queue);
+// A check-in was added here: it gets an identity (uuid when it is one, else a new one) and, when queue,
+// goes out. Returns the identity.
+QString Added(SQLite::Database& db, int id, const QString& uuid, const QString& by, bool queue);
 // The check-in was changed here.
 void Changed(SQLite::Database& db, int id, const QString& by, bool queue);
 // The check-ins were deleted here: for everyone (tombstones that go out when queue) or, for purge and
@@ -36,7 +55,9 @@ struct CLocal
     QString uuid;
     int id = 0; // 0: not here (deleted or purged)
     qint64 version = 0;
-    int deleted = 0;
+    int deleted = 0; // 1 for everyone, 2 here only, 3 never taken (set aside)
+    QString net;
+    QString refused;
     CCheckinRecord base;
     bool hasBase = false;
     bool pending = false;  // changes wait in the outbox
@@ -50,8 +71,9 @@ std::optional<CLocal> FindById(SQLite::Database& db, int id);
 // Books the server's state of a check-in: its version and values (the next merge's base), whether it is
 // deleted here, who logged and changed it, the other side of a conflict or none.
 // theirs: the other side of a conflict (ConflictToJson), empty for none.
+// net: the net it was agreed in (empty: as it was).
 void Record(SQLite::Database& db, const QString& uuid, int id, int deleted, const CSharedCheckin& server,
-            const QByteArray& theirs);
+            const QByteArray& theirs, const QString& net = QString());
 void SetCheckinId(SQLite::Database& db, const QString& uuid, int id, int deleted);
 void ClearConflict(SQLite::Database& db, const QString& uuid);
 void Queue(SQLite::Database& db, const QString& uuid);
