@@ -25,12 +25,12 @@ QString FindBin()
 
 } // namespace
 
-CPgServer::CPgServer() : m_dir(QStringLiteral("/tmp/lwpg-XXXXXX"))
+bool CPgServer::Prepare()
 {
     m_bin = FindBin();
     if (m_bin.isEmpty()) {
         m_error = QStringLiteral("PostgreSQL's server is not installed (Debian: postgresql-15)");
-        return;
+        return false;
     }
     m_asPostgres = geteuid() == 0;
     const QString dir = m_dir.path();
@@ -48,11 +48,35 @@ CPgServer::CPgServer() : m_dir(QStringLiteral("/tmp/lwpg-XXXXXX"))
                     dir + QStringLiteral("/%1.crt").arg(name)});
     };
     if (!makeCert(QStringLiteral("server")) || !makeCert(QStringLiteral("other")))
-        return;
+        return false;
     if (m_asPostgres &&
         !Run({QStringLiteral("chown"), QStringLiteral("-R"), QStringLiteral("postgres:postgres"), dir}))
-        return;
+        return false;
     m_port = ClosedPort();
+    return true;
+}
+
+// Where the server listens and with which certificate (later lines of the file win).
+bool CPgServer::Configure(const QString& data)
+{
+    QFile conf(data + QStringLiteral("/postgresql.conf"));
+    if (!conf.open(QIODevice::Append))
+        return false;
+    conf.write(QStringLiteral("\nfsync = off\n"
+                              "unix_socket_directories = '%1'\nlisten_addresses = '127.0.0.1'\nport = %2\n"
+                              "ssl = on\nssl_cert_file = '%1/server.crt'\nssl_key_file = '%1/server.key'\n"
+                              "max_connections = 50\n")
+                   .arg(m_dir.path())
+                   .arg(m_port)
+                   .toUtf8());
+    return true;
+}
+
+CPgServer::CPgServer() : m_dir(QStringLiteral("/tmp/lwpg-XXXXXX"))
+{
+    if (!Prepare())
+        return;
+    const QString dir = m_dir.path();
     const QString data = dir + QStringLiteral("/data");
     if (!Run({Bin(QStringLiteral("initdb")), QStringLiteral("-D"), data, QStringLiteral("-U"),
               QStringLiteral("postgres"), QStringLiteral("--auth-local=trust"),
@@ -63,21 +87,10 @@ CPgServer::CPgServer() : m_dir(QStringLiteral("/tmp/lwpg-XXXXXX"))
     QFile hba(data + QStringLiteral("/pg_hba.conf"));
     if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return;
-    hba.write("local all postgres trust\nlocal all all scram-sha-256\nhostssl all all 127.0.0.1/32 "
-              "scram-sha-256\n");
+    hba.write("local all postgres trust\nlocal replication postgres trust\nlocal all all scram-sha-256\n"
+              "hostssl all all 127.0.0.1/32 scram-sha-256\n");
     hba.close();
-    QFile conf(data + QStringLiteral("/postgresql.conf"));
-    if (!conf.open(QIODevice::Append))
-        return;
-    conf.write(QStringLiteral("fsync = off\n"
-                              "unix_socket_directories = '%1'\nlisten_addresses = '127.0.0.1'\nport = %2\n"
-                              "ssl = on\nssl_cert_file = '%1/server.crt'\nssl_key_file = '%1/server.key'\n"
-                              "max_connections = 50\n")
-                   .arg(dir)
-                   .arg(m_port)
-                   .toUtf8());
-    conf.close();
-    if (!Start())
+    if (!Configure(data) || !Start())
         return;
     const QString setUp = Exec(QStringLiteral("CREATE DATABASE club"), QStringLiteral("postgres"));
     if (!setUp.isEmpty()) {
@@ -85,6 +98,56 @@ CPgServer::CPgServer() : m_dir(QStringLiteral("/tmp/lwpg-XXXXXX"))
         return;
     }
     m_error.clear();
+}
+
+CPgServer::CPgServer(CStandbyOf standby) : m_dir(QStringLiteral("/tmp/lwpg-XXXXXX"))
+{
+    if (!Prepare())
+        return;
+    const QString data = m_dir.path() + QStringLiteral("/data");
+    if (!Run({Bin(QStringLiteral("pg_basebackup")), QStringLiteral("-D"), data, QStringLiteral("-h"),
+              standby.primary.Socket(), QStringLiteral("-p"), QString::number(standby.primary.m_port),
+              QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-R"), QStringLiteral("-c"),
+              QStringLiteral("fast"), QStringLiteral("--no-sync")}))
+        return;
+    if (!Configure(data) || !Start())
+        return;
+    m_error.clear();
+}
+
+std::unique_ptr<CPgServer> CPgServer::Standby()
+{
+    std::unique_ptr<CPgServer> standby(new CPgServer(CStandbyOf{*this}));
+    if (!standby->Error().isEmpty()) {
+        m_error = standby->Error();
+        return nullptr;
+    }
+    return standby;
+}
+
+bool CPgServer::Promote()
+{
+    return Run({Bin(QStringLiteral("pg_ctl")), QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"),
+                QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("promote")});
+}
+
+bool CPgServer::Dump()
+{
+    return Run({Bin(QStringLiteral("pg_dump")), QStringLiteral("-Fc"), QStringLiteral("-f"),
+                m_dir.filePath(QStringLiteral("club.dump")), QStringLiteral("-d"), ConnInfo()});
+}
+
+bool CPgServer::Restore()
+{
+    const QString dropped =
+        Exec(QStringLiteral("DROP DATABASE club WITH (FORCE)"), QStringLiteral("postgres"));
+    const QString made = Exec(QStringLiteral("CREATE DATABASE club"), QStringLiteral("postgres"));
+    if (!dropped.isEmpty() || !made.isEmpty()) {
+        m_error = dropped + made;
+        return false;
+    }
+    return Run({Bin(QStringLiteral("pg_restore")), QStringLiteral("-d"), ConnInfo(),
+                m_dir.filePath(QStringLiteral("club.dump"))});
 }
 
 CPgServer::~CPgServer()

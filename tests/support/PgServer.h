@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <memory>
 
 namespace TestSupport {
 
@@ -31,10 +32,27 @@ public:
 
     bool Stop(bool immediate = true);
     bool Start();
+    // What a club's administrator does to the server: a backup of the database "club" (pg_dump, kept in
+    // the server's folder), and the database put back from it (whatever changed since is gone).
+    bool Dump();
+    bool Restore();
+    // A hot standby of this server (pg_basebackup -R), running as a server of its own on its own socket
+    // and port; nullptr when it could not be made (Error() says why). Promote() makes a standby the
+    // primary (a failover).
+    std::unique_ptr<CPgServer> Standby();
+    bool Promote();
     // Runs SQL as the superuser (empty when it worked, else the error).
     QString Exec(const QString& sql, const QString& database = QStringLiteral("club")) const;
 
 private:
+    struct CStandbyOf
+    {
+        CPgServer& primary;
+    };
+    explicit CPgServer(CStandbyOf standby);
+    bool Prepare();
+    bool Configure(const QString& data);
+    QString Socket() const { return m_dir.path(); }
     bool Run(const QStringList& command, QString* output = nullptr);
     QString Bin(const QString& tool) const;
 

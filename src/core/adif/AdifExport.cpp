@@ -149,7 +149,9 @@ CAdifWriter::Format FormatFor(const QString& path)
 CResult Write(CDatabase& db, const CQueryFilter& filter, QIODevice& out, const COptions& options)
 {
     CResult result;
-    const long total = options.progress ? CheckinQuery::Count(db, filter) : -1;
+    // A station two operators logged goes out once: the check-in that stands for it.
+    const CQueryFilter standing = LogFilter::StandingOnly(db, filter);
+    const long total = options.progress ? CheckinQuery::Count(db, standing) : -1;
     if (options.progress && !options.progress->Report(0, total)) {
         result.cancelled = true;
         return result;
@@ -165,7 +167,7 @@ CResult Write(CDatabase& db, const CQueryFilter& filter, QIODevice& out, const C
                            .arg(QStringLiteral(LOGWARDEN_TITLE), QStringLiteral(LOGWARDEN_VERSION)),
                        header);
     try {
-        CRows rows(db, filter, options);
+        CRows rows(db, standing, options);
         while (rows.Next()) {
             rows.Write(writer);
             if (++result.written % kReportEvery == 0 && options.progress &&

@@ -688,8 +688,13 @@ void CCheckinStore::AcknowledgePush(qint64 seq, const CSharedCheckin& pushed, co
         if (local && pushed.version == 0) {
             SyncTables::DropQueued(h, pushed.uuid, seq); // added and deleted before it went out
         } else if (local && pushed.version > local->version) {
-            // A conflict waiting for the operator stays (its fields went out as the server had them).
-            SyncTables::Record(h, pushed.uuid, local->id, local->id ? 0 : local->deleted, pushed,
+            // A conflict waiting for the operator stays (its fields went out as the server had them). A
+            // tombstone leaves the values on the server as they were: they stay the base, should the server
+            // ever need them again.
+            CSharedCheckin agreed = pushed;
+            if (pushed.deleted && local->hasBase)
+                agreed.values = local->base;
+            SyncTables::Record(h, pushed.uuid, local->id, local->id ? 0 : local->deleted, agreed,
                                local->theirsJson, net);
             SyncTables::DropQueued(h, pushed.uuid, seq);
         }

@@ -1,5 +1,6 @@
 #include "core/log/LogFilter.h"
 
+#include "core/db/Database.h"
 #include "core/db/DateTime.h"
 
 namespace LogFilter {
@@ -90,6 +91,18 @@ CQueryFilter Days(const QDate& first, const QDate& last)
 CQueryFilter DateEquals(const QDateTime& value)
 {
     return {QStringLiteral("\"Date\" = ?"), {CDateTime(value).ToStorage()}};
+}
+
+CQueryFilter StandingOnly(CDatabase& db, const CQueryFilter& filter)
+{
+    if (!db.TableExists(QStringLiteral("SyncTab")))
+        return filter;
+    CQueryFilter f = filter;
+    const QString standing =
+        QStringLiteral("ID NOT IN (SELECT CheckinID FROM SyncTab WHERE DuplicateOf IS NOT"
+                       " NULL AND CheckinID IS NOT NULL)");
+    f.where = f.IsEmpty() ? standing : QStringLiteral("(%1) AND %2").arg(filter.where, standing);
+    return f;
 }
 
 } // namespace LogFilter

@@ -5,6 +5,8 @@
 #include <QDate>
 #include <QString>
 
+class CDatabase;
+
 // The filters and sorts applied to the check-in table, each a typed query with bound values.
 namespace LogFilter {
 
@@ -24,6 +26,11 @@ CQueryFilter DateBetween(const QDate& from, const QDate& to);
 CQueryFilter Days(const QDate& first, const QDate& last);
 // Check-ins whose date and time equal the value exactly.
 CQueryFilter DateEquals(const QDateTime& value);
+
+// The filter, keeping only the check-in that stands for each station in a shared log: another operator's
+// check-in of a station already logged that day is left out (what counts and exports take). Unchanged for
+// a log that was never shared.
+CQueryFilter StandingOnly(CDatabase& db, const CQueryFilter& filter);
 
 // Parses "%Y %m %d" the way the day filter reads it: year from characters 0-3, month 5-6, day 8-9.
 QDate ParseDayText(const QString& dayText);

@@ -2,10 +2,11 @@
 
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
-#include "core/log/detail/SyncTables.h"
+#include "core/log/SharedCheckin.h"
 #include "core/net/NetTimes.h"
 
 #include <QStringList>
+#include <QUuid>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
@@ -67,12 +68,22 @@ void UpgradeTo3(CDatabase& db)
                 odd << uuid;
         }
     }
+    SQLite::Statement taken(db.Handle(), "SELECT 1 FROM SyncTab WHERE Uuid = ?");
     for (const QString& uuid : odd) {
-        // Its lower-case form, unless another check-in holds that already.
+        // Its lower-case form, unless another check-in holds that already; what waits to go out moves too.
         QString target = NormalUuid(uuid);
-        if (!target.isEmpty() && SyncTables::Find(db.Handle(), target))
-            target.clear();
-        SyncTables::Rekey(db.Handle(), uuid, target);
+        taken.reset();
+        taken.bind(1, target.toStdString());
+        if (target.isEmpty() || taken.executeStep())
+            target = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        for (const char* sql : {"UPDATE SyncTab SET Uuid = ?1 WHERE Uuid = ?2",
+                                "UPDATE OutboxTab SET Uuid = ?1 WHERE Uuid = ?2",
+                                "UPDATE SyncTab SET DuplicateOf = ?1 WHERE DuplicateOf = ?2"}) {
+            SQLite::Statement st(db.Handle(), sql);
+            st.bind(1, target.toStdString());
+            st.bind(2, uuid.toStdString());
+            st.exec();
+        }
     }
     db.Execute(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion));
     transaction.commit();

@@ -75,7 +75,8 @@ CNetSummary Summarize(CDatabase& db, const QDate& day, const NetRegulars::COptio
     QSet<QByteArray> seen;
     try {
         // Only the columns counted, straight from the engine.
-        const CQueryFilter f = LogFilter::Day(day);
+        // A station two operators logged counts once: the check-in that stands for it.
+        const CQueryFilter f = LogFilter::StandingOnly(db, LogFilter::Day(day));
         SQLite::Statement stmt(db.Handle(),
                                QStringLiteral("SELECT CallSign, HasTraffic, Acknowledged FROM %1 "
                                               "WHERE %2 ORDER BY ID")
