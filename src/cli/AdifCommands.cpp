@@ -138,8 +138,12 @@ int RunAdifImport(const QStringList& args)
         CliError(QStringLiteral("logwarden-cli adif-import: \"%1\" holds no check-in log").arg(log));
         return 1;
     }
-    if (!dryRun)
+    if (!dryRun) {
         LogSchema::Prepare(db);
+    } else {
+        LogSchema::RefuseNewer(db);
+        LogSchema::PrepareReader(db);
+    }
     CCheckinStore store(db);
     CCliProgress bar(QStringLiteral("Importing"));
     AdifImport::COptions options;

@@ -198,5 +198,6 @@ std::unique_ptr<CDatabase> CliOpenLog(const QString& command, const QString& pat
         CliError(QStringLiteral("logwarden-cli %1: \"%2\" holds no check-in log").arg(command, path));
         return nullptr;
     }
+    LogSchema::PrepareReader(*db);
     return db;
 }

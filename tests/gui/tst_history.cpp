@@ -155,7 +155,8 @@ private Q_SLOTS:
     void aBrokenLogSaysNoHistory()
     {
         AddCheckin(m_f->Db(), {"W4ABC", At(1)});
-        m_f->Db().Execute(QStringLiteral("ALTER TABLE LogwardenTab RENAME TO Elsewhere"));
+        m_f->Db().Execute(
+            QStringLiteral("PRAGMA legacy_alter_table=ON; ALTER TABLE LogwardenTab RENAME TO Elsewhere"));
         const auto dlg = Open(QStringLiteral("W4ABC"));
         QVERIFY(m_f->Prompts().Last().startsWith(QLatin1String("No History")));
         QCOMPARE(dlg->Model()->rowCount(), 0);

@@ -39,8 +39,8 @@ public:
         m_hasUuid = db.TableExists(QStringLiteral("SyncTab"));
         if (m_hasUuid)
             columns += QStringLiteral(",(SELECT Uuid FROM SyncTab WHERE SyncTab.CheckinID = %1.ID)")
-                           .arg(QLatin1String(LogSchema::kTable));
-        QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns, QLatin1String(LogSchema::kTable));
+                           .arg(QLatin1String(LogSchema::kView));
+        QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns, QLatin1String(LogSchema::kView));
         if (!filter.IsEmpty())
             sql += QStringLiteral(" WHERE ") + filter.where;
         sql += QStringLiteral(" ORDER BY ID");

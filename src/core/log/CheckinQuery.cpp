@@ -22,7 +22,7 @@ QString Text(const SQLite::Column& c)
 
 long Count(CDatabase& db, const CQueryFilter& filter)
 {
-    QString sql = QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(LogSchema::kTable));
+    QString sql = QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(LogSchema::kView));
     if (!filter.IsEmpty())
         sql += QStringLiteral(" WHERE ") + filter.where;
     try {
@@ -57,11 +57,11 @@ void Walk(CDatabase& db, const CQueryFilter& filter, const QString& orderBy,
             sql += QStringLiteral(
                        ", (SELECT d.LoggedBy || ' ' || substr(l2.\"Date\", 12, 5) FROM SyncTab d JOIN %1 l2"
                        " ON l2.ID = d.CheckinID WHERE d.DuplicateOf = s.Uuid ORDER BY l2.\"Date\" LIMIT 1)")
-                       .arg(QLatin1String(LogSchema::kTable));
+                       .arg(QLatin1String(LogSchema::kView));
         sql += QStringLiteral(" FROM %1 LEFT JOIN SyncTab s ON s.CheckinID = %1.ID")
-                   .arg(QLatin1String(LogSchema::kTable));
+                   .arg(QLatin1String(LogSchema::kView));
     } else {
-        sql += QStringLiteral(" FROM %1").arg(QLatin1String(LogSchema::kTable));
+        sql += QStringLiteral(" FROM %1").arg(QLatin1String(LogSchema::kView));
     }
     QStringList where;
     if (!filter.IsEmpty())

@@ -11,9 +11,12 @@
 #include "core/log/detail/LogwardenSet.h"
 #include "core/log/detail/SyncTables.h"
 
+#include <QFile>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
+#include <sqlite3.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +28,30 @@ SQLite::Statement DeleteById(CDatabase& db)
         QStringLiteral("DELETE FROM %1 WHERE ID=?").arg(QLatin1String(LogSchema::kTable)).toStdString());
 }
 
+// When the process started (since boot, in clock ticks): with the pid, it names a process once.
+QString ProcessStart(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray line = stat.readAll();
+    // The fields after the command's name (which may hold blanks): the start time is the 20th of them.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 19 ? QString::fromLatin1(fields[19]) : QString();
+}
+
+QString ProcessOwner(qint64 pid)
+{
+    return QStringLiteral("%1:%2").arg(pid).arg(ProcessStart(pid));
+}
+
+// Whether the program that owns an import still runs.
+bool OwnerAlive(const QString& owner)
+{
+    const qint64 pid = owner.section(QLatin1Char(':'), 0, 0).toLongLong();
+    return pid > 0 && ProcessOwner(pid) == owner;
+}
+
 } // namespace
 
 CCheckinStore::CCheckinStore(CDatabase& db, QObject* parent) : QObject(parent), m_db(db)
@@ -34,6 +61,11 @@ CCheckinStore::CCheckinStore(CDatabase& db, QObject* parent) : QObject(parent), 
         m_operator = SyncTables::Meta(m_db.Handle(), "operator");
     } catch (const std::exception&) {
         // A log from before the shared log shares nothing.
+    }
+    try {
+        RemoveAbandonedImports();
+    } catch (const std::exception&) {
+        // Tried again at the next opening; meanwhile nobody sees them.
     }
 }
 
@@ -48,17 +80,12 @@ QList<int> CCheckinStore::AddMany(const std::vector<CCheckinRecord>& records, Un
     added.reserve(records.size());
     try {
         // One durable commit for all: a station after another costs no flush of its own.
-        SQLite::Transaction transaction(m_db.Handle());
-        CLogwardenSet set(&m_db);
-        set.SetFilter(LogFilter::Id(-1));
-        set.Open();
+        SQLite::Transaction transaction(m_db.Handle(), SQLite::TransactionBehavior::IMMEDIATE);
+        std::unique_ptr<CInserter> inserter;
         for (const CCheckinRecord& record : records) {
-            set.AddNew();
-            set.SetRecord(record);
-            set.Update();
             added.push_back(record);
             CCheckinRecord& r = added.back();
-            r.id = static_cast<int>(set.GetLastInsertedKey());
+            r.id = Insert(inserter, record);
             // A new check-in is a new identity, whatever filled its values (a match, a regular, a
             // callbook answer): taking a station's fields never takes another check-in's place.
             r.uuid = SyncTables::Added(m_db.Handle(), r.id, QString(), m_operator, Queueing());
@@ -67,7 +94,6 @@ QList<int> CCheckinStore::AddMany(const std::vector<CCheckinRecord>& records, Un
             r.conflict = false;
             r.duplicate = false;
         }
-        set.Close();
         transaction.commit();
     } catch (const CLogwardenException&) {
         throw;
@@ -89,12 +115,10 @@ QList<int> CCheckinStore::AddMany(const std::vector<CCheckinRecord>& records, Un
 CCheckinStore::CBulkAdd::CBulkAdd(CCheckinStore& store) : m_store(store)
 {
     try {
-        m_transaction = std::make_unique<SQLite::Transaction>(m_store.m_db.Handle());
-        m_set = std::make_unique<CLogwardenSet>(&m_store.m_db);
-        m_set->SetFilter(LogFilter::Id(-1));
-        m_set->Open();
-    } catch (const CLogwardenException&) {
-        throw;
+        SQLite::Statement st(m_store.m_db.Handle(), "INSERT INTO ImportTab(Owner) VALUES(?)");
+        st.bind(1, ProcessOwner(getpid()).toStdString());
+        st.exec();
+        m_import = m_store.m_db.Handle().getLastInsertRowid();
     } catch (const std::exception& e) {
         m_store.m_db.Raise(e);
     }
@@ -102,40 +126,67 @@ CCheckinStore::CBulkAdd::CBulkAdd(CCheckinStore& store) : m_store(store)
 
 CCheckinStore::CBulkAdd::~CBulkAdd()
 {
-    // The record set goes before the transaction rolls back.
-    m_set.reset();
-    m_transaction.reset();
+    if (m_committed || m_import == 0)
+        return;
+    try {
+        m_store.RemoveImport(m_import);
+    } catch (const std::exception&) {
+        // Taken away at the next opening, then: nobody sees it meanwhile.
+    }
 }
 
-int CCheckinStore::CBulkAdd::Add(const CCheckinRecord& record)
+void CCheckinStore::CBulkAdd::Add(const CCheckinRecord& record)
 {
+    m_waiting.push_back(record);
+    if (int(m_waiting.size()) >= kStep)
+        Flush();
+}
+
+void CCheckinStore::CBulkAdd::Flush()
+{
+    if (m_waiting.empty())
+        return;
+    SQLite::Database& h = m_store.m_db.Handle();
     try {
-        m_set->AddNew();
-        m_set->SetRecord(record);
-        m_set->Update();
-        ++m_added;
-        const int id = static_cast<int>(m_set->GetLastInsertedKey());
-        // Its identity (the file's, when it carries a UUID no other check-in here holds) beside it, and
-        // queued when the log is shared.
-        SyncTables::Added(m_store.m_db.Handle(), id, record.uuid, m_store.m_operator, m_store.Queueing());
-        return id;
+        SQLite::Transaction transaction(h, SQLite::TransactionBehavior::IMMEDIATE);
+        std::unique_ptr<CInserter> inserter;
+        SQLite::Statement hidden(h, "INSERT INTO ImportRowTab(CheckinID, ImportId) VALUES(?, ?)");
+        SyncTables::CAdder identities(h, m_store.m_operator, m_store.Queueing());
+        for (const CCheckinRecord& record : m_waiting) {
+            const int id = m_store.Insert(inserter, record);
+            hidden.bind(1, id);
+            hidden.bind(2, static_cast<int64_t>(m_import));
+            hidden.exec();
+            hidden.reset();
+            // Its identity (the file's, when it carries a UUID no other check-in here holds) beside it, and
+            // queued when the log is shared (the club log gets it once the import is finished).
+            identities.Add(id, record.uuid);
+        }
+        transaction.commit();
     } catch (const CLogwardenException&) {
         throw;
     } catch (const std::exception& e) {
         m_store.m_db.Raise(e);
     }
+    m_added += long(m_waiting.size());
+    m_waiting.clear();
 }
 
 void CCheckinStore::CBulkAdd::Commit()
 {
+    Flush();
     try {
-        m_set->Close();
-        m_set.reset();
-        m_transaction->commit();
-    } catch (const CLogwardenException&) {
-        throw;
+        SQLite::Statement st(m_store.m_db.Handle(), "UPDATE ImportTab SET Finished = 1 WHERE Id = ?");
+        st.bind(1, static_cast<int64_t>(m_import));
+        st.exec();
     } catch (const std::exception& e) {
         m_store.m_db.Raise(e);
+    }
+    m_committed = true;
+    try {
+        m_store.RemoveImport(m_import);
+    } catch (const std::exception&) {
+        // Only bookkeeping is left: it is tidied at the next opening.
     }
     if (m_added > 0) {
         Q_EMIT m_store.checkinsImported();
@@ -144,11 +195,77 @@ void CCheckinStore::CBulkAdd::Commit()
     }
 }
 
+void CCheckinStore::RemoveImport(qint64 import)
+{
+    SQLite::Database& h = m_db.Handle();
+    bool finished = false;
+    {
+        SQLite::Statement st(h, "SELECT Finished FROM ImportTab WHERE Id = ?");
+        st.bind(1, static_cast<int64_t>(import));
+        finished = st.executeStep() && st.getColumn(0).getInt() != 0;
+    }
+    // A step at a time, so that nobody waits long for the log.
+    for (;;) {
+        SQLite::Transaction transaction(h, SQLite::TransactionBehavior::IMMEDIATE);
+        QList<int> ids;
+        {
+            SQLite::Statement st(h, "SELECT CheckinID FROM ImportRowTab WHERE ImportId = ? LIMIT 1000");
+            st.bind(1, static_cast<int64_t>(import));
+            while (st.executeStep())
+                ids << st.getColumn(0).getInt();
+        }
+        if (ids.isEmpty()) {
+            SQLite::Statement done(h, "DELETE FROM ImportTab WHERE Id = ?");
+            done.bind(1, static_cast<int64_t>(import));
+            done.exec();
+            transaction.commit();
+            return;
+        }
+        SQLite::Statement unlist(h, "DELETE FROM ImportRowTab WHERE CheckinID = ?");
+        SQLite::Statement del = DeleteById(m_db);
+        SQLite::Statement outbox(h, "DELETE FROM OutboxTab WHERE Uuid IN (SELECT Uuid FROM SyncTab"
+                                    " WHERE CheckinID = ? AND Version = 0)");
+        SQLite::Statement forget(h, "DELETE FROM SyncTab WHERE CheckinID = ? AND Version = 0");
+        for (const int id : ids) {
+            unlist.bind(1, id);
+            unlist.exec();
+            unlist.reset();
+            if (finished)
+                continue;
+            for (SQLite::Statement* st : {&outbox, &forget, &del}) {
+                st->bind(1, id);
+                st->exec();
+                st->reset();
+            }
+        }
+        // An identity the import took back from a check-in deleted here is deleted here again.
+        if (!finished)
+            SyncTables::Deleted(h, ids, false);
+        transaction.commit();
+    }
+}
+
+void CCheckinStore::RemoveAbandonedImports()
+{
+    SQLite::Database& h = m_db.Handle();
+    if (sqlite3_db_readonly(h.getHandle(), "main") != 0 || !m_db.TableExists(QStringLiteral("ImportTab")))
+        return;
+    std::vector<qint64> gone;
+    {
+        SQLite::Statement st(h, "SELECT Id, Owner, Finished FROM ImportTab");
+        while (st.executeStep())
+            if (st.getColumn(2).getInt() != 0 || !OwnerAlive(QString::fromUtf8(st.getColumn(1).getText())))
+                gone.push_back(st.getColumn(0).getInt64());
+    }
+    for (const qint64 import : gone)
+        RemoveImport(import);
+}
+
 bool CCheckinStore::Save(const CCheckinRecord& record, Undoable undoable)
 {
     CCheckinRecord before;
     try {
-        SQLite::Transaction transaction(m_db.Handle());
+        SQLite::Transaction transaction(m_db.Handle(), SQLite::TransactionBehavior::IMMEDIATE);
         CLogwardenSet set(&m_db);
         set.SetFilter(LogFilter::Id(record.id));
         set.Open();
@@ -177,7 +294,7 @@ bool CCheckinStore::Save(const CCheckinRecord& record, Undoable undoable)
 bool CCheckinStore::SetFlag(int id, LogQueries::Flag flag, bool value)
 {
     try {
-        SQLite::Transaction transaction(m_db.Handle());
+        SQLite::Transaction transaction(m_db.Handle(), SQLite::TransactionBehavior::IMMEDIATE);
         CLogwardenSet set(&m_db);
         set.SetFilter(LogFilter::Id(id));
         set.Open();
@@ -217,7 +334,7 @@ int CCheckinStore::Remove(const QList<int>& ids, Undoable undoable)
     QList<int> removed;
     QList<int> moved;
     try {
-        SQLite::Transaction transaction(m_db.Handle());
+        SQLite::Transaction transaction(m_db.Handle(), SQLite::TransactionBehavior::IMMEDIATE);
         SQLite::Statement del = DeleteById(m_db);
         for (const int id : ids) {
             del.bind(1, id);
@@ -252,14 +369,15 @@ long CCheckinStore::Purge(const CPurgeSelection& selection)
     // in one statement.
     QList<int> ids;
     const CQueryFilter filter = selection.Filter();
-    CheckinQuery::ForEach(m_db, filter, LogSort::kId, [&](const CCheckinRecord& r) { ids << r.id; });
-    QString sql = QStringLiteral("DELETE FROM %1").arg(QLatin1String(LogSchema::kTable));
-    if (!filter.IsEmpty())
-        sql += QStringLiteral(" WHERE ") + filter.where;
+    // What the selection counts (an import under way is no part of it).
+    QString sql = QStringLiteral("DELETE FROM %1 WHERE ID IN (SELECT ID FROM %2%3)")
+                      .arg(QLatin1String(LogSchema::kTable), QLatin1String(LogSchema::kView),
+                           filter.IsEmpty() ? QString() : QStringLiteral(" WHERE ") + filter.where);
     long purged = 0;
     try {
         // A purge tidies this computer's file: the shared net keeps the check-ins.
-        SQLite::Transaction transaction(m_db.Handle());
+        SQLite::Transaction transaction(m_db.Handle(), SQLite::TransactionBehavior::IMMEDIATE);
+        CheckinQuery::ForEach(m_db, filter, LogSort::kId, [&](const CCheckinRecord& r) { ids << r.id; });
         SQLite::Statement stmt(m_db.Handle(), sql.toStdString());
         BindFilter(stmt, filter);
         purged = static_cast<long>(stmt.exec());
@@ -278,7 +396,7 @@ void CCheckinStore::DeleteAll()
     // One transaction: a failure deletes nothing. IDs are not reused afterwards. Emptying tidies this
     // computer's file: the shared net keeps the check-ins (changes not sent yet go with them).
     try {
-        SQLite::Transaction transaction(m_db.Handle());
+        SQLite::Transaction transaction(m_db.Handle(), SQLite::TransactionBehavior::IMMEDIATE);
         m_db.Handle().exec(
             QStringLiteral("DELETE FROM %1").arg(QLatin1String(LogSchema::kTable)).toStdString());
         SyncTables::ForgetAll(m_db.Handle());
@@ -386,10 +504,8 @@ QList<int> CCheckinStore::Restore(const std::vector<CCheckinRecord>& records)
     std::vector<CCheckinRecord> restored;
     QList<int> moved;
     try {
-        SQLite::Transaction transaction(m_db.Handle());
-        CLogwardenSet set(&m_db);
-        set.SetFilter(LogFilter::Id(-1));
-        set.Open();
+        SQLite::Transaction transaction(m_db.Handle(), SQLite::TransactionBehavior::IMMEDIATE);
+        std::unique_ptr<CInserter> inserter;
         // Back under its own id where that is free (ids are never handed out twice), so that the
         // check-in takes its old place in the day's order.
         SQLite::Statement taken(m_db.Handle(), QStringLiteral("SELECT 1 FROM %1 WHERE ID = ?")
@@ -399,11 +515,8 @@ QList<int> CCheckinStore::Restore(const std::vector<CCheckinRecord>& records)
                                                       .arg(QLatin1String(LogSchema::kTable))
                                                       .toStdString());
         for (const CCheckinRecord& record : records) {
-            set.AddNew();
-            set.SetRecord(record);
-            set.Update();
             CCheckinRecord added = record;
-            added.id = static_cast<int>(set.GetLastInsertedKey());
+            added.id = Insert(inserter, record);
             taken.reset();
             taken.bind(1, record.id);
             if (record.id > 0 && !taken.executeStep()) {
@@ -421,7 +534,6 @@ QList<int> CCheckinStore::Restore(const std::vector<CCheckinRecord>& records)
                 moved += SyncTables::MarkDuplicates(m_db.Handle(), added.id);
             restored.push_back(added);
         }
-        set.Close();
         transaction.commit();
     } catch (const CLogwardenException&) {
         throw;
@@ -500,7 +612,7 @@ void CCheckinStore::ShareWith(const QString& net, const QString& operatorCall)
 {
     m_operator = operatorCall;
     try {
-        SQLite::Transaction transaction(m_db.Handle());
+        SQLite::Transaction transaction(m_db.Handle(), SQLite::TransactionBehavior::IMMEDIATE);
         SyncTables::SetMeta(m_db.Handle(), "net", net);
         SyncTables::SetMeta(m_db.Handle(), "operator", operatorCall);
         if (!net.isEmpty())
@@ -513,17 +625,60 @@ void CCheckinStore::ShareWith(const QString& net, const QString& operatorCall)
     Q_EMIT sharedStateChanged();
 }
 
-int CCheckinStore::Insert(std::unique_ptr<CLogwardenSet>& set, const CCheckinRecord& record)
+// Appends check-ins with one prepared statement, every column written as the record set writes it (empty
+// text as null but the comment, a date that is not set as null).
+class CCheckinStore::CInserter
 {
-    if (!set) {
-        set = std::make_unique<CLogwardenSet>(&m_db);
-        set->SetFilter(LogFilter::Id(-1));
-        set->Open();
+public:
+    explicit CInserter(SQLite::Database& db)
+        : m_db(db),
+          m_st(db, QStringLiteral("INSERT INTO %1 (CallSign, Name, Street, Location, Comment, \"Date\","
+                                  " HasComments, HasTraffic, Acknowledged, Class, YourGrid, eMailAddr)"
+                                  " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                       .arg(QLatin1String(LogSchema::kTable))
+                       .toStdString())
+    {
     }
-    set->AddNew();
-    set->SetRecord(record);
-    set->Update();
-    return static_cast<int>(set->GetLastInsertedKey());
+    int Insert(const CCheckinRecord& r)
+    {
+        int at = 0;
+        const auto text = [&](const QString& value, bool emptyIsNull) {
+            ++at;
+            if (emptyIsNull && value.isEmpty())
+                m_st.bind(at);
+            else
+                m_st.bind(at, value.toStdString());
+        };
+        text(r.callSign, true);
+        text(r.name, true);
+        text(r.street, true);
+        text(r.location, true);
+        text(r.comment, false);
+        ++at;
+        if (r.date.IsNull())
+            m_st.bind(at);
+        else
+            m_st.bind(at, r.date.ToStorage().toStdString());
+        for (const bool flag : {r.hasComments, r.hasTraffic, r.acknowledged})
+            m_st.bind(++at, flag ? 1 : 0);
+        text(r.cls, true);
+        text(r.yourGrid, true);
+        text(r.email, true);
+        m_st.exec();
+        m_st.reset();
+        return static_cast<int>(m_db.getLastInsertRowid());
+    }
+
+private:
+    SQLite::Database& m_db;
+    SQLite::Statement m_st;
+};
+
+int CCheckinStore::Insert(std::unique_ptr<CInserter>& inserter, const CCheckinRecord& record)
+{
+    if (!inserter)
+        inserter = std::make_unique<CInserter>(m_db.Handle());
+    return inserter->Insert(record);
 }
 
 void CCheckinStore::Write(int id, const CCheckinRecord& values)
@@ -555,9 +710,9 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
     std::vector<CCheckinRecord> arrived;
     SQLite::Database& h = m_db.Handle();
     try {
-        SQLite::Transaction transaction(h);
+        SQLite::Transaction transaction(h, SQLite::TransactionBehavior::IMMEDIATE);
         SQLite::Statement del = DeleteById(m_db);
-        std::unique_ptr<CLogwardenSet> adder;
+        std::unique_ptr<CInserter> adder;
         for (const CSharedCheckin& row : rows) {
             std::optional<SyncTables::CLocal> local = SyncTables::Find(h, row.uuid);
             if (!row.setAside.isEmpty()) {
@@ -681,22 +836,30 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
 
 void CCheckinStore::AcknowledgePush(qint64 seq, const CSharedCheckin& pushed, const QString& net)
 {
+    AcknowledgePushes({{seq, pushed}}, net);
+}
+
+void CCheckinStore::AcknowledgePushes(const std::vector<std::pair<qint64, CSharedCheckin>>& acks,
+                                      const QString& net)
+{
     SQLite::Database& h = m_db.Handle();
     try {
-        SQLite::Transaction transaction(h);
-        const std::optional<SyncTables::CLocal> local = SyncTables::Find(h, pushed.uuid);
-        if (local && pushed.version == 0) {
-            SyncTables::DropQueued(h, pushed.uuid, seq); // added and deleted before it went out
-        } else if (local && pushed.version > local->version) {
-            // A conflict waiting for the operator stays (its fields went out as the server had them). A
-            // tombstone leaves the values on the server as they were: they stay the base, should the server
-            // ever need them again.
-            CSharedCheckin agreed = pushed;
-            if (pushed.deleted && local->hasBase)
-                agreed.values = local->base;
-            SyncTables::Record(h, pushed.uuid, local->id, local->id ? 0 : local->deleted, agreed,
-                               local->theirsJson, net);
-            SyncTables::DropQueued(h, pushed.uuid, seq);
+        SQLite::Transaction transaction(h, SQLite::TransactionBehavior::IMMEDIATE);
+        for (const auto& [seq, pushed] : acks) {
+            const std::optional<SyncTables::CLocal> local = SyncTables::Find(h, pushed.uuid);
+            if (local && pushed.version == 0) {
+                SyncTables::DropQueued(h, pushed.uuid, seq); // added and deleted before it went out
+            } else if (local && pushed.version > local->version) {
+                // A conflict waiting for the operator stays (its fields went out as the server had them). A
+                // tombstone leaves the values on the server as they were: they stay the base, should the
+                // server ever need them again.
+                CSharedCheckin agreed = pushed;
+                if (pushed.deleted && local->hasBase)
+                    agreed.values = local->base;
+                SyncTables::Record(h, pushed.uuid, local->id, local->id ? 0 : local->deleted, agreed,
+                                   local->theirsJson, net);
+                SyncTables::DropQueued(h, pushed.uuid, seq);
+            }
         }
         transaction.commit();
     } catch (const std::exception& e) {
@@ -734,7 +897,7 @@ bool CCheckinStore::ResolveConflict(int id, const CCheckinRecord& values)
 {
     SQLite::Database& h = m_db.Handle();
     try {
-        SQLite::Transaction transaction(h);
+        SQLite::Transaction transaction(h, SQLite::TransactionBehavior::IMMEDIATE);
         const std::optional<SyncTables::CLocal> local = SyncTables::FindById(h, id);
         if (!local || !local->conflict)
             return false;
@@ -813,7 +976,7 @@ bool CCheckinStore::MergeDuplicates(int id, const CCheckinRecord& values, Undoab
     std::vector<CCheckinRecord> before;
     std::optional<CCheckinRecord> keep;
     try {
-        SQLite::Transaction transaction(h);
+        SQLite::Transaction transaction(h, SQLite::TransactionBehavior::IMMEDIATE);
         const std::optional<SyncTables::CLocal> local = SyncTables::FindById(h, id);
         keep = Get(id);
         if (!local || !keep)
@@ -859,7 +1022,7 @@ void CCheckinStore::PrepareSync()
     if (!Queueing())
         return;
     try {
-        SQLite::Transaction transaction(m_db.Handle());
+        SQLite::Transaction transaction(m_db.Handle(), SQLite::TransactionBehavior::IMMEDIATE);
         SyncTables::QueueUnshared(m_db.Handle(), m_operator);
         SyncTables::RetrySetAside(m_db.Handle());
         transaction.commit();
@@ -884,7 +1047,7 @@ void CCheckinStore::SetAside(const QString& uuid, const QString& reason)
 void CCheckinStore::Rekey(const QString& uuid)
 {
     try {
-        SQLite::Transaction transaction(m_db.Handle());
+        SQLite::Transaction transaction(m_db.Handle(), SQLite::TransactionBehavior::IMMEDIATE);
         const std::optional<SyncTables::CLocal> local = SyncTables::Find(m_db.Handle(), uuid);
         // Only what never reached the server: an agreed identity is the server's own.
         if (local && local->version == 0)

@@ -77,26 +77,32 @@ public:
     // added. Empty when there was nothing to undo.
     QString Undo();
 
-    // A long run of additions that is all or nothing (an import): one transaction from the object's making
-    // to Commit(), each Add() through the same path as AddMany. An object that goes without Commit() (the
-    // run was cancelled, or failed) rolls back, leaving the log as it was. Reads on the same connection see
-    // what was added so far. The additions are announced by checkinsImported() once committed.
+    // A long run of additions that is all or nothing (an import) without holding the log: the check-ins go in
+    // steps of kStep, each a short transaction of its own, so that F5, the sync and other programs get the
+    // log between them, and nobody sees any of them (the lists, the counts, the club log) until Commit()
+    // shows them all at once. An object that goes without Commit() (cancelled, failed) takes what it added
+    // away again; an import whose program was killed is taken away when the log is next opened for writing.
+    // The additions are announced by checkinsImported() once committed.
     class CBulkAdd
     {
     public:
+        static constexpr int kStep = 400;
         explicit CBulkAdd(CCheckinStore& store);
         ~CBulkAdd();
         CBulkAdd(const CBulkAdd&) = delete;
         CBulkAdd& operator=(const CBulkAdd&) = delete;
-        int Add(const CCheckinRecord& record);
-        long Added() const { return m_added; }
+        void Add(const CCheckinRecord& record);
+        long Added() const { return m_added + long(m_waiting.size()); }
         void Commit();
 
     private:
+        void Flush();
+
         CCheckinStore& m_store;
-        std::unique_ptr<SQLite::Transaction> m_transaction;
-        std::unique_ptr<CLogwardenSet> m_set;
+        qint64 m_import = 0;
+        std::vector<CCheckinRecord> m_waiting;
         long m_added = 0;
+        bool m_committed = false;
     };
     // Tells those who follow the log that many check-ins came in at once (by another connection, or a
     // CBulkAdd): whatever shows the log reads it again.
@@ -130,6 +136,9 @@ public:
     // The server took what was queued for pushed.uuid up to seq (0: nothing of the outbox, the agreed state
     // sent again): the check-in now stands at pushed.version with pushed.values, in net.
     void AcknowledgePush(qint64 seq, const CSharedCheckin& pushed, const QString& net = QString());
+    // Many at once, in one transaction.
+    void AcknowledgePushes(const std::vector<std::pair<qint64, CSharedCheckin>>& pushed,
+                           const QString& net = QString());
     // Before a connection's comparison: check-ins without an identity get one and go out (a log from before
     // sharing, or one whose check-in lost its identity), and what was set aside is tried again.
     void PrepareSync();
@@ -186,9 +195,14 @@ Q_SIGNALS:
 
 private:
     void DeleteAll();
+    // Takes the check-ins of an import away, in steps; finished, only its bookkeeping.
+    void RemoveImport(qint64 import);
+    // Imports whose program is gone without finishing them.
+    void RemoveAbandonedImports();
     bool Queueing() const { return !m_net.isEmpty(); }
-    // Adds through the record set given, opened on first use (one set for many additions).
-    int Insert(std::unique_ptr<CLogwardenSet>& set, const CCheckinRecord& record);
+    // Appends a check-in through the statement given, prepared on first use (one for many additions).
+    class CInserter;
+    int Insert(std::unique_ptr<CInserter>& inserter, const CCheckinRecord& record);
     void Write(int id, const CCheckinRecord& values);
     void EmitChanged(const QList<int>& ids);
     void Remember(CUndoStep step);

@@ -39,7 +39,7 @@ CPurgeSelection::CCount CPurgeSelection::CountAndNarrow(CDatabase& db)
     // Only stored dates that are real date-times take part in the earliest and the latest.
     QString sql = QStringLiteral("SELECT count(*), min(CASE WHEN \"Date\" GLOB '[0-9]*' THEN \"Date\" END), "
                                  "max(CASE WHEN \"Date\" GLOB '[0-9]*' THEN \"Date\" END) FROM %1")
-                      .arg(QLatin1String(LogSchema::kTable));
+                      .arg(QLatin1String(LogSchema::kView));
     if (!filter.IsEmpty())
         sql += QStringLiteral(" WHERE ") + filter.where;
     CCount result;

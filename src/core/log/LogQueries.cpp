@@ -15,7 +15,7 @@ QStringList MatchCallSigns(CDatabase& db, const QString& prefix, int limit)
     try {
         // Streamed and finished early: a one-letter prefix may match most of the log.
         const CQueryFilter f = LogFilter::CallSignPrefix(prefix);
-        QString sql = QStringLiteral("SELECT CallSign FROM LogwardenTab WHERE CallSign IS NOT NULL");
+        QString sql = QStringLiteral("SELECT CallSign FROM Checkins WHERE CallSign IS NOT NULL");
         if (!f.IsEmpty())
             sql += QStringLiteral(" AND ") + f.where;
         sql += QStringLiteral(" ORDER BY CallSign DESC");

@@ -39,9 +39,24 @@ const char* const kSyncTables =
     "CREATE TABLE IF NOT EXISTS OutboxTab(Seq INTEGER PRIMARY KEY AUTOINCREMENT, Uuid TEXT NOT NULL);"
     "CREATE TABLE IF NOT EXISTS SyncMeta(Key TEXT PRIMARY KEY, Value TEXT);";
 
+// An import is added in steps, each a short transaction, and shows only once it is whole: its check-ins are
+// listed in ImportRowTab until its row in ImportTab is marked finished, and every reader reads the view
+// Checkins, which leaves them out. Owner is the process that imports ("pid:start time"); an import whose
+// owner is gone without finishing is removed when the log is next opened for writing.
+const char* const kImportTables =
+    "CREATE TABLE IF NOT EXISTS ImportTab(Id INTEGER PRIMARY KEY AUTOINCREMENT, Owner TEXT,"
+    " Finished INTEGER NOT NULL DEFAULT 0);"
+    "CREATE TABLE IF NOT EXISTS ImportRowTab(CheckinID INTEGER PRIMARY KEY, ImportId INTEGER NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS ImportRowTab_Import ON ImportRowTab(ImportId);"
+    "CREATE VIEW IF NOT EXISTS Checkins AS SELECT * FROM LogwardenTab WHERE NOT EXISTS (SELECT 1 FROM"
+    " ImportRowTab r JOIN ImportTab i ON i.Id = r.ImportId WHERE r.CheckinID = LogwardenTab.ID AND"
+    " i.Finished = 0);"
+    // The newest change of each check-in in the outbox, found without reading all of it.
+    "CREATE INDEX IF NOT EXISTS OutboxTab_Uuid ON OutboxTab(Uuid, Seq);";
+
 // 1: the check-in table; 2: the shared log's bookkeeping beside it; 3: the net of each identity, and the
-// check-ins set aside.
-const int kSchemaVersion = 3;
+// check-ins set aside; 4: imports in steps.
+const int kSchemaVersion = 4;
 
 bool HasColumn(CDatabase& db, const char* table, const char* column)
 {
@@ -55,7 +70,7 @@ bool HasColumn(CDatabase& db, const char* table, const char* column)
 // replaced, when they never reached the server, so that the server can take them.
 void UpgradeTo3(CDatabase& db)
 {
-    SQLite::Transaction transaction(db.Handle());
+    SQLite::Transaction transaction(db.Handle(), SQLite::TransactionBehavior::IMMEDIATE);
     for (const char* column : {"Net", "Refused"})
         if (!HasColumn(db, "SyncTab", column))
             db.Execute(QStringLiteral("ALTER TABLE SyncTab ADD COLUMN %1 TEXT").arg(QLatin1String(column)));
@@ -88,7 +103,32 @@ void UpgradeTo3(CDatabase& db)
     db.Execute(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion));
     transaction.commit();
 }
+void UpgradeTo4(CDatabase& db)
+{
+    db.Execute(
+        QStringLiteral("BEGIN IMMEDIATE;%1PRAGMA user_version=4;COMMIT;").arg(QLatin1String(kImportTables)));
+}
+
+bool HasView(CDatabase& db)
+{
+    SQLite::Statement st(db.Handle(),
+                         "SELECT 1 FROM sqlite_master WHERE type = 'view' AND name = 'Checkins'");
+    return st.executeStep();
+}
 } // namespace
+
+const char* const kView = "Checkins";
+
+void PrepareReader(CDatabase& db)
+{
+    // A log of a version before, read without being brought up to date, has no imports under way.
+    try {
+        if (!HasView(db))
+            db.Execute(QStringLiteral("CREATE TEMP VIEW IF NOT EXISTS Checkins AS SELECT * FROM %1")
+                           .arg(QLatin1String(kTable)));
+    } catch (const CLogwardenException&) {
+    }
+}
 
 void RefuseNewer(CDatabase& db)
 {
@@ -140,6 +180,8 @@ void Prepare(CDatabase& db)
     PrepareNetTables(db);
     if (db.GetUserVersion() == 2 && db.TableExists(QString::fromLatin1(kTable)))
         UpgradeTo3(db);
+    if (db.GetUserVersion() == 3 && db.TableExists(QString::fromLatin1(kTable)))
+        UpgradeTo4(db);
     if (db.GetUserVersion() >= kSchemaVersion && db.TableExists(QString::fromLatin1(kTable))) {
         // A log made before the conflict index gets it now.
         db.Execute(QString::fromLatin1(kConflictIndex));
@@ -149,16 +191,17 @@ void Prepare(CDatabase& db)
     QStringList columns;
     for (const CColumn& c : kColumns)
         columns << QStringLiteral("\"%1\" %2").arg(QLatin1String(c.name), QLatin1String(c.definition));
-    db.Execute(QStringLiteral("BEGIN;"
+    db.Execute(QStringLiteral("BEGIN IMMEDIATE;"
                               "CREATE TABLE IF NOT EXISTS %1 (%2);"
                               "CREATE INDEX IF NOT EXISTS LogwardenTab_Date ON LogwardenTab(\"Date\");"
                               "CREATE INDEX IF NOT EXISTS LogwardenTab_CallSign ON LogwardenTab(CallSign);"
-                              "%4"
+                              "%4%5"
                               "PRAGMA user_version=%3;"
                               "COMMIT;")
                    .arg(QLatin1String(kTable), columns.join(QLatin1Char(',')))
                    .arg(kSchemaVersion)
-                   .arg(QString::fromLatin1(kSyncTables).arg(QLatin1String(kConflictIndex))));
+                   .arg(QString::fromLatin1(kSyncTables).arg(QLatin1String(kConflictIndex)),
+                        QLatin1String(kImportTables)));
 }
 
 } // namespace LogSchema

@@ -8,7 +8,9 @@ class CDatabase;
 namespace LogSchema {
 
 extern const char* const kFileName; // "Logwarden-97.db"
-extern const char* const kTable;    // "LogwardenTab"
+extern const char* const kTable;    // "LogwardenTab", written only by the store
+// "Checkins": what every reader reads, the check-ins of the table but those of an import not finished yet.
+extern const char* const kView;
 
 // The columns of the table, in order, with their definitions: the one list that the table, the record set
 // and the streaming queries are made from.
@@ -28,6 +30,9 @@ void PrepareNetTables(CDatabase& db);
 // Creates the table and its indexes when they are missing, or brings an older log up to date; the
 // connection becomes durable. A log of a newer version raises CDBException and is not touched.
 void Prepare(CDatabase& db);
+// For a connection that only reads a log that may be of a version before (not brought up to date): the view
+// readers read, on this connection only.
+void PrepareReader(CDatabase& db);
 // Raises CDBException for a log written by a newer version (what every reader checks before it reads).
 void RefuseNewer(CDatabase& db);
 

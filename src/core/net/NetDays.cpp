@@ -20,7 +20,7 @@ QList<QDate> Between(CDatabase& db, const QDate& from, const QDate& to)
         SQLite::Statement next(db.Handle(),
                                QStringLiteral("SELECT min(\"Date\") FROM %1 WHERE \"Date\" >= ? AND "
                                               "\"Date\" < ?")
-                                   .arg(QLatin1String(LogSchema::kTable))
+                                   .arg(QLatin1String(LogSchema::kView))
                                    .toStdString());
         const std::string end = midnight(to.addDays(1));
         QDate day = from;

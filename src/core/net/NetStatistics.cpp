@@ -58,7 +58,7 @@ CYear Year(CDatabase& db, const QDate& to, int top)
         SQLite::Statement stmt(db.Handle(),
                                QStringLiteral("SELECT CallSign, \"Date\" FROM %1 WHERE \"Date\" >= ? "
                                               "AND \"Date\" < ? ORDER BY \"Date\"")
-                                   .arg(QLatin1String(LogSchema::kTable))
+                                   .arg(QLatin1String(LogSchema::kView))
                                    .toStdString());
         stmt.bind(1, Midnight(year.from));
         stmt.bind(2, Midnight(to.addDays(1)));
@@ -103,7 +103,7 @@ CYear Year(CDatabase& db, const QDate& to, int top)
         SQLite::Statement before(db.Handle(),
                                  QStringLiteral("SELECT 1 FROM %1 WHERE CallSign = ? AND \"Date\" < ? "
                                                 "LIMIT 1")
-                                     .arg(QLatin1String(LogSchema::kTable))
+                                     .arg(QLatin1String(LogSchema::kView))
                                      .toStdString());
         const std::string start = Midnight(year.from);
         for (CSeen& s : seen) {

@@ -80,7 +80,7 @@ CNetSummary Summarize(CDatabase& db, const QDate& day, const NetRegulars::COptio
         SQLite::Statement stmt(db.Handle(),
                                QStringLiteral("SELECT CallSign, HasTraffic, Acknowledged FROM %1 "
                                               "WHERE %2 ORDER BY ID")
-                                   .arg(QLatin1String(LogSchema::kTable), f.where)
+                                   .arg(QLatin1String(LogSchema::kView), f.where)
                                    .toStdString());
         BindFilter(stmt, f);
         while (stmt.executeStep()) {
@@ -101,7 +101,7 @@ CNetSummary Summarize(CDatabase& db, const QDate& day, const NetRegulars::COptio
         SQLite::Statement before(db.Handle(),
                                  QStringLiteral("SELECT 1 FROM %1 WHERE CallSign = ? AND \"Date\" < ? "
                                                 "LIMIT 1")
-                                     .arg(QLatin1String(LogSchema::kTable))
+                                     .arg(QLatin1String(LogSchema::kView))
                                      .toStdString());
         const std::string midnight = LogFilter::Day(day).params[0].toString().toStdString();
         for (const QString& call : std::as_const(calls)) {

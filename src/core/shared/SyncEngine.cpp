@@ -73,6 +73,11 @@ void ReadValues(SQLite::Statement& st, int first, CCheckinRecord& v)
     v.email = Text(st.getColumn(first + 11));
 }
 
+// Not a check-in of an import that has not finished: nobody sees it before the whole import is there.
+const std::string kNotImporting =
+    "NOT EXISTS (SELECT 1 FROM ImportRowTab r JOIN ImportTab i ON i.Id = r.ImportId WHERE r.CheckinID ="
+    " s.CheckinID AND i.Finished = 0)";
+
 // Changes of this net waiting to go out, one per check-in (the newest queued), oldest first, after the
 // one queued at seq after; not those waiting for the operator to settle a conflict, nor those set aside,
 // nor those of another net.
@@ -82,11 +87,13 @@ std::vector<CPending> ReadPending(CDatabase& db, const QString& netKey, qint64 a
         db.Handle(),
         std::string("SELECT o.Seq, s.Uuid, s.Version, s.Deleted, s.LoggedBy, s.UpdatedBy, l.ID, s.Theirs, ") +
             kCheckinColumns +
-            " FROM (SELECT Uuid, max(Seq) AS Seq FROM OutboxTab GROUP BY Uuid) o JOIN SyncTab s ON s.Uuid ="
-            " o.Uuid LEFT JOIN LogwardenTab l ON l.ID = s.CheckinID WHERE s.Deleted NOT IN (2, 3)"
-            " AND s.Refused IS NULL AND (s.Version = 0 OR s.Net IS NULL OR s.Net = ?) AND o.Seq > ?"
-            " ORDER BY o.Seq LIMIT " +
-            std::to_string(kBatch));
+            " FROM OutboxTab o JOIN SyncTab s ON s.Uuid = o.Uuid LEFT JOIN LogwardenTab l ON l.ID = "
+            "s.CheckinID"
+            " WHERE NOT EXISTS (SELECT 1 FROM OutboxTab later WHERE later.Uuid = o.Uuid AND later.Seq > "
+            "o.Seq)"
+            " AND s.Deleted NOT IN (2, 3)"
+            " AND s.Refused IS NULL AND (s.Version = 0 OR s.Net IS NULL OR s.Net = ?) AND o.Seq > ? AND " +
+            kNotImporting + " ORDER BY o.Seq LIMIT " + std::to_string(kBatch));
     st.bind(1, netKey.toStdString());
     st.bind(2, static_cast<int64_t>(after));
     std::vector<CPending> pending;
@@ -127,9 +134,10 @@ int CountOf(CDatabase& db, const char* sql, const QString& bind = QString())
     return st.executeStep() ? st.getColumn(0).getInt() : 0;
 }
 
-const char* const kPendingCount =
+const std::string kPendingCount =
     "SELECT count(DISTINCT o.Uuid) FROM OutboxTab o JOIN SyncTab s ON s.Uuid = o.Uuid"
-    " WHERE s.Deleted NOT IN (2, 3) AND (s.Version = 0 OR s.Net IS NULL OR s.Net = ?)";
+    " WHERE s.Deleted NOT IN (2, 3) AND (s.Version = 0 OR s.Net IS NULL OR s.Net = ?) AND " +
+    kNotImporting;
 const char* const kSetAsideCount = "SELECT count(*) FROM SyncTab WHERE Refused IS NOT NULL";
 
 } // namespace
@@ -138,7 +146,8 @@ const char* const kSetAsideCount = "SELECT count(*) FROM SyncTab WHERE Refused I
 struct CSyncSink
 {
     std::function<void(std::vector<CSharedCheckin>, QString net)> apply;
-    std::function<void(qint64 seq, CSharedCheckin pushed, QString net)> ack;
+    // What the server took: (outbox seq, the check-in as it now stands there), a batch at a time.
+    std::function<void(std::vector<std::pair<qint64, CSharedCheckin>> pushed, QString net)> ack;
     std::function<void(QString uuid, QString reason)> setAside;
     std::function<void(QString uuid)> rekey;
 };
@@ -404,6 +413,8 @@ private:
     // when it was refused.
     std::optional<CPgResult> Guarded(const QString& uuid, const std::function<CPgResult()>& statement)
     {
+        if (!m_guard)
+            return statement();
         m_db->ExecScript(QStringLiteral("SAVEPOINT one_row"));
         try {
             CPgResult r = statement();
@@ -416,6 +427,25 @@ private:
             m_setAside.emplace_back(uuid, e.Message());
             m_skip.insert(uuid);
             return std::nullopt;
+        }
+    }
+
+    // The batch in one transaction, fast; when the server refuses one of its rows, the batch goes again a row
+    // at a time, each behind a savepoint, so that the refused row is set aside and the others go. The body
+    // starts afresh each time.
+    template <typename Body> void RowByRow(Body body)
+    {
+        for (const bool guarded : {false, true}) {
+            m_guard = guarded;
+            try {
+                InTransaction(body);
+                m_guard = false;
+                return;
+            } catch (const CPgStatementError& e) {
+                m_guard = false;
+                if (guarded || !m_db->IsOk() || !e.RefusesTheRow())
+                    throw;
+            }
         }
     }
 
@@ -445,11 +475,15 @@ private:
     {
         if (m_own.size() > 20000)
             m_own.clear();
+        std::vector<std::pair<qint64, CSharedCheckin>> pushed;
+        pushed.reserve(done.size());
         for (CDone& d : done) {
             m_own.insert(d.pushed.uuid + QLatin1Char(' ') + QString::number(d.pushed.version));
             m_inflight[d.pushed.uuid] = {d.pushed.version, Soon()};
-            m_sink.ack(d.seq, std::move(d.pushed), m_netKey);
+            pushed.emplace_back(d.seq, std::move(d.pushed));
         }
+        if (!pushed.empty())
+            m_sink.ack(std::move(pushed), m_netKey);
         for (auto& [uuid, reason] : m_setAside)
             m_sink.setAside(uuid, reason);
         m_setAside.clear();
@@ -463,7 +497,11 @@ private:
         std::vector<CDone> done;
         QStringList refused;
         QStringList taken; // identities another check-in on the server holds
-        InTransaction([&] {
+        RowByRow([&] {
+            done.clear();
+            refused.clear();
+            taken.clear();
+            m_setAside.clear();
             for (CPending& p : batch) {
                 CSharedCheckin& c = p.row;
                 if (c.version == 0 && !p.here) {
@@ -529,7 +567,10 @@ private:
         for (size_t at = 0; at < lost.size(); at += kBatch) {
             std::vector<CDone> done;
             QStringList refetch;
-            InTransaction([&] {
+            RowByRow([&] {
+                done.clear();
+                refetch.clear();
+                m_setAside.clear();
                 for (size_t i = at; i < std::min(lost.size(), at + kBatch); ++i) {
                     const auto& [uuid, serverVersion] = lost[i];
                     st.bind(1, uuid.toStdString());
@@ -584,7 +625,8 @@ private:
     std::map<QString, CInflight> m_inflight;
     QSet<QString> m_skip; // set aside or re-keyed in this connection: not pushed again in it
     std::vector<std::pair<QString, QString>> m_setAside;
-    QSet<QString> m_own; // "uuid version" this log pushed: their notifications need no pull
+    bool m_guard = false; // each row behind a savepoint (a batch the server refused a row of)
+    QSet<QString> m_own;  // "uuid version" this log pushed: their notifications need no pull
 };
 
 CSyncEngine::CSyncEngine(CCheckinStore& store, CSharedLogOptions options, QObject* parent)
@@ -628,7 +670,7 @@ QString CSyncEngine::NetName() const
 
 int CSyncEngine::Pending()
 {
-    return CountOf(m_store.Database(), kPendingCount, SharedServer::NetKey(m_options.net));
+    return CountOf(m_store.Database(), kPendingCount.c_str(), SharedServer::NetKey(m_options.net));
 }
 
 int CSyncEngine::SetAside()
@@ -703,9 +745,9 @@ void CSyncEngine::Take(const std::function<void()>& write)
 CSyncSink CSyncEngine::DirectSink()
 {
     return {[this](std::vector<CSharedCheckin> rows, QString net) { Apply(rows, net); },
-            [this](qint64 seq, CSharedCheckin pushed, QString net) {
-                m_store.AcknowledgePush(seq, pushed, net);
-                ++m_pushed;
+            [this](std::vector<std::pair<qint64, CSharedCheckin>> pushed, QString net) {
+                m_store.AcknowledgePushes(pushed, net);
+                m_pushed += qint64(pushed.size());
             },
             [this](QString uuid, QString reason) { m_store.SetAside(uuid, reason); },
             [this](QString uuid) { m_store.Rekey(uuid); }};
@@ -765,11 +807,9 @@ void CSyncEngine::Run()
         [later, direct](std::vector<CSharedCheckin> rows, QString net) {
             later([direct, rows = std::move(rows), net] { direct.apply(rows, net); });
         },
-        [this, later, direct](qint64 seq, CSharedCheckin pushed, QString net) {
-            ++m_pushed;
-            later([this, direct, seq, pushed = std::move(pushed), net] {
-                m_store.AcknowledgePush(seq, pushed, net);
-            });
+        [this, later](std::vector<std::pair<qint64, CSharedCheckin>> pushed, QString net) {
+            m_pushed += qint64(pushed.size());
+            later([this, pushed = std::move(pushed), net] { m_store.AcknowledgePushes(pushed, net); });
         },
         [later, direct](QString uuid, QString reason) { later([=] { direct.setAside(uuid, reason); }); },
         [later, direct](QString uuid) { later([=] { direct.rekey(uuid); }); }};

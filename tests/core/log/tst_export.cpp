@@ -160,7 +160,8 @@ private Q_SLOTS:
         file.close();
 
         // A failure of the log half-way leaves the earlier export as it was, and no stray file beside it.
-        m_db->Execute(QStringLiteral("ALTER TABLE LogwardenTab RENAME TO Gone"));
+        m_db->Execute(
+            QStringLiteral("PRAGMA legacy_alter_table=ON; ALTER TABLE LogwardenTab RENAME TO Gone"));
         QVERIFY_THROWS_EXCEPTION(CDBException, LogExport::WriteFile(*m_db, kDay, path));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), kHeader + "1|1|0|K1A|||||03/07/2024|\n");

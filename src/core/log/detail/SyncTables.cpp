@@ -148,29 +148,60 @@ void Queue(SQLite::Database& db, const QString& uuid)
     st.exec();
 }
 
-QString Added(SQLite::Database& db, int id, const QString& uuid, const QString& by, bool queue)
+struct CAdder::CStatements
+{
+    explicit CStatements(SQLite::Database& db)
+        // An identity another check-in here still holds is never taken from it: this one gets a new one. A
+        // check-in brought back (an undo of its deletion) keeps its identity and the server's version.
+        : upsert(db, "INSERT INTO SyncTab(Uuid, CheckinID, LoggedBy, UpdatedBy) VALUES(?1, ?2, ?3, ?3)"
+                     " ON CONFLICT(Uuid) DO UPDATE SET CheckinID = ?2, Deleted = 0, UpdatedBy = ?3,"
+                     " Refused = NULL WHERE SyncTab.CheckinID IS NULL"),
+          queue(db, "INSERT INTO OutboxTab(Uuid) VALUES(?)")
+    {
+    }
+    SQLite::Statement upsert;
+    SQLite::Statement queue;
+};
+
+CAdder::CAdder(SQLite::Database& db, const QString& by, bool queue)
+    : m_st(std::make_unique<CStatements>(db)), m_by(by.toStdString()), m_queue(queue)
+{
+    if (by.isNull())
+        m_by.clear();
+}
+
+CAdder::~CAdder() = default;
+
+QString CAdder::Add(int id, const QString& uuid)
 {
     QString u = NormalUuid(uuid);
     if (u.isEmpty())
         u = NewUuid();
-    // A check-in brought back (an undo of its deletion) keeps its identity and the server's version.
-    // An identity another check-in here still holds is never taken from it: this one gets a new one.
-    SQLite::Statement st(db,
-                         "INSERT INTO SyncTab(Uuid, CheckinID, LoggedBy, UpdatedBy) VALUES(?1, ?2, ?3, ?3)"
-                         " ON CONFLICT(Uuid) DO UPDATE SET CheckinID = ?2, Deleted = 0, UpdatedBy = ?3,"
-                         " Refused = NULL WHERE SyncTab.CheckinID IS NULL");
+    SQLite::Statement& st = m_st->upsert;
     st.bind(1, Utf8(u));
     st.bind(2, id);
-    BindText(st, 3, by);
+    if (m_by.empty())
+        st.bind(3);
+    else
+        st.bind(3, m_by);
     if (st.exec() == 0) {
         u = NewUuid();
         st.reset();
         st.bind(1, Utf8(u));
         st.exec();
     }
-    if (queue)
-        Queue(db, u);
+    st.reset();
+    if (m_queue) {
+        m_st->queue.bind(1, Utf8(u));
+        m_st->queue.exec();
+        m_st->queue.reset();
+    }
     return u;
+}
+
+QString Added(SQLite::Database& db, int id, const QString& uuid, const QString& by, bool queue)
+{
+    return CAdder(db, by, queue).Add(id, uuid);
 }
 
 void Changed(SQLite::Database& db, int id, const QString& by, bool queue)

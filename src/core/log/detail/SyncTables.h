@@ -4,7 +4,9 @@
 
 #include <QList>
 #include <QString>
+#include <memory>
 #include <optional>
+#include <string>
 
 namespace SQLite {
 class Database;
@@ -40,6 +42,20 @@ void SetMeta(SQLite::Database& db, const char* key, const QString& value);
 // A check-in was added here: it gets an identity (uuid when it is one, else a new one) and, when queue,
 // goes out. Returns the identity.
 QString Added(SQLite::Database& db, int id, const QString& uuid, const QString& by, bool queue);
+// The same for many check-ins in one transaction, its statements prepared once.
+class CAdder
+{
+public:
+    CAdder(SQLite::Database& db, const QString& by, bool queue);
+    ~CAdder();
+    QString Add(int id, const QString& uuid);
+
+private:
+    struct CStatements;
+    std::unique_ptr<CStatements> m_st;
+    std::string m_by;
+    bool m_queue;
+};
 // The check-in was changed here.
 void Changed(SQLite::Database& db, int id, const QString& by, bool queue);
 // The check-ins were deleted here: for everyone (tombstones that go out when queue) or, for purge and
