@@ -18,8 +18,7 @@ namespace {
 std::string DayRangeSql(const char* columns)
 {
     return QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-        .arg(QLatin1String(columns), QLatin1String(LogSchema::kView),
-             LogFilter::Day(QDate(2000, 1, 1)).where)
+        .arg(QLatin1String(columns), QLatin1String(LogSchema::kView), LogFilter::Day(QDate(2000, 1, 1)).where)
         .toStdString();
 }
 
