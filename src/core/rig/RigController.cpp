@@ -193,12 +193,12 @@ CRigStatus CRigWorker::ExecuteOnce(const CCommand& command, int* failure)
 
     if (command.kind == kPtt || command.kind == kFrequency) {
         const bool ptt = command.kind == kPtt;
-        const int rc = ptt ? Timed([&] {
-            return rig_set_ptt(m_rig, RIG_VFO_CURR, command.value ? RIG_PTT_ON : RIG_PTT_OFF);
-        })
-                           : Timed([&] {
-                                 return rig_set_freq(m_rig, RIG_VFO_CURR, static_cast<freq_t>(command.value));
-                             });
+        int rc = RIG_OK;
+        if (ptt)
+            rc = Timed(
+                [&] { return rig_set_ptt(m_rig, RIG_VFO_CURR, command.value ? RIG_PTT_ON : RIG_PTT_OFF); });
+        else
+            rc = Timed([&] { return rig_set_freq(m_rig, RIG_VFO_CURR, static_cast<freq_t>(command.value)); });
         if (Lost(rc))
             return Disconnected(rc, failure);
         if (rc == RIG_OK) {
