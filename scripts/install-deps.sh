@@ -10,6 +10,7 @@ packages=(
   libsqlitecpp-dev libsqlite3-dev libcurl4-openssl-dev zlib1g-dev libasound2-dev
   qtkeychain-qt6-dev
   libpq-dev  # the shared club log (PostgreSQL's client library)
+  libhamlib-dev  # the rig: frequency, mode and PTT from the radio
   qt6-charts-dev libqt6opengl6-dev qt6-svg-dev  # the net statistics' chart (Charts needs OpenGL) and its SVG export
   # run (offscreen and xcb platform plugins, a font, a virtual display for headless machines)
   qt6-qpa-plugins libqt6gui6 fonts-dejavu-core xvfb xauth
@@ -19,6 +20,7 @@ packages=(
   alsa-utils
   python3-aiosmtpd openssl curl
   postgresql-15  # a real server for the shared log's tests and benchmarks (started by the tests themselves)
+  libhamlib-utils  # rigctld and rigctl: Hamlib's dummy radio served to the rig's tests
   # fuzzing and sanitizer runtimes
   clang libclang-rt-14-dev
   clang-format  # the layout check of the sources (scripts/check-format.sh)
