@@ -25,6 +25,13 @@ public:
     using CLogwardenException::CLogwardenException;
 };
 
+// Another program holds the database beyond the wait (SQLITE_BUSY): the same write may go through later.
+class CDBBusyException : public CDBException
+{
+public:
+    using CDBException::CDBException;
+};
+
 // A file that cannot be opened, created, read or written.
 class CFileException : public CLogwardenException
 {

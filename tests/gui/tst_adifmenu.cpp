@@ -2,7 +2,9 @@
 // with Cancel, the day list following an import.
 #include "core/adif/AdifReader.h"
 #include "core/db/Database.h"
+#include "core/log/CheckinForm.h"
 #include "core/log/CheckinQuery.h"
+#include "core/log/CheckinStore.h"
 #include "gui/adif/AdifModule.h"
 #include "gui/app/MainFrame.h"
 #include "gui/app/NetSettingsDlg.h"
@@ -18,6 +20,8 @@
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QtTest>
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
 #include <ctime>
 
 using namespace TestSupport;
@@ -155,6 +159,38 @@ private Q_SLOTS:
                  QStringLiteral("other.adi:\n1 added, 1 already in the log, 1 skipped."));
         QCOMPARE(Total(), 5);
         QTRY_COMPARE(m_f->Frame().FormView()->DayListModel()->rowCount(), before + 1);
+    }
+
+    // The import goes through the window's own store between the operator's check-ins: F5 is never held
+    // up by it, and none of the file shows before the whole file is in.
+    void aCheckInDuringAnImport()
+    {
+        QByteArray file;
+        for (int i = 0; i < 60000; ++i)
+            file += QStringLiteral("<CALL:6>K%1<QSO_DATE:8>20240308<TIME_ON:4>0010<EOR>\n")
+                        .arg(i, 5, 10, QLatin1Char('0'))
+                        .toLatin1();
+        const QString path = m_f->Scratch().File(QStringLiteral("big.adi"));
+        WriteFile(path, file);
+        m_f->Prompts().Choose(path);
+        Module().ImportAction()->trigger();
+        const auto inTheFile = [&] {
+            SQLite::Statement st(m_f->Db().Handle(), "SELECT count(*) FROM LogwardenTab");
+            st.executeStep();
+            return st.getColumn(0).getInt();
+        };
+        QTRY_VERIFY(inTheFile() > 4 || !Module().IsBusy());
+        QVERIFY(Module().IsBusy());
+        QCOMPARE(Total(), 4);
+        CCheckinForm& form = m_f->Doc().Form();
+        form.NewStation(true);
+        CCheckinRecord entry;
+        entry.callSign = QStringLiteral("W1AW");
+        form.SetEntry(entry);
+        QVERIFY(form.Add());
+        QCOMPARE(Total(), 5);
+        QTRY_VERIFY_WITH_TIMEOUT(!Module().IsBusy(), 60000);
+        QCOMPARE(Total(), 60005);
     }
 
     void cancelledImportLeavesTheLog()

@@ -14,6 +14,7 @@
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <optional>
+#include <utility>
 
 namespace AdifImport {
 
@@ -118,20 +119,18 @@ private:
 
 } // namespace
 
-CResult Import(CCheckinStore& store, QIODevice& in, const COptions& options)
+CResult Read(CDatabase& db, QIODevice& in, const COptions& options,
+             const std::function<void(std::vector<CCheckinRecord>)>& add)
 {
     CResult result;
-    CDatabase& db = store.Database();
     const qint64 size = in.isSequential() ? -1 : in.size();
     if (options.progress && !options.progress->Report(0, size)) {
         result.cancelled = true;
         return result;
     }
     CAdifReader reader(in);
-    std::optional<CCheckinStore::CBulkAdd> bulk;
-    if (!options.dryRun)
-        bulk.emplace(store);
     CSeen seen;
+    std::vector<CCheckinRecord> batch;
     try {
         CDuplicates duplicates(db);
         AdifCheckin::CImporter importer(options.zone);
@@ -149,17 +148,21 @@ CResult Import(CCheckinStore& store, QIODevice& in, const COptions& options)
                 ++result.already;
             } else {
                 ++result.added;
-                if (bulk)
-                    bulk->Add(checkin);
-                else
-                    seen.Add(checkin);
+                // The log has not got it yet when the next records are looked at: the file's own are
+                // remembered here.
+                seen.Add(checkin);
                 duplicates.Added(checkin);
+                if (add) {
+                    batch.push_back(checkin);
+                    if (long(batch.size()) == kBatch)
+                        add(std::exchange(batch, {}));
+                }
             }
             if (number % kBatch == 0 && options.progress &&
                 !options.progress->Report(reader.BytesRead(), size)) {
                 result = CResult();
                 result.cancelled = true;
-                return result; // the bulk addition rolls back
+                return result;
             }
         }
     } catch (const CLogwardenException&) {
@@ -169,10 +172,26 @@ CResult Import(CCheckinStore& store, QIODevice& in, const COptions& options)
     }
     if (!reader.Error().isEmpty())
         throw CFileException(QStringLiteral("%1; nothing was imported.").arg(reader.Error()), QString());
-    if (bulk)
-        bulk->Commit();
+    if (add && !batch.empty())
+        add(std::move(batch));
     if (options.progress)
         options.progress->Report(reader.BytesRead(), size);
+    return result;
+}
+
+CResult Import(CCheckinStore& store, QIODevice& in, const COptions& options)
+{
+    std::optional<CCheckinStore::CBulkAdd> bulk;
+    if (!options.dryRun)
+        bulk.emplace(store);
+    // A cancelled or failed import takes what it added away again.
+    const CResult result = Read(store.Database(), in, options, [&](std::vector<CCheckinRecord> batch) {
+        if (bulk)
+            for (const CCheckinRecord& r : batch)
+                bulk->Add(r);
+    });
+    if (bulk && !result.cancelled)
+        bulk->Commit();
     return result;
 }
 

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "core/log/CheckinRecord.h"
+
 #include <QString>
 #include <QTimeZone>
 #include <functional>
+#include <vector>
 
 class CCheckinStore;
+class CDatabase;
 class CProgress;
 class QIODevice;
 
@@ -15,8 +19,9 @@ class QIODevice;
 // or with its call sign at a time no more than two minutes away. Records earlier in the same file count as
 // being in the log, so that a file imported twice, or a file holding a record twice, adds nothing more.
 //
-// The whole import is one transaction, written a thousand records at a time: a cancelled or failed import
-// (a file that breaks off, the disk full) leaves the log exactly as it was before it began.
+// The import goes into the log in steps, each a short transaction, and nobody sees any of it until it is
+// whole: a cancelled or failed import (a file that breaks off, the disk full), or one whose program was
+// killed, leaves the log as it was before it began.
 namespace AdifImport {
 
 struct COptions
@@ -42,6 +47,11 @@ struct CResult
 // Raises CFileException when the file cannot be read or an ADX file is not well-formed XML, and
 // CDBException when the log cannot be written: in every case nothing was added.
 CResult Import(CCheckinStore& store, QIODevice& in, const COptions& options);
+// The reading half, for a program whose store lives on another thread (the window): the file is read and
+// checked against the log through db (a connection of the reader's own, reads only), and the check-ins to add
+// are handed to add in batches, in the file's order, on the calling thread. Writes nothing.
+CResult Read(CDatabase& db, QIODevice& in, const COptions& options,
+             const std::function<void(std::vector<CCheckinRecord>)>& add);
 CResult ImportFile(CCheckinStore& store, const QString& path, const COptions& options);
 
 // "12 added, 3 already in the log, 1 skipped".

@@ -44,6 +44,10 @@ CDatabase::~CDatabase() = default;
 
 void CDatabase::Raise(const std::exception& e) const
 {
+    if (const auto* sqlite = dynamic_cast<const SQLite::Exception*>(&e);
+        sqlite && (sqlite->getErrorCode() == SQLITE_BUSY || sqlite->getErrorCode() == SQLITE_LOCKED))
+        throw CDBBusyException(
+            QStringLiteral("%1 (%2)").arg(QString::fromUtf8(e.what()), QFileInfo(m_path).fileName()));
     throw CDBException(
         QStringLiteral("%1 (%2)").arg(QString::fromUtf8(e.what()), QFileInfo(m_path).fileName()));
 }

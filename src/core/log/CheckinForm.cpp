@@ -55,6 +55,44 @@ CCheckinForm::CCheckinForm(CCheckinStore& store, const CClock& clock, QObject* p
         if (m_day.isValid())
             SelectDay(m_day);
     });
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(500);
+    connect(&m_retry, &QTimer::timeout, this, &CCheckinForm::WriteWaiting);
+}
+
+QString CCheckinForm::WaitingText()
+{
+    return QStringLiteral("Waiting for the log: another program is writing it");
+}
+
+void CCheckinForm::WriteWaiting()
+{
+    while (!m_waiting.empty()) {
+        const CCheckinRecord record = m_waiting.front();
+        try {
+            m_store.Add(record);
+        } catch (const CDBBusyException&) {
+            Q_EMIT status(QStringLiteral("%1 (%2 check-in%3 to write)")
+                              .arg(WaitingText())
+                              .arg(m_waiting.size())
+                              .arg(m_waiting.size() == 1 ? QString() : QStringLiteral("s")));
+            m_retry.start();
+            return;
+        } catch (const std::exception& e) {
+            // Never dropped: said, and tried again a little later.
+            Report(e);
+            m_retry.start(5000);
+            return;
+        }
+        m_waiting.pop_front();
+        // The boxes that still hold the station are ready for the next one.
+        if (!IsBound() && SameCall(m_entry.callSign, record.callSign)) {
+            SetNewStation(Blank(record.date));
+            Q_EMIT entryChanged();
+            Q_EMIT stateChanged();
+        }
+        Q_EMIT status(QStringLiteral("%1 logged: the log is free again.").arg(record.callSign));
+    }
 }
 
 QString CCheckinForm::AlreadyLoggedText(const QString& call, int entry)
@@ -348,9 +386,20 @@ bool CCheckinForm::Add()
         return false;
     }
     const QDate day = EntryDay();
+    CCheckinRecord record = m_entry;
+    // Over a correction, the new station takes only the boxes the operator typed into: the others still
+    // show the corrected check-in's values, which belong to that station, not to this one.
+    if (IsBound())
+        for (size_t i = 0; i < std::size(kDataBoxes); ++i)
+            if (!(m_typed & (1u << i)))
+                (record.*kDataBoxes[i]).clear();
+    record.id = 0;
+    record.callSign = call;
+    record.acknowledged = record.hasTraffic = record.hasComments = false;
+    record.date = CDateTime(day, m_clock.Now().time());
     int id = 0;
     try {
-        // The whole call against the check-ins of the day it is logged on, as stored.
+        // The whole call against the check-ins of the day it is logged on, as stored, and those waiting.
         const std::vector<CCheckinRecord> logged = m_store.Day(day);
         for (size_t i = 0; i < logged.size(); ++i) {
             if (SameCall(logged[i].callSign, call)) {
@@ -358,18 +407,25 @@ bool CCheckinForm::Add()
                 return false;
             }
         }
-        CCheckinRecord record = m_entry;
-        // Over a correction, the new station takes only the boxes the operator typed into: the others still
-        // show the corrected check-in's values, which belong to that station, not to this one.
-        if (IsBound())
-            for (size_t i = 0; i < std::size(kDataBoxes); ++i)
-                if (!(m_typed & (1u << i)))
-                    (record.*kDataBoxes[i]).clear();
-        record.id = 0;
-        record.callSign = call;
-        record.acknowledged = record.hasTraffic = record.hasComments = false;
-        record.date = CDateTime(day, m_clock.Now().time());
+        for (const CCheckinRecord& waiting : m_waiting)
+            if (SameCall(waiting.callSign, call) && waiting.date.Date() == day) {
+                Q_EMIT status(QStringLiteral("%1 is waiting to be logged: %2").arg(call, WaitingText()));
+                return false;
+            }
+        // In order: nothing goes before what waits already.
+        if (m_waitForLog && !m_waiting.empty())
+            throw CDBBusyException(WaitingText());
         id = m_store.Add(WithDistance(record));
+    } catch (const CDBBusyException& e) {
+        if (!m_waitForLog)
+            return Report(e);
+        // Nothing typed is lost and nothing asks for a click in the middle of the net: it waits, the boxes
+        // keep it, and it goes in as soon as the log is free.
+        m_waiting.push_back(WithDistance(record));
+        Q_EMIT status(WaitingText());
+        if (!m_retry.isActive())
+            m_retry.start();
+        return false;
     } catch (const std::exception& e) {
         return Report(e);
     }

@@ -6,6 +6,8 @@
 #include <QDate>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -100,6 +102,13 @@ public:
     // Without an asker every question is answered as leaving everything as it is.
     void SetAsker(Asker asker) { m_ask = std::move(asker); }
 
+    // F5 when another program holds the log beyond the wait: with this (the window), the check-in waits here,
+    // the boxes keep it, the status says so, and it is written as soon as the log is free, in order; without
+    // it (a script), F5 fails with the reason.
+    void SetWaitForLog(bool wait) { m_waitForLog = wait; }
+    int WaitingCount() const { return int(m_waiting.size()); }
+    static QString WaitingText();
+
     // --- Commands. Each returns false when it was refused (the reason went to message()). ---
     bool Add();       // F5
     bool Save();      // F6
@@ -156,6 +165,7 @@ private:
     bool OnlyCallChanged() const;
     bool Report(const std::exception& e);
     QDate EntryDay() const;
+    void WriteWaiting();
 
     CCheckinStore& m_store;
     const CClock& m_clock;
@@ -170,4 +180,7 @@ private:
     QString m_myGrid;
     bool m_writing = false; // our own change is being announced by the store
     Asker m_ask;
+    bool m_waitForLog = false;
+    std::deque<CCheckinRecord> m_waiting; // logged with F5 while another program held the log
+    QTimer m_retry;
 };

@@ -172,7 +172,7 @@ void CCheckinStore::CBulkAdd::Flush()
     m_waiting.clear();
 }
 
-void CCheckinStore::CBulkAdd::Commit()
+void CCheckinStore::CBulkAdd::Commit(bool tidy)
 {
     Flush();
     try {
@@ -184,7 +184,8 @@ void CCheckinStore::CBulkAdd::Commit()
     }
     m_committed = true;
     try {
-        m_store.RemoveImport(m_import);
+        if (tidy)
+            m_store.RemoveImport(m_import);
     } catch (const std::exception&) {
         // Only bookkeeping is left: it is tidied at the next opening.
     }

@@ -93,7 +93,9 @@ public:
         CBulkAdd& operator=(const CBulkAdd&) = delete;
         void Add(const CCheckinRecord& record);
         long Added() const { return m_added + long(m_waiting.size()); }
-        void Commit();
+        // tidy: the import's bookkeeping goes at once (in steps), else at the log's next opening (the
+        // window, which must not stop for it).
+        void Commit(bool tidy = true);
 
     private:
         void Flush();

@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QBoxLayout>
+#include <QCoreApplication>
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -23,6 +24,8 @@
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QStandardPaths>
+#include <chrono>
+#include <thread>
 
 // --- The export's choice -----------------------------------------------------------------------------
 
@@ -210,25 +213,75 @@ void CAdifModule::OnImport()
     m_importing = true;
     m_imported = std::make_shared<AdifImport::CResult>();
     Begin(QStringLiteral("adifImportProgress"), QStringLiteral("Importing ADIF"));
-    m_job->Start([log = m_doc.LogReader().GetPath(), path, result = m_imported](CBackgroundJob& job) {
-        // The store on a connection of the job's own; the window's store announces the check-ins after.
-        CDatabase db(log, CDatabase::ReadWrite);
-        CCheckinStore store(db);
+    // The window's one store writes the check-ins, in steps between the operator's own: the job only reads
+    // the file and the log.
+    m_bulkError.clear();
+    try {
+        m_bulk = std::make_unique<CCheckinStore::CBulkAdd>(m_doc.Store());
+    } catch (const CLogwardenException& e) {
+        m_task->Finish();
+        m_export->setEnabled(true);
+        m_import->setEnabled(true);
+        Prompt::Error(&m_frame, e.Message());
+        return;
+    }
+    m_inFlight = std::make_shared<std::atomic<int>>(0);
+    QPointer<CAdifModule> self(this);
+    m_job->Start([self, log = m_doc.LogReader().GetPath(), path, result = m_imported,
+                  inFlight = m_inFlight](CBackgroundJob& job) {
+        CDatabase db(log, CDatabase::ReadOnly);
         AdifImport::COptions options;
         options.progress = &job.Progress();
-        *result = AdifImport::ImportFile(store, path, options);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            throw CFileException(QStringLiteral("Cannot open \"%1\": %2.").arg(path, file.errorString()),
+                                 path);
+        *result = AdifImport::Read(db, file, options, [&](std::vector<CCheckinRecord> batch) {
+            // A few batches ahead of the window at most.
+            while (inFlight->load() > 4 && !job.IsCancelled())
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            ++*inFlight;
+            QMetaObject::invokeMethod(
+                qApp,
+                [self, inFlight, batch = std::move(batch)] {
+                    --*inFlight;
+                    if (self)
+                        self->TakeBatch(batch);
+                },
+                Qt::QueuedConnection);
+        });
     });
+}
+
+void CAdifModule::TakeBatch(const std::vector<CCheckinRecord>& batch)
+{
+    if (!m_bulk || !m_bulkError.isEmpty())
+        return;
+    try {
+        for (const CCheckinRecord& r : batch)
+            m_bulk->Add(r);
+    } catch (const CLogwardenException& e) {
+        m_bulkError = e.Message();
+        m_job->Cancel();
+    }
 }
 
 void CAdifModule::OnFinished()
 {
+    // (The job's last batches were posted before its end, so they have been taken by now.)
     if (m_task)
         m_task->Finish();
     m_export->setEnabled(true);
     m_import->setEnabled(true);
     const QString name = QFileInfo(m_path).fileName();
+    // What the store added is kept only when the whole file was read and taken.
+    std::unique_ptr<CCheckinStore::CBulkAdd> bulk = std::move(m_bulk);
     try {
+        if (m_importing && !m_bulkError.isEmpty())
+            throw CDBException(m_bulkError);
         m_job->RethrowError();
+        if (m_importing && bulk && !m_imported->cancelled)
+            bulk->Commit(false);
     } catch (const CLogwardenException& e) {
         Prompt::Error(&m_frame, m_importing ? e.Message() + QStringLiteral("\nThe log was left as it was.")
                                             : e.Message());
@@ -243,8 +296,6 @@ void CAdifModule::OnFinished()
                 QStringLiteral("Import of %1 cancelled; the log was left as it was.").arg(name));
             return;
         }
-        if (m_imported->added > 0)
-            m_doc.Store().AnnounceImport();
         const QString summary = AdifImport::Summary(*m_imported);
         m_frame.SetStatusText(QStringLiteral("%1: %2.").arg(name, summary));
         Prompt::Information(&m_frame, QStringLiteral("%1:\n%2.").arg(name, summary),

@@ -2,12 +2,15 @@
 
 #include "core/adif/AdifExport.h"
 #include "core/adif/AdifImport.h"
+#include "core/log/CheckinStore.h"
 
 #include <QDate>
 #include <QDialog>
 #include <QObject>
 #include <QPointer>
+#include <atomic>
 #include <memory>
+#include <vector>
 
 class CBackgroundJob;
 class CLogwardenDoc;
@@ -76,4 +79,10 @@ private:
     bool m_importing = false;
     std::shared_ptr<AdifExport::CResult> m_exported;
     std::shared_ptr<AdifImport::CResult> m_imported;
+    // The import goes through the document's store, on this thread, a batch at a time as the job reads
+    // them; the job waits while too many are on their way.
+    void TakeBatch(const std::vector<CCheckinRecord>& batch);
+    std::unique_ptr<CCheckinStore::CBulkAdd> m_bulk;
+    std::shared_ptr<std::atomic<int>> m_inFlight;
+    QString m_bulkError;
 };

@@ -36,6 +36,8 @@ void CLogwardenDoc::OpenLog(const QString& path)
     m_database = std::move(db);
     m_store = std::make_unique<CCheckinStore>(*m_database);
     m_form = std::make_unique<CCheckinForm>(*m_store, m_clock);
+    // F5 never fails because another program holds the log: the check-in waits for it.
+    m_form->SetWaitForLog(true);
 }
 
 CDatabase& CLogwardenDoc::LogReader()

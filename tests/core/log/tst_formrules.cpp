@@ -12,6 +12,7 @@
 
 #include <QSignalSpy>
 #include <QtTest>
+#include <SQLiteCpp/Database.h>
 
 using namespace TestSupport;
 
@@ -454,6 +455,36 @@ private Q_SLOTS:
         QCOMPARE(int(Day().size()), left);
         QCOMPARE(Form().RowCount(), left);
         QCOMPARE(Form().Current() ? Form().Current()->callSign : QString(), current);
+    }
+
+    // Another program holds the log beyond the wait: F5 keeps the station in the boxes, says why, and the
+    // check-ins go in, in order, as soon as the log is free; a script's F5 fails with the reason instead.
+    void f5WaitsForALogHeldElsewhere()
+    {
+        LogNet();
+        SQLite::Database other(m_scratch->File(QStringLiteral("Logwarden-97.db")).toStdString(),
+                               SQLite::OPEN_READWRITE);
+        other.exec("BEGIN IMMEDIATE");
+        Type(QStringLiteral("N2DEF"), QStringLiteral("Deb"));
+        QVERIFY(!Form().Add()); // no wait: the script's rule
+        QVERIFY(m_store->Day(kDay).size() == 2);
+        Form().SetWaitForLog(true);
+        QSignalSpy status(&Form(), &CCheckinForm::status);
+        QVERIFY(!Form().Add());
+        QCOMPARE(status.last().first().toString(), CCheckinForm::WaitingText());
+        QCOMPARE(Form().Entry().name, QStringLiteral("Deb")); // the boxes keep it
+        Form().NewStation(true);
+        Type(QStringLiteral("K4XYZ"));
+        QVERIFY(!Form().Add()); // behind the first, without waiting again
+        QCOMPARE(Form().WaitingCount(), 2);
+        other.exec("COMMIT");
+        QTRY_COMPARE(Form().WaitingCount(), 0);
+        QStringList calls;
+        for (const CCheckinRecord& r : Day())
+            calls << r.callSign;
+        QCOMPARE(calls, (QStringList{QStringLiteral("K1A"), QStringLiteral("K1B"), QStringLiteral("N2DEF"),
+                                     QStringLiteral("K4XYZ")}));
+        QVERIFY(status.last().first().toString().startsWith(QLatin1String("K4XYZ logged")));
     }
 
     void theWriterAnnouncesEveryChange()
