@@ -364,44 +364,80 @@ int CCheckinStore::Remove(const QList<int>& ids, Undoable undoable)
     return static_cast<int>(removed.size());
 }
 
+namespace {
+// How many check-ins one step of a purge or an emptying deletes: short enough that nobody waits for the log.
+constexpr int kDeleteStep = 500;
+} // namespace
+
 long CCheckinStore::Purge(const CPurgeSelection& selection)
 {
-    // The ids first, so that whoever shows them can let them go; then exactly what the selection counts,
-    // in one statement.
+    // The ids of what the selection counts (an import under way is no part of it), so that whoever shows
+    // them can let them go; then deleted in steps, each a short transaction.
     QList<int> ids;
-    const CQueryFilter filter = selection.Filter();
-    // What the selection counts (an import under way is no part of it).
-    QString sql = QStringLiteral("DELETE FROM %1 WHERE ID IN (SELECT ID FROM %2%3)")
-                      .arg(QLatin1String(LogSchema::kTable), QLatin1String(LogSchema::kView),
-                           filter.IsEmpty() ? QString() : QStringLiteral(" WHERE ") + filter.where);
+    CheckinQuery::ForEach(m_db, selection.Filter(), LogSort::kId,
+                          [&](const CCheckinRecord& r) { ids << r.id; });
     long purged = 0;
+    QList<int> gone;
     try {
-        // A purge tidies this computer's file: the shared net keeps the check-ins.
-        SQLite::Transaction transaction(m_db.Handle(), SQLite::TransactionBehavior::IMMEDIATE);
-        CheckinQuery::ForEach(m_db, filter, LogSort::kId, [&](const CCheckinRecord& r) { ids << r.id; });
-        SQLite::Statement stmt(m_db.Handle(), sql.toStdString());
-        BindFilter(stmt, filter);
-        purged = static_cast<long>(stmt.exec());
-        SyncTables::Deleted(m_db.Handle(), ids, false);
-        transaction.commit();
+        SQLite::Statement del = DeleteById(m_db);
+        for (qsizetype at = 0; at < ids.size(); at += kDeleteStep) {
+            const QList<int> step = ids.mid(at, kDeleteStep);
+            SQLite::Transaction transaction(m_db.Handle(), SQLite::TransactionBehavior::IMMEDIATE);
+            QList<int> deleted;
+            for (const int id : step) {
+                del.bind(1, id);
+                if (del.exec() > 0)
+                    deleted << id;
+                del.reset();
+            }
+            // A purge tidies this computer's file: the shared net keeps the check-ins.
+            SyncTables::Deleted(m_db.Handle(), deleted, false);
+            transaction.commit();
+            purged += deleted.size();
+            gone += deleted;
+        }
     } catch (const std::exception& e) {
+        if (!gone.isEmpty())
+            Q_EMIT checkinsRemoved(gone);
         m_db.Raise(e);
     }
-    if (purged > 0)
-        Q_EMIT checkinsRemoved(ids);
+    if (!gone.isEmpty())
+        Q_EMIT checkinsRemoved(gone);
     return purged;
 }
 
 void CCheckinStore::DeleteAll()
 {
-    // One transaction: a failure deletes nothing. IDs are not reused afterwards. Emptying tidies this
-    // computer's file: the shared net keeps the check-ins (changes not sent yet go with them).
+    // In steps, each a short transaction, so that nobody waits long for the log. IDs are not reused
+    // afterwards. Emptying tidies this computer's file: the shared net keeps the check-ins (changes not sent
+    // yet go with them).
     try {
-        SQLite::Transaction transaction(m_db.Handle(), SQLite::TransactionBehavior::IMMEDIATE);
-        m_db.Handle().exec(
-            QStringLiteral("DELETE FROM %1").arg(QLatin1String(LogSchema::kTable)).toStdString());
-        SyncTables::ForgetAll(m_db.Handle());
-        transaction.commit();
+        SQLite::Database& h = m_db.Handle();
+        for (;;) {
+            SQLite::Transaction transaction(h, SQLite::TransactionBehavior::IMMEDIATE);
+            QList<int> ids;
+            {
+                SQLite::Statement st(h, QStringLiteral("SELECT ID FROM %1 LIMIT %2")
+                                            .arg(QLatin1String(LogSchema::kTable))
+                                            .arg(kDeleteStep)
+                                            .toStdString());
+                while (st.executeStep())
+                    ids << st.getColumn(0).getInt();
+            }
+            if (ids.isEmpty()) {
+                SyncTables::ForgetAll(h);
+                transaction.commit();
+                break;
+            }
+            SQLite::Statement del = DeleteById(m_db);
+            for (const int id : ids) {
+                del.bind(1, id);
+                del.exec();
+                del.reset();
+            }
+            SyncTables::Deleted(h, ids, false);
+            transaction.commit();
+        }
     } catch (const std::exception& e) {
         m_db.Raise(e);
     }

@@ -52,11 +52,12 @@ public:
     bool SetFlag(int id, LogQueries::Flag flag, bool value);
     // Deletes the check-ins in one transaction; returns how many went.
     int Remove(const QList<int>& ids, Undoable undoable = Undoable::No);
-    // Deletes what the purge selection counts; returns how many went.
+    // Deletes what the purge selection counts, in steps of a few hundred (nobody waits long for the log);
+    // returns how many went.
     long Purge(const CPurgeSelection& selection);
     // Deletes every check-in and compacts the file, on this thread.
     void Empty();
-    // Deletes every check-in (one statement: a failure deletes nothing) and compacts the file on a thread
+    // Deletes every check-in (in steps, as a purge) and compacts the file on a thread
     // and connection of their own, for the window: reads go on meanwhile, a write waits for the end of the
     // rewrite. compactionFinished() tells the end. False when no compaction was started because one is
     // running already (the check-ins are deleted all the same).
