@@ -36,8 +36,8 @@ qint64 Count(const QString& log, const char* sql)
     return db.execAndGet(sql).getInt64();
 }
 
-// A loop of `add` in a shell of its own: one line per check-in, its exit code.
-QProcess* AddLoop(const QString& log, const QString& prefix, int n)
+// A loop of `add` on $LOG in a shell of its own: one line per check-in, its exit code.
+QProcess* AddLoop(const QString& prefix, int n)
 {
     auto* p = new QProcess;
     p->start(QStringLiteral("sh"),
@@ -89,8 +89,8 @@ private Q_SLOTS:
         QProcess import;
         import.start(CliPath(), {QStringLiteral("adif-import"), QStringLiteral("--log"), log,
                                  QStringLiteral("--in"), adif});
-        std::unique_ptr<QProcess> first(AddLoop(log, QStringLiteral("A"), 150));
-        std::unique_ptr<QProcess> second(AddLoop(log, QStringLiteral("B"), 150));
+        std::unique_ptr<QProcess> first(AddLoop(QStringLiteral("A"), 150));
+        std::unique_ptr<QProcess> second(AddLoop(QStringLiteral("B"), 150));
         for (QProcess* p : {&import, first.get(), second.get()})
             QVERIFY(p->waitForFinished(240000));
         QCOMPARE(import.exitCode(), 0);
