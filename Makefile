@@ -48,6 +48,7 @@ sanitize: deps
 	      -DLOGWARDEN_SANITIZE=address,undefined -DLOGWARDEN_GUI=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/support/lsan.supp \
 	  ctest --test-dir $(ASAN_BUILD) -L core --output-on-failure -j $(JOBS) --timeout 600
 
 tsan: deps

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <clocale>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
@@ -311,6 +312,11 @@ CRigController::CRigController(QObject* parent, int timeOutMs, int pollMs)
       m_timeOutMs(timeOutMs)
 {
     qRegisterMetaType<CRigStatus>();
+    // Hamlib sets LC_NUMERIC to "C" around its calls and restores the name it read before, which the C
+    // library frees on that very change unless it is "C" already (a use after free, and a change of the
+    // whole program's locale from the worker thread). Numbers are read and written the C way here anyway
+    // (the window formats through QLocale), so the program is put on "C" for them once, before any call.
+    setlocale(LC_NUMERIC, "C");
     m_shared->timeOutMs = timeOutMs;
     m_shared->pollMs = pollMs;
     m_shared->deliver = [this](quint64 generation, int request, const CRigStatus& status) {
