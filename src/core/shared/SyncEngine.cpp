@@ -572,7 +572,8 @@ private:
                 refetch.clear();
                 m_setAside.clear();
                 for (size_t i = at; i < std::min(lost.size(), at + kBatch); ++i) {
-                    const auto& [uuid, serverVersion] = lost[i];
+                    const QString uuid = lost[i].first;
+                    const qint64 serverVersion = lost[i].second;
                     st.bind(1, uuid.toStdString());
                     if (!st.executeStep() || st.getColumn(1).isNull()) {
                         st.reset();
