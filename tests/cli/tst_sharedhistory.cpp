@@ -162,12 +162,7 @@ private Q_SLOTS:
         QVERIFY2(m_server->Error().isEmpty(), qPrintable(m_server->Error()));
         CPgConnection owner(m_server->ConnInfo(), QString(), QStringLiteral("test"));
         SharedServer::Init(owner);
-        QString sql =
-            QString::fromUtf8(ReadFile(SourceDir() + QStringLiteral("/scripts/shared-log-role.sql")));
-        sql.remove(QRegularExpression(QStringLiteral("^\\\\(if|endif).*$|^ALTER ROLE.*$"),
-                                      QRegularExpression::MultilineOption));
-        QCOMPARE(m_server->Exec(sql), QString());
-        QCOMPARE(m_server->Exec(QStringLiteral("ALTER ROLE club PASSWORD 'club-secret'")), QString());
+        QCOMPARE(m_server->GrantClubRole(), QString());
     }
 
     void init()

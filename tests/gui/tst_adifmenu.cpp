@@ -30,6 +30,17 @@ namespace {
 
 const QDate kDay(2024, 3, 7);
 
+// n contacts with stations of their own, on the evening of the 7th in New York.
+QByteArray ManyContacts(int n)
+{
+    QByteArray file;
+    for (int i = 0; i < n; ++i)
+        file += QStringLiteral("<CALL:6>K%1<QSO_DATE:8>20240308<TIME_ON:4>0010<EOR>\n")
+                    .arg(i, 5, 10, QLatin1Char('0'))
+                    .toLatin1();
+    return file;
+}
+
 QStringList Calls(const QString& path)
 {
     QFile file(path);
@@ -165,13 +176,8 @@ private Q_SLOTS:
     // up by it, and none of the file shows before the whole file is in.
     void aCheckInDuringAnImport()
     {
-        QByteArray file;
-        for (int i = 0; i < 60000; ++i)
-            file += QStringLiteral("<CALL:6>K%1<QSO_DATE:8>20240308<TIME_ON:4>0010<EOR>\n")
-                        .arg(i, 5, 10, QLatin1Char('0'))
-                        .toLatin1();
         const QString path = m_f->Scratch().File(QStringLiteral("big.adi"));
-        WriteFile(path, file);
+        WriteFile(path, ManyContacts(60000));
         m_f->Prompts().Choose(path);
         Module().ImportAction()->trigger();
         const auto inTheFile = [&] {
@@ -195,13 +201,8 @@ private Q_SLOTS:
 
     void cancelledImportLeavesTheLog()
     {
-        QByteArray file;
-        for (int i = 0; i < 200000; ++i)
-            file += QStringLiteral("<CALL:6>K%1<QSO_DATE:8>20240308<TIME_ON:4>0010<EOR>\n")
-                        .arg(i, 5, 10, QLatin1Char('0'))
-                        .toLatin1();
         const QString path = m_f->Scratch().File(QStringLiteral("big.adi"));
-        WriteFile(path, file);
+        WriteFile(path, ManyContacts(200000));
         m_f->Prompts().Choose(path);
         Module().ImportAction()->trigger();
         CProgressTask* task = m_f->Frame().Progress().Task(QStringLiteral("adifImportProgress"));

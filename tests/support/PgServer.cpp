@@ -1,10 +1,12 @@
 #include "support/PgServer.h"
 
 #include "support/ServerProcess.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <libpq-fe.h>
 #include <unistd.h>
 
@@ -233,6 +235,16 @@ QString CPgServer::ServerCertificate() const
 QString CPgServer::OtherCertificate() const
 {
     return m_dir.filePath(QStringLiteral("other.crt"));
+}
+
+QString CPgServer::GrantClubRole() const
+{
+    // The script as psql runs it, less its psql-only lines (the password is set here).
+    QString sql = QString::fromUtf8(ReadFile(SourceDir() + QStringLiteral("/scripts/shared-log-role.sql")));
+    sql.remove(QRegularExpression(QStringLiteral("^\\\\(if|endif).*$|^ALTER ROLE.*$"),
+                                  QRegularExpression::MultilineOption));
+    const QString error = Exec(sql);
+    return error.isEmpty() ? Exec(QStringLiteral("ALTER ROLE club PASSWORD 'club-secret'")) : error;
 }
 
 QString CPgServer::Exec(const QString& sql, const QString& database) const

@@ -41,6 +41,9 @@ public:
     // primary (a failover).
     std::unique_ptr<CPgServer> Standby();
     bool Promote();
+    // The club's role "club" (password "club-secret") with exactly the grants of scripts/shared-log-role.sql,
+    // once the shared log's tables are made. Empty when it worked, else the error.
+    QString GrantClubRole() const;
     // Runs SQL as the superuser (empty when it worked, else the error).
     QString Exec(const QString& sql, const QString& database = QStringLiteral("club")) const;
 

@@ -102,13 +102,7 @@ private Q_SLOTS:
         QCOMPARE(SharedServer::Init(owner),
                  std::make_pair(SharedServer::LatestVersion(), SharedServer::LatestVersion()));
         // The club's role, with exactly the grants the README gives.
-        const QByteArray grants =
-            TestSupport::ReadFile(TestSupport::SourceDir() + QStringLiteral("/scripts/shared-log-role.sql"));
-        QString sql = QString::fromUtf8(grants);
-        sql.remove(QRegularExpression(QStringLiteral("^\\\\(if|endif).*$|^ALTER ROLE.*$"),
-                                      QRegularExpression::MultilineOption));
-        QCOMPARE(m_server->Exec(sql), QString());
-        QCOMPARE(m_server->Exec(QStringLiteral("ALTER ROLE club PASSWORD 'club-secret'")), QString());
+        QCOMPARE(m_server->GrantClubRole(), QString());
     }
 
     void init()
