@@ -159,21 +159,7 @@ int RunSync(const QStringList& args)
         // The log moves to the net only once the server is reached and has it (or made it, when asked).
         CPgConnection server(a.Value(QStringLiteral("db")), QString(), QStringLiteral("logwarden-cli"));
         SharedServer::CheckVersion(server);
-        std::optional<SharedServer::CNet> found = SharedServer::FindNet(server, net);
-        if (!found && a.Has(QStringLiteral("create-net")))
-            found = SharedServer::CreateNet(server, net);
-        if (!found) {
-            const QStringList nets = SharedServer::Nets(server);
-            CliError(
-                QStringLiteral("logwarden-cli sync: the shared log on %1 has no net named \"%2\"%3; give "
-                               "--create-net to create it")
-                    .arg(server.Where(), CliPrintable(net),
-                         nets.isEmpty() ? QString()
-                                        : QStringLiteral(" (its nets: %1)")
-                                              .arg(CliPrintable(nets.join(QStringLiteral(", "))))));
-            return 1;
-        }
-        net = found->name;
+        net = SharedServer::ResolveNet(server, net, a.Has(QStringLiteral("create-net"))).name;
         store.ShareWith(net, operatorCall);
     }
     CSyncEngine engine(store, {a.Value(QStringLiteral("db")), QString(), net, operatorCall, QString(),

@@ -871,11 +871,6 @@ CCheckinStore::CApplied CCheckinStore::ApplyRemote(const std::vector<CSharedChec
     return applied;
 }
 
-void CCheckinStore::AcknowledgePush(qint64 seq, const CSharedCheckin& pushed, const QString& net)
-{
-    AcknowledgePushes({{seq, pushed}}, net);
-}
-
 void CCheckinStore::AcknowledgePushes(const std::vector<std::pair<qint64, CSharedCheckin>>& acks,
                                       const QString& net)
 {

@@ -136,10 +136,9 @@ public:
     // What other operators changed, from the server's net (its name as the server spells it), in one
     // transaction: each check-in merged field by field with what waits here to go out.
     CApplied ApplyRemote(const std::vector<CSharedCheckin>& rows, const QString& net = QString());
-    // The server took what was queued for pushed.uuid up to seq (0: nothing of the outbox, the agreed state
-    // sent again): the check-in now stands at pushed.version with pushed.values, in net.
-    void AcknowledgePush(qint64 seq, const CSharedCheckin& pushed, const QString& net = QString());
-    // Many at once, in one transaction.
+    // The server took what was queued for each pushed.uuid up to its seq (0: nothing of the outbox, the
+    // agreed state sent again): the check-in now stands at pushed.version with pushed.values, in net. In
+    // one transaction.
     void AcknowledgePushes(const std::vector<std::pair<qint64, CSharedCheckin>>& pushed,
                            const QString& net = QString());
     // Before a connection's comparison: check-ins without an identity get one and go out (a log from before

@@ -91,14 +91,7 @@ void UpgradeTo3(CDatabase& db)
         taken.bind(1, target.toStdString());
         if (target.isEmpty() || taken.executeStep())
             target = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        for (const char* sql : {"UPDATE SyncTab SET Uuid = ?1 WHERE Uuid = ?2",
-                                "UPDATE OutboxTab SET Uuid = ?1 WHERE Uuid = ?2",
-                                "UPDATE SyncTab SET DuplicateOf = ?1 WHERE DuplicateOf = ?2"}) {
-            SQLite::Statement st(db.Handle(), sql);
-            st.bind(1, target.toStdString());
-            st.bind(2, uuid.toStdString());
-            st.exec();
-        }
+        RenameIdentity(db.Handle(), uuid, target);
     }
     db.Execute(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion));
     transaction.commit();
@@ -118,6 +111,18 @@ bool HasView(CDatabase& db)
 } // namespace
 
 const char* const kView = "Checkins";
+
+void RenameIdentity(SQLite::Database& db, const QString& from, const QString& to)
+{
+    for (const char* sql :
+         {"UPDATE SyncTab SET Uuid = ?1 WHERE Uuid = ?2", "UPDATE OutboxTab SET Uuid = ?1 WHERE Uuid = ?2",
+          "UPDATE SyncTab SET DuplicateOf = ?1 WHERE DuplicateOf = ?2"}) {
+        SQLite::Statement st(db, sql);
+        st.bind(1, to.toStdString());
+        st.bind(2, from.toStdString());
+        st.exec();
+    }
+}
 
 void PrepareReader(CDatabase& db)
 {

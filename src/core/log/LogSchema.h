@@ -3,6 +3,9 @@
 #include <QString>
 
 class CDatabase;
+namespace SQLite {
+class Database;
+}
 
 // The log's file and table: what every reader and the one writer (CCheckinStore) share.
 namespace LogSchema {
@@ -33,6 +36,9 @@ void Prepare(CDatabase& db);
 // For a connection that only reads a log that may be of a version before (not brought up to date): the view
 // readers read, on this connection only.
 void PrepareReader(CDatabase& db);
+// The shared log's bookkeeping of a check-in (SyncTab, the outbox, the duplicates' marks) under another
+// identity.
+void RenameIdentity(SQLite::Database& db, const QString& from, const QString& to);
 // Raises CDBException for a log written by a newer version (what every reader checks before it reads).
 void RefuseNewer(CDatabase& db);
 

@@ -195,6 +195,22 @@ QStringList Nets(CPgConnection& db)
     return names;
 }
 
+CNet ResolveNet(CPgConnection& db, const QString& name, bool create)
+{
+    if (std::optional<CNet> net = FindNet(db, name))
+        return *net;
+    if (create)
+        return CreateNet(db, name);
+    const QStringList nets = Nets(db);
+    throw CNetException(
+        QStringLiteral(
+            "The shared log on %1 has no net named \"%2\"%3. Choose one of its nets, or create the "
+            "net explicitly.")
+            .arg(db.Where(), name.trimmed(),
+                 nets.isEmpty() ? QString()
+                                : QStringLiteral(" (its nets: %1)").arg(nets.join(QStringLiteral(", ")))));
+}
+
 QString SelectCheckins(const QString& where)
 {
     // A row the log cannot hold comes without its values and with the reason; nothing larger than the

@@ -44,6 +44,8 @@ std::optional<CNet> FindNet(CPgConnection& db, const QString& name);
 CNet CreateNet(CPgConnection& db, const QString& name);
 // The server's nets, by name.
 QStringList Nets(CPgConnection& db);
+// The net of that name; made when create, else CNetException naming the server's nets.
+CNet ResolveNet(CPgConnection& db, const QString& name, bool create);
 
 // "SELECT ... FROM checkin c ... WHERE where" giving the rows FromRow reads (where may use c. and $n).
 QString SelectCheckins(const QString& where);

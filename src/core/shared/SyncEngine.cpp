@@ -171,22 +171,10 @@ public:
         const QString app = QStringLiteral("logwarden %1").arg(m_options.operatorCall).trimmed();
         m_db = std::make_unique<CPgConnection>(m_options.conninfo, m_options.password, app);
         SharedServer::CheckVersion(*m_db);
-        std::optional<SharedServer::CNet> net = SharedServer::FindNet(*m_db, m_options.net);
-        if (!net && m_options.createNet)
-            net = SharedServer::CreateNet(*m_db, m_options.net);
-        if (!net) {
-            const QStringList nets = SharedServer::Nets(*m_db);
-            throw CNetException(
-                QStringLiteral("The shared log on %1 has no net named \"%2\"%3. Choose one of its nets, or "
-                               "create the net explicitly.")
-                    .arg(m_db->Where(), m_options.net.trimmed(),
-                         nets.isEmpty()
-                             ? QString()
-                             : QStringLiteral(" (its nets: %1)").arg(nets.join(QStringLiteral(", ")))));
-        }
-        m_netId = net->id;
-        m_netName = net->name;
-        m_netKey = SharedServer::NetKey(net->name);
+        const SharedServer::CNet net = SharedServer::ResolveNet(*m_db, m_options.net, m_options.createNet);
+        m_netId = net.id;
+        m_netName = net.name;
+        m_netKey = SharedServer::NetKey(net.name);
         if (!m_options.frequency.isEmpty())
             m_db->Exec(QStringLiteral(
                            "UPDATE net SET frequency = $2 WHERE id = $1 AND frequency IS DISTINCT FROM $2"),

@@ -1,5 +1,7 @@
 #include "core/log/detail/SyncTables.h"
 
+#include "core/log/LogSchema.h"
+
 #include <QUuid>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
@@ -74,15 +76,7 @@ QString NewUuid()
 
 void Rekey(SQLite::Database& db, const QString& from, const QString& to)
 {
-    const QString target = to.isEmpty() ? NewUuid() : to;
-    for (const char* sql :
-         {"UPDATE SyncTab SET Uuid = ?1 WHERE Uuid = ?2", "UPDATE OutboxTab SET Uuid = ?1 WHERE Uuid = ?2",
-          "UPDATE SyncTab SET DuplicateOf = ?1 WHERE DuplicateOf = ?2"}) {
-        SQLite::Statement st(db, sql);
-        st.bind(1, Utf8(target));
-        st.bind(2, Utf8(from));
-        st.exec();
-    }
+    LogSchema::RenameIdentity(db, from, to.isEmpty() ? NewUuid() : to);
 }
 
 void SetAside(SQLite::Database& db, const QString& uuid, const QString& reason)
