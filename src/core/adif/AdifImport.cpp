@@ -107,14 +107,17 @@ public:
         const auto found = m_times.constFind(r.callSign.toUpper());
         if (found == m_times.constEnd())
             return false;
-        return std::any_of(found->begin(), found->end(), [&](const QDateTime& at) {
-            return qAbs(at.secsTo(r.date.Value())) <= kSameContactSeconds;
-        });
+        const qint64 when = r.date.Value().toSecsSinceEpoch();
+        return std::any_of(found->begin(), found->end(),
+                           [&](qint64 at) { return qAbs(at - when) <= kSameContactSeconds; });
     }
-    void Add(const CCheckinRecord& r) { m_times[r.callSign.toUpper()].append(r.date.Value()); }
+    void Add(const CCheckinRecord& r)
+    {
+        m_times[r.callSign.toUpper()].append(r.date.Value().toSecsSinceEpoch());
+    }
 
 private:
-    QHash<QString, QList<QDateTime>> m_times;
+    QHash<QString, QList<qint64>> m_times;
 };
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "core/log/detail/LogwardenSet.h"
 #include "core/log/detail/SyncTables.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
@@ -19,6 +20,27 @@
 #include <unistd.h>
 
 namespace {
+
+// A connection's writes not waited for on the disk while it lives (the write-ahead log keeps the file
+// whole; only the last of them may be lost to a power failure), waited for again afterwards.
+class CUnsynced
+{
+public:
+    explicit CUnsynced(SQLite::Database& db) : m_db(db) { m_db.exec("PRAGMA synchronous=NORMAL"); }
+    ~CUnsynced()
+    {
+        try {
+            m_db.exec("PRAGMA synchronous=FULL");
+        } catch (const std::exception&) {
+            // Only inside a transaction can it fail, and the transaction is over by now.
+        }
+    }
+    CUnsynced(const CUnsynced&) = delete;
+    CUnsynced& operator=(const CUnsynced&) = delete;
+
+private:
+    SQLite::Database& m_db;
+};
 
 // Deletes one check-in by id (bind 1, exec, reset).
 SQLite::Statement DeleteById(CDatabase& db)
@@ -119,6 +141,13 @@ CCheckinStore::CBulkAdd::CBulkAdd(CCheckinStore& store) : m_store(store)
         st.bind(1, ProcessOwner(getpid()).toStdString());
         st.exec();
         m_import = m_store.m_db.Handle().getLastInsertRowid();
+        // Many steps touch the same pages of the indexes again: a larger cache reads them once, and
+        // checkpoints further apart write them once.
+        SQLite::Database& h = m_store.m_db.Handle();
+        m_cacheSize = h.execAndGet("PRAGMA cache_size").getInt();
+        m_autoCheckpoint = h.execAndGet("PRAGMA wal_autocheckpoint").getInt();
+        h.exec("PRAGMA cache_size=-8192");
+        h.exec("PRAGMA wal_autocheckpoint=4000");
     } catch (const std::exception& e) {
         m_store.m_db.Raise(e);
     }
@@ -126,7 +155,16 @@ CCheckinStore::CBulkAdd::CBulkAdd(CCheckinStore& store) : m_store(store)
 
 CCheckinStore::CBulkAdd::~CBulkAdd()
 {
-    if (m_committed || m_import == 0)
+    if (m_import == 0)
+        return;
+    try {
+        SQLite::Database& h = m_store.m_db.Handle();
+        h.exec("PRAGMA cache_size=" + std::to_string(m_cacheSize));
+        h.exec("PRAGMA wal_autocheckpoint=" + std::to_string(m_autoCheckpoint));
+    } catch (const std::exception&) {
+        // Only the connection's memory and checkpoints: nothing of the log.
+    }
+    if (m_committed)
         return;
     try {
         m_store.RemoveImport(m_import);
@@ -138,7 +176,7 @@ CCheckinStore::CBulkAdd::~CBulkAdd()
 void CCheckinStore::CBulkAdd::Add(const CCheckinRecord& record)
 {
     m_waiting.push_back(record);
-    if (int(m_waiting.size()) >= kStep)
+    if (int(m_waiting.size()) >= m_step)
         Flush();
 }
 
@@ -148,7 +186,12 @@ void CCheckinStore::CBulkAdd::Flush()
         return;
     SQLite::Database& h = m_store.m_db.Handle();
     try {
+        // Nobody sees a step before Commit(), and a step lost to a power failure is an unfinished import,
+        // taken away at the next opening: the steps need not wait for the disk. Commit() does, for them all.
+        const CUnsynced unsynced(h);
+        QElapsedTimer held;
         SQLite::Transaction transaction(h, SQLite::TransactionBehavior::IMMEDIATE);
+        held.start();
         std::unique_ptr<CInserter> inserter;
         SQLite::Statement hidden(h, "INSERT INTO ImportRowTab(CheckinID, ImportId) VALUES(?, ?)");
         SyncTables::CAdder identities(h, m_store.m_operator, m_store.Queueing());
@@ -163,6 +206,11 @@ void CCheckinStore::CBulkAdd::Flush()
             identities.Add(id, record.uuid);
         }
         transaction.commit();
+        const qint64 ms = held.elapsed();
+        if (ms < kStepTime / 2)
+            m_step = std::min(m_step * 2, 8 * kFirstStep);
+        else if (ms > kStepTime)
+            m_step = std::max(m_step / 2, 50);
     } catch (const CLogwardenException&) {
         throw;
     } catch (const std::exception& e) {
@@ -205,13 +253,16 @@ void CCheckinStore::RemoveImport(qint64 import)
         st.bind(1, static_cast<int64_t>(import));
         finished = st.executeStep() && st.getColumn(0).getInt() != 0;
     }
-    // A step at a time, so that nobody waits long for the log.
+    // A step at a time, so that nobody waits long for the log. Of a finished import only the list of its
+    // rows goes; of an unfinished one the rows too.
+    const int step = finished ? 5000 : 1000;
     for (;;) {
         SQLite::Transaction transaction(h, SQLite::TransactionBehavior::IMMEDIATE);
         QList<int> ids;
         {
-            SQLite::Statement st(h, "SELECT CheckinID FROM ImportRowTab WHERE ImportId = ? LIMIT 1000");
+            SQLite::Statement st(h, "SELECT CheckinID FROM ImportRowTab WHERE ImportId = ? LIMIT ?");
             st.bind(1, static_cast<int64_t>(import));
+            st.bind(2, step);
             while (st.executeStep())
                 ids << st.getColumn(0).getInt();
         }
@@ -227,13 +278,11 @@ void CCheckinStore::RemoveImport(qint64 import)
         SQLite::Statement outbox(h, "DELETE FROM OutboxTab WHERE Uuid IN (SELECT Uuid FROM SyncTab"
                                     " WHERE CheckinID = ? AND Version = 0)");
         SQLite::Statement forget(h, "DELETE FROM SyncTab WHERE CheckinID = ? AND Version = 0");
+        std::vector<SQLite::Statement*> steps{&unlist};
+        if (!finished)
+            steps.insert(steps.end(), {&outbox, &forget, &del});
         for (const int id : ids) {
-            unlist.bind(1, id);
-            unlist.exec();
-            unlist.reset();
-            if (finished)
-                continue;
-            for (SQLite::Statement* st : {&outbox, &forget, &del}) {
+            for (SQLite::Statement* st : steps) {
                 st->bind(1, id);
                 st->exec();
                 st->reset();

@@ -79,15 +79,17 @@ public:
     QString Undo();
 
     // A long run of additions that is all or nothing (an import) without holding the log: the check-ins go in
-    // steps of kStep, each a short transaction of its own, so that F5, the sync and other programs get the
-    // log between them, and nobody sees any of them (the lists, the counts, the club log) until Commit()
+    // steps, each a short transaction of its own, so that F5, the sync and other programs get the
+    // log between them (a step grows or shrinks so that it takes about kStepTime), and nobody sees any of
+    // them (the lists, the counts, the club log) until Commit()
     // shows them all at once. An object that goes without Commit() (cancelled, failed) takes what it added
     // away again; an import whose program was killed is taken away when the log is next opened for writing.
     // The additions are announced by checkinsImported() once committed.
     class CBulkAdd
     {
     public:
-        static constexpr int kStep = 400;
+        static constexpr int kFirstStep = 400;
+        static constexpr int kStepTime = 25; // ms
         explicit CBulkAdd(CCheckinStore& store);
         ~CBulkAdd();
         CBulkAdd(const CBulkAdd&) = delete;
@@ -103,6 +105,9 @@ public:
 
         CCheckinStore& m_store;
         qint64 m_import = 0;
+        int m_step = kFirstStep;
+        int m_cacheSize = 0;
+        int m_autoCheckpoint = 0;
         std::vector<CCheckinRecord> m_waiting;
         long m_added = 0;
         bool m_committed = false;

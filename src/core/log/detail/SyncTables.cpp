@@ -2,7 +2,8 @@
 
 #include "core/log/LogSchema.h"
 
-#include <QUuid>
+#include <QDateTime>
+#include <QRandomGenerator>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <functional>
@@ -71,7 +72,25 @@ std::optional<CLocal> FindWhere(SQLite::Database& db, const char* where,
 
 QString NewUuid()
 {
-    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+    // Time-ordered (version 7): the milliseconds since 1970 first, then a count within the millisecond and
+    // 62 random bits. New identities then go in at the end of the identities' index instead of anywhere in
+    // it, which keeps a large import or a first share from rewriting the whole index.
+    thread_local qint64 lastMs = 0;
+    thread_local quint16 count = 0;
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    QRandomGenerator* random = QRandomGenerator::global();
+    if (ms > lastMs) {
+        lastMs = ms;
+        count = quint16(random->bounded(0x800));
+    } else {
+        count = quint16((count + 1) & 0xFFF);
+    }
+    const quint64 high = (quint64(lastMs) << 16) | 0x7000u | count;
+    const quint64 low = (random->generate64() & 0x3FFFFFFFFFFFFFFFull) | 0x8000000000000000ull;
+    const QString hex =
+        QStringLiteral("%1%2").arg(high, 16, 16, QLatin1Char('0')).arg(low, 16, 16, QLatin1Char('0'));
+    return QStringLiteral("%1-%2-%3-%4-%5")
+        .arg(hex.mid(0, 8), hex.mid(8, 4), hex.mid(12, 4), hex.mid(16, 4), hex.mid(20, 12));
 }
 
 void Rekey(SQLite::Database& db, const QString& from, const QString& to)
