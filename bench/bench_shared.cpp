@@ -11,7 +11,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
@@ -31,6 +33,56 @@ void Wait(int ms)
     t.start();
     while (t.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// F5 as the window meets it: the key waits its turn in the event queue (behind whatever the store is
+// applying), then the check-in is written. Returns the milliseconds from the key to the written row.
+double TimedF5(CCheckinForm& form, int i)
+{
+    CCheckinRecord entry;
+    entry.callSign = QStringLiteral("F%1").arg(i, 5, 10, QLatin1Char('0'));
+    entry.name = QStringLiteral("Name %1").arg(i);
+    QElapsedTimer t;
+    t.start();
+    double ms = -1;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [&] {
+            form.SetEntry(entry);
+            form.Add();
+            ms = double(t.nsecsElapsed()) / 1e6;
+        },
+        Qt::QueuedConnection);
+    while (ms < 0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return ms;
+}
+
+// An ADIF file of n contacts, each with a station of its own.
+void WriteAdif(const QString& path, int n)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    for (int i = 0; i < n; ++i) {
+        const QByteArray call = "K" + QByteArray::number(i);
+        file.write("<CALL:" + QByteArray::number(call.size()) + '>' + call + "<QSO_DATE:8>" +
+                   QByteArray::number(20250101 + (i / 500) % 28) + "<TIME_ON:6>" +
+                   QByteArray::number(100000 + (i % 500) / 60 * 10000 + (i % 500) % 60 * 100) +
+                   "<NAME:5>Op NN<BAND:2>2m<MODE:2>FM<EOR>\n");
+    }
+}
+
+bool Report(const char* what, const std::vector<double>& times, double p99Goal, double maxGoal)
+{
+    const double p99 = Percentile(times, 0.99);
+    const double max = times.empty() ? 0 : *std::max_element(times.begin(), times.end());
+    const bool pass = !times.empty() && p99 < p99Goal && max < maxGoal;
+    std::printf(
+        "%s: %zu check-ins, median %.2f ms, p99 %.2f ms, max %.2f ms (goal p99 < %.0f ms, max < %.0f ms) "
+        "%s\n",
+        what, times.size(), Percentile(times, 0.5), p99, max, p99Goal, maxGoal, pass ? "PASS" : "FAIL");
+    return pass;
 }
 
 struct COperator
@@ -53,6 +105,11 @@ struct COperator
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_shared LOGWARDEN_CLI\n");
+        return 2;
+    }
+    const QString cli = QString::fromLocal8Bit(argv[1]);
     TestSupport::CPgServer server;
     if (!server.Error().isEmpty()) {
         std::printf("skipped: %s\n", qPrintable(server.Error()));
@@ -148,6 +205,81 @@ int main(int argc, char** argv)
         ok &= pass;
         std::printf("Resync of a 10,000-check-in net: %lld pulled in %.2f s (goal < 2 s) %s\n",
                     static_cast<long long>(c.engine->Pulled()), seconds, pass ? "PASS" : "FAIL");
+    }
+
+    // 4. F5 through the window's store while another program imports 100,000 records into the log.
+    {
+        const QString adif = dir.filePath(QStringLiteral("big.adi"));
+        WriteAdif(adif, 100000);
+        COperator a(dir.filePath(QStringLiteral("import.db")), server.ConnInfo(), QStringLiteral("N4NCS"));
+        a.engine->Start();
+        const CSystemClock clock;
+        CCheckinForm form(a.store, clock);
+        QProcess import;
+        import.start(cli, {QStringLiteral("adif-import"), QStringLiteral("--log"), a.db.GetPath(),
+                           QStringLiteral("--in"), adif});
+        import.waitForStarted();
+        std::vector<double> times;
+        for (int i = 0; import.state() != QProcess::NotRunning; ++i) {
+            times.push_back(TimedF5(form, i));
+            Wait(20);
+        }
+        a.engine->Stop(false);
+        ok &= Report("F5 during a 100,000-record import by another program", times, 20, 100) &&
+              import.exitCode() == 0;
+    }
+
+    // 5. F5 while the engine pulls a 10,000-check-in net into the log (the resync of step 3, in the window).
+    {
+        COperator d(dir.filePath(QStringLiteral("resync.db")), server.ConnInfo(), QStringLiteral("W9TWO"));
+        const CSystemClock clock;
+        CCheckinForm form(d.store, clock);
+        d.engine->Start();
+        std::vector<double> times;
+        QElapsedTimer t;
+        t.start();
+        for (int i = 0; d.engine->Pulled() < 10000 && t.elapsed() < 60000; ++i) {
+            times.push_back(TimedF5(form, i));
+            Wait(20);
+        }
+        d.engine->Stop(false);
+        ok &= Report("F5 during a resync of 10,000 check-ins", times, 20, 100);
+    }
+
+    // 6. `add` (the whole command, its start included) beside `sync --follow` on the same log.
+    {
+        const QString log = dir.filePath(QStringLiteral("follow.db"));
+        const QStringList sync{QStringLiteral("sync"),
+                               QStringLiteral("--log"),
+                               log,
+                               QStringLiteral("--db"),
+                               server.ConnInfo(),
+                               QStringLiteral("--net"),
+                               QStringLiteral("Bench Net"),
+                               QStringLiteral("--operator"),
+                               QStringLiteral("N4NCS")};
+        QProcess::execute(cli, sync + QStringList{QStringLiteral("--once")});
+        QProcess follow;
+        follow.start(cli, sync + QStringList{QStringLiteral("--follow")});
+        follow.waitForStarted();
+        std::vector<double> times;
+        int failed = 0;
+        for (int i = 0; i < 200; ++i) {
+            QElapsedTimer t;
+            t.start();
+            QProcess add;
+            add.start(cli, {QStringLiteral("add"), QStringLiteral("--log"), log, QStringLiteral("--call"),
+                            QStringLiteral("A%1").arg(i)});
+            add.waitForFinished(30000);
+            failed += add.exitCode() != 0;
+            times.push_back(double(t.nsecsElapsed()) / 1e6);
+            Wait(10);
+        }
+        follow.terminate();
+        follow.waitForFinished(30000);
+        ok &= Report("add beside sync --follow", times, 100, 1000) && failed == 0;
+        if (failed > 0)
+            std::printf("  %d of 200 adds failed\n", failed);
     }
     return ok ? 0 : 1;
 }

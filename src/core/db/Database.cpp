@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr int kBusyTries = 5000;
+
 int ToSqliteFlags(CDatabase::OpenMode mode)
 {
     switch (mode) {
@@ -27,7 +29,19 @@ int ToSqliteFlags(CDatabase::OpenMode mode)
 CDatabase::CDatabase(const QString& path, OpenMode mode) : m_path(path)
 {
     try {
-        m_db = std::make_unique<SQLite::Database>(path.toStdString(), ToSqliteFlags(mode), 5000);
+        m_db = std::make_unique<SQLite::Database>(path.toStdString(), ToSqliteFlags(mode));
+        // Waits up to about five seconds for a lock another connection holds, looking again every
+        // millisecond: SQLite's own wait looks again ever more rarely (up to every 100 ms), so a key pressed
+        // while another program writes in short steps would lose every round to it.
+        sqlite3_busy_handler(
+            m_db->getHandle(),
+            [](void*, int tries) {
+                if (tries >= kBusyTries)
+                    return 0;
+                sqlite3_sleep(1);
+                return 1;
+            },
+            nullptr);
         // SQLite opens lazily: reading the schema is what tells a database from any other file.
         SQLite::Statement probe(*m_db, "SELECT count(*) FROM sqlite_master");
         probe.executeStep();

@@ -17,6 +17,7 @@
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
 #include <sqlite3.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -141,13 +142,10 @@ CCheckinStore::CBulkAdd::CBulkAdd(CCheckinStore& store) : m_store(store)
         st.bind(1, ProcessOwner(getpid()).toStdString());
         st.exec();
         m_import = m_store.m_db.Handle().getLastInsertRowid();
-        // Many steps touch the same pages of the indexes again: a larger cache reads them once, and
-        // checkpoints further apart write them once.
+        // Many steps touch the same pages of the indexes again: a larger cache reads them once.
         SQLite::Database& h = m_store.m_db.Handle();
         m_cacheSize = h.execAndGet("PRAGMA cache_size").getInt();
-        m_autoCheckpoint = h.execAndGet("PRAGMA wal_autocheckpoint").getInt();
         h.exec("PRAGMA cache_size=-8192");
-        h.exec("PRAGMA wal_autocheckpoint=4000");
     } catch (const std::exception& e) {
         m_store.m_db.Raise(e);
     }
@@ -158,11 +156,9 @@ CCheckinStore::CBulkAdd::~CBulkAdd()
     if (m_import == 0)
         return;
     try {
-        SQLite::Database& h = m_store.m_db.Handle();
-        h.exec("PRAGMA cache_size=" + std::to_string(m_cacheSize));
-        h.exec("PRAGMA wal_autocheckpoint=" + std::to_string(m_autoCheckpoint));
+        m_store.m_db.Handle().exec("PRAGMA cache_size=" + std::to_string(m_cacheSize));
     } catch (const std::exception&) {
-        // Only the connection's memory and checkpoints: nothing of the log.
+        // Only the connection's memory: nothing of the log.
     }
     if (m_committed)
         return;
@@ -207,6 +203,8 @@ void CCheckinStore::CBulkAdd::Flush()
         }
         transaction.commit();
         const qint64 ms = held.elapsed();
+        // A moment for those waiting for the log (F5 in another program) to take it before the next step.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (ms < kStepTime / 2)
             m_step = std::min(m_step * 2, 8 * kFirstStep);
         else if (ms > kStepTime)

@@ -89,7 +89,7 @@ public:
     {
     public:
         static constexpr int kFirstStep = 400;
-        static constexpr int kStepTime = 25; // ms
+        static constexpr int kStepTime = 12; // ms
         explicit CBulkAdd(CCheckinStore& store);
         ~CBulkAdd();
         CBulkAdd(const CBulkAdd&) = delete;
@@ -107,7 +107,6 @@ public:
         qint64 m_import = 0;
         int m_step = kFirstStep;
         int m_cacheSize = 0;
-        int m_autoCheckpoint = 0;
         std::vector<CCheckinRecord> m_waiting;
         long m_added = 0;
         bool m_committed = false;

@@ -25,6 +25,8 @@
 namespace {
 
 constexpr int kBatch = 500;
+// Rows of what the server sent written at a time on the store's thread (a few milliseconds).
+constexpr size_t kApplyPiece = 100;
 
 QString Text(const SQLite::Column& c)
 {
@@ -139,6 +141,58 @@ const std::string kPendingCount =
     " WHERE s.Deleted NOT IN (2, 3) AND (s.Version = 0 OR s.Net IS NULL OR s.Net = ?) AND " +
     kNotImporting;
 const char* const kSetAsideCount = "SELECT count(*) FROM SyncTab WHERE Refused IS NOT NULL";
+
+// What the status counts, read from the log (on the engine's thread: on a large log, or during an import,
+// the counts take longer than a key may wait).
+struct CCounts
+{
+    int pending = 0;
+    int conflicts = 0;
+    int setAside = 0;
+    QString setAsideText;
+};
+
+CCounts Count(CDatabase& db, const QString& netKey)
+{
+    CCounts c;
+    c.pending = CountOf(db, kPendingCount.c_str(), netKey);
+    c.conflicts = CountOf(db, "SELECT count(*) FROM SyncTab WHERE Theirs IS NOT NULL");
+    c.setAside = CountOf(db, kSetAsideCount);
+    if (c.setAside > 0) {
+        SQLite::Statement st(db.Handle(),
+                             "SELECT l.CallSign, s.Refused FROM SyncTab s LEFT JOIN LogwardenTab l"
+                             " ON l.ID = s.CheckinID WHERE s.Refused IS NOT NULL LIMIT 6");
+        QStringList lines;
+        while (st.executeStep()) {
+            if (lines.size() == 5) {
+                lines << QStringLiteral("...");
+                break;
+            }
+            const QString call = Text(st.getColumn(0));
+            lines << QStringLiteral("%1 set aside: %2")
+                         .arg(call.isEmpty() ? QStringLiteral("A check-in of the server") : call,
+                              Text(st.getColumn(1)));
+        }
+        c.setAsideText = lines.join(QLatin1Char('\n'));
+    }
+    return c;
+}
+
+// Whether another connection changed the log since the last call.
+class CChangeWatch
+{
+public:
+    explicit CChangeWatch(CDatabase& db) : m_db(db) {}
+    bool Changed()
+    {
+        const qint64 now = m_db.Handle().execAndGet("PRAGMA data_version").getInt64();
+        return std::exchange(m_seen, now) != now;
+    }
+
+private:
+    CDatabase& m_db;
+    qint64 m_seen = -1;
+};
 
 } // namespace
 
@@ -623,10 +677,8 @@ CSyncEngine::CSyncEngine(CCheckinStore& store, CSharedLogOptions options, QObjec
 {
     qRegisterMetaType<CSyncStatus>("CSyncStatus");
     m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    connect(&m_store, &CCheckinStore::sharedStateChanged, this, [this] {
-        Wake();
-        UpdateCounts();
-    });
+    // The thread pushes what changed and counts again.
+    connect(&m_store, &CCheckinStore::sharedStateChanged, this, &CSyncEngine::Wake);
     connect(&m_store, &CCheckinStore::netStamped, this, [this] {
         m_netStamped = true;
         Wake();
@@ -667,27 +719,24 @@ int CSyncEngine::SetAside()
     return CountOf(m_store.Database(), kSetAsideCount);
 }
 
-void CSyncEngine::UpdateCounts()
+void CSyncEngine::PostCounts(CDatabase& log)
 {
-    CDatabase& db = m_store.Database();
-    m_status.pending = Pending();
-    m_status.conflicts = CountOf(db, "SELECT count(*) FROM SyncTab WHERE Theirs IS NOT NULL");
-    m_status.setAside = SetAside();
-    m_status.setAsideText.clear();
-    if (m_status.setAside > 0) {
-        QStringList lines;
-        for (const CCheckinStore::CSetAside& a : m_store.SetAsideList()) {
-            if (lines.size() == 5) {
-                lines << QStringLiteral("...");
-                break;
-            }
-            const std::optional<CCheckinRecord> r = a.id ? m_store.Get(a.id) : std::nullopt;
-            lines << QStringLiteral("%1 set aside: %2")
-                         .arg(r ? r->callSign : QStringLiteral("A check-in of the server"), a.reason);
-        }
-        m_status.setAsideText = lines.join(QLatin1Char('\n'));
+    CCounts c;
+    try {
+        c = Count(log, SharedServer::NetKey(m_options.net));
+    } catch (const std::exception&) {
+        return; // counted again at the next change
     }
-    Q_EMIT statusChanged(m_status);
+    QMetaObject::invokeMethod(
+        this,
+        [this, c] {
+            m_status.pending = c.pending;
+            m_status.conflicts = c.conflicts;
+            m_status.setAside = c.setAside;
+            m_status.setAsideText = c.setAsideText;
+            Q_EMIT statusChanged(m_status);
+        },
+        Qt::QueuedConnection);
 }
 
 void CSyncEngine::PostStatus(bool online, int operators, const QString& error)
@@ -698,7 +747,7 @@ void CSyncEngine::PostStatus(bool online, int operators, const QString& error)
             m_status.online = online;
             m_status.operators = operators;
             m_status.error = error;
-            UpdateCounts();
+            Q_EMIT statusChanged(m_status);
         },
         Qt::QueuedConnection);
 }
@@ -777,7 +826,11 @@ void CSyncEngine::Stop(bool flush)
     if (!m_thread.joinable())
         return;
     m_flush = flush;
-    m_stop = true;
+    {
+        std::lock_guard lock(m_applyMutex);
+        m_stop = true;
+    }
+    m_applied.notify_all();
     Wake();
     m_thread.join();
     // What the thread found last enters the log now.
@@ -793,8 +846,30 @@ void CSyncEngine::Run()
             this, [this, write = std::move(write)] { Take(write); }, Qt::QueuedConnection);
     };
     CSession::CSink sink{
-        [later, direct](std::vector<CSharedCheckin> rows, QString net) {
-            later([direct, rows = std::move(rows), net] { direct.apply(rows, net); });
+        [this, direct](std::vector<CSharedCheckin> rows, QString net) {
+            for (size_t at = 0; at < rows.size(); at += kApplyPiece) {
+                std::vector<CSharedCheckin> piece(rows.begin() + qsizetype(at),
+                                                  rows.begin() +
+                                                      qsizetype(std::min(rows.size(), at + kApplyPiece)));
+                {
+                    // On stopping nobody writes the pieces until the thread is gone: they are posted all the
+                    // same, and Stop() writes them.
+                    std::unique_lock lock(m_applyMutex);
+                    m_applied.wait(lock, [this] { return m_applying == 0 || m_stop; });
+                    ++m_applying;
+                }
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, direct, piece = std::move(piece), net] {
+                        Take([&] { direct.apply(piece, net); });
+                        {
+                            std::lock_guard lock(m_applyMutex);
+                            --m_applying;
+                        }
+                        m_applied.notify_all();
+                    },
+                    Qt::QueuedConnection);
+            }
         },
         [this, later](std::vector<std::pair<qint64, CSharedCheckin>> pushed, QString net) {
             m_pushed += qint64(pushed.size());
@@ -805,7 +880,23 @@ void CSyncEngine::Run()
     using Clock = std::chrono::steady_clock;
     int backoffMs = 500;
     std::unique_ptr<CSession> session;
+    // The counts of the status, read again whenever the log changed (here or in another program).
+    std::unique_ptr<CDatabase> counter;
+    std::unique_ptr<CChangeWatch> watch;
+    const auto recount = [&] {
+        try {
+            if (!counter) {
+                counter = std::make_unique<CDatabase>(m_store.Database().GetPath(), CDatabase::ReadOnly);
+                watch = std::make_unique<CChangeWatch>(*counter);
+            }
+            if (watch->Changed() || m_countsWanted.exchange(false))
+                PostCounts(*counter);
+        } catch (const std::exception&) {
+            counter.reset(); // opened again at the next turn
+        }
+    };
     while (!m_stop) {
+        recount();
         try {
             if (session || backoffMs > 500) // a reconnection: what was set aside is tried again
                 later([this] { m_store.PrepareSync(); });
@@ -850,6 +941,7 @@ void CSyncEngine::Run()
                 }
                 // Every notification that arrived, in one pull.
                 session->Pull(session->TakeNotifications());
+                recount();
             }
             if (m_flush)
                 session->PushAll();
@@ -861,12 +953,14 @@ void CSyncEngine::Run()
             session.reset();
             if (m_stop)
                 break;
+            recount();
             pollfd fd{m_wakeFd, POLLIN, 0};
             poll(&fd, 1, backoffMs);
             if (fd.revents & POLLIN) {
                 uint64_t count;
                 [[maybe_unused]] const ssize_t n = read(m_wakeFd, &count, sizeof count);
             }
+            recount();
             backoffMs = std::min(backoffMs * 2, 8000);
         }
     }

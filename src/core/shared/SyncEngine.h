@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -10,6 +11,7 @@
 #include <vector>
 
 class CCheckinStore;
+class CDatabase;
 struct CSharedCheckin;
 struct CSyncSink;
 
@@ -78,7 +80,8 @@ private:
     void Run();
     void Wake();
     void PostStatus(bool online, int operators, const QString& error);
-    void UpdateCounts();
+    // Counts what waits and what is set aside in the log (on the thread) and posts it to the status.
+    void PostCounts(CDatabase& log);
     void Apply(const std::vector<CSharedCheckin>& rows, const QString& net);
     // Runs a write of what the server sent into the log; a log that cannot take it now asks for a resync.
     void Take(const std::function<void()>& write);
@@ -90,10 +93,16 @@ private:
     std::atomic<bool> m_flush{true};
     std::atomic<bool> m_resyncWanted{false}; // the log could not take a pull or an answer
     std::atomic<bool> m_netStamped{false};   // the net's start or end was stamped here since the last push
+    std::atomic<bool> m_countsWanted{true};  // the status counts are read again even if the log is as it was
     int m_wakeFd = -1;
     std::atomic<qint64> m_pushed{0}, m_pulled{0}, m_conflicts{0};
     CSyncStatus m_status;
     bool m_notTaken = false; // the status shows why the log could not take what the server sent
     mutable std::mutex m_netMutex;
     QString m_netName; // guarded by m_netMutex
+    // What the server sent goes to the store's thread a small piece at a time, the next once the last is
+    // in: a key pressed meanwhile waits for one piece at most, never for a whole resync.
+    std::mutex m_applyMutex;
+    std::condition_variable m_applied;
+    int m_applying = 0; // pieces posted and not yet written; guarded by m_applyMutex
 };

@@ -80,9 +80,12 @@ CSharedLogModule::CSharedLogModule(CMainFrame& frame) : QObject(&frame), m_frame
 
 CSharedLogModule::~CSharedLogModule()
 {
-    // What waits in the outbox stays in the log file for the next start.
-    if (m_engine)
+    // What waits in the outbox stays in the log file for the next start. The status bar may be gone
+    // already: what the engine last found is not shown.
+    if (m_engine) {
+        m_engine->disconnect(this);
         m_engine->Stop(false);
+    }
 }
 
 QString CSharedLogModule::Account() const
