@@ -31,6 +31,13 @@ CCheckinRecord Blank(const CDateTime& date)
     return r;
 }
 
+// The day's list order: by check-in time, then by the order they were logged here.
+bool Earlier(const CCheckinRecord& a, const CCheckinRecord& b)
+{
+    const QDateTime x = a.date.Value(), y = b.date.Value();
+    return x != y ? x < y : a.id < b.id;
+}
+
 // The boxes a station's data fills (all but the call sign and the date).
 QString CCheckinRecord::*const kDataBoxes[] = {
     &CCheckinRecord::name, &CCheckinRecord::street,   &CCheckinRecord::location, &CCheckinRecord::comment,
@@ -165,13 +172,13 @@ void CCheckinForm::ShowDay(const QDate& day)
         m_rows.clear();
         Report(e);
     }
+    // A day starts from empty boxes for a new station, whatever it holds: nothing of the station shown
+    // before, and no check-in of the day until the operator picks one.
+    m_current = -1;
+    SetNewStation(Blank(NewStationTime(day)));
     if (m_rows.empty()) {
-        m_current = -1;
-        // A day without check-ins starts from empty boxes: nothing of the station shown before.
-        SetNewStation(Blank(CDateTime(day, QTime(0, 0))));
         Q_EMIT status(QStringLiteral("Ready"));
     } else {
-        ShowRow(0);
         Q_EMIT status(
             QStringLiteral("%1 Checkins on %2").arg(m_rows.size()).arg(m_rows.front().date.ToListText()));
     }
@@ -190,6 +197,11 @@ void CCheckinForm::ShowRow(int row)
     m_boundId = m_entry.id;
     m_edited = false;
     m_typed = 0;
+}
+
+CDateTime CCheckinForm::NewStationTime(const QDate& day) const
+{
+    return CDateTime(day, m_clock.Now().time());
 }
 
 void CCheckinForm::SetNewStation(const CCheckinRecord& entry)
@@ -278,7 +290,7 @@ bool CCheckinForm::NewStation(bool discardTyping)
     } else if (!LeaveBoxes()) {
         return false;
     }
-    SetNewStation(Blank(m_entry.date));
+    SetNewStation(Blank(NewStationTime(EntryDay())));
     Q_EMIT entryChanged();
     Q_EMIT stateChanged();
     return true;
@@ -310,7 +322,12 @@ void CCheckinForm::Move(Step step)
     if (m_rows.empty())
         return;
     const int last = RowCount() - 1;
-    const int from = std::max(m_current, 0);
+    if (m_current < 0) {
+        // From a new station: forwards into the list from its start, backwards from its end.
+        MoveTo(step == Step::First || step == Step::Next ? 0 : last);
+        return;
+    }
+    const int from = m_current;
     switch (step) {
     case Step::First:
         MoveTo(0);
@@ -430,14 +447,14 @@ bool CCheckinForm::Add()
         return Report(e);
     }
     // The check-in is shown in its own day, current; the boxes are ready for the next station, with the
-    // date and time of the one just logged.
+    // clock's time, which F5 will log it with.
     if (day != m_day) {
         m_day = day;
         Reload();
         Q_EMIT dayChanged(m_day);
     }
     m_current = RowOfId(id);
-    SetNewStation(Blank(m_current >= 0 ? m_rows[size_t(m_current)].date : CDateTime(day, QTime(0, 0))));
+    SetNewStation(Blank(NewStationTime(day)));
     Q_EMIT rowsChanged();
     Q_EMIT currentChanged(m_current);
     Q_EMIT entryChanged();
@@ -574,7 +591,7 @@ bool CCheckinForm::TakeMatch(const QString& callSign)
         return false;
     // Nothing is written: the boxes show the station's newest check-in, ready for F5: its values, never its
     // identity.
-    CCheckinRecord entry = Blank(m_entry.date);
+    CCheckinRecord entry = Blank(NewStationTime(EntryDay()));
     entry.callSign = newest->callSign;
     for (QString CCheckinRecord::*box : kDataBoxes)
         entry.*box = (*newest).*box;
@@ -694,15 +711,13 @@ void CCheckinForm::OnAdded(const CCheckinRecord& record)
 {
     if (!record.date.IsValid() || record.date.Date() != m_day || record.duplicate)
         return;
-    const auto at = std::lower_bound(m_rows.begin(), m_rows.end(), record.id,
-                                     [](const CCheckinRecord& r, int id) { return r.id < id; });
+    const auto at = std::upper_bound(m_rows.begin(), m_rows.end(), record, Earlier);
     const int row = int(at - m_rows.begin());
     m_rows.insert(at, record);
     if (m_current >= row)
         ++m_current;
-    if (m_current < 0)
-        m_current = row;
-    // The list selects the current row again; the boxes and the status bar are not the newcomer's.
+    // The list selects the current row again; the boxes, the form's state and the status bar are not the
+    // newcomer's.
     Q_EMIT rowsChanged();
     Q_EMIT stateChanged();
 }
@@ -714,6 +729,11 @@ void CCheckinForm::OnChanged(const CCheckinRecord& record)
     const bool ofThisDay = record.date.IsValid() && record.date.Date() == m_day && !record.duplicate;
     if (row >= 0 && ofThisDay) {
         m_rows[size_t(row)] = record;
+        // A new time moves it to its place.
+        const int currentId = m_current >= 0 ? m_rows[size_t(m_current)].id : 0;
+        std::stable_sort(m_rows.begin(), m_rows.end(), Earlier);
+        if (currentId != 0)
+            m_current = RowOfId(currentId);
     } else if (row >= 0) {
         OnRemoved({record.id});
         return;
@@ -764,7 +784,7 @@ void CCheckinForm::OnRemoved(const QList<int>& ids)
         if (m_current >= 0)
             ShowRow(m_current);
         else
-            SetNewStation(Blank(CDateTime(m_day, QTime(0, 0))));
+            SetNewStation(Blank(NewStationTime(m_day)));
         Q_EMIT entryChanged();
     }
     Q_EMIT rowsChanged();

@@ -158,6 +158,8 @@ private:
     void Reload();
     void ShowRow(int row);
     void SetNewStation(const CCheckinRecord& entry);
+    // A new station's date and time: the day, and the clock's time F5 logs it with.
+    CDateTime NewStationTime(const QDate& day) const;
     bool LeaveBoxes(bool forMatch = false);
     bool SaveBound(bool confirmed);
     void ShowDay(const QDate& day);

@@ -42,5 +42,7 @@ namespace LogSort {
 inline const QString kNone;
 inline const QString kId = QStringLiteral("ID");
 inline const QString kIdDesc = QStringLiteral("ID DESC");
+// Check-in time order (a check-in logged elsewhere during an outage takes its place by its time).
+inline const QString kTime = QStringLiteral("\"Date\", ID");
 inline const QString kCallSignDesc = QStringLiteral("CallSign DESC, ID DESC");
 } // namespace LogSort

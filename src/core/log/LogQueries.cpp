@@ -53,7 +53,7 @@ std::optional<CCheckinRecord> NewestCheckin(CDatabase& db, const QString& callSi
 std::vector<CCheckinRecord> DayCheckins(CDatabase& db, const QDate& day)
 {
     std::vector<CCheckinRecord> records;
-    CheckinQuery::ForEachListed(db, LogFilter::Day(day), LogSort::kId,
+    CheckinQuery::ForEachListed(db, LogFilter::Day(day), LogSort::kTime,
                                 [&](const CCheckinRecord& r) { records.push_back(r); });
     return records;
 }

@@ -203,7 +203,8 @@ void CLogwardenView::UpdateMoveCommands()
     if (!m_commands)
         return;
     const int a = m_form.CurrentRow(), count = m_form.RowCount();
-    const bool notFirst = a > 0, notLast = a >= 0 && a < count - 1;
+    // A new station (no current row) can go into the list either way.
+    const bool notFirst = count > 0 && a != 0, notLast = count > 0 && a != count - 1;
     m_commands->recordFirst->setEnabled(notFirst);
     m_commands->recordPrev->setEnabled(notFirst);
     m_commands->recordNext->setEnabled(notLast);

@@ -47,6 +47,9 @@ class TestFormRules : public QObject
         AddCheckin(*m_db, {"K1A", At(19, 0), "Al", "first"});
         AddCheckin(*m_db, {"K1B", At(19, 1), "Bo", "second"});
         Form().SelectDay(kDay);
+        // The day opens on a new station; the operator picks the first check-in.
+        QCOMPARE(Form().StateText(), QStringLiteral("Entering a new station"));
+        Form().MoveTo(0);
     }
     void Type(const QString& call, const QString& name = {})
     {
@@ -258,6 +261,40 @@ private Q_SLOTS:
         QVERIFY2(answers.isEmpty(), "an answer was left for a question never asked");
     }
 
+    // Check-ins logged elsewhere (another window of the net, an outage's catch-up) take their place by time;
+    // they never change what the form is doing.
+    void arrivalsTakeTheirPlaceByTime()
+    {
+        AddCheckin(*m_db, {"K1A", At(19, 0), "Al"});
+        AddCheckin(*m_db, {"K1B", At(19, 5), "Bo"});
+        Form().SelectDay(kDay);
+        const auto arrive = [&](const char* call, int minute) {
+            CCheckinRecord r;
+            r.callSign = QString::fromLatin1(call);
+            r.date = CDateTime(At(19, minute));
+            m_store->Add(r);
+        };
+        const auto calls = [&] {
+            QStringList l;
+            for (const CCheckinRecord& r : Form().Rows())
+                l << r.callSign;
+            return l.join(QLatin1Char(' '));
+        };
+        arrive("KH6DDE", 1);
+        QCOMPARE(calls(), QStringLiteral("K1A KH6DDE K1B"));
+        QCOMPARE(Form().StateText(), QStringLiteral("Entering a new station"));
+        QVERIFY(Form().MoveTo(2));
+        arrive("W1EARLY", 0);
+        QCOMPARE(calls(), QStringLiteral("K1A W1EARLY KH6DDE K1B"));
+        QCOMPARE(Form().StateText(), QStringLiteral("Correcting check-in #4 (K1B)"));
+        // A corrected time moves the check-in to its place, and its number with it.
+        CCheckinRecord moved = Form().Rows()[0];
+        moved.date = CDateTime(At(19, 10));
+        QVERIFY(m_store->Save(moved));
+        QCOMPARE(calls(), QStringLiteral("W1EARLY KH6DDE K1B K1A"));
+        QCOMPARE(Form().StateText(), QStringLiteral("Correcting check-in #3 (K1B)"));
+    }
+
     void theStateIsSaidInWords()
     {
         LogNet();
@@ -285,9 +322,9 @@ private Q_SLOTS:
         QCOMPARE(message.size(), 1);
         QVERIFY(Day().empty());
         Type(QStringLiteral("N0NEW"));
-        QVERIFY(Form().Save()); // the day's first check-in, with the picker's date as it is
+        QVERIFY(Form().Save()); // the day's first check-in, at the clock's time as F5 logs it
         QCOMPARE(int(Day().size()), 1);
-        QCOMPARE(Day()[0].date.ToStorage(), QStringLiteral("2024-03-07 00:00:00"));
+        QCOMPARE(Day()[0].date.ToStorage(), QStringLiteral("2024-03-07 19:02:00"));
         QVERIFY(Form().IsBound());
     }
 
