@@ -3,6 +3,7 @@
 #include "core/app/Version.h"
 
 #include <QIODevice>
+#include <QVersionNumber>
 #include <QXmlStreamReader>
 
 namespace {
@@ -178,11 +179,14 @@ bool CAdifReader::NextAdi(CAdifRecord& record)
                 // What came before was the header (also in a file that begins with a tag).
                 m_header = record;
                 record.Clear();
-                // Our own files count characters.
+                // Our own files counted characters before 1.1, bytes since, as the other loggers do.
                 if (m_counting == Counting::Unknown &&
                     m_header.Value("PROGRAMID")
                             .compare(QLatin1String(LOGWARDEN_TITLE), Qt::CaseInsensitive) == 0)
-                    m_counting = Counting::Characters;
+                    m_counting = QVersionNumber::fromString(m_header.Value("PROGRAMVERSION").trimmed()) <
+                                         QVersionNumber(1, 1)
+                                     ? Counting::Characters
+                                     : Counting::Bytes;
             }
             continue;
         }

@@ -17,16 +17,6 @@ bool IsAscii(const QString& text)
     return true;
 }
 
-// Characters as ADIF counts them: code points, a surrogate pair being one.
-qsizetype CodePoints(const QString& text)
-{
-    qsizetype n = text.size();
-    for (const QChar c : text)
-        if (c.isLowSurrogate())
-            --n;
-    return n;
-}
-
 // The fields that have an _INTL twin for text beyond ASCII.
 bool HasIntlTwin(const QByteArray& name)
 {
@@ -45,9 +35,11 @@ void CAdifWriter::AppendAdiField(QByteArray& out, const QByteArray& name, const 
     out += '<';
     out += name;
     out += ':';
-    out += QByteArray::number(CodePoints(value));
+    // The length in bytes of UTF-8 (see FieldUtf8).
+    const QByteArray utf8 = value.toUtf8();
+    out += QByteArray::number(utf8.size());
     out += '>';
-    out += value.toUtf8();
+    out += utf8;
 }
 
 void CAdifWriter::AppendXmlText(QByteArray& out, const QString& text)
@@ -192,25 +184,15 @@ void CAdifWriter::FieldUtf8(const QByteArray& name, QByteArrayView utf8)
         Field(name, QString::fromUtf8(utf8));
         return;
     }
-    qsizetype continuation = 0;
-    bool ascii = true;
-    for (const char c : utf8) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b >= 0x80) {
-            ascii = false;
-            if ((b & 0xC0) == 0x80)
-                ++continuation;
-        }
-    }
-    if (!ascii && !utf8.isValidUtf8()) {
+    if (!utf8.isValidUtf8()) {
         Field(name, QString::fromUtf8(utf8));
         return;
     }
-    // Characters: every byte that does not continue a character starts one. Written in place, as this
-    // runs for every field of every check-in.
+    // The length in bytes of UTF-8, as LoTW, WSJT-X and the other loggers read it. Written in place, as
+    // this runs for every field of every check-in.
     char digits[24];
     int count = 0;
-    for (qsizetype n = utf8.size() - continuation; count == 0 || n > 0; n /= 10)
+    for (qsizetype n = utf8.size(); count == 0 || n > 0; n /= 10)
         digits[count++] = char('0' + n % 10);
     const qsizetype at = m_buf.size();
     m_buf.resize(at + name.size() + count + utf8.size() + 4);

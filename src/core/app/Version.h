@@ -2,5 +2,5 @@
 
 #define LOGWARDEN_TITLE "Logwarden"
 #ifndef LOGWARDEN_VERSION
-#define LOGWARDEN_VERSION "1.0.0"
+#define LOGWARDEN_VERSION "1.1.0"
 #endif

@@ -156,17 +156,19 @@ private Q_SLOTS:
         QVERIFY(error.contains(QLatin1String("not well-formed")));
     }
 
-    void adiLengthsCountCharacters_data()
+    // Lengths go out in bytes of UTF-8, as the other loggers read them; files that count characters (ours
+    // before 1.1, and other writers' where only that count ends at a tag) are read right too.
+    void adiLengthsCountBytes_data()
     {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("written");
         QTest::newRow("ASCII") << QStringLiteral("Bob") << QByteArray("<NAME:3>Bob");
-        QTest::newRow("accent") << QString::fromUtf8("José") << QByteArray("<NAME:4>José");
-        QTest::newRow("Cyrillic") << QString::fromUtf8("Иван") << QByteArray("<NAME:4>Иван");
-        QTest::newRow("beyond the BMP") << QString::fromUtf8("😀a") << QByteArray("<NAME:2>😀a");
+        QTest::newRow("accent") << QString::fromUtf8("José Müller") << QByteArray("<NAME:13>José Müller");
+        QTest::newRow("Cyrillic") << QString::fromUtf8("Иван") << QByteArray("<NAME:8>Иван");
+        QTest::newRow("beyond the BMP") << QString::fromUtf8("😀a") << QByteArray("<NAME:5>😀a");
         QTest::newRow("line break") << QStringLiteral("a\r\nb") << QByteArray("<NAME:4>a\r\nb");
     }
-    void adiLengthsCountCharacters()
+    void adiLengthsCountBytes()
     {
         QFETCH(QString, value);
         QFETCH(QByteArray, written);
@@ -176,6 +178,28 @@ private Q_SLOTS:
         QVERIFY(!file.startsWith('<'));
         QVERIFY2(file.contains(written + " <EOR>\n"), file.constData());
         QCOMPARE(ReadAll(file), QStringList{QStringLiteral("NAME=") + value});
+    }
+
+    void adiLengthsAsTheWriterCounted_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("another logger, bytes")
+            << QByteArray("x<EOH><NAME:13>José Müller<CALL:4>W1AB<EOR>") << QString::fromUtf8("José Müller");
+        QTest::newRow("Logwarden 1.0, characters")
+            << QByteArray("<PROGRAMID:9>Logwarden<PROGRAMVERSION:5>1.0.0<EOH><NAME:4>Joé <CALL:4>W1AB<EOR>")
+            << QString::fromUtf8("Joé ");
+        QTest::newRow("Logwarden 1.1, bytes")
+            << QByteArray("<PROGRAMID:9>Logwarden<PROGRAMVERSION:5>1.1.0<EOH><NAME:5>Joé <CALL:4>W1AB<EOR>")
+            << QString::fromUtf8("Joé ");
+        QTest::newRow("a byte count ending inside a character")
+            << QByteArray("x<EOH><NAME:7>Дмитрий<CALL:4>W1AB<EOR>") << QString::fromUtf8("Дмитрий");
+    }
+    void adiLengthsAsTheWriterCounted()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, name);
+        QCOMPARE(ReadAll(file), QStringList{QStringLiteral("NAME=%1;CALL=W1AB").arg(name)});
     }
 
     void adxIsWellFormed_data()
