@@ -178,7 +178,7 @@ private Q_SLOTS:
                                      HeaderDataSize(home.Recordings() + '/' +
                                                     WavsIn(home.Recordings()).first()) == quint32(fed.size()),
                                  15000);
-        ::kill(pid_t(p.processId()), signal);
+        Signal(p, signal);
         QTest::qWait(500);
         ::close(feed); // the device's last read returns
         QVERIFY(p.waitForFinished(15000));

@@ -100,7 +100,7 @@ private Q_SLOTS:
         QVERIFY2(codes.count(QLatin1Char('0')) == 300,
                  qPrintable(QString::fromUtf8(ReadFile(log + QStringLiteral(".A.err")) +
                                               ReadFile(log + QStringLiteral(".B.err")))));
-        ::kill(pid_t(follow.processId()), SIGTERM);
+        follow.terminate(); // SIGTERM, and never to pid 0 (the whole group) if it has gone
         QVERIFY(follow.waitForFinished(150000));
         // Every check-in once, in the log and, after one more pass, on the server.
         QCOMPARE(Count(log, "SELECT count(*) FROM Checkins"), 100300);
@@ -133,7 +133,7 @@ private Q_SLOTS:
                 ++seenWhileRunning;
                 QCOMPARE(Count(log, "SELECT count(*) FROM Checkins"), 1);
             }
-            ::kill(pid_t(import.processId()), SIGKILL);
+            Signal(import, SIGKILL);
             QVERIFY(import.waitForFinished(10000));
             // The next program that opens the log for writing takes the rest of the import away.
             const CCliRun next = RunCli({QStringLiteral("add"), QStringLiteral("--log"), log,

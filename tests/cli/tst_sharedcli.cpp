@@ -104,7 +104,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(
             (pulled += Sync(a, QStringLiteral("N4NCS")).out.contains(QLatin1String("pulled 1"))) > 0, 20000);
         QCOMPARE(Add(b, QStringLiteral("N2DEF")).exitCode, 0);
-        ::kill(pid_t(follow.processId()), SIGTERM);
+        Signal(follow, SIGTERM);
         QVERIFY(follow.waitForFinished(20000));
         QCOMPARE(follow.exitCode(), 0);
         QVERIFY2(QString::fromUtf8(follow.readAllStandardOutput()).startsWith(QLatin1String("pushed 2,")),

@@ -691,7 +691,7 @@ private Q_SLOTS:
                           down, QStringLiteral("--net"), kNet, QStringLiteral("--follow")});
             QVERIFY(follow.waitForStarted());
             QTest::qWait(1500);
-            ::kill(pid_t(follow.processId()), SIGTERM);
+            follow.terminate(); // SIGTERM, and never to pid 0 (the whole group) if it has gone
             QVERIFY(follow.waitForFinished(20000));
             QCOMPARE(follow.exitCode(), 1);
             const QString said = QString::fromUtf8(follow.readAllStandardOutput());

@@ -172,7 +172,7 @@ private Q_SLOTS:
         QVERIFY(update.waitForStarted());
         QVERIFY(m_server->WaitForRequests(3));
         QCOMPARE(m_server->Requests().last().path, QStringLiteral("/daily/l_am_wed.zip"));
-        ::kill(pid_t(update.processId()), SIGKILL);
+        Signal(update, SIGKILL);
         QVERIFY(update.waitForFinished());
 
         QCOMPARE(Integrity(db), QStringLiteral("ok"));
@@ -208,7 +208,7 @@ private Q_SLOTS:
         QVERIFY(m_server->WaitForRequests(3));
         m_server->Release(QStringLiteral("wednesday"));
         std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
-        ::kill(pid_t(update.processId()), SIGKILL);
+        Signal(update, SIGKILL);
         update.waitForFinished();
 
         QCOMPARE(Integrity(db), QStringLiteral("ok"));

@@ -1,6 +1,7 @@
 #include "support/RigServer.h"
 
 #include "support/ServerProcess.h"
+#include "support/TestSupport.h"
 
 #include <QElapsedTimer>
 #include <QStandardPaths>
@@ -83,7 +84,7 @@ void CRigServer::Kill()
 void CRigServer::Pause()
 {
     if (m_process.state() == QProcess::Running && !m_paused) {
-        ::kill(pid_t(m_process.processId()), SIGSTOP);
+        Signal(m_process, SIGSTOP);
         m_paused = true;
     }
 }
@@ -91,7 +92,7 @@ void CRigServer::Pause()
 void CRigServer::Resume()
 {
     if (m_paused) {
-        ::kill(pid_t(m_process.processId()), SIGCONT);
+        Signal(m_process, SIGCONT);
         m_paused = false;
     }
 }

@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <signal.h>
+
 namespace TestSupport {
 
 CScratch::CScratch()
@@ -83,6 +85,12 @@ QString SourceDir()
 QString CliPath()
 {
     return QString::fromLocal8Bit(qgetenv("LOGWARDEN_CLI"));
+}
+
+void Signal(const QProcess& process, int sig)
+{
+    if (const qint64 pid = process.processId(); pid > 0)
+        ::kill(pid_t(pid), sig);
 }
 
 } // namespace TestSupport

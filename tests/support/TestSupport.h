@@ -11,6 +11,8 @@
 class CDatabase;
 class CLogwardenSet;
 
+class QProcess;
+
 namespace TestSupport {
 
 // A fresh temporary folder for one test; removed with the object.
@@ -64,5 +66,8 @@ void WriteFile(const QString& path, const QByteArray& content);
 QString SourceDir();
 // The logwarden-cli executable built with the tests.
 QString CliPath();
+// Sends a signal to a started program; nothing once it has ended (kill() of pid 0 would hit the whole
+// process group: the test run itself).
+void Signal(const QProcess& process, int sig);
 
 } // namespace TestSupport

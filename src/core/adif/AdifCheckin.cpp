@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QStringList>
+#include <algorithm>
 #include <cstring>
 
 namespace AdifCheckin {
@@ -171,7 +172,7 @@ QDateTime CExporter::Utc(const CDateTime& local)
 CAdifRecord CExporter::Record(const CCheckinRecord& c)
 {
     CAdifRecord r;
-    r.Add(QByteArrayLiteral("CALL"), c.callSign.trimmed());
+    r.Add(QByteArrayLiteral("CALL"), c.callSign.trimmed().toUpper()); // as F5 logs it
     r.Add(QByteArrayLiteral("NAME"), c.name);
     if (!c.street.isEmpty() && !c.location.isEmpty())
         r.Add(QByteArrayLiteral("ADDRESS"), c.street + QLatin1String("\r\n") + c.location);
@@ -274,9 +275,16 @@ bool CImporter::Record(const CAdifRecord& r, CCheckinRecord& c, QString& reason)
     };
 
     c = CCheckinRecord();
-    c.callSign = call.trimmed();
+    // Upper case, as F5 logs it; a call that holds control characters (a line break would forge lines of
+    // what prints it) is no call.
+    c.callSign = call.trimmed().toUpper();
     if (c.callSign.isEmpty()) {
         reason = QStringLiteral("no CALL");
+        return false;
+    }
+    if (std::any_of(c.callSign.cbegin(), c.callSign.cend(),
+                    [](QChar ch) { return ch.category() == QChar::Other_Control; })) {
+        reason = QStringLiteral("CALL holds control characters");
         return false;
     }
     const QString dateText = date.trimmed();

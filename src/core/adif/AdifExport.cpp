@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
+#include <algorithm>
 #include <optional>
 #include <unistd.h>
 
@@ -74,7 +75,12 @@ public:
             return QString::fromUtf8(v).trimmed().toUtf8();
         };
         w.BeginRecord();
-        w.FieldUtf8(QByteArrayLiteral("CALL"), trimmed(text(0)));
+        // Upper case, as F5 logs it (a call imported in lower case may be stored so).
+        QByteArray call = trimmed(text(0));
+        const bool ascii = std::all_of(call.cbegin(), call.cend(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        call = ascii ? call.toUpper() : QString::fromUtf8(call).toUpper().toUtf8();
+        w.FieldUtf8(QByteArrayLiteral("CALL"), call);
         w.FieldUtf8(QByteArrayLiteral("NAME"), text(1));
         const QByteArrayView street = text(2), location = text(3);
         if (!street.isEmpty() && !location.isEmpty()) {

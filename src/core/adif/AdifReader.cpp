@@ -24,11 +24,51 @@ bool IsNameChar(char c)
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-// Text as UTF-8 when it is valid UTF-8, else as Latin-1 (what older Windows loggers write).
+// Windows-1252 where it differs from Latin-1 (0x80 to 0x9F); 0 where it has no character (kept as Latin-1).
+constexpr char16_t kWindows1252[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                       0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// Text as UTF-8 when it is valid UTF-8, else as Windows-1252 (what Windows loggers write).
 QString Decode(const char* data, qsizetype size)
 {
     const QByteArrayView bytes(data, size);
-    return bytes.isValidUtf8() ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+    if (bytes.isValidUtf8())
+        return QString::fromUtf8(bytes);
+    QString text = QString::fromLatin1(bytes);
+    for (QChar& c : text)
+        if (c.unicode() >= 0x80 && c.unicode() <= 0x9F && kWindows1252[c.unicode() - 0x80] != 0)
+            c = QChar(kWindows1252[c.unicode() - 0x80]);
+    return text;
+}
+
+// The text of the element just opened, that of its children included, read token by token (no
+// recursion, however deep the file nests). Raises an error on the reader beyond kMaxDepth levels.
+constexpr int kMaxDepth = 64;
+QString ElementText(QXmlStreamReader& x)
+{
+    QString text;
+    for (int depth = 1; depth > 0 && !x.atEnd();) {
+        switch (x.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (++depth > kMaxDepth) {
+                x.raiseError(QStringLiteral("elements nested more than %1 deep").arg(kMaxDepth));
+                return QString();
+            }
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            text += x.text();
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
 }
 
 } // namespace
@@ -172,6 +212,7 @@ bool CAdifReader::NextAdi(CAdifRecord& record)
         }
         if (m_buf[i] == '>') {
             m_pos = i + 1;
+            m_recordLength = name == "EOR" || name == "EOH" ? 0 : m_recordLength;
             if (name == "EOR") {
                 if (!record.IsEmpty())
                     return true;
@@ -234,6 +275,13 @@ bool CAdifReader::NextAdi(CAdifRecord& record)
                 valueEnd = charEnd;
             }
         }
+        m_recordLength += valueEnd - start;
+        if (m_recordLength > kMaxRecordLength) {
+            m_error = QStringLiteral("a record holds more than %1 MB (is its <EOR> missing?)")
+                          .arg(kMaxRecordLength >> 20);
+            record.Clear();
+            return false;
+        }
         record.Add(name, Decode(m_buf.constData() + start, valueEnd - start));
         m_pos = valueEnd;
     }
@@ -267,7 +315,7 @@ bool CAdifReader::NextAdx(CAdifRecord& record)
     const auto readFields = [&](CAdifRecord& into) {
         while (x.readNextStartElement()) {
             const QByteArray name = fieldName();
-            into.Add(name, x.readElementText(QXmlStreamReader::IncludeChildElements));
+            into.Add(name, ElementText(x));
         }
     };
     while (!x.atEnd()) {

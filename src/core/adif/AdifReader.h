@@ -47,6 +47,8 @@ public:
 
     // The longest field value taken; a tag announcing more is not a field.
     static constexpr qsizetype kMaxFieldLength = 1 << 20;
+    // The most a record may hold (a file without <EOR> would otherwise be held whole).
+    static constexpr qsizetype kMaxRecordLength = 4 << 20;
 
 private:
     bool NextAdi(CAdifRecord& record);
@@ -64,7 +66,8 @@ private:
     // ADI: the bytes read and not yet taken, from m_pos on.
     QByteArray m_buf;
     qsizetype m_pos = 0;
-    qint64 m_dropped = 0; // bytes dropped from the front of m_buf
+    qint64 m_dropped = 0;         // bytes dropped from the front of m_buf
+    qsizetype m_recordLength = 0; // the bytes of the values of the record being read
     bool m_eof = false;
     // How the file's writer counts lengths, once a field has shown it; until then a field where both
     // counts fit is taken by bytes, as most writers count.

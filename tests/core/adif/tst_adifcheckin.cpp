@@ -219,6 +219,10 @@ private Q_SLOTS:
                                   << "20240307"
                                   << "1900"
                                   << "";
+        QTest::newRow("lower case, taken upper case") << "ve3/k1abc"
+                                                      << "20240307"
+                                                      << "1900"
+                                                      << "";
         QTest::newRow("seconds") << "W1AW"
                                  << "20240307"
                                  << "190059"
@@ -231,6 +235,10 @@ private Q_SLOTS:
                                  << "20240307"
                                  << "1900"
                                  << "no CALL";
+        QTest::newRow("a line break in the call") << "K1\nCheck-ins: 999"
+                                                  << "20240307"
+                                                  << "1900"
+                                                  << "CALL holds control characters";
         QTest::newRow("no date") << "W1AW"
                                  << ""
                                  << "1900"
@@ -270,6 +278,8 @@ private Q_SLOTS:
         QString why;
         QCOMPARE(AdifCheckin::FromAdif(r, QTimeZone::utc(), c, why), reason.isEmpty());
         QCOMPARE(why, reason);
+        if (reason.isEmpty())
+            QCOMPARE(c.callSign, call.trimmed().toUpper());
     }
 
     void otherLoggersAddresses_data()

@@ -87,6 +87,11 @@ private Q_SLOTS:
         QTest::newRow("beyond the BMP in characters")
             << QByteArray("<NAME:3>A\xF0\x9F\x98\x80z<EOR>") << QStringList{QString::fromUtf8("NAME=A😀z")};
         QTest::newRow("Latin-1") << QByteArray("<NAME:4>Jos\xE9 <QTH:5>Paris<EOR>") << QStringList{jose};
+        QTest::newRow("Windows-1252") << QByteArray("<NAME:12>Se\xE1n O\x92"
+                                                    "Brien<COMMENT:6>\x80"
+                                                    "9 \x9C"
+                                                    "uf<EOR>")
+                                      << QStringList{QString::fromUtf8("NAME=Seán O’Brien;COMMENT=€9 œuf")};
         QTest::newRow("type indicator")
             << QByteArray("<CALL:4:S>W1AW<FREQ:6:N>146.61<EOR>") << QStringList{"CALL=W1AW;FREQ=146.61"};
         QTest::newRow("multi-line value")
@@ -138,22 +143,33 @@ private Q_SLOTS:
         QCOMPARE(header.Value("PROGRAMID"), QStringLiteral("abc"));
     }
 
-    void brokenAdxIsAnError_data()
+    void brokenFilesAreAnError_data()
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<int>("recordsBefore");
+        QTest::addColumn<QString>("error");
         const QByteArray one = "<ADX><RECORDS><RECORD><CALL>W1AW</CALL></RECORD>";
-        QTest::newRow("cut off") << one + "<RECORD><CALL>K1" << 1;
-        QTest::newRow("mismatched tags") << one + "<RECORD><CALL>K1AB</NAME></RECORD></RECORDS></ADX>" << 1;
-        QTest::newRow("bad entity") << QByteArray("<ADX><RECORDS><RECORD><CALL>&bogus;</CALL></RECORD>") << 0;
+        const QString xml = QStringLiteral("not well-formed");
+        QTest::newRow("cut off") << one + "<RECORD><CALL>K1" << 1 << xml;
+        QTest::newRow("mismatched tags")
+            << one + "<RECORD><CALL>K1AB</NAME></RECORD></RECORDS></ADX>" << 1 << xml;
+        QTest::newRow("bad entity") << QByteArray("<ADX><RECORDS><RECORD><CALL>&bogus;</CALL></RECORD>") << 0
+                                    << xml;
+        QTest::newRow("nested 100,000 deep")
+            << one + "<RECORD><NAME>" + QByteArray("<a>").repeated(100000) << 1 << QStringLiteral("nested");
+        QByteArray endless = "<CALL:4>W1AW<EOR>";
+        for (int i = 0; i < 5; ++i)
+            endless += "<COMMENT" + QByteArray::number(i) + ":1048576>" + QByteArray(1 << 20, 'x');
+        QTest::newRow("a record without <EOR>") << endless << 1 << QStringLiteral("more than 4 MB");
     }
-    void brokenAdxIsAnError()
+    void brokenFilesAreAnError()
     {
         QFETCH(QByteArray, file);
         QFETCH(int, recordsBefore);
-        QString error;
-        QCOMPARE(ReadAll(file, &error).size(), recordsBefore);
-        QVERIFY(error.contains(QLatin1String("not well-formed")));
+        QFETCH(QString, error);
+        QString said;
+        QCOMPARE(ReadAll(file, &said).size(), recordsBefore);
+        QVERIFY2(said.contains(error), qPrintable(said));
     }
 
     // Lengths go out in bytes of UTF-8, as the other loggers read them; files that count characters (ours
