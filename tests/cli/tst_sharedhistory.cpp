@@ -690,8 +690,16 @@ private Q_SLOTS:
                          {QStringLiteral("sync"), QStringLiteral("--log"), ncs->path, QStringLiteral("--db"),
                           down, QStringLiteral("--net"), kNet, QStringLiteral("--follow")});
             QVERIFY(follow.waitForStarted());
-            QTest::qWait(1500);
-            follow.terminate(); // SIGTERM, and never to pid 0 (the whole group) if it has gone
+            // Stopped once it has found the server gone (a slow start would otherwise miss the signal).
+            QByteArray err;
+            QVERIFY2(QTest::qWaitFor(
+                         [&] {
+                             err += follow.readAllStandardError();
+                             return err.contains("offline");
+                         },
+                         20000),
+                     err.constData());
+            follow.terminate();
             QVERIFY(follow.waitForFinished(20000));
             QCOMPARE(follow.exitCode(), 1);
             const QString said = QString::fromUtf8(follow.readAllStandardOutput());
