@@ -14,7 +14,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
+#include <QSet>
 #include <QTemporaryDir>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
@@ -243,6 +245,28 @@ QDate CreationDate(const QByteArray& counts)
     return {};
 }
 
+namespace {
+
+// The lines of each data file as the archive's own "counts" file gives them ("       278 HD.dat"); empty
+// when there is none.
+QHash<QString, qint64> DeclaredLines(const QString& folder)
+{
+    QHash<QString, qint64> lines;
+    QFile counts(QDir(folder).filePath(QStringLiteral("counts")));
+    if (!counts.open(QIODevice::ReadOnly))
+        return lines;
+    for (const QByteArray& line : counts.read(64 * 1024).split('\n')) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        bool number = false;
+        const qint64 n = words.size() == 2 ? words[0].toLongLong(&number) : 0;
+        if (number && words[1].endsWith(".dat"))
+            lines.insert(QString::fromLatin1(words[1]), n);
+    }
+    return lines;
+}
+
+} // namespace
+
 QDate WeeklyDate(const QString& folder)
 {
     // The earlier of the two: a date too early only makes an update apply again days the weekly holds
@@ -331,18 +355,40 @@ CApplyStats ApplyDay(const QString& dbPath, const QString& folder, const QDate& 
 
     // The day's rows, checked by the weekly's line rules, in temporary tables first.
     sqlite3* handle = db.Handle().getHandle();
+    const QHash<QString, qint64> said = DeclaredLines(folder);
     CUlsLoadHooks hooks;
     hooks.cancel = progress;
+    QStringList skippedLines;
     for (int i = 0; i < FccSchema::kTableCount; ++i) {
         const FccSchema::CTable& table = *FccSchema::Tables()[i];
+        const QString name = QLatin1String(table.fileName);
+        hooks.skipped = [&](qint64 line, const QString& reason) {
+            if (skippedLines.size() < 10)
+                skippedLines << QStringLiteral("%1 line %2: %3").arg(name).arg(line).arg(reason);
+        };
         db.Execute(FccSchema::CreateTableSql(table, DailyTable(table), true));
         const CUlsStageStats loaded =
-            LoadUlsFile(handle, table, QDir(folder).filePath(QLatin1String(table.fileName)), hooks,
-                        {DailyTable(table), false});
+            LoadUlsFile(handle, table, QDir(folder).filePath(name), hooks, {DailyTable(table), false});
         if (loaded.cancelled) {
             stats.cancelled = true;
             return stats;
         }
+        // A daily that does not hold what its own counts say is damaged (cut short, garbage in place of a
+        // file): it is refused whole, and the day stays to be applied from a good copy.
+        if (const auto expected = said.constFind(name);
+            expected != said.constEnd() && *expected != loaded.loaded)
+            throw CFileException(
+                QStringLiteral(
+                    "The daily file %1 is damaged: its counts say %2 lines of %3, but %4 could be read "
+                    "(%5 skipped); the day is not applied.%6")
+                    .arg(fileName)
+                    .arg(*expected)
+                    .arg(name)
+                    .arg(loaded.loaded)
+                    .arg(loaded.skipped)
+                    .arg(skippedLines.isEmpty() ? QString()
+                                                : QLatin1Char('\n') + skippedLines.join(QLatin1Char('\n'))),
+                folder);
         stats.rows[i] = loaded.loaded;
         stats.skipped += loaded.skipped;
     }
@@ -461,9 +507,24 @@ CUpdateResult Update(const CUpdateOptions& options, CProgress* progress,
             CZipArchive archive;
             archive.OpenArchive(path);
             std::vector<int> entries;
-            for (int i = 0; i < archive.GetEntryCount(); ++i)
-                if (!archive.Header(i).IsDirectory() && UlsArchive::IsDataFile(archive.Header(i).m_fileName))
-                    entries.push_back(i);
+            QSet<QString> names;
+            for (int i = 0; i < archive.GetEntryCount(); ++i) {
+                const CFileHeader& h = archive.Header(i);
+                const QString base = CZipArchive::SafeBaseName(h.m_fileName);
+                // The data files, and what the day says they hold.
+                const bool counts = base == QLatin1String("counts") && h.m_uncompressedSize <= 64 * 1024;
+                if (h.IsDirectory() || (!counts && !UlsArchive::IsDataFile(h.m_fileName)))
+                    continue;
+                // Two entries of one name (one in a sub-folder, say): which is the day's cannot be told.
+                if (names.contains(base))
+                    throw CFileException(
+                        QStringLiteral(
+                            "The daily file %1 holds %2 twice: it is damaged; the day is not applied.")
+                            .arg(name, base),
+                        path);
+                names.insert(base);
+                entries.push_back(i);
+            }
             if (progress)
                 progress->SetStage(QStringLiteral("Extracting %1").arg(name));
             const ParallelExtract::CResult extracted =

@@ -6,13 +6,16 @@
 #include "core/fcc/FccDbState.h"
 #include "core/fcc/FccLookup.h"
 #include "core/fcc/UlsDaily.h"
+#include "core/zip/ZipArchive.h"
 #include "core/zip/ZipException.h"
 #include "support/HttpServer.h"
 #include "support/TestSupport.h"
 #include "support/UlsDailies.h"
 #include "support/UlsFiles.h"
+#include "support/ZipMaker.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QtTest>
 #include <atomic>
@@ -340,6 +343,61 @@ private Q_SLOTS:
             QFAIL("a broken file was taken");
         } catch (const CDownloadException& e) {
             QCOMPARE(int(e.GetKind()), kind);
+        }
+        QCOMPARE(FccDbState::ReadFile(db).appliedDate, kMon);
+    }
+
+    // A daily that does not hold what it says is refused whole: the day stays to be applied.
+    void aDamagedDailyIsRefused_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("a second HD.dat in a sub-folder") << "twin"
+                                                         << "holds HD.dat twice";
+        QTest::newRow("HD.dat empty") << "empty"
+                                      << "is damaged";
+        QTest::newRow("HD.dat garbage") << "garbage"
+                                        << "is damaged";
+        QTest::newRow("HD.dat cut short") << "short"
+                                          << "is damaged";
+    }
+    void aDamagedDailyIsRefused()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, said);
+        // Tuesday's own files, one of them spoiled.
+        CZipArchive real;
+        real.OpenArchive(m_set.DailyZip(QStringLiteral("l_am_tue.zip")));
+        QJsonArray entries;
+        for (int i = 0; i < real.GetEntryCount(); ++i) {
+            const CFileHeader& h = real.Header(i);
+            QByteArray data(qsizetype(h.m_uncompressedSize), '\0');
+            QVERIFY(real.OpenEntry(i));
+            QCOMPARE(real.ReadEntry(data.data(), data.size()), qint64(data.size()));
+            real.CloseEntry();
+            const QString name = CZipArchive::SafeBaseName(h.m_fileName);
+            if (name == QLatin1String("HD.dat")) {
+                if (damage == QLatin1String("empty"))
+                    data.clear();
+                else if (damage == QLatin1String("garbage"))
+                    data = QByteArray(data.size(), 'x');
+                else if (damage == QLatin1String("short"))
+                    data.truncate(data.lastIndexOf('\n', data.size() / 2) + 1);
+                else
+                    entries.append(QJsonObject{{"name", "sub/HD.dat"}, {"data", "garbage\r\n"}});
+            }
+            entries.append(QJsonObject{{"name", name}, {"data", QString::fromLatin1(data)}});
+        }
+        const QString zip =
+            MakeZip({{"out", m_scratch->File(QStringLiteral("tue.zip"))}, {"entries", entries}});
+        const QString db = FreshDb();
+        ServeDays({QStringLiteral("l_am_mon.zip")});
+        Serve(QStringLiteral("l_am_tue.zip"), zip);
+        try {
+            Update(db, kTue);
+            QFAIL("a damaged daily was applied");
+        } catch (const CLogwardenException& e) {
+            QVERIFY2(e.Message().contains(said), qPrintable(e.Message()));
         }
         QCOMPARE(FccDbState::ReadFile(db).appliedDate, kMon);
     }
