@@ -143,7 +143,13 @@ CResult Read(CDatabase& db, QIODevice& in, const COptions& options,
         long number = 0;
         while (reader.Next(record)) {
             ++number;
-            if (!importer.Record(record, checkin, reason)) {
+            if (reader.RecordCut()) {
+                ++result.skipped;
+                if (options.skipped)
+                    options.skipped(
+                        number, record.Value("CALL").trimmed(),
+                        QStringLiteral("the record ends before its fields do (the file is cut short)"));
+            } else if (!importer.Record(record, checkin, reason)) {
                 ++result.skipped;
                 if (options.skipped)
                     options.skipped(number, record.Value("CALL").trimmed(), reason);
@@ -175,6 +181,10 @@ CResult Read(CDatabase& db, QIODevice& in, const COptions& options,
     }
     if (!reader.Error().isEmpty())
         throw CFileException(QStringLiteral("%1; nothing was imported.").arg(reader.Error()), QString());
+    if (!reader.SawAdif())
+        throw CFileException(QStringLiteral("the file is not an ADIF file (no field, <EOH> or <EOR> in it); "
+                                            "nothing was imported."),
+                             QString());
     if (add && !batch.empty())
         add(std::move(batch));
     if (options.progress)

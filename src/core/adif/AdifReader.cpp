@@ -76,10 +76,19 @@ QString ElementText(QXmlStreamReader& x)
 CAdifReader::CAdifReader(QIODevice& in) : m_in(in)
 {
     // ADX is XML: it begins (after a byte-order mark and blanks) with "<?xml" or with its root element.
-    const QByteArray head = m_in.peek(512);
+    const QByteArray head = m_in.peek(4096);
     qsizetype i = head.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     while (i < head.size() && IsSpace(head[i]))
         ++i;
+    // Comments may come first.
+    while (head.mid(i, 4) == "<!--") {
+        const qsizetype close = head.indexOf("-->", i + 4);
+        if (close < 0)
+            break;
+        i = close + 3;
+        while (i < head.size() && IsSpace(head[i]))
+            ++i;
+    }
     const QByteArray start = head.mid(i, 5).toUpper();
     if (start.startsWith("<?XML") || start.startsWith("<ADX")) {
         m_format = Format::Adx;
@@ -99,6 +108,7 @@ qint64 CAdifReader::BytesRead() const
 bool CAdifReader::Next(CAdifRecord& record)
 {
     record.Clear();
+    m_cut = false;
     return m_format == Format::Adx ? NextAdx(record) : NextAdi(record);
 }
 
@@ -213,6 +223,7 @@ bool CAdifReader::NextAdi(CAdifRecord& record)
         if (m_buf[i] == '>') {
             m_pos = i + 1;
             m_recordLength = name == "EOR" || name == "EOH" ? 0 : m_recordLength;
+            m_sawAdif = m_sawAdif || name == "EOR" || name == "EOH";
             if (name == "EOR") {
                 if (!record.IsEmpty())
                     return true;
@@ -257,6 +268,14 @@ bool CAdifReader::NextAdi(CAdifRecord& record)
         Ensure(offset + 4 * length + kLookAhead);
         const qsizetype start = m_pos + offset;
         const qsizetype byteEnd = std::min(m_buf.size(), start + qsizetype(length));
+        m_sawAdif = true;
+        // The file ends before the value does, whichever way it counts.
+        if (m_eof && start + qsizetype(length) > m_buf.size()) {
+            qsizetype chars = 0;
+            for (qsizetype k = start; k < m_buf.size(); ++k)
+                chars += (m_buf[k] & 0xC0) != 0x80;
+            m_cut = m_cut || chars < length;
+        }
         const qsizetype charEnd = CharEnd(start, length);
         qsizetype valueEnd = byteEnd;
         if (charEnd >= 0 && charEnd != byteEnd) {
@@ -323,6 +342,7 @@ bool CAdifReader::NextAdx(CAdifRecord& record)
         if (x.readNext() != QXmlStreamReader::StartElement)
             continue;
         const QString element = x.name().toString().toUpper();
+        m_sawAdif = m_sawAdif || element == QLatin1String("ADX");
         if (element == QLatin1String("ADX") || element == QLatin1String("RECORDS"))
             continue; // their children are what counts
         if (element == QLatin1String("HEADER")) {

@@ -45,6 +45,12 @@ public:
     // ("line 12: ..."). Empty when every record was read.
     const QString& Error() const { return m_error; }
 
+    // Whether anything of ADIF (a field, <EOH>, <EOR>, an ADX root) has been met: a file without is none.
+    bool SawAdif() const { return m_sawAdif; }
+    // Whether the record Next() gave last ends before its fields do (a file cut inside a value): it is
+    // not whole and is no check-in.
+    bool RecordCut() const { return m_cut; }
+
     // The longest field value taken; a tag announcing more is not a field.
     static constexpr qsizetype kMaxFieldLength = 1 << 20;
     // The most a record may hold (a file without <EOR> would otherwise be held whole).
@@ -68,6 +74,8 @@ private:
     qsizetype m_pos = 0;
     qint64 m_dropped = 0;         // bytes dropped from the front of m_buf
     qsizetype m_recordLength = 0; // the bytes of the values of the record being read
+    bool m_sawAdif = false;
+    bool m_cut = false;
     bool m_eof = false;
     // How the file's writer counts lengths, once a field has shown it; until then a field where both
     // counts fit is taken by bytes, as most writers count.

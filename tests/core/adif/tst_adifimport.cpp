@@ -217,6 +217,49 @@ private Q_SLOTS:
         QCOMPARE(found, calls);
     }
 
+    // What other programs hand us: only whole records of an ADIF file go in; a file that is none says so.
+    void filesOfOtherPrograms_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("added");
+        QTest::addColumn<int>("skipped");
+        QTest::addColumn<QString>("error");
+        const QByteArray one = "<CALL:4>W1AW<QSO_DATE:8>20240307<TIME_ON:4>1900<EOR>\n";
+        const QString none = QStringLiteral("not an ADIF file");
+        QTest::newRow("a CSV") << QByteArray("CALL,NAME\nW1AW,Hiram\n") << 0 << 0 << none;
+        QTest::newRow("an empty file") << QByteArray() << 0 << 0 << none;
+        QTest::newRow("a header and nothing else") << QByteArray("x<EOH>\n") << 0 << 0 << QString();
+        QTest::newRow("ADX after a comment")
+            << QByteArray("<!-- exported -->\n<ADX><RECORDS><RECORD><CALL>W1AW</CALL><QSO_DATE>20240307"
+                          "</QSO_DATE><TIME_ON>1900</TIME_ON></RECORD></RECORDS></ADX>")
+            << 1 << 0 << QString();
+        QTest::newRow("cut inside a value")
+            << one + "<CALL:4>K1AB<QSO_DATE:8>20240307<TIME_ON:4>1901<NAME:14>Annemarie Sch" << 1 << 1
+            << QString();
+        QTest::newRow("cut inside the call")
+            << one + "<QSO_DATE:8>20240307<TIME_ON:4>1901<NAME:5>Alice<CALL:6>W1AB" << 1 << 1 << QString();
+        QTest::newRow("lower-case call")
+            << QByteArray("<CALL:5>w5typ<QSO_DATE:8>20240307<TIME_ON:4>1900<EOR>") << 1 << 0 << QString();
+    }
+    void filesOfOtherPrograms()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, added);
+        QFETCH(int, skipped);
+        QFETCH(QString, error);
+        try {
+            const AdifImport::CResult r = Import(*m_store, file);
+            QVERIFY2(error.isEmpty(), "a file that is no ADIF file was taken");
+            QCOMPARE(r.added, added);
+            QCOMPARE(r.skipped, skipped);
+        } catch (const CLogwardenException& e) {
+            QVERIFY2(!error.isEmpty() && e.Message().contains(error), qPrintable(e.Message()));
+        }
+        for (const CCheckinRecord& r : All(*m_db))
+            QCOMPARE(r.callSign, r.callSign.toUpper());
+        QCOMPARE(int(All(*m_db).size()), added);
+    }
+
     void duplicates_data()
     {
         QTest::addColumn<QByteArray>("record");
