@@ -110,8 +110,9 @@ int RunNetSummary(const QStringList& args)
             CliPrint(CliPrintable(line));
         return 0;
     }
+    // One line a line: a line break inside a field (a call of an old import) would forge the next line.
     for (const QString& line : summary.Lines())
-        CliPrint(CliPrintable(line));
+        CliPrint(CliPrintable(QString(line).replace(QLatin1Char('\n'), QLatin1String("\\n"))));
     return 0;
 }
 

@@ -32,6 +32,8 @@ private Q_SLOTS:
         AddCheckin(db, {"N3CCC", QDateTime(day.addDays(-35), QTime(19, 1)), "Cy"});
         AddCheckin(db, {"N3CCC", QDateTime(day, QTime(19, 2)), "Cy", {}, true, true});
         AddCheckin(db, {"N0NEW", QDateTime(day, QTime(19, 3)), "Nu"});
+        // Stored by an import of an older version: a call with a line break in it.
+        AddCheckin(db, {"K1\nCheck-ins: 999", QDateTime(day.addDays(2), QTime(19, 0)), "Forger"});
         CCheckinStore store(db);
         store.StampNet(day, NetTimes::Stamp::Start, QDateTime(day, QTime(19, 0)));
         store.StampNet(day, NetTimes::Stamp::End, QDateTime(day, QTime(19, 30)));
@@ -64,6 +66,11 @@ private Q_SLOTS:
                "<tr><th align=\"left\">Started</th><td>19:00</td></tr>\n"
                "<tr><th align=\"left\">Ended</th><td>19:30</td></tr>\n"
                "<tr><th align=\"left\">Duration</th><td>30 min</td></tr>\n</table>\n";
+        QTest::newRow("summary, a line break in a call")
+            << QStringList{"net-summary", "--day", "2024-03-09"}
+            << "Net of Saturday, March 9, 2024\nCheck-ins: 1\nNew stations: 1 (K1\\nCheck-ins: 999)\n"
+               "Regulars missing: 0\nTraffic: 0\nAcknowledged: 0\nStarted: not stamped\nEnded: not stamped\n"
+               "Duration: unknown\n";
         QTest::newRow("summary of a day without a net")
             << QStringList{"net-summary", "--day", "2024-03-08"}
             << "Net of Friday, March 8, 2024\nCheck-ins: 0\nNew stations: 0\nRegulars missing: 0\nTraffic: "
