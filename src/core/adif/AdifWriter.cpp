@@ -131,8 +131,16 @@ void CAdifWriter::AppendAdxField(const CAdifField& f)
         }
     }
     QByteArray name = f.name;
-    if (HasIntlTwin(name) && !IsAscii(f.value))
+    if (HasIntlTwin(name) && !IsAscii(f.value)) {
+        // The plain field too, in ASCII (the accents taken off), for readers that know no _INTL field.
+        QString plain;
+        for (const QChar c : f.value.normalized(QString::NormalizationForm_KD))
+            if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
+                plain += c;
+        if (!plain.trimmed().isEmpty())
+            AppendAdxField({name, plain.simplified()});
         name += "_INTL";
+    }
     m_buf += '<';
     m_buf += name;
     m_buf += '>';
