@@ -169,11 +169,28 @@ QDateTime CExporter::Utc(const CDateTime& local)
     return QDateTime(day, local.Time(), m_zone).toUTC();
 }
 
+QString OneLine(const QString& text)
+{
+    QString line = text;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    for (QChar& c : line)
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('\t'))
+            c = QLatin1Char(' ');
+    return line;
+}
+
+bool SpansLines(QStringView text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('\t');
+    });
+}
+
 CAdifRecord CExporter::Record(const CCheckinRecord& c)
 {
     CAdifRecord r;
     r.Add(QByteArrayLiteral("CALL"), c.callSign.trimmed().toUpper()); // as F5 logs it
-    r.Add(QByteArrayLiteral("NAME"), c.name);
+    r.Add(QByteArrayLiteral("NAME"), OneLine(c.name));
     if (!c.street.isEmpty() && !c.location.isEmpty())
         r.Add(QByteArrayLiteral("ADDRESS"), c.street + QLatin1String("\r\n") + c.location);
     else
@@ -186,7 +203,10 @@ CAdifRecord CExporter::Record(const CCheckinRecord& c)
     }
     r.Add(QByteArrayLiteral("GRIDSQUARE"), c.yourGrid.trimmed());
     r.Add(QByteArrayLiteral("EMAIL"), c.email.trimmed());
-    r.Add(QByteArrayLiteral("COMMENT"), c.comment);
+    // COMMENT holds one line; a comment of several goes whole into NOTES too, where lines may break.
+    r.Add(QByteArrayLiteral("COMMENT"), OneLine(c.comment));
+    if (SpansLines(c.comment))
+        r.Add(QByteArrayLiteral("NOTES"), c.comment);
     if (c.date.IsValid()) {
         const QDateTime utc = Utc(c.date);
         const QDate d = utc.date();
@@ -238,7 +258,7 @@ bool CImporter::Record(const CAdifRecord& r, CCheckinRecord& c, QString& reason)
     // The fields the log has a place for, in one pass; an _INTL field wins over its plain twin.
     QString call, date, time, name, address, qth, state, grid, email, comment, ack, traffic, comments, cls,
         uuid;
-    QString nameIntl, addressIntl, qthIntl, commentIntl;
+    QString nameIntl, addressIntl, qthIntl, commentIntl, notes, notesIntl;
     struct CSlot
     {
         const char* name;
@@ -258,6 +278,8 @@ bool CImporter::Record(const CAdifRecord& r, CCheckinRecord& c, QString& reason)
                             {"EMAIL", &email},
                             {"COMMENT", &comment},
                             {"COMMENT_INTL", &commentIntl},
+                            {"NOTES", &notes},
+                            {"NOTES_INTL", &notesIntl},
                             {"APP_LOGWARDEN_ACK", &ack},
                             {"APP_LOGWARDEN_TRAFFIC", &traffic},
                             {"APP_LOGWARDEN_COMMENTS", &comments},
@@ -334,6 +356,9 @@ bool CImporter::Record(const CAdifRecord& r, CCheckinRecord& c, QString& reason)
     c.yourGrid = grid.trimmed();
     c.email = email.trimmed();
     c.comment = either(commentIntl, comment);
+    // The whole of a comment that was sent as one line: NOTES, where COMMENT is its one-line form.
+    if (const QString& whole = either(notesIntl, notes); !whole.isEmpty() && OneLine(whole) == c.comment)
+        c.comment = whole;
     c.acknowledged = IsYes(ack);
     c.hasTraffic = IsYes(traffic);
     c.hasComments = IsYes(comments);

@@ -13,6 +13,11 @@ class CSettings;
 // A check-in as an ADIF record and back.
 namespace AdifCheckin {
 
+// A single-line ADIF field's form of a text: its line breaks and tabs as blanks (a break "\r\n" as one).
+QString OneLine(const QString& text);
+// Whether the text needs OneLine() (holds a line break or a tab).
+bool SpansLines(QStringView text);
+
 // What every exported record says of the station that ran the net.
 struct CStation
 {

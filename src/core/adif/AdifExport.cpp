@@ -81,7 +81,13 @@ public:
                                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
         call = ascii ? call.toUpper() : QString::fromUtf8(call).toUpper().toUtf8();
         w.FieldUtf8(QByteArrayLiteral("CALL"), call);
-        w.FieldUtf8(QByteArrayLiteral("NAME"), text(1));
+        // Single-line fields: a line break or a tab as a blank; a comment of several lines whole in NOTES.
+        const auto oneLine = [](QByteArrayView v) {
+            return v.contains('\r') || v.contains('\n') || v.contains('\t')
+                       ? AdifCheckin::OneLine(QString::fromUtf8(v)).toUtf8()
+                       : v.toByteArray();
+        };
+        w.FieldUtf8(QByteArrayLiteral("NAME"), oneLine(text(1)));
         const QByteArrayView street = text(2), location = text(3);
         if (!street.isEmpty() && !location.isEmpty()) {
             m_address.clear();
@@ -98,7 +104,11 @@ public:
         }
         w.FieldUtf8(QByteArrayLiteral("GRIDSQUARE"), trimmed(text(10)));
         w.FieldUtf8(QByteArrayLiteral("EMAIL"), trimmed(text(11)));
-        w.FieldUtf8(QByteArrayLiteral("COMMENT"), text(4));
+        const QByteArrayView comment = text(4);
+        const QByteArray commentLine = oneLine(comment);
+        w.FieldUtf8(QByteArrayLiteral("COMMENT"), commentLine);
+        if (commentLine != comment)
+            w.FieldUtf8(QByteArrayLiteral("NOTES"), comment);
         const QByteArrayView dateText = text(5);
         const CDateTime date = CDateTime::FromStorage(QString::fromLatin1(dateText), s.getColumn(5).isNull());
         if (date.IsValid()) {

@@ -217,6 +217,33 @@ private Q_SLOTS:
         QCOMPARE(found, calls);
     }
 
+    // Single-line fields carry no line break nor tab (other readers reject them or join the words); a
+    // comment of several lines goes whole into NOTES and comes back whole.
+    void commentsOfSeveralLines_data()
+    {
+        QTest::addColumn<QString>("comment");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("a line feed")
+            << QStringLiteral("Relay traffic\nfor Hartford")
+            << QByteArray("<COMMENT:26>Relay traffic for Hartford <NOTES:26>Relay traffic\nfor");
+        QTest::newRow("a line break") << QStringLiteral("first\r\nsecond")
+                                      << QByteArray("<COMMENT:12>first second <NOTES:13>first\r\nsecond");
+        QTest::newRow("a tab") << QStringLiteral("a\tb") << QByteArray("<COMMENT:3>a b <NOTES:3>a\tb");
+        QTest::newRow("one line") << QStringLiteral("mobile") << QByteArray("<COMMENT:6>mobile <QSO_DATE");
+    }
+    void commentsOfSeveralLines()
+    {
+        QFETCH(QString, comment);
+        QFETCH(QByteArray, written);
+        AddCheckin(*m_db, {"W1AW", QDateTime(QDate(2024, 3, 7), QTime(19, 0)), "Hiram", comment});
+        const QByteArray file = Export(*m_db, CAdifWriter::Format::Adi);
+        QVERIFY2(file.contains(written), file.constData());
+        auto copy = NewLog(QStringLiteral("copy.db"));
+        CCheckinStore store(*copy);
+        QCOMPARE(Import(store, file).added, 1);
+        QCOMPARE(All(*copy).front().comment, comment);
+    }
+
     // What other programs hand us: only whole records of an ADIF file go in; a file that is none says so.
     void filesOfOtherPrograms_data()
     {
