@@ -30,9 +30,10 @@ class CDuplicates
 public:
     explicit CDuplicates(CDatabase& db)
     {
-        const std::string table = LogSchema::kTable;
+        // What the log shows: the rows of this import, not finished yet, are the file's own (CSeen).
+        const std::string view = LogSchema::kView;
         m_day.emplace(db.Handle(),
-                      "SELECT CallSign, \"Date\" FROM " + table + " WHERE \"Date\" >= ? AND \"Date\" < ?");
+                      "SELECT CallSign, \"Date\" FROM " + view + " WHERE \"Date\" >= ? AND \"Date\" < ?");
         // Only a log that keeps UUIDs can be asked for one.
         if (db.TableExists(QStringLiteral("SyncTab")))
             m_uuid.emplace(db.Handle(),
@@ -60,12 +61,6 @@ public:
                     return true;
         }
         return false;
-    }
-
-    // A check-in added (or, in a dry run, counted as added): the records after it find it.
-    void Added(const CCheckinRecord& r)
-    {
-        Day(r.date.Date()).insert(r.callSign.toUpper(), r.date.Value().toSecsSinceEpoch());
     }
 
 private:
@@ -97,28 +92,43 @@ private:
     QHash<QDate, QMultiHash<QString, qint64>> m_days;
 };
 
-// What a dry run would have added, by call sign: for the duplicates within the file, which a real run
-// finds in the log.
+// The contacts of the file taken so far, by call sign: a record repeats one when it is the same station
+// within the same minutes, on the same band and mode where both records name them (a second contact on
+// another band is a contact of its own).
 class CSeen
 {
 public:
-    bool Has(const CCheckinRecord& r) const
+    bool Has(const CCheckinRecord& r, const QString& contact) const
     {
         const auto found = m_times.constFind(r.callSign.toUpper());
         if (found == m_times.constEnd())
             return false;
         const qint64 when = r.date.Value().toSecsSinceEpoch();
-        return std::any_of(found->begin(), found->end(),
-                           [&](qint64 at) { return qAbs(at - when) <= kSameContactSeconds; });
+        return std::any_of(found->begin(), found->end(), [&](const CContact& c) {
+            return qAbs(c.at - when) <= kSameContactSeconds &&
+                   (c.contact.isEmpty() || contact.isEmpty() || c.contact == contact);
+        });
     }
-    void Add(const CCheckinRecord& r)
+    void Add(const CCheckinRecord& r, const QString& contact)
     {
-        m_times[r.callSign.toUpper()].append(r.date.Value().toSecsSinceEpoch());
+        m_times[r.callSign.toUpper()].append({r.date.Value().toSecsSinceEpoch(), contact});
     }
 
 private:
-    QHash<QString, QList<qint64>> m_times;
+    struct CContact
+    {
+        qint64 at;
+        QString contact; // "BAND MODE", empty when the record does not name both
+    };
+    QHash<QString, QList<CContact>> m_times;
 };
+
+// "BAND MODE" of a record that names both, else empty.
+QString Contact(const CAdifRecord& record)
+{
+    const QString band = record.Value("BAND").trimmed(), mode = record.Value("MODE").trimmed();
+    return band.isEmpty() || mode.isEmpty() ? QString() : (band + QLatin1Char(' ') + mode).toUpper();
+}
 
 } // namespace
 
@@ -153,14 +163,14 @@ CResult Read(CDatabase& db, QIODevice& in, const COptions& options,
                 ++result.skipped;
                 if (options.skipped)
                     options.skipped(number, record.Value("CALL").trimmed(), reason);
-            } else if (duplicates.InLog(checkin) || seen.Has(checkin)) {
+            } else if (seen.Has(checkin, Contact(record))) {
+                ++result.repeated;
+            } else if (duplicates.InLog(checkin)) {
                 ++result.already;
             } else {
                 ++result.added;
-                // The log has not got it yet when the next records are looked at: the file's own are
-                // remembered here.
-                seen.Add(checkin);
-                duplicates.Added(checkin);
+                // The log does not show the file's own until the import is over: they are remembered here.
+                seen.Add(checkin, Contact(record));
                 if (add) {
                     batch.push_back(checkin);
                     if (long(batch.size()) == kBatch)
@@ -222,6 +232,12 @@ CResult ImportFile(CCheckinStore& store, const QString& path, const COptions& op
 
 QString Summary(const CResult& r)
 {
+    if (r.repeated > 0)
+        return QStringLiteral("%1 added, %2 already in the log, %3 repeated in the file, %4 skipped")
+            .arg(r.added)
+            .arg(r.already)
+            .arg(r.repeated)
+            .arg(r.skipped);
     return QStringLiteral("%1 added, %2 already in the log, %3 skipped")
         .arg(r.added)
         .arg(r.already)

@@ -39,7 +39,8 @@ struct COptions
 struct CResult
 {
     long added = 0;
-    long already = 0; // in the log already
+    long already = 0;  // in the log already
+    long repeated = 0; // the same contact as a record before it in the file
     long skipped = 0;
     bool cancelled = false; // nothing was added
 };
@@ -54,7 +55,7 @@ CResult Read(CDatabase& db, QIODevice& in, const COptions& options,
              const std::function<void(std::vector<CCheckinRecord>)>& add);
 CResult ImportFile(CCheckinStore& store, const QString& path, const COptions& options);
 
-// "12 added, 3 already in the log, 1 skipped".
+// "12 added, 3 already in the log, 1 skipped" (", 2 repeated in the file" where there are such).
 QString Summary(const CResult& result);
 
 } // namespace AdifImport

@@ -265,6 +265,14 @@ private Q_SLOTS:
             << QString();
         QTest::newRow("cut inside the call")
             << one + "<QSO_DATE:8>20240307<TIME_ON:4>1901<NAME:5>Alice<CALL:6>W1AB" << 1 << 1 << QString();
+        QTest::newRow("a second contact 50 s later on another band")
+            << QByteArray("<CALL:4>K1AB<QSO_DATE:8>20240307<TIME_ON:6>190000<BAND:3>40m<MODE:3>SSB<EOR>"
+                          "<CALL:4>K1AB<QSO_DATE:8>20240307<TIME_ON:6>190050<BAND:3>20m<MODE:3>SSB<EOR>")
+            << 2 << 0 << QString();
+        QTest::newRow("the same contact twice")
+            << QByteArray("<CALL:4>K1AB<QSO_DATE:8>20240307<TIME_ON:6>190000<BAND:3>40m<MODE:3>SSB<EOR>"
+                          "<CALL:4>K1AB<QSO_DATE:8>20240307<TIME_ON:6>190050<BAND:3>40m<MODE:3>SSB<EOR>")
+            << 1 << 0 << QString();
         QTest::newRow("lower-case call")
             << QByteArray("<CALL:5>w5typ<QSO_DATE:8>20240307<TIME_ON:4>1900<EOR>") << 1 << 0 << QString();
     }
@@ -311,10 +319,12 @@ private Q_SLOTS:
         QFETCH(QByteArray, record);
         QFETCH(bool, added);
         AddCheckin(*m_db, {"W4ABC", QDateTime(QDate(2024, 3, 7), QTime(19, 0))});
-        // The record twice: the second copy is in the log by then, whatever became of the first.
+        // The record twice: the second copy repeats the first when that was taken, and is in the log
+        // already when that was.
         const AdifImport::CResult r = Import(*m_store, record + "<EOR>" + record + "<EOR>");
         QCOMPARE(r.added, added ? 1 : 0);
-        QCOMPARE(r.already, added ? 1 : 2);
+        QCOMPARE(r.already, added ? 0 : 2);
+        QCOMPARE(r.repeated, added ? 1 : 0);
         // A dry run counts the same and writes nothing.
         cleanup();
         init();
@@ -324,6 +334,7 @@ private Q_SLOTS:
         const AdifImport::CResult d = Import(*m_store, record + "<EOR>" + record + "<EOR>", dry);
         QCOMPARE(d.added, r.added);
         QCOMPARE(d.already, r.already);
+        QCOMPARE(d.repeated, r.repeated);
         QCOMPARE(All(*m_db).size(), size_t(1));
     }
 
