@@ -3,6 +3,7 @@
 #include "core/Exceptions.h"
 
 #include <QFileInfo>
+#include <QUrl>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <sqlite3.h>
@@ -29,29 +30,52 @@ int ToSqliteFlags(CDatabase::OpenMode mode)
 CDatabase::CDatabase(const QString& path, OpenMode mode) : m_path(path)
 {
     try {
-        m_db = std::make_unique<SQLite::Database>(path.toStdString(), ToSqliteFlags(mode));
-        // Waits up to about five seconds for a lock another connection holds, looking again every
-        // millisecond: SQLite's own wait looks again ever more rarely (up to every 100 ms), so a key pressed
-        // while another program writes in short steps would lose every round to it.
-        sqlite3_busy_handler(
-            m_db->getHandle(),
-            [](void*, int tries) {
-                if (tries >= kBusyTries)
-                    return 0;
-                sqlite3_sleep(1);
-                return 1;
-            },
-            nullptr);
-        // SQLite opens lazily: reading the schema is what tells a database from any other file.
-        SQLite::Statement probe(*m_db, "SELECT count(*) FROM sqlite_master");
-        probe.executeStep();
+        Open(path, mode, false);
     } catch (const std::exception& e) {
-        m_db.reset();
-        QString reason = QString::fromUtf8(e.what());
-        if (reason.contains(QLatin1String("not a database")))
-            reason = QStringLiteral("the file is not a Logwarden (SQLite) database");
-        throw CDBException(QStringLiteral("Cannot open the database \"%1\": %2").arg(path, reason));
+        // A file in write-ahead-log mode on media that cannot be written (a CD, a read-only mount): its
+        // reader cannot make the shared-memory file beside it. Nobody can write it there either, so it is
+        // read as it stands.
+        const QFileInfo file(path);
+        if (mode != ReadOnly || !file.isFile() || QFileInfo(file.absolutePath()).isWritable()) {
+            m_db.reset();
+            QString reason = QString::fromUtf8(e.what());
+            if (reason.contains(QLatin1String("not a database")))
+                reason = QStringLiteral("the file is not a Logwarden (SQLite) database");
+            throw CDBException(QStringLiteral("Cannot open the database \"%1\": %2").arg(path, reason));
+        }
+        try {
+            Open(path, mode, true);
+        } catch (const std::exception& again) {
+            m_db.reset();
+            throw CDBException(QStringLiteral("Cannot open the database \"%1\": %2")
+                                   .arg(path, QString::fromUtf8(again.what())));
+        }
     }
+}
+
+void CDatabase::Open(const QString& path, OpenMode mode, bool immutable)
+{
+    const std::string name = immutable ? QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())
+                                                 .toString(QUrl::FullyEncoded)
+                                                 .toStdString() +
+                                             "?immutable=1"
+                                       : path.toStdString();
+    m_db = std::make_unique<SQLite::Database>(name, ToSqliteFlags(mode) | (immutable ? SQLITE_OPEN_URI : 0));
+    // Waits up to about five seconds for a lock another connection holds, looking again every
+    // millisecond: SQLite's own wait looks again ever more rarely (up to every 100 ms), so a key pressed
+    // while another program writes in short steps would lose every round to it.
+    sqlite3_busy_handler(
+        m_db->getHandle(),
+        [](void*, int tries) {
+            if (tries >= kBusyTries)
+                return 0;
+            sqlite3_sleep(1);
+            return 1;
+        },
+        nullptr);
+    // SQLite opens lazily: reading the schema is what tells a database from any other file.
+    SQLite::Statement probe(*m_db, "SELECT count(*) FROM sqlite_master");
+    probe.executeStep();
 }
 
 CDatabase::~CDatabase() = default;

@@ -49,6 +49,8 @@ public:
     [[noreturn]] void Raise(const std::exception& e) const;
 
 private:
+    // Opens the file (immutable: read as it stands, without the locks and files beside it); throws.
+    void Open(const QString& path, OpenMode mode, bool immutable);
     QString m_path;
     std::unique_ptr<SQLite::Database> m_db;
 };
