@@ -295,10 +295,12 @@ std::optional<CLocal> FindById(SQLite::Database& db, int id)
 void Record(SQLite::Database& db, const QString& uuid, int id, int deleted, const CSharedCheckin& server,
             const QByteArray& theirs, const QString& net)
 {
+    // Who logged a check-in is never forgotten: an answer that does not say keeps what is known.
     SQLite::Statement st(
         db, "INSERT INTO SyncTab(Uuid, CheckinID, Version, Base, LoggedBy, UpdatedBy, Deleted, Theirs, Net)"
             " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9) ON CONFLICT(Uuid) DO UPDATE SET CheckinID = ?2,"
-            " Version = ?3, Base = ?4, LoggedBy = ?5, UpdatedBy = ?6, Deleted = ?7, Theirs = ?8,"
+            " Version = ?3, Base = ?4, LoggedBy = coalesce(nullif(?5, ''), LoggedBy),"
+            " UpdatedBy = coalesce(nullif(?6, ''), UpdatedBy), Deleted = ?7, Theirs = ?8,"
             " Net = coalesce(?9, Net), Refused = NULL");
     st.bind(1, Utf8(uuid));
     if (id > 0)
