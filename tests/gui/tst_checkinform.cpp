@@ -356,8 +356,9 @@ private Q_SLOTS:
         m_f->Prompts().Answer(true);
         m_f->Focus(list);
         QTest::keyClick(list, Qt::Key_Delete);
-        QCOMPARE(m_f->Prompts().Last(),
-                 QStringLiteral("Do you really want to delete the selected record(s)?"));
+        QVERIFY2(m_f->Prompts().Last().startsWith(
+                     QStringLiteral("Do you really want to delete the selected record(s)?\n\n#")),
+                 qPrintable(m_f->Prompts().Last()));
         QStringList calls;
         for (const auto& r : Day())
             calls << r.callSign;

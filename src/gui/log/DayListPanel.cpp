@@ -222,9 +222,15 @@ void CDayListPanel::DeleteSelected(bool ask)
         rows << i.row();
     if (rows.isEmpty())
         return;
-    if (ask && !Prompt::Ask(this, QStringLiteral("Do you really want to delete the selected record(s)?")))
-        return;
     std::sort(rows.begin(), rows.end());
+    // The question names the stations: a slip of the mouse onto another row shows before it is too late.
+    QStringList calls;
+    for (const int row : rows)
+        calls << QStringLiteral("#%1 %2").arg(row + 1).arg(
+            m_model->index(row, CDayListModel::ColCall).data().toString());
+    if (ask && !Prompt::Ask(this, QStringLiteral("Do you really want to delete the selected record(s)?\n\n%1")
+                                      .arg(calls.join(QStringLiteral(", ")))))
+        return;
     m_form.DeleteRows(rows);
     StartRefreshTimer();
 }
