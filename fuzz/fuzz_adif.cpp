@@ -3,6 +3,7 @@
 // must read back the same.
 #include "core/adif/AdifReader.h"
 #include "core/adif/AdifWriter.h"
+#include "core/app/Version.h"
 
 #include <QBuffer>
 #include <cstdint>
@@ -47,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     out.open(QIODevice::WriteOnly);
     CAdifWriter writer(out, CAdifWriter::Format::Adi);
     CAdifRecord header;
-    header.Add("PROGRAMID", QStringLiteral("Logwarden"));
+    header.Add("PROGRAMID", QStringLiteral(LOGWARDEN_TITLE));
+    header.Add("PROGRAMVERSION", QStringLiteral(LOGWARDEN_VERSION)); // lengths in bytes since 1.1
     writer.WriteHeader(QStringLiteral("again"), header);
     for (const CAdifRecord& r : records)
         writer.WriteRecord(r);
