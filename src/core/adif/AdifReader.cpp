@@ -5,6 +5,7 @@
 #include <QIODevice>
 #include <QVersionNumber>
 #include <QXmlStreamReader>
+#include <cctype>
 
 namespace {
 
@@ -151,11 +152,23 @@ bool CAdifReader::EndsField(qsizetype at) const
     const qsizetype stop = std::min(m_buf.size(), at + kLookAhead);
     for (qsizetype i = at; i < stop; ++i) {
         if (m_buf[i] == '<')
-            return true;
+            return StartsTag(i);
         if (!IsSpace(m_buf[i]))
             return false;
     }
     return true;
+}
+
+// Whether a tag begins at `at` ("<" a name that begins with a letter, then ":" or ">"), as far as the bytes
+// read tell: "<3" in a text is none.
+bool CAdifReader::StartsTag(qsizetype at) const
+{
+    qsizetype i = at + 1;
+    if (i < m_buf.size() && !std::isalpha(static_cast<unsigned char>(m_buf[i])))
+        return false;
+    while (i < m_buf.size() && IsNameChar(m_buf[i]))
+        ++i;
+    return i >= m_buf.size() || (i > at + 1 && (m_buf[i] == ':' || m_buf[i] == '>'));
 }
 
 // Where `chars` UTF-8 characters from `from` end, or -1 when the bytes there are not UTF-8.

@@ -62,6 +62,7 @@ private:
     bool Fill();
     void Ensure(qsizetype bytes);
     bool EndsField(qsizetype at) const;
+    bool StartsTag(qsizetype at) const;
     qsizetype CharEnd(qsizetype from, qsizetype chars) const;
     QByteArray Name(const char* text, qsizetype size);
 

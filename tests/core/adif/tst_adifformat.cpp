@@ -208,6 +208,8 @@ private Q_SLOTS:
         QTest::newRow("Logwarden 1.1, bytes")
             << QByteArray("<PROGRAMID:9>Logwarden<PROGRAMVERSION:5>1.1.0<EOH><NAME:5>Joé <CALL:4>W1AB<EOR>")
             << QString::fromUtf8("Joé ");
+        QTest::newRow("another writer, characters, \"<3\" in the text")
+            << QByteArray("x<EOH><NAME:8>Grüße <3<CALL:4>W1AB<EOR>") << QString::fromUtf8("Grüße <3");
         QTest::newRow("a byte count ending inside a character")
             << QByteArray("x<EOH><NAME:7>Дмитрий<CALL:4>W1AB<EOR>") << QString::fromUtf8("Дмитрий");
     }
