@@ -52,6 +52,9 @@ size_t Utf8Sequence(const unsigned char* p, const unsigned char* e)
 // UTF-8.
 void Fit(std::string& text, size_t start, int width, bool ascii)
 {
+    // A byte-order mark at a field's start (a file joined from pieces) is no character of the value.
+    while (!ascii && text.compare(start, 3, "\xEF\xBB\xBF") == 0)
+        text.erase(start, 3);
     const size_t length = text.size() - start;
     if (ascii) {
         if (length > size_t(width))

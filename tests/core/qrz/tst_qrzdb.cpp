@@ -133,6 +133,9 @@ private Q_SLOTS:
         QTest::newRow("UTF-8 cut by characters")
             << QStringLiteral("K1ABC,%1,1,").arg(QString(25, QChar(0xDC))).toUtf8()
             << Expect({"K1ABC", QString(20, QChar(0xDC)), "1"});
+        QTest::newRow("a byte-order mark at a field's start")
+            << QByteArray("K1ABC,\xEF\xBB\xBFM\xC3\x9CLLER,1,")
+            << Expect({"K1ABC", QStringLiteral("M\u00DCLLER"), "1"});
         QTest::newRow("Windows-1252") << QByteArray("K1ABC,M\xDCLLER \x80,1,")
                                       << Expect({"K1ABC", QStringLiteral("M\u00DCLLER \u20AC"), "1"});
     }
