@@ -159,12 +159,12 @@ bool CAdifReader::EndsField(qsizetype at) const
     return true;
 }
 
-// Whether a tag begins at `at` ("<" a name that begins with a letter, then ":" or ">"), as far as the bytes
-// read tell: "<3" in a text is none.
+// Whether a tag begins at `at` ("<" a name that does not begin with a digit, then ":" or ">"), as far as the
+// bytes read tell: "<3" in a text is none.
 bool CAdifReader::StartsTag(qsizetype at) const
 {
     qsizetype i = at + 1;
-    if (i < m_buf.size() && !std::isalpha(static_cast<unsigned char>(m_buf[i])))
+    if (i < m_buf.size() && (!IsNameChar(m_buf[i]) || std::isdigit(static_cast<unsigned char>(m_buf[i]))))
         return false;
     while (i < m_buf.size() && IsNameChar(m_buf[i]))
         ++i;
@@ -247,11 +247,13 @@ bool CAdifReader::NextAdi(CAdifRecord& record)
                 // Our own files counted characters before 1.1, bytes since, as the other loggers do.
                 if (m_counting == Counting::Unknown &&
                     m_header.Value("PROGRAMID")
-                            .compare(QLatin1String(LOGWARDEN_TITLE), Qt::CaseInsensitive) == 0)
+                            .compare(QLatin1String(LOGWARDEN_TITLE), Qt::CaseInsensitive) == 0) {
                     m_counting = QVersionNumber::fromString(m_header.Value("PROGRAMVERSION").trimmed()) <
                                          QVersionNumber(1, 1)
                                      ? Counting::Characters
                                      : Counting::Bytes;
+                    m_countingKnown = true;
+                }
             }
             continue;
         }
@@ -291,7 +293,11 @@ bool CAdifReader::NextAdi(CAdifRecord& record)
         }
         const qsizetype charEnd = CharEnd(start, length);
         qsizetype valueEnd = byteEnd;
-        if (charEnd >= 0 && charEnd != byteEnd) {
+        if (m_countingKnown) {
+            // Our own file: its header says how it counts.
+            if (m_counting == Counting::Characters && charEnd >= 0)
+                valueEnd = charEnd;
+        } else if (charEnd >= 0 && charEnd != byteEnd) {
             // Counted in bytes (older writers) or in characters (ADIF 3.1 with UTF-8): the count that ends
             // before the next tag is the one used. A byte count cutting a character in two never does.
             const bool byBytes =

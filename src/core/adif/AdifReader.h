@@ -87,7 +87,8 @@ private:
         Characters
     };
     Counting m_counting = Counting::Unknown;
-    QList<QByteArray> m_names; // the field names met, in upper case
+    bool m_countingKnown = false; // said by the header (our own files), not guessed
+    QList<QByteArray> m_names;    // the field names met, in upper case
     // ADX.
     std::unique_ptr<QXmlStreamReader> m_xml;
     bool m_inRecords = false;
